@@ -1,0 +1,92 @@
+#include "ListBox.h"
+
+#include "Exception.h"
+
+#include <QItemSelectionModel>
+
+ListBox::ListBox(QWidget* parent) : QListView(parent), model_(this) {
+    setModel(&model_);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+template <class Change> void ListBox::FromCode(Change&& change) {
+    ++codeChanges_;
+    try {
+        change();
+    } catch (...) {
+        --codeChanges_;
+        throw;
+    }
+    --codeChanges_;
+}
+
+const std::string& ListBox::Item(int position) const {
+    if (position < 0 || position >= Count()) {
+        throw EListError("List index out of bounds (" + std::to_string(position) + ")");
+    }
+    return model_.Rows()[static_cast<size_t>(position)];
+}
+
+void ListBox::SetItems(std::vector<std::string> rows) {
+    FromCode([&] { model_.SetRows(std::move(rows)); });
+}
+
+void ListBox::Add(std::string row) { Insert(Count(), std::move(row)); }
+
+void ListBox::Insert(int position, std::string row) {
+    if (position < 0 || position > Count()) {
+        throw EListError("List index out of bounds (" + std::to_string(position) + ")");
+    }
+    FromCode([&] { model_.Insert(position, std::move(row)); });
+}
+
+void ListBox::Delete(int position) {
+    Item(position);
+    FromCode([&] {
+        model_.Take(position);
+        selectionModel()->clear();
+    });
+}
+
+void ListBox::Move(int from, int to) {
+    Item(from);
+    if (to < 0 || to >= Count()) {
+        throw EListError("List index out of bounds (" + std::to_string(to) + ")");
+    }
+    FromCode([&] {
+        std::string row = model_.Take(from);
+        model_.Insert(to, std::move(row));
+        selectionModel()->clear();
+    });
+}
+
+void ListBox::Clear() {
+    FromCode([&] { model_.Clear(); });
+}
+
+int ListBox::ItemIndex() const {
+    const QModelIndexList rows = selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ListBox::SetItemIndex(int position) {
+    FromCode([&] {
+        if (position < 0 || position >= Count()) {
+            selectionModel()->clear();
+        } else {
+            const QModelIndex index = model_.index(position);
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+            scrollTo(index);
+        }
+    });
+}
+
+void ListBox::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QListView::selectionChanged(selected, deselected);
+    if (codeChanges_ == 0) {
+        emit UserSelectionChanged();
+    }
+}

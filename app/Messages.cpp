@@ -1,0 +1,40 @@
+#include "Messages.h"
+
+#include "DisplayText.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+class MessageBoxSink final : public MessageSink {
+public:
+    void ShowMessage(const QString& text) override { Show(QMessageBox::NoIcon, text); }
+    void ShowError(const QString& text) override { Show(QMessageBox::Critical, text); }
+
+private:
+    static void Show(QMessageBox::Icon icon, const QString& text) {
+        // No parent: the box is centred on the screen, captioned with the application title.
+        QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        box.exec();
+    }
+};
+
+MessageBoxSink defaultSink;
+MessageSink* currentSink = &defaultSink;
+
+} // namespace
+
+MessageSink& Messages() { return *currentSink; }
+
+void SetMessageSink(MessageSink* sink) { currentSink = sink ? sink : &defaultSink; }
+
+void ShowMessage(const std::string& text) { Messages().ShowMessage(DisplayText(text)); }
+
+void ReportError(const std::string& text) {
+    std::string shown = text;
+    if (!shown.empty() && static_cast<unsigned char>(shown.back()) > '.') {
+        shown += '.';
+    }
+    Messages().ShowError(DisplayText(shown));
+}

@@ -1,0 +1,216 @@
+#include "Unit1.h"
+
+#include "DisplayText.h"
+#include "Exception.h"
+#include "Files.h"
+#include "Flags.h"
+#include "ListFile.h"
+#include "Messages.h"
+#include "ProfileFile.h"
+#include "ui_Unit1.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFontInfo>
+
+namespace {
+
+const std::string NamesFile = "/clientlist.txt";
+const std::string IdsFile = "/clientIDlist.txt";
+const std::string BatchFile = "/vncviewer.bat";
+const std::string SettingsFile = "myviewer.ini";
+
+// The layout names Windows fonts; where they are missing, fonts with the same widths stand in,
+// so the captions fit the layout's sizes.
+void AddFontFallbacks(QWidget* root) {
+    const auto available = [](const QString& family, QStringList fallbacks) {
+        fallbacks.prepend(family);
+        for (const QString& candidate : fallbacks) {
+            // The font system answers every family with some font; only an exact match counts.
+            if (QFontInfo(QFont(candidate)).family().compare(candidate, Qt::CaseInsensitive) ==
+                0) {
+                return candidate;
+            }
+        }
+        return family;
+    };
+    const QString sans = available(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    const QString serif =
+        available(QStringLiteral("Times New Roman"), {QStringLiteral("Liberation Serif")});
+    const auto replace = [&](QWidget* widget) {
+        QFont font = widget->font();
+        if (font.family() == QStringLiteral("MS Sans Serif")) {
+            font.setFamily(sans);
+        } else if (font.family() == QStringLiteral("Times New Roman")) {
+            font.setFamily(serif);
+        } else {
+            return;
+        }
+        widget->setFont(font);
+    };
+    replace(root);
+    for (QWidget* child : root->findChildren<QWidget*>()) {
+        if (child->testAttribute(Qt::WA_SetFont)) {
+            replace(child);
+        }
+    }
+}
+
+// A radio button set from code: checking one clears its partner; clearing one leaves the
+// partner alone (an exclusive group would refuse to clear its checked button).
+void SetRadio(QAbstractButton* button, bool checked) {
+    if (checked) {
+        button->setChecked(true);
+        return;
+    }
+    const bool exclusive = button->autoExclusive();
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(exclusive);
+}
+
+void WriteKey(const char* section, const char* key, const std::string& value,
+              const std::string& iniPath) {
+    if (!platform::WritePrivateProfileString(section, key, value, iniPath)) {
+        throw Exception("Unable to write to " + iniPath);
+    }
+}
+
+std::string ReadKey(const char* section, const char* key, const char* defaultValue,
+                    const std::string& iniPath) {
+    return platform::GetPrivateProfileString(section, key, defaultValue, iniPath);
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
+    ui->setupUi(this);
+    AddFontFallbacks(this);
+    // Compact tabs, so the six pages' tabs fit the window's width; set after the fonts, which
+    // a style sheet would otherwise fix as they were.
+    ui->PageControl1->setStyleSheet(QStringLiteral(
+        "QTabWidget::pane { border: 1px solid #9a9a9a; top: -1px; background: palette(window); }"
+        "QTabBar::tab { padding: 3px 4px; margin-right: 1px; border: 1px solid #9a9a9a;"
+        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
+        " background: #e4e4e4; }"
+        "QTabBar::tab:selected { background: palette(window); margin-bottom: -1px; }"
+        "QTabBar::tab:!selected { margin-top: 2px; }"));
+    move(196, 248);
+    // Start states come from the layout before any handler is attached: building the window
+    // runs none of them.
+    ConnectHandlers();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::ConnectHandlers() {
+    connect(ui->CheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox1Click(); }); });
+    connect(ui->CheckBox2, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox2Click(); }); });
+    connect(ui->CheckBox3, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox3Click(); }); });
+}
+
+void TForm1::FormCreate() {
+    ui->ComboBox1->setToolTip(
+        QStringLiteral("1: Auto\n2: LAN\n3: Medium\n4: Modem\n5: Slow\n7: Ultra"));
+    ui->CheckBox2->setToolTip(
+        QStringLiteral("Leave checked for autoreconnect\nUncheck for no autoreconnect"));
+    ui->CheckBox1->setToolTip(
+        QStringLiteral("Leave checked for autoscaling\nUncheck for no autoscaling"));
+
+    const std::string folder = platform::ProgramFolder();
+    // The local address is left empty until this machine's address can be had.
+    ui->Edit3->clear();
+    LoadList(ui->ListBox1, folder + NamesFile);
+    LoadList(ui->ListBox2, folder + IdsFile);
+    LoadSettings(folder + SettingsFile);
+}
+
+void TForm1::LoadList(ListBox* list, const std::string& path) {
+    try {
+        list->SetItems(listfile::Load(path));
+    } catch (const EFOpenError& error) {
+        ShowMessage(error.Message() +
+                    ".\nIf this is your first run of My Brindle Viewer this file will be "
+                    "created\nupon closing the program.");
+    }
+}
+
+void TForm1::LoadSettings(const std::string& ini) {
+    ui->ComboBox1->setCurrentText(DisplayText(ReadKey("quality", "setting", "3", ini)));
+    SetRadio(ui->RadioButton9, ReadFlag(ReadKey("repeater", "lan", "", ini), true));
+    SetRadio(ui->RadioButton10, ReadFlag(ReadKey("repeater", "address", "", ini), false));
+    ui->Edit4->setText(DisplayText(ReadKey("password", "value", "", ini)));
+    ui->Edit2->setText(DisplayText(ReadKey("repeater", "address2", "", ini)));
+    ui->NumEdit2->setText(DisplayText(ReadKey("port", "viewer", "", ini)));
+    ui->CheckBox3->setChecked(ReadFlag(ReadKey("password", "store", "", ini), false));
+    ui->CheckBox1->setChecked(ReadFlag(ReadKey("autoscaling", "setting", "", ini), true));
+    ui->CheckBox2->setChecked(ReadFlag(ReadKey("autoreconnect", "setting", "", ini), false));
+}
+
+void TForm1::FormClose() {
+    const std::string folder = platform::ProgramFolder();
+    const std::string ini = folder + SettingsFile;
+    listfile::Save(folder + NamesFile, ui->ListBox1->Items());
+    listfile::Save(folder + IdsFile, ui->ListBox2->Items());
+    SaveSettings(ini);
+    if (!platform::FlushPrivateProfile(ini)) {
+        throw Exception("Unable to write to " + ini);
+    }
+    platform::DeleteFile(folder + BatchFile);
+}
+
+void TForm1::SaveSettings(const std::string& ini) {
+    WriteKey("quality", "setting", StoredText(ui->ComboBox1->currentText()), ini);
+    WriteKey("quality", "auto", "1", ini);
+    WriteKey("repeater", "lan", FlagText(ui->RadioButton9->isChecked()), ini);
+    WriteKey("repeater", "address", FlagText(ui->RadioButton10->isChecked()), ini);
+    WriteKey("password", "value", StoredText(ui->Edit4->text()), ini);
+    WriteKey("repeater", "address2", StoredText(ui->Edit2->text()), ini);
+    WriteKey("port", "viewer", StoredText(ui->NumEdit2->text()), ini);
+    WriteKey("password", "store", FlagText(ui->CheckBox3->isChecked()), ini);
+    WriteKey("autoscaling", "setting", FlagText(ui->CheckBox1->isChecked()), ini);
+    WriteKey("autoreconnect", "setting", FlagText(ui->CheckBox2->isChecked()), ini);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // A close whose save failed keeps the window, and with it the only copy of the book.
+    if (Guarded([this] { FormClose(); })) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TForm1::CheckBox1Click() {
+    if (ui->CheckBox1->isChecked()) {
+        ui->Label4->setText(QStringLiteral(" -autoscaling"));
+        ui->CheckBox1->setText(QStringLiteral(" -autoscaling"));
+    } else {
+        ui->Label4->clear();
+        ui->CheckBox1->setText(QStringLiteral("no autoscaling"));
+    }
+}
+
+void TForm1::CheckBox2Click() {
+    if (ui->CheckBox2->isChecked()) {
+        ui->Label5->setText(QStringLiteral(" -autoreconnect"));
+        ui->Label6->setText(QStringLiteral(" -connect"));
+        ui->CheckBox2->setText(QStringLiteral(" -autoreconnect"));
+    } else {
+        ui->Label5->clear();
+        ui->Label6->clear();
+        ui->CheckBox2->setText(QStringLiteral("no autoreconnect"));
+    }
+}
+
+void TForm1::CheckBox3Click() {
+    if (ui->CheckBox3->isChecked()) {
+        ui->Edit4->setEnabled(true);
+        ui->Edit7->setText(QStringLiteral(" -password "));
+    } else {
+        ui->Edit4->clear();
+        ui->Edit4->setEnabled(false);
+        ui->Edit7->clear();
+    }
+}

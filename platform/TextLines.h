@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Cuts text into lines at CR, at LF and at CR LF (one break). A last line without a break
+// still counts; a break at the very end gives no extra empty line. A NUL byte ends the text.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Every line followed by CR LF, the last one too.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+} // namespace platform

@@ -1,0 +1,67 @@
+#include "Files.h"
+#include "TextLines.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+TEST(TextLines, SplitsAtEveryKindOfBreakAndStopsAtNul) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(platform::SplitLines(""), V{});
+    EXPECT_EQ(platform::SplitLines("a\rb\nc\r\nd"), (V{"a", "b", "c", "d"}));
+    EXPECT_EQ(platform::SplitLines("a\r\n"), V{"a"});
+    EXPECT_EQ(platform::SplitLines("a\r\n\r\n"), (V{"a", ""}));
+    EXPECT_EQ(platform::SplitLines("\r\n"), V{""});
+    EXPECT_EQ(platform::SplitLines("\n\r"), (V{"", ""}));
+    EXPECT_EQ(platform::SplitLines(std::string("a\nb\0c\nd", 7)), (V{"a", "b"}));
+    EXPECT_EQ(platform::JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(platform::JoinLines({}), "");
+}
+
+TEST(Files, AtomicWriteReplacesWholeFollowsLinksAndRefusesFolders) {
+    const fs::path dir = fs::temp_directory_path() / ("files-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string target = (dir / "list.txt").string();
+
+    ASSERT_TRUE(platform::WriteFileAtomically(target, "one", platform::NewFileMode::Shared));
+    EXPECT_EQ(platform::ReadWholeFile(target), "one");
+    ::chmod(target.c_str(), 0604);
+    ASSERT_TRUE(platform::WriteFileAtomically(target, "two", platform::NewFileMode::OwnerOnly));
+    struct stat st {};
+    ::stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+
+    // Created anew: the old mode does not carry over.
+    ASSERT_TRUE(platform::WriteFileAtomically(target, "three", platform::NewFileMode::OwnerOnly,
+                                              platform::ExistingFileMode::Replace));
+    ::stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    const std::string link = (dir / "link.txt").string();
+    fs::create_symlink(target, link);
+    ASSERT_TRUE(platform::WriteFileAtomically(link, "four", platform::NewFileMode::Shared));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(platform::ReadWholeFile(target), "four");
+
+    const std::string folder = (dir / "folder").string();
+    fs::create_directory(folder);
+    EXPECT_FALSE(platform::WriteFileAtomically(folder, "x", platform::NewFileMode::Shared));
+    EXPECT_FALSE(platform::ReadWholeFile(folder).has_value());
+    EXPECT_FALSE(platform::ReadWholeFile((dir / "missing").string()).has_value());
+    // No temporary file is left behind by any of it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+
+    EXPECT_TRUE(platform::DeleteFile(target));
+    EXPECT_FALSE(platform::DeleteFile(target));
+    fs::remove_all(dir);
+}
+
+TEST(Files, ProgramFolderIsTheExecutablesFolderWithItsSeparator) {
+    EXPECT_EQ(platform::ProgramFolder().back(), '/');
+    platform::SetExecutablePathForTesting("/opt/mbv/MyBrindleViewer");
+    EXPECT_EQ(platform::ProgramFolder(), "/opt/mbv/");
+}

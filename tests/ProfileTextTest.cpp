@@ -1,0 +1,137 @@
+#include "ProfileFile.h"
+#include "ProfileText.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+using platform::ProfileText;
+
+TEST(ProfileText, ReadsValuesWithoutRegardToCaseTrimmedAndUnquoted) {
+    const ProfileText text("; a comment\r\n"
+                           "[Quality]\r\n"
+                           "  Setting =  5  \r\n"
+                           "[password]\n"
+                           "value=\"  secret \"\n"
+                           "single='x'\n"
+                           "mixed=\"x'\n"
+                           "lone=\"\n"
+                           "inner=a \"b\" c\n"
+                           "bare\n"
+                           "empty=\n");
+    EXPECT_EQ(text.Value("quality", "SETTING"), "5");
+    EXPECT_EQ(text.Value("PASSWORD", "value"), "  secret ");
+    EXPECT_EQ(text.Value("password", "single"), "x");
+    EXPECT_EQ(text.Value("password", "mixed"), "\"x'");
+    EXPECT_EQ(text.Value("password", "lone"), "\"");
+    EXPECT_EQ(text.Value("password", "inner"), "a \"b\" c");
+    EXPECT_EQ(text.Value("password", "empty"), "");
+    // A key line without "=" has no value; a missing key or section has none either.
+    EXPECT_EQ(text.Value("password", "bare"), std::nullopt);
+    EXPECT_EQ(text.Value("password", "setting"), std::nullopt);
+    EXPECT_EQ(text.Value("port", "viewer"), std::nullopt);
+}
+
+TEST(ProfileText, FirstMatchingSectionAndKeyWinAndValuesAreCapped) {
+    const std::string longValue(10000, 'v');
+    const ProfileText text("\xEF\xBB\xBF[a]\r\nk=1\r\nk=2\r\n[b]\r\nlong=" + longValue +
+                           "\r\n[A]\r\nk=3\r\nonly=4\r\n");
+    EXPECT_EQ(text.Value("a", "k"), "1");
+    EXPECT_EQ(text.Value("b", "long"), std::string(ProfileText::MaxValueLength, 'v'));
+    // Only the first section of a name is searched.
+    EXPECT_EQ(text.Value("a", "only"), std::nullopt);
+}
+
+TEST(ProfileText, WritesInPlaceAtSectionEndAndAtFileEndKeepingEveryOtherLine) {
+    ProfileText text("; keep me\n"
+                     "[quality]\n"
+                     "Setting = 3\n"
+                     "unknown=stays\n"
+                     "odd line without equals sign\n"
+                     "\n"
+                     "[other]\n"
+                     "x=y\n");
+    text.SetValue("QUALITY", "setting", "5");
+    text.SetValue("quality", "auto", "1");
+    text.SetValue("port", "viewer", "");
+    text.SetValue("port", "second", "a\r\nforged=1");
+    EXPECT_EQ(text.Bytes(), "; keep me\r\n"
+                            "[quality]\r\n"
+                            "Setting=5\r\n"
+                            "unknown=stays\r\n"
+                            "odd line without equals sign\r\n"
+                            "auto=1\r\n"
+                            "\r\n"
+                            "[other]\r\n"
+                            "x=y\r\n"
+                            "[port]\r\n"
+                            "viewer=\r\n"
+                            "second=a\r\n");
+}
+
+TEST(ProfileText, EmptyTextGrowsSectionsInTheOrderOfWrites) {
+    ProfileText text;
+    text.SetValue("quality", "setting", "3");
+    text.SetValue("quality", "auto", "1");
+    text.SetValue("repeater", "lan", "1");
+    text.SetValue("quality", "setting", "4");
+    EXPECT_EQ(text.Bytes(), "[quality]\r\nsetting=4\r\nauto=1\r\n[repeater]\r\nlan=1\r\n");
+}
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("profile-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+        path_ = (dir_ / "myviewer.ini").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::filesystem::path dir_;
+    std::string path_;
+};
+
+TEST_F(ProfileFileTest, MissingFileGivesDefaultsAndFirstWriteCreatesAnOwnerOnlyFile) {
+    EXPECT_EQ(platform::GetPrivateProfileString("quality", "setting", "3", path_), "3");
+    ASSERT_TRUE(platform::WritePrivateProfileString("quality", "setting", "7", path_));
+    ASSERT_TRUE(platform::FlushPrivateProfile(path_));
+    EXPECT_EQ(Read(), "[quality]\r\nsetting=7\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(platform::GetPrivateProfileString("Quality", "Setting", "3", path_), "7");
+    EXPECT_EQ(platform::GetPrivateProfileString("quality", "none", "d", path_), "d");
+}
+
+TEST_F(ProfileFileTest, ExistingFileKeepsItsModeAndAFailedWriteLeavesItWhole) {
+    {
+        std::ofstream out(path_, std::ios::binary);
+        out << "[a]\r\nk=1\r\n";
+    }
+    ::chmod(path_.c_str(), 0640);
+    ASSERT_TRUE(platform::WritePrivateProfileString("a", "k", "2", path_));
+    struct stat st {};
+    ::stat(path_.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A settings path that is a folder cannot be written, and nothing is left behind.
+    const std::string folderPath = (dir_ / "folder.ini").string();
+    std::filesystem::create_directory(folderPath);
+    EXPECT_FALSE(platform::WritePrivateProfileString("a", "k", "3", folderPath));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_),
+                            std::filesystem::directory_iterator()),
+              2);
+    EXPECT_EQ(Read(), "[a]\r\nk=2\r\n");
+}

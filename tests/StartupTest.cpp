@@ -1,0 +1,301 @@
+#include "ProgramFolder.h"
+#include "RecordingSink.h"
+#include "Unit1.h"
+#include "ListBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+template <class W> W* Find(TForm1& form, const char* name) {
+    W* widget = form.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+}
+
+std::vector<std::string> Rows(TForm1& form, const char* list) {
+    return Find<ListBox>(form, list)->Items();
+}
+
+const std::string FullSettings = "[quality]\r\n"
+                                 "setting=5\r\n"
+                                 "auto=1\r\n"
+                                 "[repeater]\r\n"
+                                 "lan=0\r\n"
+                                 "address=1\r\n"
+                                 "address2= 'repeater.example.net' \r\n"
+                                 "[password]\r\n"
+                                 "value=s3cret\r\n"
+                                 "store=1\r\n"
+                                 "[port]\r\n"
+                                 "viewer=5901\r\n"
+                                 "[autoscaling]\r\n"
+                                 "setting=0\r\n"
+                                 "[autoreconnect]\r\n"
+                                 "setting=1\r\n";
+
+} // namespace
+
+TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    auto form = folder.Start();
+
+    EXPECT_EQ(sink.messages, (QStringList{FirstRunMessage(folder.Path() + "/clientlist.txt"),
+                                          FirstRunMessage(folder.Path() + "/clientIDlist.txt")}));
+    EXPECT_TRUE(sink.errors.isEmpty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("My Brindle Viewer v1.0.1.35"));
+    EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 0);
+    EXPECT_TRUE(Rows(*form, "ListBox1").empty());
+    EXPECT_TRUE(Rows(*form, "ListBox2").empty());
+    EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->currentText(), QStringLiteral("3"));
+    EXPECT_TRUE(Find<QRadioButton>(*form, "RadioButton9")->isChecked());
+    EXPECT_FALSE(Find<QRadioButton>(*form, "RadioButton10")->isChecked());
+    EXPECT_TRUE(Find<QLineEdit>(*form, "NumEdit2")->text().isEmpty());
+    EXPECT_FALSE(Find<QLineEdit>(*form, "Edit4")->isEnabled());
+    EXPECT_TRUE(Find<QCheckBox>(*form, "CheckBox1")->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>(*form, "CheckBox3")->isChecked());
+    EXPECT_EQ(Find<QLabel>(*form, "Label4")->text(), QStringLiteral(" -autoscaling"));
+    EXPECT_EQ(Find<QLabel>(*form, "Label5")->text(), QStringLiteral(" -autoreconnect"));
+    EXPECT_EQ(Find<QLabel>(*form, "Label6")->text(), QStringLiteral(" -connect"));
+    EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->toolTip(),
+              QStringLiteral("1: Auto\n2: LAN\n3: Medium\n4: Modem\n5: Slow\n7: Ultra"));
+
+    folder.Write("vncviewer.bat", "old\r\n");
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "");
+    EXPECT_EQ(folder.Read("myviewer.ini"), "[quality]\r\n"
+                                           "setting=3\r\n"
+                                           "auto=1\r\n"
+                                           "[repeater]\r\n"
+                                           "lan=1\r\n"
+                                           "address=0\r\n"
+                                           "address2=\r\n"
+                                           "[password]\r\n"
+                                           "value=\r\n"
+                                           "store=0\r\n"
+                                           "[port]\r\n"
+                                           "viewer=\r\n"
+                                           "[autoscaling]\r\n"
+                                           "setting=1\r\n"
+                                           "[autoreconnect]\r\n"
+                                           "setting=0\r\n");
+    EXPECT_EQ(folder.Mode("myviewer.ini"), 0600u);
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+    EXPECT_EQ(sink.messages.size(), 2);
+    EXPECT_TRUE(sink.errors.isEmpty());
+}
+
+TEST(Startup, AFullSettingsFileFillsEveryControlAndRoundTrips) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("myviewer.ini", FullSettings);
+    folder.Write("clientlist.txt", "Alpha\r\nBeta\r\n");
+    folder.Write("clientIDlist.txt", "101\r\n202\r\n");
+    auto form = folder.Start();
+
+    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_EQ(Rows(*form, "ListBox1"), (std::vector<std::string>{"Alpha", "Beta"}));
+    EXPECT_EQ(Rows(*form, "ListBox2"), (std::vector<std::string>{"101", "202"}));
+    EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->currentText(), QStringLiteral("5"));
+    EXPECT_FALSE(Find<QRadioButton>(*form, "RadioButton9")->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>(*form, "RadioButton10")->isChecked());
+    EXPECT_EQ(Find<QLineEdit>(*form, "Edit2")->text(), QStringLiteral("repeater.example.net"));
+    EXPECT_EQ(Find<QLineEdit>(*form, "NumEdit2")->text(), QStringLiteral("5901"));
+    EXPECT_TRUE(Find<QLineEdit>(*form, "Edit4")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>(*form, "Edit4")->text(), QStringLiteral("s3cret"));
+    EXPECT_EQ(Find<QLineEdit>(*form, "Edit7")->text(), QStringLiteral(" -password "));
+    EXPECT_FALSE(Find<QCheckBox>(*form, "CheckBox1")->isChecked());
+    EXPECT_EQ(Find<QCheckBox>(*form, "CheckBox1")->text(), QStringLiteral("no autoscaling"));
+    EXPECT_TRUE(Find<QLabel>(*form, "Label4")->text().isEmpty());
+    EXPECT_TRUE(Find<QCheckBox>(*form, "CheckBox2")->isChecked());
+
+    ASSERT_TRUE(CloseWindow(*form));
+    std::string expected = FullSettings;
+    expected.replace(expected.find(" 'repeater.example.net' "), 24, "repeater.example.net");
+    EXPECT_EQ(folder.Read("myviewer.ini"), expected);
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\nBeta\r\n");
+}
+
+TEST(Startup, RadioButtonsAndFlagForms) {
+    struct Case {
+        const char* lan;
+        const char* address;
+        bool nine;
+        bool ten;
+    };
+    for (const Case c : {Case{"1", "1", false, true}, Case{"0", "0", false, false},
+                         Case{"0x10", "yes", true, false}, Case{"$0", "2", false, true}}) {
+        ProgramFolder folder;
+        RecordingSink sink;
+        folder.Write("myviewer.ini", std::string("[repeater]\r\nlan=") + c.lan +
+                                         "\r\naddress=" + c.address + "\r\n");
+        auto form = folder.Start();
+        EXPECT_EQ(Find<QRadioButton>(*form, "RadioButton9")->isChecked(), c.nine) << c.lan;
+        EXPECT_EQ(Find<QRadioButton>(*form, "RadioButton10")->isChecked(), c.ten) << c.address;
+    }
+}
+
+TEST(Startup, StoredPasswordWithoutTheFlagStaysButTheFieldIsDisabled) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("myviewer.ini", "[password]\r\nvalue=hand edited\r\nstore=0\r\n"
+                                 "[autoreconnect]\r\nsetting=0\r\n");
+    auto form = folder.Start();
+    EXPECT_FALSE(Find<QLineEdit>(*form, "Edit4")->isEnabled());
+    EXPECT_EQ(Find<QLineEdit>(*form, "Edit4")->text(), QStringLiteral("hand edited"));
+    EXPECT_TRUE(Find<QLineEdit>(*form, "Edit7")->text().isEmpty());
+    // No handler ran for the auto-reconnect flag: the layout's texts stay.
+    EXPECT_EQ(Find<QLabel>(*form, "Label5")->text(), QStringLiteral(" -autoreconnect"));
+    EXPECT_EQ(Find<QLabel>(*form, "Label6")->text(), QStringLiteral(" -connect"));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_NE(folder.Read("myviewer.ini").find("value=hand edited\r\nstore=0\r\n"),
+              std::string::npos);
+}
+
+TEST(Startup, ListFilesOfAnyShapeComeBackWithEveryRowAndByte) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    const std::string megabyte(1 << 20, 'm');
+    folder.Write("clientlist.txt", "a\rb\nc\r\nd");
+    folder.Write("clientIDlist.txt", "caf\xE9\r\n\xC3\xA9t\xC3\xA9\r\n" + megabyte + "\r\n\r\n" +
+                                         std::string("x\0ignored\r\n", 11));
+    auto form = folder.Start();
+    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_EQ(Rows(*form, "ListBox1"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(Rows(*form, "ListBox2"),
+              (std::vector<std::string>{"caf\xE9", "\xC3\xA9t\xC3\xA9", megabyte, "", "x"}));
+    // Shown decoded: Windows-1252 where the row is not UTF-8.
+    const auto* model = Find<ListBox>(*form, "ListBox2")->model();
+    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("caf\u00E9"));
+    EXPECT_EQ(model->index(1, 0).data().toString(), QStringLiteral("\u00E9t\u00E9"));
+
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "a\r\nb\r\nc\r\nd\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"),
+              "caf\xE9\r\n\xC3\xA9t\xC3\xA9\r\n" + megabyte + "\r\n\r\nx\r\n");
+}
+
+TEST(Startup, ABigBookLoadsAndSavesWhole) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    std::string names;
+    std::string ids;
+    for (int i = 0; i < 100000; ++i) {
+        names += "Client " + std::to_string(i) + "\r\n";
+        ids += std::to_string(100000 + i) + "\r\n";
+    }
+    folder.Write("clientlist.txt", names);
+    folder.Write("clientIDlist.txt", ids);
+    auto form = folder.Start();
+    EXPECT_EQ(Rows(*form, "ListBox1").size(), 100000u);
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), names);
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), ids);
+}
+
+TEST(Startup, UnknownAndOddLinesOfTheSettingsFileSurvive) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    const std::string longValue(10000, 'L');
+    folder.Write("myviewer.ini", "\xEF\xBB\xBF; written by hand\r\n"
+                                 "[quality]\r\n"
+                                 "setting = \"2\"\r\n"
+                                 "mine=kept\r\n"
+                                 "garbage line\r\n"
+                                 "[quality]\r\n"
+                                 "setting=9\r\n"
+                                 "[extra]\r\n"
+                                 "long=" + longValue + "\r\n"
+                                 "=no key\r\n");
+    auto form = folder.Start();
+    EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->currentText(), QStringLiteral("2"));
+    ASSERT_TRUE(CloseWindow(*form));
+    const std::string ini = folder.Read("myviewer.ini");
+    const std::string head = "\xEF\xBB\xBF; written by hand\r\n"
+                             "[quality]\r\n"
+                             "setting=2\r\n"
+                             "mine=kept\r\n"
+                             "garbage line\r\n"
+                             "auto=1\r\n"
+                             "[quality]\r\n"
+                             "setting=9\r\n";
+    EXPECT_EQ(ini.substr(0, head.size()), head);
+    EXPECT_NE(ini.find("[extra]\r\nlong=" + longValue + "\r\n=no key\r\n[repeater]\r\n"),
+              std::string::npos);
+}
+
+TEST(Startup, AFailedSaveIsReportedAndKeepsTheWindowOpen) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Alpha\r\n");
+    folder.Write("clientIDlist.txt", "1\r\n");
+    folder.Write("vncviewer.bat", "line\r\n");
+    // The ID list cannot be replaced: its name is taken by a folder.
+    auto form = folder.Start();
+    std::filesystem::remove(folder.File("clientIDlist.txt"));
+    std::filesystem::create_directory(folder.File("clientIDlist.txt"));
+
+    EXPECT_FALSE(CloseWindow(*form));
+    EXPECT_EQ(sink.errors, QStringList{QString::fromStdString(
+                               "Cannot create file " + folder.Path() + "/clientIDlist.txt.")});
+    // The close stopped there: no settings, and the batch file stays.
+    EXPECT_FALSE(folder.Exists("myviewer.ini"));
+    EXPECT_TRUE(folder.Exists("vncviewer.bat"));
+    EXPECT_TRUE(form->isVisible());
+
+    // The settings file cannot be written either.
+    std::filesystem::remove(folder.File("clientIDlist.txt"));
+    std::filesystem::create_directory(folder.File("myviewer.ini"));
+    EXPECT_FALSE(CloseWindow(*form));
+    EXPECT_EQ(sink.errors.last(),
+              QString::fromStdString("Unable to write to " + folder.Path() + "myviewer.ini."));
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "1\r\n");
+
+    std::filesystem::remove(folder.File("myviewer.ini"));
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+}
+
+TEST(Startup, AReadOnlyFolderKeepsTheOldFiles) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind the super-user";
+    }
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Alpha\r\n");
+    auto form = folder.Start();
+    std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(CloseWindow(*form));
+    EXPECT_EQ(sink.errors.size(), 1);
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\n");
+    std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_all);
+    EXPECT_TRUE(CloseWindow(*form));
+}
+
+TEST(Messages, ErrorReportAddsAFullStopOnlyAfterLettersAndDigits) {
+    RecordingSink sink;
+    ReportError("Cannot create file x");
+    ReportError("List index out of bounds (-1)");
+    ReportError("done!");
+    ReportError("version 2");
+    ReportError("already.");
+    EXPECT_EQ(sink.errors, (QStringList{QStringLiteral("Cannot create file x."),
+                                        QStringLiteral("List index out of bounds (-1)"),
+                                        QStringLiteral("done!"), QStringLiteral("version 2."),
+                                        QStringLiteral("already.")}));
+    EXPECT_FALSE(Guarded([] { throw std::runtime_error("boom"); }));
+    EXPECT_EQ(sink.errors.last(), QStringLiteral("boom."));
+}

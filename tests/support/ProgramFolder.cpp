@@ -1,0 +1,64 @@
+#include "ProgramFolder.h"
+
+#include "Files.h"
+#include "Unit1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+
+ProgramFolder::ProgramFolder() {
+    platform::SetExecutablePathForTesting(Path() + "MyBrindleViewer");
+}
+
+ProgramFolder::~ProgramFolder() = default;
+
+std::string ProgramFolder::Path() const { return dir_.path().toStdString() + "/"; }
+
+std::string ProgramFolder::File(const std::string& name) const { return Path() + name; }
+
+void ProgramFolder::Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(File(name), std::ios::binary);
+    out << bytes;
+}
+
+std::string ProgramFolder::Read(const std::string& name) const {
+    std::ifstream in(File(name), std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool ProgramFolder::Exists(const std::string& name) const {
+    struct stat st {};
+    return ::stat(File(name).c_str(), &st) == 0;
+}
+
+unsigned ProgramFolder::Mode(const std::string& name) const {
+    struct stat st {};
+    ::stat(File(name).c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+std::unique_ptr<TForm1> ProgramFolder::Start() const {
+    auto form = std::make_unique<TForm1>();
+    form->FormCreate();
+    form->show();
+    return form;
+}
+
+bool CloseWindow(TForm1& form) {
+    form.close();
+    QCoreApplication::processEvents();
+    return !form.isVisible();
+}
+
+QString FirstRunMessage(const std::string& path) {
+    return QString::fromStdString("Cannot open file " + path +
+                                  ".\nIf this is your first run of My Brindle Viewer this file "
+                                  "will be created\nupon closing the program.");
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+
+class TForm1;
+
+// A temporary folder that the program takes for its own, with helpers for its files.
+class ProgramFolder {
+public:
+    ProgramFolder();
+    ~ProgramFolder();
+
+    // The folder with its trailing separator.
+    std::string Path() const;
+    std::string File(const std::string& name) const;
+    void Write(const std::string& name, const std::string& bytes) const;
+    std::string Read(const std::string& name) const;
+    bool Exists(const std::string& name) const;
+    unsigned Mode(const std::string& name) const;
+
+    // A window made from the layout and loaded, as the program starts it.
+    std::unique_ptr<TForm1> Start() const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Closes the window as the user would; true when it closed.
+bool CloseWindow(TForm1& form);
+
+// The first-run notice for a list file of the folder.
+QString FirstRunMessage(const std::string& path);
