@@ -33,4 +33,6 @@ std::string ByteListModel::Take(int position) {
     return row;
 }
 
-void ByteListModel::Clear() { SetRows({}); }
+void ByteListModel::Clear() {
+    SetRows({});
+}

@@ -10,4 +10,6 @@
 QString DisplayText(std::string_view bytes);
 
 // Text typed by the user is kept in the locale's encoding, UTF-8.
-inline std::string StoredText(const QString& text) { return text.toStdString(); }
+inline std::string StoredText(const QString& text) {
+    return text.toStdString();
+}

@@ -8,4 +8,6 @@
 bool ReadFlag(std::string_view text, bool defaultValue);
 
 // "1" or "0", as flags are written.
-inline const char* FlagText(bool value) { return value ? "1" : "0"; }
+inline const char* FlagText(bool value) {
+    return value ? "1" : "0";
+}

@@ -34,7 +34,9 @@ void ListBox::SetItems(std::vector<std::string> rows) {
     FromCode([&] { model_.SetRows(std::move(rows)); });
 }
 
-void ListBox::Add(std::string row) { Insert(Count(), std::move(row)); }
+void ListBox::Add(std::string row) {
+    Insert(Count(), std::move(row));
+}
 
 void ListBox::Insert(int position, std::string row) {
     if (position < 0 || position > Count()) {

@@ -25,11 +25,17 @@ MessageSink* currentSink = &defaultSink;
 
 } // namespace
 
-MessageSink& Messages() { return *currentSink; }
+MessageSink& Messages() {
+    return *currentSink;
+}
 
-void SetMessageSink(MessageSink* sink) { currentSink = sink ? sink : &defaultSink; }
+void SetMessageSink(MessageSink* sink) {
+    currentSink = sink ? sink : &defaultSink;
+}
 
-void ShowMessage(const std::string& text) { Messages().ShowMessage(DisplayText(text)); }
+void ShowMessage(const std::string& text) {
+    Messages().ShowMessage(DisplayText(text));
+}
 
 void ReportError(const std::string& text) {
     std::string shown = text;

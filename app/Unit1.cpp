@@ -27,8 +27,7 @@ void AddFontFallbacks(QWidget* root) {
         fallbacks.prepend(family);
         for (const QString& candidate : fallbacks) {
             // The font system answers every family with some font; only an exact match counts.
-            if (QFontInfo(QFont(candidate)).family().compare(candidate, Qt::CaseInsensitive) ==
-                0) {
+            if (QFontInfo(QFont(candidate)).family().compare(candidate, Qt::CaseInsensitive) == 0) {
                 return candidate;
             }
         }
@@ -105,9 +104,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 TForm1::~TForm1() = default;
 
 void TForm1::ConnectHandlers() {
-    connect(ui->CheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox1Click(); }); });
-    connect(ui->CheckBox2, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox2Click(); }); });
-    connect(ui->CheckBox3, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox3Click(); }); });
+    connect(ui->CheckBox1, &QCheckBox::toggled, this,
+            [this] { Guarded([this] { CheckBox1Click(); }); });
+    connect(ui->CheckBox2, &QCheckBox::toggled, this,
+            [this] { Guarded([this] { CheckBox2Click(); }); });
+    connect(ui->CheckBox3, &QCheckBox::toggled, this,
+            [this] { Guarded([this] { CheckBox3Click(); }); });
 }
 
 void TForm1::FormCreate() {

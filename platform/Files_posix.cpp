@@ -157,6 +157,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, NewF
     return true;
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 } // namespace platform

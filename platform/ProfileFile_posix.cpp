@@ -13,8 +13,9 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     if (!bytes) {
         return std::string(defaultValue.substr(0, ProfileText::MaxValueLength));
     }
-    return ProfileText(*bytes).Value(section, key).value_or(
-        std::string(defaultValue.substr(0, ProfileText::MaxValueLength)));
+    return ProfileText(*bytes)
+        .Value(section, key)
+        .value_or(std::string(defaultValue.substr(0, ProfileText::MaxValueLength)));
 }
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
@@ -32,6 +33,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     return WriteFileAtomically(path, text.Bytes(), NewFileMode::OwnerOnly);
 }
 
-bool FlushPrivateProfile(const std::string&) { return true; }
+bool FlushPrivateProfile(const std::string&) {
+    return true;
+}
 
 } // namespace platform

@@ -103,8 +103,7 @@ std::optional<std::string> ProfileText::Value(std::string_view section,
     return std::nullopt;
 }
 
-void ProfileText::SetValue(std::string_view section, std::string_view key,
-                           std::string_view value) {
+void ProfileText::SetValue(std::string_view section, std::string_view key, std::string_view value) {
     // A value is one line: a line break in it would forge further keys.
     value = value.substr(0, value.find_first_of("\r\n"));
     const size_t body = FindSectionBody(section);
@@ -127,10 +126,11 @@ void ProfileText::SetValue(std::string_view section, std::string_view key,
             insertAt = i + 1;
         }
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                  Joined(key, "=", value));
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Joined(key, "=", value));
 }
 
-std::string ProfileText::Bytes() const { return JoinLines(lines_); }
+std::string ProfileText::Bytes() const {
+    return JoinLines(lines_);
+}
 
 } // namespace platform

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 TEST(Flags, IntegerFormsAreReadAndAnythingElseGivesTheDefault) {
-    for (const char* yes : {"1", "2", "-1", "+3", "0x10", "0X1f", "$A", "$ffffffff", "2147483647"}) {
+    for (const char* yes :
+         {"1", "2", "-1", "+3", "0x10", "0X1f", "$A", "$ffffffff", "2147483647"}) {
         EXPECT_TRUE(ReadFlag(yes, false)) << yes;
     }
     for (const char* no : {"0", "00", "$0", "0x0", "-0"}) {

@@ -1,5 +1,5 @@
-#include "Exception.h"
 #include "ListFile.h"
+#include "Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,7 @@ TEST(ListFile, RowsKeepTheirBytesThroughLoadAndSave) {
     fs::create_directories(dir);
     const std::string path = (dir / "clientlist.txt").string();
     const std::string bytes = "caf\xE9\r\n\xFF\xFE odd\r\n\xC3\xA9t\xC3\xA9\r\n\r\n";
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
+    { std::ofstream(path, std::ios::binary) << bytes; }
     const auto rows = listfile::Load(path);
     EXPECT_EQ(rows, (std::vector<std::string>{"caf\xE9", "\xFF\xFE odd", "\xC3\xA9t\xC3\xA9", ""}));
     listfile::Save(path, rows);

@@ -1,5 +1,5 @@
-#include "ProfileFile.h"
 #include "ProfileText.h"
+#include "ProfileFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "ListBox.h"
 #include "ProgramFolder.h"
 #include "RecordingSink.h"
 #include "Unit1.h"
-#include "ListBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -217,8 +217,10 @@ TEST(Startup, UnknownAndOddLinesOfTheSettingsFileSurvive) {
                                  "[quality]\r\n"
                                  "setting=9\r\n"
                                  "[extra]\r\n"
-                                 "long=" + longValue + "\r\n"
-                                 "=no key\r\n");
+                                 "long=" +
+                                     longValue +
+                                     "\r\n"
+                                     "=no key\r\n");
     auto form = folder.Start();
     EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->currentText(), QStringLiteral("2"));
     ASSERT_TRUE(CloseWindow(*form));
@@ -292,10 +294,10 @@ TEST(Messages, ErrorReportAddsAFullStopOnlyAfterLettersAndDigits) {
     ReportError("done!");
     ReportError("version 2");
     ReportError("already.");
-    EXPECT_EQ(sink.errors, (QStringList{QStringLiteral("Cannot create file x."),
-                                        QStringLiteral("List index out of bounds (-1)"),
-                                        QStringLiteral("done!"), QStringLiteral("version 2."),
-                                        QStringLiteral("already.")}));
+    EXPECT_EQ(sink.errors,
+              (QStringList{QStringLiteral("Cannot create file x."),
+                           QStringLiteral("List index out of bounds (-1)"), QStringLiteral("done!"),
+                           QStringLiteral("version 2."), QStringLiteral("already.")}));
     EXPECT_FALSE(Guarded([] { throw std::runtime_error("boom"); }));
     EXPECT_EQ(sink.errors.last(), QStringLiteral("boom."));
 }

@@ -44,8 +44,7 @@ TEST(Switches, StorePasswordEnablesTheFieldAndClearingItEmptiesTheField) {
     auto* box = Find<QCheckBox>(*form, "CheckBox3");
     auto* password = Find<QLineEdit>(*form, "Edit4");
     auto* passwordSwitch = Find<QLineEdit>(*form, "Edit7");
-    form->findChild<QWidget*>(QStringLiteral("PageControl1"))
-        ->setProperty("currentIndex", 2);
+    form->findChild<QWidget*>(QStringLiteral("PageControl1"))->setProperty("currentIndex", 2);
 
     QTest::mouseClick(box, Qt::LeftButton);
     ASSERT_TRUE(box->isChecked());

@@ -17,9 +17,13 @@ ProgramFolder::ProgramFolder() {
 
 ProgramFolder::~ProgramFolder() = default;
 
-std::string ProgramFolder::Path() const { return dir_.path().toStdString() + "/"; }
+std::string ProgramFolder::Path() const {
+    return dir_.path().toStdString() + "/";
+}
 
-std::string ProgramFolder::File(const std::string& name) const { return Path() + name; }
+std::string ProgramFolder::File(const std::string& name) const {
+    return Path() + name;
+}
 
 void ProgramFolder::Write(const std::string& name, const std::string& bytes) const {
     std::ofstream out(File(name), std::ios::binary);
