@@ -104,6 +104,18 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 TForm1::~TForm1() = default;
 
 void TForm1::ConnectHandlers() {
+    const auto handle = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+        connect(sender, signal, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    // Adding runs on a press only (mouse release, Space or Enter): focus entering "OK" adds
+    // nothing, so one press adds one client.
+    handle(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    handle(ui->Button3, &QPushButton::clicked, &TForm1::Button3Click);
+    handle(ui->Button4, &QPushButton::clicked, &TForm1::Button4Click);
+    handle(ui->Button5, &QPushButton::clicked, &TForm1::Button5Click);
+    handle(ui->ListBox1, &ListBox::UserSelectionChanged, &TForm1::ListBox1Click);
+    handle(ui->ListBox2, &ListBox::UserSelectionChanged, &TForm1::ListBox2Click);
     connect(ui->CheckBox1, &QCheckBox::toggled, this,
             [this] { Guarded([this] { CheckBox1Click(); }); });
     connect(ui->CheckBox2, &QCheckBox::toggled, this,
@@ -182,6 +194,75 @@ void TForm1::closeEvent(QCloseEvent* event) {
     } else {
         event->ignore();
     }
+}
+
+void TForm1::Button1Click() {
+    ui->ListBox1->Add(StoredText(ui->Edit1->text()));
+    ui->ListBox2->Add(StoredText(ui->NumEdit1->text()));
+    ui->Edit1->clear();
+    ui->NumEdit1->clear();
+}
+
+void TForm1::Button3Click() {
+    if (ui->ListBox1->ItemIndex() >= 0) {
+        ui->ListBox1->Delete(ui->ListBox1->ItemIndex());
+    }
+    if (ui->ListBox2->ItemIndex() >= 0) {
+        ui->ListBox2->Delete(ui->ListBox2->ItemIndex());
+    }
+}
+
+void TForm1::Button4Click() {
+    const int p = ui->ListBox1->ItemIndex();
+    if (p < 1) {
+        ShowMessage("You can't move this item any farther up!");
+        return;
+    }
+    ui->ListBox1->Move(p, p - 1);
+    // The ID list moves its own selected row; when the lists are out of step and that row
+    // cannot move, the ID list is left as it is rather than broken.
+    const int q = ui->ListBox2->ItemIndex();
+    if (q >= 1) {
+        ui->ListBox2->Move(q, q - 1);
+    } else {
+        ui->ListBox2->SetItemIndex(-1);
+    }
+}
+
+void TForm1::Button5Click() {
+    const int p = ui->ListBox1->ItemIndex();
+    if (p < 0 || p >= ui->ListBox1->Count() - 1) {
+        ShowMessage("You can't move this item any farther down!");
+        return;
+    }
+    ui->ListBox1->Move(p, p + 1);
+    const int q = ui->ListBox2->ItemIndex();
+    if (q >= 0 && q < ui->ListBox2->Count() - 1) {
+        ui->ListBox2->Move(q, q + 1);
+    } else {
+        ui->ListBox2->SetItemIndex(-1);
+    }
+}
+
+namespace {
+
+// Selects in one list the row the user selected in the other; without a selection (or past
+// the lists' reach) the other list is left alone.
+void Mirror(const ListBox* from, ListBox* to) {
+    const int position = from->ItemIndex();
+    if (position >= 0 && position <= 99999) {
+        to->SetItemIndex(position);
+    }
+}
+
+} // namespace
+
+void TForm1::ListBox1Click() {
+    Mirror(ui->ListBox1, ui->ListBox2);
+}
+
+void TForm1::ListBox2Click() {
+    Mirror(ui->ListBox2, ui->ListBox1);
 }
 
 void TForm1::CheckBox1Click() {

@@ -24,6 +24,13 @@ public:
     // Window closing: writes the lists and the settings back and removes the batch file.
     void FormClose();
 
+    void Button1Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void ListBox1Click();
+    void ListBox2Click();
+
     void CheckBox1Click();
     void CheckBox2Click();
     void CheckBox3Click();

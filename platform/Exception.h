@@ -31,3 +31,9 @@ class EListError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// A text that is not a number where a number is needed.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};

@@ -1,0 +1,208 @@
+#include "FormAccess.h"
+#include "ListBox.h"
+#include "Numedit.h"
+#include "ProgramFolder.h"
+#include "RecordingSink.h"
+
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class Editing : public ::testing::Test {
+protected:
+    void Start() {
+        form = folder.Start();
+        sink.messages.clear();
+        names = Find<ListBox>(*form, "ListBox1");
+        ids = Find<ListBox>(*form, "ListBox2");
+        name = Find<QLineEdit>(*form, "Edit1");
+        id = Find<TNumEdit>(*form, "NumEdit1");
+        ok = Find<QPushButton>(*form, "Button1");
+    }
+
+    void StartWith(const std::string& nameFile, const std::string& idFile) {
+        folder.Write("clientlist.txt", nameFile);
+        folder.Write("clientIDlist.txt", idFile);
+        Start();
+    }
+
+    void ShowPage(int index) {
+        Find<QTabWidget>(*form, "PageControl1")->setCurrentIndex(index);
+        form->activateWindow();
+        QApplication::setActiveWindow(form.get());
+    }
+
+    // Clicks a row of a list as the user would.
+    void ClickRow(ListBox* list, int row) {
+        const QRect rect = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    void Press(const char* button) {
+        QTest::mouseClick(Find<QPushButton>(*form, button), Qt::LeftButton);
+    }
+
+    ProgramFolder folder;
+    RecordingSink sink;
+    std::unique_ptr<TForm1> form;
+    ListBox* names = nullptr;
+    ListBox* ids = nullptr;
+    QLineEdit* name = nullptr;
+    TNumEdit* id = nullptr;
+    QPushButton* ok = nullptr;
+};
+
+} // namespace
+
+TEST_F(Editing, KeyboardAloneAddsOneClientPerPress) {
+    Start();
+    ShowPage(1);
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("Acme Ltd"));
+    QTest::keyClick(name, Qt::Key_Tab);
+    ASSERT_TRUE(id->hasFocus());
+    id->selectAll();
+    QTest::keyClicks(id, QStringLiteral("12a3-4.5678"));
+    EXPECT_EQ(id->text(), QStringLiteral("123456"));
+    QTest::keyClick(id, Qt::Key_Tab);
+    ASSERT_TRUE(ok->hasFocus());
+    // Focus on the button adds nothing yet.
+    EXPECT_EQ(names->Count(), 0);
+    QTest::keyClick(ok, Qt::Key_Space);
+    EXPECT_EQ(names->Items(), Rows{"Acme Ltd"});
+    EXPECT_EQ(ids->Items(), Rows{"123456"});
+    EXPECT_TRUE(name->text().isEmpty());
+    EXPECT_TRUE(id->text().isEmpty());
+
+    // Enter on the focused button presses it too; empty fields give an empty pair.
+    QTest::keyClick(ok, Qt::Key_Return);
+    EXPECT_EQ(names->Items(), (Rows{"Acme Ltd", ""}));
+    EXPECT_EQ(ids->Items(), (Rows{"123456", ""}));
+    EXPECT_EQ(names->ItemIndex(), -1);
+    EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 1);
+}
+
+TEST_F(Editing, MouseAloneAddsOneClientPerPressAndTheBookSurvivesARestart) {
+    Start();
+    ShowPage(1);
+    for (const auto& [client, number] : {std::pair{"Alpha", "11"}, std::pair{"Beta", "22"}}) {
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClicks(name, QString::fromLatin1(client));
+        QTest::mouseClick(id, Qt::LeftButton);
+        id->clear();
+        QTest::keyClicks(id, QString::fromLatin1(number));
+        QTest::mouseClick(ok, Qt::LeftButton);
+    }
+    EXPECT_EQ(names->Items(), (Rows{"Alpha", "Beta"}));
+    EXPECT_EQ(ids->Items(), (Rows{"11", "22"}));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\nBeta\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "11\r\n22\r\n");
+
+    Start();
+    EXPECT_EQ(names->Items(), (Rows{"Alpha", "Beta"}));
+    EXPECT_TRUE(sink.messages.isEmpty());
+}
+
+TEST_F(Editing, SelectionIsMirroredBothWaysOnlyForTheUsersChanges) {
+    StartWith("a\r\nb\r\nc\r\nd\r\n", "1\r\n2\r\n3\r\n4\r\n");
+    ClickRow(names, 3);
+    EXPECT_EQ(names->ItemIndex(), 3);
+    EXPECT_EQ(ids->ItemIndex(), 3);
+    ClickRow(ids, 1);
+    EXPECT_EQ(ids->ItemIndex(), 1);
+    EXPECT_EQ(names->ItemIndex(), 1);
+    names->setFocus();
+    QTest::keyClick(names, Qt::Key_Down);
+    EXPECT_EQ(ids->ItemIndex(), 2);
+    // A change from code does not bounce back.
+    names->SetItemIndex(0);
+    EXPECT_EQ(ids->ItemIndex(), 2);
+}
+
+TEST_F(Editing, RemoveAndMoveWithTheirRefusals) {
+    StartWith("a\r\nb\r\nc\r\n", "1\r\n2\r\n3\r\n");
+    Press("Button3");
+    EXPECT_EQ(names->Count(), 3);
+    EXPECT_TRUE(sink.messages.isEmpty());
+
+    Press("Button4");
+    Press("Button5");
+    EXPECT_EQ(sink.messages,
+              (QStringList{QStringLiteral("You can't move this item any farther up!"),
+                           QStringLiteral("You can't move this item any farther down!")}));
+
+    ClickRow(names, 0);
+    Press("Button4");
+    EXPECT_EQ(sink.messages.size(), 3);
+    Press("Button5");
+    EXPECT_EQ(names->Items(), (Rows{"b", "a", "c"}));
+    EXPECT_EQ(ids->Items(), (Rows{"2", "1", "3"}));
+    EXPECT_EQ(names->ItemIndex(), -1);
+    EXPECT_EQ(ids->ItemIndex(), -1);
+    // Without selecting again the same arrow refuses.
+    Press("Button5");
+    EXPECT_EQ(sink.messages.last(), QStringLiteral("You can't move this item any farther down!"));
+
+    ClickRow(names, 2);
+    Press("Button5");
+    EXPECT_EQ(sink.messages.size(), 5);
+    Press("Button4");
+    EXPECT_EQ(names->Items(), (Rows{"b", "c", "a"}));
+    EXPECT_EQ(ids->Items(), (Rows{"2", "3", "1"}));
+
+    ClickRow(names, 1);
+    Press("Button3");
+    EXPECT_EQ(names->Items(), (Rows{"b", "a"}));
+    EXPECT_EQ(ids->Items(), (Rows{"2", "1"}));
+    EXPECT_EQ(names->ItemIndex(), -1);
+    EXPECT_EQ(ids->ItemIndex(), -1);
+}
+
+TEST_F(Editing, DownInABookOfElevenComparesPositionsAsNumbers) {
+    std::string nameFile;
+    std::string idFile;
+    for (int i = 0; i < 11; ++i) {
+        nameFile += "n" + std::to_string(i) + "\r\n";
+        idFile += std::to_string(i) + "\r\n";
+    }
+    StartWith(nameFile, idFile);
+    ClickRow(names, 9);
+    Press("Button5");
+    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_EQ(names->Items()[10], "n9");
+    EXPECT_EQ(ids->Items()[10], "9");
+}
+
+TEST_F(Editing, OutOfStepListsStayIntactWhateverIsPressed) {
+    StartWith("a\r\nb\r\nc\r\nd\r\n", "1\r\n2\r\n");
+    const auto countOf = [](const Rows& rows, const std::string& row) {
+        return std::count(rows.begin(), rows.end(), row);
+    };
+    for (int row : {3, 2, 1, 0}) {
+        ClickRow(names, row);
+        Press("Button4");
+        ClickRow(names, row);
+        Press("Button5");
+        Press("Button5");
+    }
+    ClickRow(ids, 1);
+    Press("Button5");
+    EXPECT_EQ(names->Count(), 4);
+    EXPECT_EQ(ids->Count(), 2);
+    for (const char* row : {"a", "b", "c", "d"}) {
+        EXPECT_EQ(countOf(names->Items(), row), 1) << row;
+    }
+    EXPECT_EQ(countOf(ids->Items(), "1"), 1);
+    EXPECT_EQ(countOf(ids->Items(), "2"), 1);
+
+    // Remove takes each list's own selection.
+    ClickRow(names, 3);
+    Press("Button3");
+    EXPECT_EQ(names->Count(), 3);
+    EXPECT_EQ(ids->Count(), 2);
+}
