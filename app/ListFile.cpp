@@ -14,9 +14,9 @@ std::vector<std::string> Load(const std::string& path) {
     return platform::SplitLines(*bytes);
 }
 
-void Save(const std::string& path, const std::vector<std::string>& rows) {
-    if (!platform::WriteFileAtomically(path, platform::JoinLines(rows),
-                                       platform::NewFileMode::Shared)) {
+void Save(const std::string& path, const std::vector<std::string>& rows,
+          platform::NewFileMode newMode, platform::ExistingFileMode existingMode) {
+    if (!platform::WriteFileAtomically(path, platform::JoinLines(rows), newMode, existingMode)) {
         throw EFCreateError("Cannot create file " + path);
     }
 }

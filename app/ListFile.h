@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Files.h"
+
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@ std::vector<std::string> Load(const std::string& path);
 
 // Replaces the file whole; throws EFCreateError "Cannot create file <path>" and leaves the old
 // file untouched when that fails.
-void Save(const std::string& path, const std::vector<std::string>& rows);
+void Save(const std::string& path, const std::vector<std::string>& rows,
+          platform::NewFileMode newMode = platform::NewFileMode::Shared,
+          platform::ExistingFileMode existingMode = platform::ExistingFileMode::Keep);
 
 } // namespace listfile

@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include "BatchLine.h"
 #include "DisplayText.h"
 #include "Exception.h"
 #include "Files.h"
@@ -7,6 +8,7 @@
 #include "ListFile.h"
 #include "Messages.h"
 #include "ProfileFile.h"
+#include "StartHidden.h"
 #include "ui_Unit1.h"
 
 #include <QCloseEvent>
@@ -111,6 +113,7 @@ void TForm1::ConnectHandlers() {
     // Adding runs on a press only (mouse release, Space or Enter): focus entering "OK" adds
     // nothing, so one press adds one client.
     handle(ui->Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    handle(ui->Button2, &QPushButton::clicked, &TForm1::Button2Click);
     handle(ui->Button3, &QPushButton::clicked, &TForm1::Button3Click);
     handle(ui->Button4, &QPushButton::clicked, &TForm1::Button4Click);
     handle(ui->Button5, &QPushButton::clicked, &TForm1::Button5Click);
@@ -201,6 +204,52 @@ void TForm1::Button1Click() {
     ui->ListBox2->Add(StoredText(ui->NumEdit1->text()));
     ui->Edit1->clear();
     ui->NumEdit1->clear();
+}
+
+void TForm1::Button2Click() {
+    if (ui->ListBox1->ItemIndex() < 0) {
+        ShowMessage("You have to select a client to connect to first!");
+        return;
+    }
+    const std::string folder = platform::ProgramFolder();
+    const std::string batch = folder + BatchFile;
+    const std::string id = ui->ListBox2->Item(ui->ListBox2->ItemIndex());
+    const QString host = ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text();
+    const std::string quote = StoredText(ui->Label3->text());
+
+    // Every piece goes through the writer, so that whatever the fields hold the interpreter
+    // hands the viewer exactly this line and runs nothing else.
+    platform::BatchLineWriter line;
+    line.Append(quote)
+        .Append(folder)
+        .Append("Bin\\vncviewer.exe")
+        .Append(quote)
+        .Append(" -proxy ")
+        .Append(StoredText(host))
+        .Append(":")
+        .Append(StoredText(ui->NumEdit2->text()))
+        .Append(StoredText(ui->Label5->text()))
+        .Append(StoredText(ui->Label6->text()))
+        .Append(" ID:")
+        .Append(id)
+        .Append(" -quickoption ")
+        .Append(StoredText(ui->ComboBox1->currentText()))
+        .Append(StoredText(ui->Label4->text()))
+        .Append(" -keepalive 1 -dsmplugin SecureVNCPlugin.dsm")
+        .Append(StoredText(ui->Edit7->text()))
+        .Append(StoredText(ui->Edit4->text()));
+
+    ui->ListBox3->Add(line.Line());
+    try {
+        // Created anew each time, readable by its owner only: it holds the password.
+        listfile::Save(batch, ui->ListBox3->Items(), platform::NewFileMode::OwnerOnly,
+                       platform::ExistingFileMode::Replace);
+    } catch (...) {
+        ui->ListBox3->Clear();
+        throw;
+    }
+    ui->ListBox3->Clear();
+    platform::StartBatchFileHidden(batch);
 }
 
 void TForm1::Button3Click() {

@@ -25,6 +25,7 @@ public:
     void FormClose();
 
     void Button1Click();
+    void Button2Click();
     void Button3Click();
     void Button4Click();
     void Button5Click();

@@ -5,13 +5,19 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QTest>
+
+#include <filesystem>
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
 
-ProgramFolder::ProgramFolder() {
+ProgramFolder::ProgramFolder(const QString& name)
+    : dir_(QDir::tempPath() + QLatin1Char('/') + name + QStringLiteral("-XXXXXX")) {
     platform::SetExecutablePathForTesting(Path() + "MyBrindleViewer");
 }
 
@@ -46,6 +52,23 @@ unsigned ProgramFolder::Mode(const std::string& name) const {
     struct stat st {};
     ::stat(File(name).c_str(), &st);
     return st.st_mode & 07777;
+}
+
+void ProgramFolder::InstallViewer() const {
+    std::filesystem::create_directories(File("Bin"));
+    std::filesystem::copy_file(STAND_IN_VIEWER, File("Bin/vncviewer.exe"),
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(10);
+    }
+    return true;
 }
 
 std::unique_ptr<TForm1> ProgramFolder::Start() const {

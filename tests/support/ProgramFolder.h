@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,7 +11,8 @@ class TForm1;
 // A temporary folder that the program takes for its own, with helpers for its files.
 class ProgramFolder {
 public:
-    ProgramFolder();
+    // name: how the folder's name starts (blanks allowed).
+    explicit ProgramFolder(const QString& name = QStringLiteral("mbv"));
     ~ProgramFolder();
 
     // The folder with its trailing separator.
@@ -20,6 +22,8 @@ public:
     std::string Read(const std::string& name) const;
     bool Exists(const std::string& name) const;
     unsigned Mode(const std::string& name) const;
+    // Installs the stand-in viewer as Bin/vncviewer.exe.
+    void InstallViewer() const;
 
     // A window made from the layout and loaded, as the program starts it.
     std::unique_ptr<TForm1> Start() const;
@@ -30,6 +34,9 @@ private:
 
 // Closes the window as the user would; true when it closed.
 bool CloseWindow(TForm1& form);
+
+// Waits, running the event loop, until the condition holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000);
 
 // The first-run notice for a list file of the folder.
 QString FirstRunMessage(const std::string& path);

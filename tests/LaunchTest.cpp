@@ -1,0 +1,228 @@
+#include "FormAccess.h"
+#include "ListBox.h"
+#include "Numedit.h"
+#include "ProgramFolder.h"
+#include "RecordingSink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+class Launch : public ::testing::Test {
+protected:
+    explicit Launch(const QString& folderName = QStringLiteral("mbv")) : folder(folderName) {}
+
+    void SetUp() override {
+        folder.InstallViewer();
+        folder.Write("clientlist.txt", "Acme\r\nGlobex\r\n");
+        folder.Write("clientIDlist.txt", "123456\r\n42\r\n");
+        folder.Write("myviewer.ini", "[port]\r\nviewer=5901\r\n[autoreconnect]\r\nsetting=1\r\n");
+        form = folder.Start();
+        Find<QLineEdit>(*form, "Edit3")->setText(QStringLiteral("192.0.2.10"));
+    }
+
+    void Select(int row) {
+        ListBox* names = Find<ListBox>(*form, "ListBox1");
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
+                          names->visualRect(names->model()->index(row, 0)).center());
+    }
+
+    void Connect() { QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton); }
+
+    // What the stand-in viewer was started with: session, streams, then argv.
+    Args Received() {
+        if (!WaitFor([&] { return folder.Exists("viewer-args"); })) {
+            return {};
+        }
+        const std::string record = folder.Read("viewer-args");
+        std::filesystem::remove(folder.File("viewer-args"));
+        Args args;
+        size_t start = 0;
+        for (size_t end; (end = record.find('\0', start)) != std::string::npos; start = end + 1) {
+            args.push_back(record.substr(start, end - start));
+        }
+        return args;
+    }
+
+    std::string Viewer() const { return folder.Path() + "Bin/vncviewer.exe"; }
+    std::string Batch() const { return folder.Read("vncviewer.bat"); }
+
+    ProgramFolder folder;
+    RecordingSink sink;
+    std::unique_ptr<TForm1> form;
+};
+
+const std::string Tail = " -keepalive 1 -dsmplugin SecureVNCPlugin.dsm";
+const Args TailArgs = {"-keepalive", "1", "-dsmplugin", "SecureVNCPlugin.dsm"};
+
+// Processes this one started that are still there, zombies included.
+std::vector<std::string> Children() {
+    std::vector<std::string> children;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream list(task.path() / "children");
+        for (std::string pid; list >> pid;) {
+            children.push_back(pid);
+        }
+    }
+    return children;
+}
+
+Args Concat(Args head, const Args& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+} // namespace
+
+TEST_F(Launch, TheExampleLineIsWrittenOwnerOnlyAndTheViewerGetsItsArguments) {
+    Select(0);
+    Connect();
+    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_TRUE(sink.errors.isEmpty());
+    EXPECT_EQ(Batch(), "\"" + folder.Path() +
+                           "Bin\\vncviewer.exe\" -proxy 192.0.2.10:5901 -autoreconnect -connect "
+                           "ID:123456 -quickoption 3 -autoscaling" +
+                           Tail + "\r\n");
+    EXPECT_EQ(folder.Mode("vncviewer.bat"), 0600u);
+    EXPECT_TRUE(Find<ListBox>(*form, "ListBox3")->Items().empty());
+    EXPECT_EQ(Received(), Concat({"own-session", "stdio-null", Viewer(), "-proxy",
+                                  "192.0.2.10:5901", "-autoreconnect", "-connect", "ID:123456",
+                                  "-quickoption", "3", "-autoscaling"},
+                                 TailArgs));
+    // The viewer has ended and was reaped: nothing lingers as a zombie.
+    EXPECT_TRUE(WaitFor([] { return Children().empty(); }));
+
+    // A second launch replaces the file with its own line.
+    Select(1);
+    Connect();
+    EXPECT_EQ(Batch(), "\"" + folder.Path() +
+                           "Bin\\vncviewer.exe\" -proxy 192.0.2.10:5901 -autoreconnect -connect "
+                           "ID:42 -quickoption 3 -autoscaling" +
+                           Tail + "\r\n");
+    EXPECT_EQ(Received().at(7), "ID:42");
+}
+
+TEST_F(Launch, EmptyPortQualityAndPasswordLeaveTheirNeighboursTouching) {
+    Find<TNumEdit>(*form, "NumEdit2")->clear();
+    Find<QComboBox>(*form, "ComboBox1")->setCurrentText(QString());
+    Find<QCheckBox>(*form, "CheckBox3")->setChecked(true);
+    Find<QCheckBox>(*form, "CheckBox2")->setChecked(false);
+    Select(0);
+    Connect();
+    EXPECT_EQ(Batch(), "\"" + folder.Path() +
+                           "Bin\\vncviewer.exe\" -proxy 192.0.2.10: ID:123456 -quickoption  "
+                           "-autoscaling" +
+                           Tail + " -password \r\n");
+    EXPECT_EQ(Received(), Concat({"own-session", "stdio-null", Viewer(), "-proxy",
+                                  "192.0.2.10:", "ID:123456", "-quickoption", "-autoscaling"},
+                                 Concat(TailArgs, {"-password"})));
+}
+
+TEST_F(Launch, SpecialCharactersReachTheViewerAndRunNothing) {
+    Find<QRadioButton>(*form, "RadioButton10")->setChecked(true);
+    Find<QLineEdit>(*form, "Edit2")->setText(QStringLiteral("rep&touch x|y"));
+    Find<QCheckBox>(*form, "CheckBox3")->setChecked(true);
+    Find<QLineEdit>(*form, "Edit4")->setText(QStringLiteral("p<w>^%d%"));
+    Find<QCheckBox>(*form, "CheckBox1")->setChecked(false);
+    Select(0);
+    Connect();
+    EXPECT_EQ(Batch(), "\"" + folder.Path() +
+                           "Bin\\vncviewer.exe\" -proxy rep^&touch x^|y:5901 -autoreconnect "
+                           "-connect ID:123456 -quickoption 3" +
+                           Tail + " -password p^<w^>^^%%d%%\r\n");
+    EXPECT_EQ(Received(),
+              Concat({"own-session", "stdio-null", Viewer(), "-proxy", "rep&touch", "x|y:5901",
+                      "-autoreconnect", "-connect", "ID:123456", "-quickoption", "3"},
+                     Concat(TailArgs, {"-password", "p<w>^%d%"})));
+    EXPECT_FALSE(folder.Exists("x"));
+
+    // A quote in the data opens a quoted stretch; inside it only "%" is escaped.
+    Find<QLineEdit>(*form, "Edit2")->setText(QStringLiteral("a\"b&c"));
+    Select(0);
+    Connect();
+    EXPECT_EQ(Batch(), "\"" + folder.Path() +
+                           "Bin\\vncviewer.exe\" -proxy a\"b&c:5901 -autoreconnect "
+                           "-connect ID:123456 -quickoption 3" +
+                           Tail + " -password p<w>^%%d%%\r\n");
+    EXPECT_EQ(Received(), (Args{"own-session", "stdio-null", Viewer(), "-proxy",
+                                "ab&c:5901 -autoreconnect -connect ID:123456 -quickoption 3 "
+                                "-keepalive 1 -dsmplugin SecureVNCPlugin.dsm -password p<w>^%d%"}));
+}
+
+TEST_F(Launch, IdsFromTheFileAreDataNotCommands) {
+    folder.Write("clientIDlist.txt", "123 & touch injected\r\n");
+    form = folder.Start();
+    Find<QLineEdit>(*form, "Edit3")->setText(QStringLiteral("h"));
+    Select(0);
+    Connect();
+    EXPECT_NE(Batch().find(" ID:123 ^& touch injected -quickoption"), std::string::npos);
+    const Args args = Received();
+    ASSERT_GT(args.size(), 9u);
+    EXPECT_EQ(args[7], "ID:123");
+    EXPECT_EQ(args[8], "&");
+    EXPECT_FALSE(folder.Exists("injected"));
+}
+
+TEST_F(Launch, NoSelectionOutOfStepListsAndAnUnwritableFileStartNothing) {
+    folder.Write("vncviewer.bat", "old\r\n");
+    Connect();
+    EXPECT_EQ(sink.messages,
+              QStringList{QStringLiteral("You have to select a client to connect to first!")});
+    EXPECT_EQ(Batch(), "old\r\n");
+
+    // The ID list lost its selection: the list's index error, nothing written.
+    Select(1);
+    Find<ListBox>(*form, "ListBox2")->SetItemIndex(-1);
+    Connect();
+    EXPECT_EQ(sink.errors, QStringList{QStringLiteral("List index out of bounds (-1)")});
+    EXPECT_EQ(Batch(), "old\r\n");
+
+    std::filesystem::remove(folder.File("vncviewer.bat"));
+    std::filesystem::create_directory(folder.File("vncviewer.bat"));
+    Select(0);
+    Connect();
+    EXPECT_EQ(sink.errors.last(),
+              QString::fromStdString("Cannot create file " + folder.Path() + "/vncviewer.bat."));
+    EXPECT_TRUE(Find<ListBox>(*form, "ListBox3")->Items().empty());
+    EXPECT_FALSE(WaitFor([&] { return folder.Exists("viewer-args"); }, 300));
+
+    // The next launch that can write writes one line only.
+    std::filesystem::remove(folder.File("vncviewer.bat"));
+    Connect();
+    const std::string batch = Batch();
+    EXPECT_EQ(std::count(batch.begin(), batch.end(), '\n'), 1);
+    EXPECT_FALSE(Received().empty());
+}
+
+TEST_F(Launch, AMissingViewerIsNotReported) {
+    std::filesystem::remove_all(folder.File("Bin"));
+    Select(0);
+    Connect();
+    EXPECT_TRUE(folder.Exists("vncviewer.bat"));
+    EXPECT_TRUE(sink.errors.isEmpty());
+    EXPECT_TRUE(sink.messages.isEmpty());
+}
+
+class LaunchFromFolderWithBlanks : public Launch {
+protected:
+    LaunchFromFolderWithBlanks() : Launch(QStringLiteral("my viewer")) {}
+};
+
+TEST_F(LaunchFromFolderWithBlanks, TheQuotedViewerPathHoldsTogether) {
+    Select(0);
+    Connect();
+    const Args args = Received();
+    ASSERT_GT(args.size(), 3u);
+    EXPECT_EQ(args[2], Viewer());
+    EXPECT_NE(Viewer().find(' '), std::string::npos);
+    EXPECT_EQ(args[3], "-proxy");
+}
