@@ -5,12 +5,14 @@
 #include "Exception.h"
 #include "Files.h"
 #include "Flags.h"
+#include "IdIPWatch.h"
 #include "ListFile.h"
 #include "Messages.h"
 #include "ProfileFile.h"
 #include "StartHidden.h"
 #include "ui_Unit1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
 #include <QFontInfo>
@@ -88,6 +90,14 @@ std::string ReadKey(const char* section, const char* key, const char* defaultVal
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
     ui->setupUi(this);
     AddFontFallbacks(this);
+    // The address watch hands its polls to this thread through the event loop.
+    MainThreadCalls::Instance().BindToCurrentThread([] {
+        QMetaObject::invokeMethod(
+            qApp, [] { MainThreadCalls::Instance().RunPending(); }, Qt::QueuedConnection);
+    });
+    IdIPWatch1 = std::make_unique<TIdIPWatch>();
+    IdIPWatch1->SetHistoryFilename("iphist.dat");
+    IdIPWatch1->SetActive(true);
     // Compact tabs, so the six pages' tabs fit the window's width; set after the fonts, which
     // a style sheet would otherwise fix as they were.
     ui->PageControl1->setStyleSheet(QStringLiteral(
@@ -136,8 +146,14 @@ void TForm1::FormCreate() {
         QStringLiteral("Leave checked for autoscaling\nUncheck for no autoscaling"));
 
     const std::string folder = platform::ProgramFolder();
-    // The local address is left empty until this machine's address can be had.
-    ui->Edit3->clear();
+    // Without an address the field stays empty and loading goes on, so the close never writes
+    // back lists or settings that were not read.
+    try {
+        ui->Edit3->setText(DisplayText(IdIPWatch1->QueryLocalAddress()));
+    } catch (const std::exception& error) {
+        ui->Edit3->clear();
+        ReportError(error.what());
+    }
     LoadList(ui->ListBox1, folder + NamesFile);
     LoadList(ui->ListBox2, folder + IdsFile);
     LoadSettings(folder + SettingsFile);

@@ -10,6 +10,7 @@ class TForm1;
 }
 class QAbstractButton;
 class QCloseEvent;
+class TIdIPWatch;
 
 // The main window: the client book, the connection settings and the hidden controls that carry
 // state between the handlers. The controls are the only copy of that state while it runs.
@@ -46,4 +47,5 @@ private:
     void SaveSettings(const std::string& iniPath);
 
     std::unique_ptr<Ui::TForm1> ui;
+    std::unique_ptr<TIdIPWatch> IdIPWatch1;
 };

@@ -40,15 +40,18 @@ QChar ProducedCharacter(const QKeyEvent* event) {
 QString GeneralFormat(double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.15G", value);
-    std::string text = buffer;
-    const size_t e = text.find('E');
-    if (e != std::string::npos) {
-        std::string exponent = text.substr(e + 1);
-        const bool negative = exponent.front() == '-';
-        exponent.erase(0, exponent.find_first_not_of("+-0"));
-        text = text.substr(0, e) + "E" + (negative ? "-" : "") + exponent;
+    QString result = QString::fromLatin1(buffer);
+    const qsizetype e = result.indexOf(QLatin1Char('E'));
+    if (e >= 0) {
+        // The runtime writes 1E20 and 1E-5 where printf writes 1E+20 and 1E-05.
+        const bool negative = result.at(e + 1) == QLatin1Char('-');
+        qsizetype digits = e + 2;
+        while (digits < result.size() - 1 && result.at(digits) == QLatin1Char('0')) {
+            ++digits;
+        }
+        result =
+            result.left(e + 1) + (negative ? QStringLiteral("-") : QString()) + result.mid(digits);
     }
-    QString result = QString::fromLatin1(text);
     result.replace(QLatin1Char('.'), TNumEdit::DecimalSeparator());
     return result;
 }
@@ -120,35 +123,41 @@ void TNumEdit::keyPressEvent(QKeyEvent* event) {
 
 double TNumEdit::TextValue() const {
     const QString source = text();
-    std::string number = source.toStdString();
-    const std::string separator = QString(DecimalSeparator()).toStdString();
-    // The number's own form: optional sign, digits with one separator, optional exponent.
-    size_t i = 0;
-    const auto digits = [&] {
-        const size_t start = i;
-        while (i < number.size() && number[i] >= '0' && number[i] <= '9') {
-            ++i;
-        }
-        return i - start;
-    };
-    if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
+    const QChar separator = DecimalSeparator();
+    // The number's own form: optional sign, digits with one separator, optional exponent;
+    // copied as it is read, with a point for the separator, for strtod.
+    std::string number;
+    qsizetype i = 0;
+    const auto take = [&](char c) {
+        number += c;
         ++i;
+    };
+    const auto at = [&](qsizetype k) { return k < source.size() ? source.at(k) : QChar(); };
+    const auto digits = [&] {
+        size_t count = 0;
+        while (at(i) >= u'0' && at(i) <= u'9') {
+            take(static_cast<char>(at(i).unicode()));
+            ++count;
+        }
+        return count;
+    };
+    if (at(i) == u'+' || at(i) == u'-') {
+        take(static_cast<char>(at(i).unicode()));
     }
     size_t mantissa = digits();
-    if (number.compare(i, separator.size(), separator) == 0) {
-        number.replace(i, separator.size(), ".");
-        ++i;
+    if (!at(i).isNull() && at(i) == separator) {
+        take('.');
         mantissa += digits();
     }
     bool valid = mantissa > 0;
-    if (valid && i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-        ++i;
-        if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
-            ++i;
+    if (valid && (at(i) == u'e' || at(i) == u'E')) {
+        take('e');
+        if (at(i) == u'+' || at(i) == u'-') {
+            take(static_cast<char>(at(i).unicode()));
         }
         valid = digits() > 0;
     }
-    if (!valid || i != number.size()) {
+    if (!valid || i != source.size()) {
         throw EConvertError("'" + source.toStdString() + "' is not a valid floating point value");
     }
     return std::strtod(number.c_str(), nullptr);

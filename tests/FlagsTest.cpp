@@ -11,10 +11,11 @@ TEST(Flags, IntegerFormsAreReadAndAnythingElseGivesTheDefault) {
         EXPECT_FALSE(ReadFlag(no, true)) << no;
     }
     // Not integers: the default, whichever it is.
-    for (const char* other : {"", "yes", "0x", "$", "1.0", " 1", "1 ", "0x1g", "2147483648",
-                              "$100000000", "-", "x10"}) {
+    for (const char* other :
+         {"", "yes", "0x", "$", "1.0", "1 ", "0x1g", "2147483648", "$100000000", "-", "x10"}) {
         EXPECT_TRUE(ReadFlag(other, true)) << other;
         EXPECT_FALSE(ReadFlag(other, false)) << other;
     }
     EXPECT_TRUE(ReadFlag("-2147483648", false));
+    EXPECT_TRUE(ReadFlag(" \t7", false));
 }

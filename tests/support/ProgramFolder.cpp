@@ -19,9 +19,13 @@
 ProgramFolder::ProgramFolder(const QString& name)
     : dir_(QDir::tempPath() + QLatin1Char('/') + name + QStringLiteral("-XXXXXX")) {
     platform::SetExecutablePathForTesting(Path() + "MyBrindleViewer");
+    previousDirectory_ = std::filesystem::current_path().string();
+    std::filesystem::current_path(Path());
 }
 
-ProgramFolder::~ProgramFolder() = default;
+ProgramFolder::~ProgramFolder() {
+    std::filesystem::current_path(previousDirectory_);
+}
 
 std::string ProgramFolder::Path() const {
     return dir_.path().toStdString() + "/";

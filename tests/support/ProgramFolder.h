@@ -8,7 +8,8 @@
 
 class TForm1;
 
-// A temporary folder that the program takes for its own, with helpers for its files.
+// A temporary folder that the program takes for its own, with helpers for its files. It is
+// also the current directory while it lives.
 class ProgramFolder {
 public:
     // name: how the folder's name starts (blanks allowed).
@@ -30,6 +31,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    std::string previousDirectory_;
 };
 
 // Closes the window as the user would; true when it closed.
