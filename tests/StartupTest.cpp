@@ -1,3 +1,5 @@
+#include "FakeWinsock.h"
+#include "IdIPWatch.h"
 #include "ListBox.h"
 #include "ProgramFolder.h"
 #include "RecordingSink.h"
@@ -300,4 +302,35 @@ TEST(Messages, ErrorReportAddsAFullStopOnlyAfterLettersAndDigits) {
                            QStringLiteral("version 2."), QStringLiteral("already.")}));
     EXPECT_FALSE(Guarded([] { throw std::runtime_error("boom"); }));
     EXPECT_EQ(sink.errors.last(), QStringLiteral("boom."));
+}
+
+TEST(Startup, WithoutALocalAddressTheFieldStaysEmptyAndLoadingGoesOn) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    ResetFakeWinsock();
+    FakeState().lookUpError = 11001;
+    TIdComponent::SharedStack = new TIdStackWinsock(FakeLibrary());
+    folder.Write("clientlist.txt", "Alpha\r\n");
+    folder.Write("clientIDlist.txt", "1\r\n");
+    folder.Write("myviewer.ini", "[port]\r\nviewer=5500\r\n");
+    auto form = folder.Start();
+    EXPECT_EQ(sink.errors, QStringList{QStringLiteral("Socket Error # 11001\r\n")});
+    EXPECT_TRUE(Find<QLineEdit>(*form, "Edit3")->text().isEmpty());
+    EXPECT_EQ(Rows(*form, "ListBox1"), std::vector<std::string>{"Alpha"});
+    EXPECT_EQ(Find<QLineEdit>(*form, "NumEdit2")->text(), QStringLiteral("5500"));
+    ASSERT_TRUE(CloseWindow(*form));
+    form.reset();
+    EXPECT_EQ(TIdComponent::SharedStack, nullptr);
+    // The address history goes to the current directory when the window is gone.
+    EXPECT_TRUE(folder.Exists("iphist.dat"));
+}
+
+TEST(Startup, TheLocalAddressFieldShowsTheStacksFirstAddress) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    ResetFakeWinsock();
+    FakeState().addresses = {"192.0.2.44", "10.0.0.1"};
+    TIdComponent::SharedStack = new TIdStackWinsock(FakeLibrary());
+    auto form = folder.Start();
+    EXPECT_EQ(Find<QLineEdit>(*form, "Edit3")->text(), QStringLiteral("192.0.2.44"));
 }
