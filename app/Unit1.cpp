@@ -90,6 +90,16 @@ std::string ReadKey(const char* section, const char* key, const char* defaultVal
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
     ui->setupUi(this);
     AddFontFallbacks(this);
+    // Link labels are as wide as their text, so only the text reacts to the pointer; a centred
+    // one stays centred where the layout put it.
+    for (TSwCURLLabel* link :
+         {ui->SwCURLLabel1, ui->SwCURLLabel2, ui->SwCURLLabel3, ui->SwCURLLabel4}) {
+        const QRect placed = link->geometry();
+        link->adjustSize();
+        if (link->alignment() & Qt::AlignHCenter) {
+            link->move(placed.center().x() - link->width() / 2, placed.y());
+        }
+    }
     // The address watch hands its polls to this thread through the event loop.
     MainThreadCalls::Instance().BindToCurrentThread([] {
         QMetaObject::invokeMethod(
