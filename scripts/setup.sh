@@ -3,7 +3,7 @@
 
 MBV_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
                     fonts-liberation fonts-dejavu-core)
-MBV_TEST_PACKAGES=(libgtest-dev)
+MBV_TEST_PACKAGES=(libgtest-dev qt6-tools-dev netbase)
 
 ensure_packages() {
     local missing=()

@@ -57,6 +57,7 @@ TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
                                           FirstRunMessage(folder.Path() + "/clientIDlist.txt")}));
     EXPECT_TRUE(sink.errors.isEmpty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("My Brindle Viewer v1.0.1.35"));
+    EXPECT_EQ(form->windowIcon().pixmap(QSize(16, 16)).size(), QSize(16, 16));
     EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 0);
     EXPECT_TRUE(Rows(*form, "ListBox1").empty());
     EXPECT_TRUE(Rows(*form, "ListBox2").empty());
