@@ -15,7 +15,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
-#include <QFontInfo>
+#include <QFontDatabase>
+#include <QProxyStyle>
+#include <QTabBar>
 
 namespace {
 
@@ -26,39 +28,26 @@ const std::string SettingsFile = "myviewer.ini";
 
 // The layout names Windows fonts; where they are missing, fonts with the same widths stand in,
 // so the captions fit the layout's sizes.
-void AddFontFallbacks(QWidget* root) {
-    const auto available = [](const QString& family, QStringList fallbacks) {
-        fallbacks.prepend(family);
-        for (const QString& candidate : fallbacks) {
-            // The font system answers every family with some font; only an exact match counts.
-            if (QFontInfo(QFont(candidate)).family().compare(candidate, Qt::CaseInsensitive) == 0) {
-                return candidate;
-            }
+void AddFontSubstitutes() {
+    const auto substitute = [](const QString& family, const QStringList& substitutes) {
+        if (!QFontDatabase::hasFamily(family)) {
+            QFont::insertSubstitutions(family, substitutes);
         }
-        return family;
     };
-    const QString sans = available(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    const QString serif =
-        available(QStringLiteral("Times New Roman"), {QStringLiteral("Liberation Serif")});
-    const auto replace = [&](QWidget* widget) {
-        QFont font = widget->font();
-        if (font.family() == QStringLiteral("MS Sans Serif")) {
-            font.setFamily(sans);
-        } else if (font.family() == QStringLiteral("Times New Roman")) {
-            font.setFamily(serif);
-        } else {
-            return;
-        }
-        widget->setFont(font);
-    };
-    replace(root);
-    for (QWidget* child : root->findChildren<QWidget*>()) {
-        if (child->testAttribute(Qt::WA_SetFont)) {
-            replace(child);
-        }
-    }
+    substitute(QStringLiteral("MS Sans Serif"),
+               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    substitute(QStringLiteral("Times New Roman"), {QStringLiteral("Liberation Serif")});
 }
+
+// Tabs with half the style's usual padding beside their captions.
+class CompactTabs final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value / 2 : value;
+    }
+};
 
 // A radio button set from code: checking one clears its partner; clearing one leaves the
 // partner alone (an exclusive group would refuse to clear its checked button).
@@ -88,8 +77,8 @@ std::string ReadKey(const char* section, const char* key, const char* defaultVal
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
+    AddFontSubstitutes();
     ui->setupUi(this);
-    AddFontFallbacks(this);
     // Link labels are as wide as their text, so only the text reacts to the pointer; a centred
     // one stays centred where the layout put it.
     for (TSwCURLLabel* link :
@@ -108,15 +97,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     IdIPWatch1 = std::make_unique<TIdIPWatch>();
     IdIPWatch1->SetHistoryFilename("iphist.dat");
     IdIPWatch1->SetActive(true);
-    // Compact tabs, so the six pages' tabs fit the window's width; set after the fonts, which
-    // a style sheet would otherwise fix as they were.
-    ui->PageControl1->setStyleSheet(QStringLiteral(
-        "QTabWidget::pane { border: 1px solid #9a9a9a; top: -1px; background: palette(window); }"
-        "QTabBar::tab { padding: 3px 4px; margin-right: 1px; border: 1px solid #9a9a9a;"
-        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
-        " background: #e4e4e4; }"
-        "QTabBar::tab:selected { background: palette(window); margin-bottom: -1px; }"
-        "QTabBar::tab:!selected { margin-top: 2px; }"));
+    // Narrower tab padding, so the six pages' tabs fit the window's width.
+    auto* tabs = new CompactTabs;
+    tabs->setParent(ui->PageControl1->tabBar());
+    ui->PageControl1->tabBar()->setStyle(tabs);
     move(196, 248);
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.

@@ -10,17 +10,26 @@ std::vector<std::string> SplitLines(std::string_view text) {
         text = text.substr(0, nul);
     }
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    // Every line ends at a break, and CR LF files have one LF per line: a close first guess.
+    size_t breaks = 0;
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q) {
+        ++breaks;
+    }
+    lines.reserve(breaks + 1);
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n') {
+            ++q;
+        }
+        lines.emplace_back(p, q);
+        if (q == end) {
             break;
         }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
-            ++start;
+        p = q + 1;
+        if (*q == '\r' && p < end && *p == '\n') {
+            ++p;
         }
     }
     return lines;

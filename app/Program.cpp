@@ -1,0 +1,26 @@
+#include "Program.h"
+
+#include "Messages.h"
+#include "Unit1.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MyBrindleViewer"));
+    QApplication::setApplicationDisplayName(QStringLiteral("My Brindle Viewer"));
+
+    std::unique_ptr<TForm1> form;
+    if (!Guarded([&] { form = std::make_unique<TForm1>(); })) {
+        return 1;
+    }
+    // An error while loading is reported and the window opens with what could be read.
+    Guarded([&] { form->FormCreate(); });
+    form->show();
+    if (shown) {
+        shown(*form);
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <functional>
+
+class QWidget;
+
+// The program from start to exit: the application and its title, the main window made from its
+// layout and loaded, shown, and the event loop until the window closes. shown, when given, is
+// called with the window right after it is shown (the start-up benchmark watches for its first
+// paint there).
+int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown = {});

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QApplication>
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
+
+// Ends the event loop right after the window's first painted frame.
+inline void QuitAfterFirstPaint(QWidget& window) {
+    struct Watcher final : QObject {
+        using QObject::QObject;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                watched->removeEventFilter(this);
+                QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            }
+            return false;
+        }
+    };
+    window.installEventFilter(new Watcher(&window));
+}

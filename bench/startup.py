@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Start-up of the program against its floor (the same window's widgets and the two lists
+filled from the same files, nothing else): wall time to the first painted frame (median),
+peak memory, and instructions under callgrind, offscreen and under Xvfb.
+
+Usage: bench/startup.py BUILD_DIR   (a Release build configured with -DMBV_BENCH=ON)
+"""
+import os
+import resource
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+RUNS = 15
+
+
+def make_folder(root, rows, build):
+    folder = os.path.join(root, str(rows))
+    os.makedirs(folder)
+    for name in ("StartupProgram", "FloorProgram"):
+        shutil.copy(os.path.join(build, "bench", name), folder)
+    with open(os.path.join(folder, "clientlist.txt"), "wb") as f:
+        f.write(b"".join(b"Client number %d Ltd\r\n" % i for i in range(rows)))
+    with open(os.path.join(folder, "clientIDlist.txt"), "wb") as f:
+        f.write(b"".join(b"%d\r\n" % (100000 + i) for i in range(rows)))
+    with open(os.path.join(folder, "myviewer.ini"), "wb") as f:
+        f.write(b"[port]\r\nviewer=5901\r\n")
+    return folder
+
+
+def run(exe, env):
+    start = time.perf_counter()
+    proc = subprocess.Popen([exe], env=env, cwd=os.path.dirname(exe),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    if status != 0:
+        raise SystemExit(f"{exe} ended with status {status}")
+    return elapsed * 1000, usage.ru_maxrss / 1024
+
+
+def measure(folder, env):
+    results = {}
+    samples = {"StartupProgram": [], "FloorProgram": []}
+    rss = {"StartupProgram": 0, "FloorProgram": 0}
+    run(os.path.join(folder, "FloorProgram"), env)  # warm the caches
+    for _ in range(RUNS):
+        for name in samples:
+            ms, mib = run(os.path.join(folder, name), env)
+            samples[name].append(ms)
+            rss[name] = max(rss[name], mib)
+    for name in samples:
+        results[name] = (statistics.median(samples[name]), rss[name])
+    return results
+
+
+def instructions(exe, env):
+    out = tempfile.mktemp(suffix=".callgrind")
+    subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", exe],
+                   env=env, cwd=os.path.dirname(exe), check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(out) as f:
+        for line in f:
+            if line.startswith("summary:") or line.startswith("totals:"):
+                total = int(line.split()[1])
+    os.remove(out)
+    return total
+
+
+def report(label, results):
+    program, floor = results["StartupProgram"], results["FloorProgram"]
+    print(f"{label:34} program {program[0]:7.1f} ms {program[1]:6.1f} MiB | "
+          f"floor {floor[0]:7.1f} ms {floor[1]:6.1f} MiB | "
+          f"time x{program[0] / floor[0]:.2f}, memory +{program[1] - floor[1]:.1f} MiB")
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-bench")
+    root = tempfile.mkdtemp(prefix="mbv-startup-")
+    try:
+        folders = {rows: make_folder(root, rows, build) for rows in (1000, 100000)}
+        offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        for rows, folder in folders.items():
+            report(f"offscreen, {rows} clients", measure(folder, offscreen))
+
+        xvfb = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1024x768x24"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+        try:
+            x11 = dict(os.environ, DISPLAY=":97", QT_QPA_PLATFORM="xcb")
+            for rows, folder in folders.items():
+                report(f"Xvfb, {rows} clients", measure(folder, x11))
+        finally:
+            xvfb.terminate()
+
+        if shutil.which("valgrind"):
+            folder = folders[1000]
+            program = instructions(os.path.join(folder, "StartupProgram"), offscreen)
+            floor = instructions(os.path.join(folder, "FloorProgram"), offscreen)
+            print(f"callgrind, offscreen, 1000 clients: program {program:,} floor {floor:,} "
+                  f"instructions, x{program / floor:.2f}")
+    finally:
+        shutil.rmtree(root)
+
+
+if __name__ == "__main__":
+    main()
