@@ -10,11 +10,15 @@ std::vector<std::string> SplitLines(std::string_view text) {
         text = text.substr(0, nul);
     }
     std::vector<std::string> lines;
+    if (text.empty()) {
+        return lines;
+    }
     const char* p = text.data();
     const char* const end = p + text.size();
     // Every line ends at a break, and CR LF files have one LF per line: a close first guess.
     size_t breaks = 0;
-    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q) {
+    for (const char* q = p;
+         q < end && (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q) {
         ++breaks;
     }
     lines.reserve(breaks + 1);
