@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace hintpaint {
 namespace {
@@ -29,9 +30,10 @@ void ApplyStyle(HintCanvas& canvas, const std::string& name) {
     canvas.SetFontStyles(name.front() == '/' ? (now & ~style) : (now | style));
 }
 
-// Splits marked-up text into runs: handle(run, styleTagAfterIt or "", isLast).
+// Splits marked-up text into runs: handle(run, styleTagAfterIt or "", isLast); a handler that
+// returns false ends the walk.
 void WalkRuns(const std::string& text,
-              const std::function<void(const std::string&, const std::string&, bool)>& handle) {
+              const std::function<bool(const std::string&, const std::string&, bool)>& handle) {
     std::string rest = text;
     while (!rest.empty()) {
         Tag tag;
@@ -39,10 +41,11 @@ void WalkRuns(const std::string& text,
             handle(rest, {}, true);
             return;
         }
-        if (hintmarkup::IsStyleTag(tag.name)) {
-            handle(Slice(rest, 1, tag.open - 1), tag.name, false);
-        } else {
-            handle(Slice(rest, 1, tag.close), {}, false);
+        const bool more = hintmarkup::IsStyleTag(tag.name)
+                              ? handle(Slice(rest, 1, tag.open - 1), tag.name, false)
+                              : handle(Slice(rest, 1, tag.close), {}, false);
+        if (!more) {
+            return;
         }
         rest = Slice(rest, tag.close + 1, static_cast<int>(rest.size()));
     }
@@ -138,7 +141,11 @@ void Parse(HintBoxState& box) {
     }
 }
 
-TSize TextExtentEx(HintCanvas& canvas, const std::string& text) {
+namespace {
+
+// TextExtentEx that may stop measuring once the width is past the limit: the caller then only
+// needs to know that it is.
+TSize MeasureRuns(HintCanvas& canvas, const std::string& text, int limit) {
     TSize total;
     if (text.empty()) {
         return total;
@@ -151,9 +158,16 @@ TSize TextExtentEx(HintCanvas& canvas, const std::string& text) {
         if (!style.empty()) {
             ApplyStyle(canvas, style);
         }
+        return total.cx <= limit;
     });
     canvas.SetFontStyles(saved);
     return total;
+}
+
+} // namespace
+
+TSize TextExtentEx(HintCanvas& canvas, const std::string& text) {
+    return MeasureRuns(canvas, text, std::numeric_limits<int>::max());
 }
 
 void TextOutEx(HintCanvas& canvas, int x, int y, const std::string& text) {
@@ -161,12 +175,13 @@ void TextOutEx(HintCanvas& canvas, int x, int y, const std::string& text) {
     WalkRuns(text, [&](const std::string& run, const std::string& style, bool last) {
         canvas.TextOut(x + advance, y, run);
         if (last) {
-            return;
+            return true;
         }
         advance += canvas.TextExtent(run).cx;
         if (!style.empty()) {
             ApplyStyle(canvas, style);
         }
+        return true;
     });
 }
 
@@ -231,7 +246,8 @@ void DrawBoxEx(HintCanvas& canvas, HintBoxState& box, PaintCause cause) {
                 TextOutEx(canvas, x, text.rect.Top + r * size.cy, rowText);
             }
         };
-        const TSize whole = TextExtentEx(canvas, entry);
+        // Past the usable width the entry is laid out in rows, and its exact width is not used.
+        const TSize whole = MeasureRuns(canvas, entry, text.usable);
         if (entry.empty()) {
             ++row;
             continue;

@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <optional>
+
 namespace {
 
 QColor ToQColor(TColor color, const QPalette& palette) {
@@ -26,12 +28,12 @@ public:
         : painter_(painter), font_(font), palette_(palette) {}
 
     TSize TextExtent(std::string_view text) override {
-        const QFontMetrics metrics(StyledFont());
+        const QFontMetrics& metrics = Metrics();
         return {metrics.horizontalAdvance(DisplayText(text)), metrics.height()};
     }
 
     TSize TabbedTextExtent(std::string_view text) override {
-        const QFontMetrics metrics(StyledFont());
+        const QFontMetrics& metrics = Metrics();
         const int stop = 8 * metrics.averageCharWidth();
         int x = 0;
         size_t start = 0;
@@ -48,12 +50,11 @@ public:
     }
 
     void TextOut(int x, int y, std::string_view text) override {
-        const QFont font = StyledFont();
-        painter_.setFont(font);
+        painter_.setFont(StyledFont());
         painter_.setPen(fontColor_);
         painter_.setBackgroundMode(brushSolid_ ? Qt::OpaqueMode : Qt::TransparentMode);
         painter_.setBackground(brushColor_);
-        painter_.drawText(x, y + QFontMetrics(font).ascent(), DisplayText(text));
+        painter_.drawText(x, y + Metrics().ascent(), DisplayText(text));
     }
 
     void FillRect(const TRect& r) override {
@@ -84,8 +85,18 @@ private:
         return font;
     }
 
+    // The metrics of each style combination, made once per paint: layout measures often.
+    const QFontMetrics& Metrics() {
+        auto& metrics = metrics_[styles_ & 15];
+        if (!metrics) {
+            metrics.emplace(StyledFont());
+        }
+        return *metrics;
+    }
+
     QPainter& painter_;
     QFont font_;
+    std::optional<QFontMetrics> metrics_[16];
     QPalette palette_;
     TFontStyles styles_ = 0;
     QColor fontColor_;

@@ -5,6 +5,7 @@
 #include "IdException.h"
 #include "IdResourceStrings.h"
 
+#include <cstdio>
 #include <cstring>
 
 std::string FormatMessage(const char* pattern, const std::string& argument) {
@@ -350,8 +351,10 @@ void TIdStackWinsock::SocketAddress(TSocket socket, int& family, std::string& ip
 }
 
 std::string TIdStackWinsock::AddressToText(const TIdIPAddress& address) {
-    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
-           std::to_string(address[2]) + "." + std::to_string(address[3]);
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%u.%u.%u.%u", address[0], address[1],
+                                     address[2], address[3]);
+    return std::string(text, static_cast<size_t>(length));
 }
 
 TIdIPAddress TIdStackWinsock::TextToAddress(const std::string& text) {
