@@ -5,10 +5,6 @@
 namespace platform {
 
 std::vector<std::string> SplitLines(std::string_view text) {
-    const size_t nul = text.find('\0');
-    if (nul != std::string_view::npos) {
-        text = text.substr(0, nul);
-    }
     std::vector<std::string> lines;
     if (text.empty()) {
         return lines;

@@ -7,7 +7,8 @@
 namespace platform {
 
 // Cuts text into lines at CR, at LF and at CR LF (one break). A last line without a break
-// still counts; a break at the very end gives no extra empty line. A NUL byte ends the text.
+// still counts; a break at the very end gives no extra empty line. A NUL byte is kept like
+// any other: ending the text there would drop the rows after it at the next save.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Every line followed by CR LF, the last one too.

@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-TEST(TextLines, SplitsAtEveryKindOfBreakAndStopsAtNul) {
+TEST(TextLines, SplitsAtEveryKindOfBreakAndKeepsNulBytes) {
     using V = std::vector<std::string>;
     EXPECT_EQ(platform::SplitLines(""), V{});
     EXPECT_EQ(platform::SplitLines("a\rb\nc\r\nd"), (V{"a", "b", "c", "d"}));
@@ -17,7 +17,8 @@ TEST(TextLines, SplitsAtEveryKindOfBreakAndStopsAtNul) {
     EXPECT_EQ(platform::SplitLines("a\r\n\r\n"), (V{"a", ""}));
     EXPECT_EQ(platform::SplitLines("\r\n"), V{""});
     EXPECT_EQ(platform::SplitLines("\n\r"), (V{"", ""}));
-    EXPECT_EQ(platform::SplitLines(std::string("a\nb\0c\nd", 7)), (V{"a", "b"}));
+    EXPECT_EQ(platform::SplitLines(std::string("a\nb\0c\nd", 7)),
+              (V{"a", std::string("b\0c", 3), "d"}));
     EXPECT_EQ(platform::JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
     EXPECT_EQ(platform::JoinLines({}), "");
 }

@@ -173,12 +173,13 @@ TEST(Startup, ListFilesOfAnyShapeComeBackWithEveryRowAndByte) {
     const std::string megabyte(1 << 20, 'm');
     folder.Write("clientlist.txt", "a\rb\nc\r\nd");
     folder.Write("clientIDlist.txt", "caf\xE9\r\n\xC3\xA9t\xC3\xA9\r\n" + megabyte + "\r\n\r\n" +
-                                         std::string("x\0ignored\r\n", 11));
+                                         std::string("x\0kept\r\nlast\r\n", 14));
     auto form = folder.Start();
     EXPECT_TRUE(sink.messages.isEmpty());
     EXPECT_EQ(Rows(*form, "ListBox1"), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(Rows(*form, "ListBox2"),
-              (std::vector<std::string>{"caf\xE9", "\xC3\xA9t\xC3\xA9", megabyte, "", "x"}));
+              (std::vector<std::string>{"caf\xE9", "\xC3\xA9t\xC3\xA9", megabyte, "",
+                                        std::string("x\0kept", 6), "last"}));
     // Shown decoded: Windows-1252 where the row is not UTF-8.
     const auto* model = Find<ListBox>(*form, "ListBox2")->model();
     EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("caf\u00E9"));
@@ -186,8 +187,9 @@ TEST(Startup, ListFilesOfAnyShapeComeBackWithEveryRowAndByte) {
 
     ASSERT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("clientlist.txt"), "a\r\nb\r\nc\r\nd\r\n");
-    EXPECT_EQ(folder.Read("clientIDlist.txt"),
-              "caf\xE9\r\n\xC3\xA9t\xC3\xA9\r\n" + megabyte + "\r\n\r\nx\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "caf\xE9\r\n\xC3\xA9t\xC3\xA9\r\n" + megabyte +
+                                                   "\r\n\r\n" +
+                                                   std::string("x\0kept\r\nlast\r\n", 14));
 }
 
 TEST(Startup, ABigBookLoadsAndSavesWhole) {
