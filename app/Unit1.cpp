@@ -21,9 +21,14 @@
 
 namespace {
 
-const std::string NamesFile = "/clientlist.txt";
-const std::string IdsFile = "/clientIDlist.txt";
-const std::string BatchFile = "/vncviewer.bat";
+// The list and batch files' names are made with a separator of their own after the program
+// folder, which already ends in one: the doubled separator shows in error texts.
+std::string Separated(const char* name) {
+    return platform::PathSeparator() + std::string(name);
+}
+const std::string NamesFile = Separated("clientlist.txt");
+const std::string IdsFile = Separated("clientIDlist.txt");
+const std::string BatchFile = Separated("vncviewer.bat");
 const std::string SettingsFile = "myviewer.ini";
 
 // The layout names Windows fonts; where they are missing, fonts with the same widths stand in,
@@ -184,7 +189,7 @@ void TForm1::FormClose() {
     if (!platform::FlushPrivateProfile(ini)) {
         throw Exception("Unable to write to " + ini);
     }
-    platform::DeleteFile(folder + BatchFile);
+    platform::RemoveFile(folder + BatchFile);
 }
 
 void TForm1::SaveSettings(const std::string& ini) {

@@ -155,7 +155,7 @@ std::string TIdStackWinsock::QueryHostName() {
 sockaddr_in TIdStackWinsock::MakeAddress(int family, const std::string& ip, uint16_t port,
                                          bool anyWhenEmpty) {
     sockaddr_in address{};
-    address.sin_family = static_cast<sa_family_t>(family);
+    address.sin_family = static_cast<decltype(address.sin_family)>(family);
     address.sin_port = Call(table_.htons)(port);
     if (!(anyWhenEmpty && ip.empty())) {
         const TIdIPAddress bytes = TextToAddress(ip);

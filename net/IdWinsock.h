@@ -8,10 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
+#include "IdWinsockPlatform.h"
 
 using TSocket = intptr_t;
 inline constexpr TSocket InvalidSocket = -1;
@@ -22,17 +19,6 @@ inline constexpr int FdSetSize = 64;
 struct TFdSet {
     uint32_t fd_count;
     TSocket fd_array[FdSetSize];
-};
-
-// The library's start-up data.
-struct TWSAData {
-    uint16_t wVersion;
-    uint16_t wHighVersion;
-    char szDescription[257];
-    char szSystemStatus[129];
-    uint16_t iMaxSockets;
-    uint16_t iMaxUdpDg;
-    char* lpVendorInfo;
 };
 
 // One entry per name the library is asked for, in the library's order. Calls that the

@@ -6,6 +6,9 @@
 
 namespace platform {
 
+// The platform's path separator.
+char PathSeparator();
+
 // Full path of the running executable.
 std::string ExecutablePath();
 
@@ -36,6 +39,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, NewF
                          ExistingFileMode existingMode = ExistingFileMode::Keep);
 
 // Deletes a file; false when it was not there or could not be deleted.
-bool DeleteFile(const std::string& path);
+bool RemoveFile(const std::string& path);
 
 } // namespace platform

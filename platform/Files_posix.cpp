@@ -60,6 +60,10 @@ std::string ResolveTarget(const std::string& path) {
 
 } // namespace
 
+char PathSeparator() {
+    return '/';
+}
+
 std::string ExecutablePath() {
     {
         std::lock_guard lock(overrideMutex);
@@ -157,7 +161,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, NewF
     return true;
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 

@@ -56,8 +56,8 @@ TEST(Files, AtomicWriteReplacesWholeFollowsLinksAndRefusesFolders) {
     // No temporary file is left behind by any of it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 
-    EXPECT_TRUE(platform::DeleteFile(target));
-    EXPECT_FALSE(platform::DeleteFile(target));
+    EXPECT_TRUE(platform::RemoveFile(target));
+    EXPECT_FALSE(platform::RemoveFile(target));
     fs::remove_all(dir);
 }
 

@@ -38,14 +38,16 @@ protected:
 
     void Connect() { QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton); }
 
-    // What the stand-in viewer was started with: session, streams, then argv.
+    // How the stand-in viewer was started: session and streams, then argv.
     Args Received() {
         if (!WaitFor([&] { return folder.Exists("viewer-args"); })) {
             return {};
         }
         const std::string record = folder.Read("viewer-args");
         std::filesystem::remove(folder.File("viewer-args"));
-        Args args;
+        const std::string detached = folder.Read("viewer-detached");
+        Args args = {detached.substr(0, detached.find(' ')),
+                     detached.substr(detached.find(' ') + 1)};
         size_t start = 0;
         for (size_t end; (end = record.find('\0', start)) != std::string::npos; start = end + 1) {
             args.push_back(record.substr(start, end - start));

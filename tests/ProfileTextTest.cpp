@@ -1,12 +1,6 @@
 #include "ProfileText.h"
-#include "ProfileFile.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
 
 using platform::ProfileText;
 
@@ -79,59 +73,4 @@ TEST(ProfileText, EmptyTextGrowsSectionsInTheOrderOfWrites) {
     text.SetValue("repeater", "lan", "1");
     text.SetValue("quality", "setting", "4");
     EXPECT_EQ(text.Bytes(), "[quality]\r\nsetting=4\r\nauto=1\r\n[repeater]\r\nlan=1\r\n");
-}
-
-class ProfileFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("profile-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-        path_ = (dir_ / "myviewer.ini").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Read() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    std::filesystem::path dir_;
-    std::string path_;
-};
-
-TEST_F(ProfileFileTest, MissingFileGivesDefaultsAndFirstWriteCreatesAnOwnerOnlyFile) {
-    EXPECT_EQ(platform::GetPrivateProfileString("quality", "setting", "3", path_), "3");
-    ASSERT_TRUE(platform::WritePrivateProfileString("quality", "setting", "7", path_));
-    ASSERT_TRUE(platform::FlushPrivateProfile(path_));
-    EXPECT_EQ(Read(), "[quality]\r\nsetting=7\r\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(platform::GetPrivateProfileString("Quality", "Setting", "3", path_), "7");
-    EXPECT_EQ(platform::GetPrivateProfileString("quality", "none", "d", path_), "d");
-}
-
-TEST_F(ProfileFileTest, ExistingFileKeepsItsModeAndAFailedWriteLeavesItWhole) {
-    {
-        std::ofstream out(path_, std::ios::binary);
-        out << "[a]\r\nk=1\r\n";
-    }
-    ::chmod(path_.c_str(), 0640);
-    ASSERT_TRUE(platform::WritePrivateProfileString("a", "k", "2", path_));
-    struct stat st {};
-    ::stat(path_.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-
-    // A settings path that is a folder cannot be written, and nothing is left behind.
-    const std::string folderPath = (dir_ / "folder.ini").string();
-    std::filesystem::create_directory(folderPath);
-    EXPECT_FALSE(platform::WritePrivateProfileString("a", "k", "3", folderPath));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_),
-                            std::filesystem::directory_iterator()),
-              2);
-    EXPECT_EQ(Read(), "[a]\r\nk=2\r\n");
 }

@@ -1,8 +1,11 @@
-// Stands in for the VNC viewer: records how it was started into "viewer-args" in the program
-// folder above its own Bin folder. The first entries tell whether it runs in a session of its
-// own with its standard streams on /dev/null; then one entry per argument, each ended by NUL.
+// Stands in for the VNC viewer: records the arguments it was started with, each ended by a NUL
+// byte, in "viewer-args" in the program folder above its own Bin folder. Where processes have
+// sessions, it also records in "viewer-detached" whether it runs in a session of its own with
+// its standard streams on /dev/null.
 #include <cstdio>
 #include <string>
+
+#if !defined(_WIN32)
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,32 +18,43 @@ bool OnDevNull(int fd) {
            S_ISCHR(st.st_mode);
 }
 
+std::string Detached() {
+    return std::string(::getsid(0) == ::getpid() ? "own-session" : "shared-session") + " " +
+           (OnDevNull(0) && OnDevNull(1) && OnDevNull(2) ? "stdio-null" : "stdio-open");
+}
+
+} // namespace
+#endif
+
+namespace {
+
+void WriteWhole(const std::string& path, const std::string& content) {
+    const std::string temp = path + ".tmp";
+    FILE* out = std::fopen(temp.c_str(), "wb");
+    if (out == nullptr) {
+        return;
+    }
+    std::fwrite(content.data(), 1, content.size(), out);
+    std::fclose(out);
+    std::remove(path.c_str());
+    std::rename(temp.c_str(), path.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    char self[4096] = {};
-    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
-        return 1;
-    }
-    std::string folder = self;
-    folder.resize(folder.rfind('/')); // .../Bin
-    folder.resize(folder.rfind('/')); // the program folder
+    std::string folder = argv[0];
+    folder.resize(folder.find_last_of("/\\")); // .../Bin
+    folder.resize(folder.find_last_of("/\\")); // the program folder
 
     std::string record;
-    record += ::getsid(0) == ::getpid() ? "own-session" : "shared-session";
-    record += '\0';
-    record += OnDevNull(0) && OnDevNull(1) && OnDevNull(2) ? "stdio-null" : "stdio-open";
-    record += '\0';
     for (int i = 0; i < argc; ++i) {
         record += argv[i];
         record += '\0';
     }
-    const std::string temp = folder + "/viewer-args.tmp";
-    FILE* out = std::fopen(temp.c_str(), "wb");
-    if (out == nullptr) {
-        return 1;
-    }
-    std::fwrite(record.data(), 1, record.size(), out);
-    std::fclose(out);
-    return std::rename(temp.c_str(), (folder + "/viewer-args").c_str()) == 0 ? 0 : 1;
+#if !defined(_WIN32)
+    WriteWhole(folder + "/viewer-detached", Detached());
+#endif
+    WriteWhole(folder + "/viewer-args", record);
+    return 0;
 }
