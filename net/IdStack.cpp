@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+TServeFileProc GServeFileProc = nullptr;
+
 std::string FormatMessage(const char* pattern, const std::string& argument) {
     std::string text = pattern;
     size_t at = text.find("%s");

@@ -150,5 +150,11 @@ private:
 // (or everything, when there is no delimiter).
 std::string TakeToken(std::string& input, const std::string& delimiter, bool remove = true);
 
+// The process's routine that sends a whole file over a socket and returns the bytes sent (0 on
+// failure); installed at start-up where the socket library can do it (the Windows NT family),
+// absent elsewhere.
+using TServeFileProc = int64_t (*)(TSocket socket, const std::string& fileName);
+extern TServeFileProc GServeFileProc;
+
 // A message with its one "%s" or "%d" filled in.
 std::string FormatMessage(const char* pattern, const std::string& argument);

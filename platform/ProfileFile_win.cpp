@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+// The system's names are macros for its ANSI functions; ours are functions of their own.
+#undef GetPrivateProfileString
+#undef WritePrivateProfileString
+
 namespace platform {
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
@@ -10,8 +14,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     const std::string s(section);
     const std::string k(key);
     const std::string d(defaultValue);
-    const DWORD n = GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buffer, sizeof buffer,
-                                             path.c_str());
+    const DWORD n = ::GetPrivateProfileStringA(s.c_str(), k.c_str(), d.c_str(), buffer,
+                                               sizeof buffer, path.c_str());
     return std::string(buffer, n);
 }
 
@@ -20,12 +24,12 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     const std::string s(section);
     const std::string k(key);
     const std::string v(value);
-    return WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) != 0;
+    return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) != 0;
 }
 
 bool FlushPrivateProfile(const std::string& path) {
     // Only the file name: the system writes its cached changes out.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The settings-file functions as the program sees them, on every platform: our reader and
 // writer on Linux, the system's own functions on Windows.
 #include "ProfileFile.h"
+#include "Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -97,4 +98,27 @@ TEST_F(Profile, AWriteKeepsWhatItDoesNotOwn) {
                       "x=y\r\n"
                       "[port]\r\n"
                       "viewer=5901\r\n");
+}
+
+TEST_F(Profile, AWriteChangesOnlyTheLineItWrites) {
+    Write("[quality]\r\n"
+          "setting = 3\r\n"
+          "other = kept as it is\r\n"
+          "\r\n"
+          "[port]\r\n"
+          "viewer=1\r\n");
+    ASSERT_TRUE(Set("port", "viewer", "2"));
+    if (RunningUnderWine()) {
+        // Known Wine difference: Wine 8 writes the whole file anew, so blank lines vanish and
+        // "k = v" becomes "k=v"; Windows and our writer change only the line written.
+        EXPECT_EQ(Read(), "[quality]\r\nsetting=3\r\nother=kept as it is\r\n"
+                          "[port]\r\nviewer=2\r\n");
+        return;
+    }
+    EXPECT_EQ(Read(), "[quality]\r\n"
+                      "setting = 3\r\n"
+                      "other = kept as it is\r\n"
+                      "\r\n"
+                      "[port]\r\n"
+                      "viewer=2\r\n");
 }

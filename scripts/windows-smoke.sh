@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Smoke test of the packaged Windows program under Wine and Xvfb: a first run in an empty folder
+# shows its two notices and writes the three files at close; a run with a client book launches
+# the stand-in viewer with the expected arguments.
+# Usage: windows-smoke.sh PACKAGE_FOLDER STAND_IN_VIEWER_EXE   (WINEPREFIX set by the caller)
+set -euo pipefail
+PACKAGE=$1
+STAND_IN=$2
+WORK=$(mktemp -d)
+DISPLAY_NUMBER=:93
+failures=0
+passes=0
+
+Xvfb "$DISPLAY_NUMBER" -screen 0 1024x768x24 >/dev/null 2>&1 &
+XVFB=$!
+trap 'kill $XVFB 2>/dev/null || true; wineserver --kill 2>/dev/null || true; rm -rf "$WORK"' EXIT
+export DISPLAY=$DISPLAY_NUMBER
+sleep 1
+
+check() { # check DESCRIPTION ACTUAL EXPECTED
+    if [ "$2" == "$3" ]; then
+        echo "ok: $1"
+        passes=$((passes + 1))
+    else
+        echo "FAILED: $1"
+        echo "  expected: $(printf '%q' "$3")"
+        echo "  actual:   $(printf '%q' "$2")"
+        failures=$((failures + 1))
+    fi
+}
+
+# Waits for a window whose whole title is the given one, and prints its id.
+window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
+
+press() { # press WINDOW KEY
+    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+    sleep 0.3
+    xdotool key --window "$1" "$2"
+    sleep 0.5
+}
+
+close_main() {
+    local main
+    main=$(window "My Brindle Viewer v1.0.1.35")
+    press "$main" alt+F4
+}
+
+run_program() { # run_program FOLDER: starts it; the caller ends it
+    (cd "$1" && wine ./MyBrindleViewer.exe >/dev/null 2>&1) &
+    PROGRAM=$!
+}
+
+# 1. First run in an empty folder.
+FIRST=$WORK/first
+cp -r "$PACKAGE" "$FIRST"
+run_program "$FIRST"
+for notice in 1 2; do
+    box=$(window "My Brindle Viewer")
+    check "notice $notice of the first run is shown" "$([ -n "$box" ] && echo yes)" yes
+    press "$box" Return
+done
+close_main
+timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+check "the name list is written empty" "$(cat "$FIRST/clientlist.txt" 2>&1 | od -An -c | tr -d ' \n')" ""
+check "the ID list is written empty" "$(cat "$FIRST/clientIDlist.txt" 2>&1 | od -An -c | tr -d ' \n')" ""
+expected_ini=$'[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\naddress2=\r\n[password]\r\nvalue=\r\nstore=0\r\n[port]\r\nviewer=\r\n[autoscaling]\r\nsetting=1\r\n[autoreconnect]\r\nsetting=0\r\n'
+check "the settings file holds the ten keys" "$(cat "$FIRST/myviewer.ini" 2>&1; echo .)" "$expected_ini."
+
+# 2. A book of one client: select it and connect, from the keyboard.
+SECOND=$WORK/second
+cp -r "$PACKAGE" "$SECOND"
+mkdir -p "$SECOND/Bin"
+cp "$STAND_IN" "$SECOND/Bin/vncviewer.exe"
+printf 'Acme\r\n' >"$SECOND/clientlist.txt"
+printf '123456\r\n' >"$SECOND/clientIDlist.txt"
+printf '[port]\r\nviewer=5901\r\n' >"$SECOND/myviewer.ini"
+run_program "$SECOND"
+main=$(window "My Brindle Viewer v1.0.1.35")
+# From the page tabs: Tab to the name list, Down selects the client, Tab twice to the button.
+for key in Tab Down Tab Tab space; do
+    press "$main" "$key"
+done
+timeout 60 bash -c "until [ -f '$SECOND/viewer-args' ]; do sleep 0.2; done" || true
+args=$(tr '\0' '\n' <"$SECOND/viewer-args" 2>/dev/null | tail -n +2 | sed 's/^[0-9.]*:5901$/HOST:5901/')
+check "the viewer gets the launch line's arguments" "$args" \
+    "$(printf '%s\n' -proxy HOST:5901 -autoreconnect -connect ID:123456 -quickoption 3 \
+        -autoscaling -keepalive 1 -dsmplugin SecureVNCPlugin.dsm)"
+close_main
+timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+check "the batch file is gone after the close" "$([ -e "$SECOND/vncviewer.bat" ] && echo left || echo gone)" gone
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
