@@ -101,11 +101,3 @@ BENCHMARK(SaveTwoLists)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(WriteTwoFilesBuffered)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

@@ -335,19 +335,18 @@ int TIdStackWinsock::LastSocketError() {
 }
 
 void TIdStackWinsock::PeerAddress(TSocket socket, int& family, std::string& ip, uint16_t& port) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    CheckSocketResult(
-        Call(table_.getpeername)(socket, reinterpret_cast<sockaddr*>(&address), &length));
-    family = address.sin_family;
-    ReadAddress(address, ip, port);
+    ReadSocketName(Call(table_.getpeername), socket, family, ip, port);
 }
 
 void TIdStackWinsock::SocketAddress(TSocket socket, int& family, std::string& ip, uint16_t& port) {
+    ReadSocketName(Call(table_.getsockname), socket, family, ip, port);
+}
+
+void TIdStackWinsock::ReadSocketName(int (*call)(TSocket, sockaddr*, int*), TSocket socket,
+                                     int& family, std::string& ip, uint16_t& port) {
     sockaddr_in address{};
     int length = sizeof address;
-    CheckSocketResult(
-        Call(table_.getsockname)(socket, reinterpret_cast<sockaddr*>(&address), &length));
+    CheckSocketResult(call(socket, reinterpret_cast<sockaddr*>(&address), &length));
     family = address.sin_family;
     ReadAddress(address, ip, port);
 }

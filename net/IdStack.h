@@ -141,6 +141,9 @@ private:
     template <class Entry> Entry Call(Entry entry);
     sockaddr_in MakeAddress(int family, const std::string& ip, uint16_t port, bool anyWhenEmpty);
     void ReadAddress(const sockaddr_in& address, std::string& ip, uint16_t& port);
+    // getpeername or getsockname, checked, into family, address and port.
+    void ReadSocketName(int (*call)(TSocket, sockaddr*, int*), TSocket socket, int& family,
+                        std::string& ip, uint16_t& port);
 
     WinsockLibrary& library_;
     WinsockTable table_{};
