@@ -39,7 +39,7 @@ build_kit() {
         -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF \
         -DFEATURE_concurrent=OFF -DFEATURE_testlib=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
         -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_freetype=OFF -DFEATURE_fontconfig=OFF \
-        -DFEATURE_tabletevent=OFF
+        -DFEATURE_tabletevent=OFF -DFEATURE_dynamicgl=OFF
     cmake --build "$work/build" --parallel "$(nproc)"
     cmake --install "$work/build"
     rm -rf "$work"
