@@ -96,5 +96,5 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver --wait
 fi
 ctest --test-dir "$BUILD" --output-on-failure
-scripts/windows-smoke.sh "$PACKAGE" "$BUILD/tests/StandInViewer.exe"
+scripts/windows-smoke.sh "$PACKAGE" "$BUILD/StandInViewer.exe"
 wineserver --kill || true

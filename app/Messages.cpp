@@ -2,7 +2,6 @@
 
 #include "DisplayText.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 namespace {
@@ -15,7 +14,7 @@ public:
 private:
     static void Show(QMessageBox::Icon icon, const QString& text) {
         // No parent: the box is centred on the screen, captioned with the application title.
-        QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox box(icon, ApplicationTitle(), text, QMessageBox::Ok);
         box.exec();
     }
 };

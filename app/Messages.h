@@ -5,6 +5,11 @@
 #include <exception>
 #include <string>
 
+// The application title: the caption of every message box.
+inline QString ApplicationTitle() {
+    return QStringLiteral("My Brindle Viewer");
+}
+
 // The modal message and the default error report, behind one object that tests replace.
 class MessageSink {
 public:

@@ -9,8 +9,9 @@
 
 int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("MyBrindleViewer"));
-    QApplication::setApplicationDisplayName(QStringLiteral("My Brindle Viewer"));
+    // The application title captions the message boxes (Messages.h). It is not made the
+    // display name, which Qt would append to the window's own caption.
+    QApplication::setApplicationName(ApplicationTitle());
 
     std::unique_ptr<TForm1> form;
     if (!Guarded([&] { form = std::make_unique<TForm1>(); })) {

@@ -69,14 +69,14 @@ void SetRadio(QAbstractButton* button, bool checked) {
 
 void WriteKey(const char* section, const char* key, const std::string& value,
               const std::string& iniPath) {
-    if (!platform::WritePrivateProfileString(section, key, value, iniPath)) {
+    if (!platform::SetProfileValue(section, key, value, iniPath)) {
         throw Exception("Unable to write to " + iniPath);
     }
 }
 
 std::string ReadKey(const char* section, const char* key, const char* defaultValue,
                     const std::string& iniPath) {
-    return platform::GetPrivateProfileString(section, key, defaultValue, iniPath);
+    return platform::GetProfileValue(section, key, defaultValue, iniPath);
 }
 
 } // namespace
@@ -186,7 +186,7 @@ void TForm1::FormClose() {
     listfile::Save(folder + NamesFile, ui->ListBox1->Items());
     listfile::Save(folder + IdsFile, ui->ListBox2->Items());
     SaveSettings(ini);
-    if (!platform::FlushPrivateProfile(ini)) {
+    if (!platform::FlushProfile(ini)) {
         throw Exception("Unable to write to " + ini);
     }
     platform::RemoveFile(folder + BatchFile);

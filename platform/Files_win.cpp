@@ -100,12 +100,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, NewF
     }
     ok = ok && FlushFileBuffers(file);
     CloseHandle(file);
-    if (ok) {
-        ok = exists ? ReplaceFileA(path.c_str(), temp.c_str(), nullptr,
-                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                    : MoveFileExA(temp.c_str(), path.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
+    // A rename that replaces the target in one step: the target is the old file or the new.
+    ok = ok && MoveFileExA(temp.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
         const DWORD error = GetLastError();
         DeleteFileA(temp.c_str());

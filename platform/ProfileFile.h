@@ -5,17 +5,18 @@
 
 namespace platform {
 
-// The settings-file functions of the platform: section and key names compared without regard
-// to case; a missing file, section or key gives the default.
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+// The settings-file functions of the platform (GetPrivateProfileString and
+// WritePrivateProfileString on Windows, a reader and writer of our own elsewhere): section and
+// key names compared without regard to case; a missing file, section or key gives the default.
+std::string GetProfileValue(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string& path);
 
 // Writes one key; false (with errno set) when the file could not be written. A new file is
 // readable by its owner only, as it may hold a password; an existing one keeps its mode.
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
+bool SetProfileValue(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path);
 
 // Makes every change to the file durable.
-bool FlushPrivateProfile(const std::string& path);
+bool FlushProfile(const std::string& path);
 
 } // namespace platform

@@ -7,7 +7,7 @@
 
 namespace platform {
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+std::string GetProfileValue(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string& path) {
     const auto bytes = ReadWholeFile(path);
     if (!bytes) {
@@ -18,7 +18,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
         .value_or(std::string(defaultValue.substr(0, ProfileText::MaxValueLength)));
 }
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
+bool SetProfileValue(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
     auto bytes = ReadWholeFile(path);
     if (!bytes) {
@@ -33,7 +33,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     return WriteFileAtomically(path, text.Bytes(), NewFileMode::OwnerOnly);
 }
 
-bool FlushPrivateProfile(const std::string&) {
+bool FlushProfile(const std::string&) {
     return true;
 }
 

@@ -2,13 +2,9 @@
 
 #include <windows.h>
 
-// The system's names are macros for its ANSI functions; ours are functions of their own.
-#undef GetPrivateProfileString
-#undef WritePrivateProfileString
-
 namespace platform {
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+std::string GetProfileValue(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, const std::string& path) {
     char buffer[2048] = {};
     const std::string s(section);
@@ -19,7 +15,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
     return std::string(buffer, n);
 }
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
+bool SetProfileValue(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
     const std::string s(section);
     const std::string k(key);
@@ -27,7 +23,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) != 0;
 }
 
-bool FlushPrivateProfile(const std::string& path) {
+bool FlushProfile(const std::string& path) {
     // Only the file name: the system writes its cached changes out.
     ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     return true;

@@ -33,11 +33,11 @@ protected:
         return s.str();
     }
     std::string Get(const char* section, const char* key, const char* fallback = "dflt") const {
-        return platform::GetPrivateProfileString(section, key, fallback, path_);
+        return platform::GetProfileValue(section, key, fallback, path_);
     }
     bool Set(const char* section, const char* key, const std::string& value) const {
-        return platform::WritePrivateProfileString(section, key, value, path_) &&
-               platform::FlushPrivateProfile(path_);
+        return platform::SetProfileValue(section, key, value, path_) &&
+               platform::FlushProfile(path_);
     }
 
     fs::path dir_;

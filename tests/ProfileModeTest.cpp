@@ -23,13 +23,13 @@ TEST(ProfileMode, ANewFileIsTheOwnersAloneAndAnOldOneKeepsItsMode) {
     const fs::path dir = fs::temp_directory_path() / ("profile-mode-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     const std::string created = (dir / "new.ini").string();
-    ASSERT_TRUE(platform::WritePrivateProfileString("a", "k", "1", created));
+    ASSERT_TRUE(platform::SetProfileValue("a", "k", "1", created));
     EXPECT_EQ(ModeOf(created), 0600u);
 
     const std::string existing = (dir / "old.ini").string();
     std::ofstream(existing) << "[a]\r\nk=1\r\n";
     ::chmod(existing.c_str(), 0640);
-    ASSERT_TRUE(platform::WritePrivateProfileString("a", "k", "2", existing));
+    ASSERT_TRUE(platform::SetProfileValue("a", "k", "2", existing));
     EXPECT_EQ(ModeOf(existing), 0640u);
     fs::remove_all(dir);
 }
