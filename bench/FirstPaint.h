@@ -12,7 +12,9 @@ inline void QuitAfterFirstPaint(QWidget& window) {
         bool eventFilter(QObject* watched, QEvent* event) override {
             if (event->type() == QEvent::Paint) {
                 watched->removeEventFilter(this);
-                QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+                // exit, not quit: quit would close the window first, and its close saves.
+                QMetaObject::invokeMethod(
+                    qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
             }
             return false;
         }
