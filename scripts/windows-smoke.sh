@@ -7,15 +7,18 @@ set -euo pipefail
 PACKAGE=$1
 STAND_IN=$2
 WORK=$(mktemp -d)
-DISPLAY_NUMBER=:93
 failures=0
 passes=0
 
-Xvfb "$DISPLAY_NUMBER" -screen 0 1024x768x24 >/dev/null 2>&1 &
+# A display of its own, on a number the X server picks free.
+Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
 XVFB=$!
 trap 'kill $XVFB 2>/dev/null || true; wineserver --kill 2>/dev/null || true; rm -rf "$WORK"' EXIT
-export DISPLAY=$DISPLAY_NUMBER
-sleep 1
+for _ in $(seq 100); do
+    [ -s "$WORK/display" ] && break
+    sleep 0.1
+done
+export DISPLAY=:$(head -n 1 "$WORK/display")
 
 check() { # check DESCRIPTION ACTUAL EXPECTED
     if [ "$2" == "$3" ]; then
