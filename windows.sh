@@ -96,5 +96,5 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver --wait
 fi
 ctest --test-dir "$BUILD" --output-on-failure
-scripts/windows-smoke.sh "$PACKAGE" "$BUILD/StandInViewer.exe"
+scripts/windows-smoke.sh "$BUILD/MyBrindleViewer-win64.zip" "$BUILD/StandInViewer.exe"
 wineserver --kill || true

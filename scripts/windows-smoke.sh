@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Smoke test of the packaged Windows program under Wine and Xvfb: a first run in an empty folder
-# shows its two notices and writes the three files at close; a run with a client book launches
-# the stand-in viewer with the expected arguments.
-# Usage: windows-smoke.sh PACKAGE_FOLDER STAND_IN_VIEWER_EXE   (WINEPREFIX set by the caller)
+# Smoke test of the packaged Windows program under Wine and Xvfb, unzipped into a fresh Wine
+# prefix with nothing else installed: a first run in an empty folder shows its two notices and
+# writes the three files at close; a run with a client book launches the stand-in viewer with
+# the expected arguments.
+# Usage: windows-smoke.sh PACKAGE_ZIP STAND_IN_VIEWER_EXE
 set -euo pipefail
-PACKAGE=$1
+ZIP=$1
 STAND_IN=$2
 WORK=$(mktemp -d)
+export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
 passes=0
 
@@ -19,6 +21,15 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 export DISPLAY=:$(head -n 1 "$WORK/display")
+wineboot --init >/dev/null 2>&1
+wineserver --wait
+
+unpack() { # unpack FOLDER: the package as a technician unzips it
+    mkdir -p "$1"
+    unzip -q "$ZIP" -d "$1.zip"
+    mv "$1.zip/MyBrindleViewer"/* "$1/"
+    rm -rf "$1.zip"
+}
 
 check() { # check DESCRIPTION ACTUAL EXPECTED
     if [ "$2" == "$3" ]; then
@@ -59,7 +70,7 @@ run_program() { # run_program FOLDER: starts it; the caller ends it
 
 # 1. First run in an empty folder.
 FIRST=$WORK/first
-cp -r "$PACKAGE" "$FIRST"
+unpack "$FIRST"
 run_program "$FIRST"
 for notice in 1 2; do
     box=$(window "My Brindle Viewer")
@@ -75,7 +86,7 @@ check "the settings file holds the ten keys" "$(cat "$FIRST/myviewer.ini" 2>&1; 
 
 # 2. A book of one client: select it and connect, from the keyboard.
 SECOND=$WORK/second
-cp -r "$PACKAGE" "$SECOND"
+unpack "$SECOND"
 mkdir -p "$SECOND/Bin"
 cp "$STAND_IN" "$SECOND/Bin/vncviewer.exe"
 printf 'Acme\r\n' >"$SECOND/clientlist.txt"
