@@ -34,24 +34,23 @@ void TSwCURLLabel::SetFontColor(const QColor& color) {
     setPalette(colours);
 }
 
-void TSwCURLLabel::SetTextColor(const QColor& color) {
-    if (color == textColor_) {
+void TSwCURLLabel::ChangeColor(QColor& stored, const QColor& color) {
+    if (color == stored) {
         return;
     }
-    if (FontColor() == textColor_) {
+    // The label follows only while it shows the old colour.
+    if (FontColor() == stored) {
         SetFontColor(color);
     }
-    textColor_ = color;
+    stored = color;
+}
+
+void TSwCURLLabel::SetTextColor(const QColor& color) {
+    ChangeColor(textColor_, color);
 }
 
 void TSwCURLLabel::SetMouseOverColor(const QColor& color) {
-    if (color == mouseOverColor_) {
-        return;
-    }
-    if (FontColor() == mouseOverColor_) {
-        SetFontColor(color);
-    }
-    mouseOverColor_ = color;
+    ChangeColor(mouseOverColor_, color);
 }
 
 void TSwCURLLabel::SetURL(const QString& url) {

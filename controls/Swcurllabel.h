@@ -47,6 +47,7 @@ protected:
 
 private:
     void SetFontColor(const QColor& color);
+    void ChangeColor(QColor& stored, const QColor& color);
 
     QColor mouseOverColor_ = Qt::red;
     QColor textColor_ = Qt::blue;

@@ -9,8 +9,11 @@ namespace platform {
 // The platform's path separator.
 char PathSeparator();
 
-// Full path of the running executable.
+// Full path of the running executable (or the one a test set).
 std::string ExecutablePath();
+
+// The system's full path of the running executable.
+std::string ModuleFileName();
 
 // Folder of the running executable, ending in the path separator.
 std::string ProgramFolder();

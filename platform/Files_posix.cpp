@@ -9,13 +9,9 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <mutex>
 
 namespace platform {
 namespace {
-
-std::mutex overrideMutex;
-std::optional<std::string> executableOverride;
 
 // The umask cannot be read without setting it, which would race with other threads creating
 // files; the kernel reports it in the process status instead.
@@ -64,13 +60,7 @@ char PathSeparator() {
     return '/';
 }
 
-std::string ExecutablePath() {
-    {
-        std::lock_guard lock(overrideMutex);
-        if (executableOverride) {
-            return *executableOverride;
-        }
-    }
+std::string ModuleFileName() {
     std::string buffer(PATH_MAX, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n <= 0) {
@@ -78,17 +68,6 @@ std::string ExecutablePath() {
     }
     buffer.resize(static_cast<size_t>(n));
     return buffer;
-}
-
-std::string ProgramFolder() {
-    const std::string exe = ExecutablePath();
-    const size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
-}
-
-void SetExecutablePathForTesting(std::string path) {
-    std::lock_guard lock(overrideMutex);
-    executableOverride = std::move(path);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

@@ -2,27 +2,12 @@
 
 #include <windows.h>
 
-#include <mutex>
-
 namespace platform {
-namespace {
-
-std::mutex overrideMutex;
-std::optional<std::string> executableOverride;
-
-} // namespace
-
 char PathSeparator() {
     return '\\';
 }
 
-std::string ExecutablePath() {
-    {
-        std::lock_guard lock(overrideMutex);
-        if (executableOverride) {
-            return *executableOverride;
-        }
-    }
+std::string ModuleFileName() {
     std::string buffer(MAX_PATH, '\0');
     for (;;) {
         const DWORD n =
@@ -36,17 +21,6 @@ std::string ExecutablePath() {
         }
         buffer.resize(buffer.size() * 2);
     }
-}
-
-std::string ProgramFolder() {
-    const std::string exe = ExecutablePath();
-    const size_t separator = exe.find_last_of("\\/");
-    return separator == std::string::npos ? std::string(".\\") : exe.substr(0, separator + 1);
-}
-
-void SetExecutablePathForTesting(std::string path) {
-    std::lock_guard lock(overrideMutex);
-    executableOverride = std::move(path);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

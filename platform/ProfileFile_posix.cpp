@@ -8,7 +8,7 @@
 namespace platform {
 
 std::string GetProfileValue(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& path) {
+                            std::string_view defaultValue, const std::string& path) {
     const auto bytes = ReadWholeFile(path);
     if (!bytes) {
         return std::string(defaultValue.substr(0, ProfileText::MaxValueLength));
@@ -18,8 +18,8 @@ std::string GetProfileValue(std::string_view section, std::string_view key,
         .value_or(std::string(defaultValue.substr(0, ProfileText::MaxValueLength)));
 }
 
-bool SetProfileValue(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path) {
+bool SetProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                     const std::string& path) {
     auto bytes = ReadWholeFile(path);
     if (!bytes) {
         if (errno != ENOENT) {

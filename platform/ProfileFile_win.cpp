@@ -5,7 +5,7 @@
 namespace platform {
 
 std::string GetProfileValue(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& path) {
+                            std::string_view defaultValue, const std::string& path) {
     char buffer[2048] = {};
     const std::string s(section);
     const std::string k(key);
@@ -15,8 +15,8 @@ std::string GetProfileValue(std::string_view section, std::string_view key,
     return std::string(buffer, n);
 }
 
-bool SetProfileValue(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path) {
+bool SetProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                     const std::string& path) {
     const std::string s(section);
     const std::string k(key);
     const std::string v(value);

@@ -41,9 +41,17 @@ protected:
             line.Append(piece);
         }
         const std::string batch = Folder() + platform::PathSeparator() + "vncviewer.bat";
-        EXPECT_TRUE(platform::WriteFileAtomically(batch, platform::JoinLines({line.Line()}),
-                                                  platform::NewFileMode::OwnerOnly,
-                                                  platform::ExistingFileMode::Replace));
+        // Wine's interpreter keeps the previous launch's batch file open until its viewer has
+        // ended, and an open file cannot be replaced: wait for it to let go.
+        const auto writeDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        bool written = false;
+        while (!(written = platform::WriteFileAtomically(batch, platform::JoinLines({line.Line()}),
+                                                         platform::NewFileMode::OwnerOnly,
+                                                         platform::ExistingFileMode::Replace)) &&
+               std::chrono::steady_clock::now() < writeDeadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        EXPECT_TRUE(written);
         platform::StartBatchFileHidden(batch);
         const fs::path record = folder_ / "viewer-args";
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
