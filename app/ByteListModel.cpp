@@ -33,6 +33,3 @@ std::string ByteListModel::Take(int position) {
     return row;
 }
 
-void ByteListModel::Clear() {
-    SetRows({});
-}

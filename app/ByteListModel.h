@@ -19,7 +19,6 @@ public:
     void SetRows(std::vector<std::string> rows);
     void Insert(int position, std::string row);
     std::string Take(int position);
-    void Clear();
 
 private:
     std::vector<std::string> rows_;

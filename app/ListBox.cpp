@@ -66,7 +66,7 @@ void ListBox::Move(int from, int to) {
 }
 
 void ListBox::Clear() {
-    FromCode([&] { model_.Clear(); });
+    FromCode([&] { model_.SetRows({}); });
 }
 
 int ListBox::ItemIndex() const {
