@@ -1,6 +1,6 @@
-#include "ByteListModel.h"
+#include "app/ByteListModel.h"
 
-#include "DisplayText.h"
+#include "app/QtText.h"
 
 int ByteListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -10,7 +10,7 @@ QVariant ByteListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) {
         return {};
     }
-    return DisplayText(rows_[static_cast<size_t>(index.row())]);
+    return DisplayText(rows_[static_cast<size_t>(index.row())], core::MaxShownCharacters);
 }
 
 void ByteListModel::SetRows(std::vector<std::string> rows) {
@@ -32,4 +32,3 @@ std::string ByteListModel::Take(int position) {
     endRemoveRows();
     return row;
 }
-

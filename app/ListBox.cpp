@@ -1,6 +1,6 @@
-#include "ListBox.h"
+#include "app/ListBox.h"
 
-#include "Exception.h"
+#include "base/Exception.h"
 
 #include <QItemSelectionModel>
 

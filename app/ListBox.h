@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteListModel.h"
+#include "app/ByteListModel.h"
 
 #include <QListView>
 

@@ -1,6 +1,6 @@
-#include "Messages.h"
+#include "app/Messages.h"
 
-#include "DisplayText.h"
+#include "app/QtText.h"
 
 #include <QMessageBox>
 
@@ -10,6 +10,12 @@ class MessageBoxSink final : public MessageSink {
 public:
     void ShowMessage(const QString& text) override { Show(QMessageBox::NoIcon, text); }
     void ShowError(const QString& text) override { Show(QMessageBox::Critical, text); }
+    bool Ask(const QString& text) override {
+        QMessageBox box(QMessageBox::Question, ApplicationTitle(), text,
+                        QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
 
 private:
     static void Show(QMessageBox::Icon icon, const QString& text) {
@@ -34,6 +40,10 @@ void SetMessageSink(MessageSink* sink) {
 
 void ShowMessage(const std::string& text) {
     Messages().ShowMessage(DisplayText(text));
+}
+
+bool AskYesNo(const std::string& text) {
+    return Messages().Ask(DisplayText(text));
 }
 
 void ReportError(const std::string& text) {

@@ -18,6 +18,8 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // An error with the error icon.
     virtual void ShowError(const QString& text) = 0;
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool Ask(const QString& text) = 0;
 };
 
 // The sink in use; a message box sink unless a test installed its own.
@@ -26,6 +28,9 @@ MessageSink& Messages();
 void SetMessageSink(MessageSink* sink);
 
 void ShowMessage(const std::string& text);
+
+// A question answered Yes or No; true for Yes.
+bool AskYesNo(const std::string& text);
 
 // The default error report: a full stop is added when the text ends in a character whose code
 // lies above that of "." (a letter or a digit, not ")" or "!").

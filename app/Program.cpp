@@ -1,7 +1,7 @@
-#include "Program.h"
+#include "app/Program.h"
 
-#include "Messages.h"
-#include "Unit1.h"
+#include "app/Messages.h"
+#include "app/Unit1.h"
 
 #include <QApplication>
 

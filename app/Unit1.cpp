@@ -1,15 +1,12 @@
-#include "Unit1.h"
+#include "app/Unit1.h"
 
-#include "BatchLine.h"
-#include "DisplayText.h"
-#include "Exception.h"
-#include "Files.h"
-#include "Flags.h"
-#include "IdIPWatch.h"
-#include "ListFile.h"
-#include "Messages.h"
-#include "ProfileFile.h"
-#include "StartHidden.h"
+#include "app/Messages.h"
+#include "app/QtText.h"
+#include "core/Commit.h"
+#include "core/LaunchLine.h"
+#include "core/ProgramFiles.h"
+#include "core/Settings.h"
+#include "net/IdIPWatch.h"
 #include "ui_Unit1.h"
 
 #include <QApplication>
@@ -18,18 +15,15 @@
 #include <QFontDatabase>
 #include <QProxyStyle>
 #include <QTabBar>
+#include <QValidator>
 
 namespace {
 
-// The list and batch files' names are made with a separator of their own after the program
-// folder, which already ends in one: the doubled separator shows in error texts.
-std::string Separated(const char* name) {
-    return platform::PathSeparator() + std::string(name);
-}
-const std::string NamesFile = Separated("clientlist.txt");
-const std::string IdsFile = Separated("clientIDlist.txt");
-const std::string BatchFile = Separated("vncviewer.bat");
-const std::string SettingsFile = "myviewer.ini";
+// Where the window first opens, in screen pixels.
+constexpr QPoint StartPosition(196, 248);
+
+// Mirroring reaches rows 0 to 99999; a selection beyond leaves the other list as it is.
+constexpr int MaxMirroredPosition = 99999;
 
 // The layout names Windows fonts; where they are missing, fonts with the same widths stand in,
 // so the captions fit the layout's sizes.
@@ -54,6 +48,25 @@ public:
     }
 };
 
+// Drops line breaks and other control characters from what is typed or pasted: a name pasted
+// with a line break would become two rows of one list and one of the other.
+class NoControlCharacters final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            const char16_t c = input.at(i).unicode();
+            if (c < 0x20 || c == 0x7F) {
+                input.remove(i, 1);
+                if (i < position) {
+                    --position;
+                }
+            }
+        }
+        return Acceptable;
+    }
+};
+
 // A radio button set from code: checking one clears its partner; clearing one leaves the
 // partner alone (an exclusive group would refuse to clear its checked button).
 void SetRadio(QAbstractButton* button, bool checked) {
@@ -67,16 +80,9 @@ void SetRadio(QAbstractButton* button, bool checked) {
     button->setAutoExclusive(exclusive);
 }
 
-void WriteKey(const char* section, const char* key, const std::string& value,
-              const std::string& iniPath) {
-    if (!platform::SetProfileValue(section, key, value, iniPath)) {
-        throw Exception("Unable to write to " + iniPath);
-    }
-}
-
-std::string ReadKey(const char* section, const char* key, const char* defaultValue,
-                    const std::string& iniPath) {
-    return platform::GetProfileValue(section, key, defaultValue, iniPath);
+// A row added to the book: its text without control characters.
+std::string BookRow(const QString& typed) {
+    return core::WithoutControlCharacters(StoredText(typed));
 }
 
 } // namespace
@@ -106,7 +112,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     auto* tabs = new CompactTabs;
     tabs->setParent(ui->PageControl1->tabBar());
     ui->PageControl1->tabBar()->setStyle(tabs);
-    move(196, 248);
+    move(StartPosition);
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(ui->Edit1), static_cast<QLineEdit*>(ui->NumEdit1)}) {
+        field->setValidator(new NoControlCharacters(field));
+    }
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -128,12 +138,10 @@ void TForm1::ConnectHandlers() {
     handle(ui->Button5, &QPushButton::clicked, &TForm1::Button5Click);
     handle(ui->ListBox1, &ListBox::UserSelectionChanged, &TForm1::ListBox1Click);
     handle(ui->ListBox2, &ListBox::UserSelectionChanged, &TForm1::ListBox2Click);
-    connect(ui->CheckBox1, &QCheckBox::toggled, this,
-            [this] { Guarded([this] { CheckBox1Click(); }); });
-    connect(ui->CheckBox2, &QCheckBox::toggled, this,
-            [this] { Guarded([this] { CheckBox2Click(); }); });
-    connect(ui->CheckBox3, &QCheckBox::toggled, this,
-            [this] { Guarded([this] { CheckBox3Click(); }); });
+    // A check box's handler runs on every change of its state, by the user or from code.
+    handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
+    handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
+    handle(ui->CheckBox3, &QCheckBox::toggled, &TForm1::CheckBox3Click);
 }
 
 void TForm1::FormCreate() {
@@ -144,7 +152,8 @@ void TForm1::FormCreate() {
     ui->CheckBox1->setToolTip(
         QStringLiteral("Leave checked for autoscaling\nUncheck for no autoscaling"));
 
-    const std::string folder = platform::ProgramFolder();
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    files.CleanUpAtStart();
     // Without an address the field stays empty and loading goes on, so the close never writes
     // back lists or settings that were not read.
     try {
@@ -153,61 +162,78 @@ void TForm1::FormCreate() {
         ui->Edit3->clear();
         ReportError(error.what());
     }
-    LoadList(ui->ListBox1, folder + NamesFile);
-    LoadList(ui->ListBox2, folder + IdsFile);
-    LoadSettings(folder + SettingsFile);
+    LoadList(ui->ListBox1, namesFile_, files.Names());
+    LoadList(ui->ListBox2, idsFile_, files.Ids());
+    LoadSettings(files.Settings());
 }
 
-void TForm1::LoadList(ListBox* list, const std::string& path) {
-    try {
-        list->SetItems(listfile::Load(path));
-    } catch (const EFOpenError& error) {
-        ShowMessage(error.Message() +
-                    ".\nIf this is your first run of My Brindle Viewer this file will be "
-                    "created\nupon closing the program.");
+void TForm1::LoadList(ListBox* list, core::ListFile& file, const std::string& path) {
+    file = core::LoadListFile(path);
+    list->SetItems(std::move(file.rows));
+    file.rows.clear();
+    if (const std::string notice = core::LoadNotice(file); !notice.empty()) {
+        ShowMessage(notice);
     }
 }
 
-void TForm1::LoadSettings(const std::string& ini) {
-    ui->ComboBox1->setCurrentText(DisplayText(ReadKey("quality", "setting", "3", ini)));
-    SetRadio(ui->RadioButton9, ReadFlag(ReadKey("repeater", "lan", "", ini), true));
-    SetRadio(ui->RadioButton10, ReadFlag(ReadKey("repeater", "address", "", ini), false));
-    ui->Edit4->setText(DisplayText(ReadKey("password", "value", "", ini)));
-    ui->Edit2->setText(DisplayText(ReadKey("repeater", "address2", "", ini)));
-    ui->NumEdit2->setText(DisplayText(ReadKey("port", "viewer", "", ini)));
-    ui->CheckBox3->setChecked(ReadFlag(ReadKey("password", "store", "", ini), false));
-    ui->CheckBox1->setChecked(ReadFlag(ReadKey("autoscaling", "setting", "", ini), true));
-    ui->CheckBox2->setChecked(ReadFlag(ReadKey("autoreconnect", "setting", "", ini), false));
+// Each key of the schema goes into the control it names, by the control's kind.
+void TForm1::LoadSettings(const std::string& path) {
+    const core::SettingsReader settings(path);
+    for (const core::SettingKey& key : core::SettingsSchema) {
+        if (key.kind == core::SettingKey::Constant) {
+            continue;
+        }
+        QWidget* control = findChild<QWidget*>(QString::fromLatin1(key.control));
+        if (auto* radio = qobject_cast<QRadioButton*>(control)) {
+            SetRadio(radio, settings.Flag(key));
+        } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
+            check->setChecked(settings.Flag(key));
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            combo->setCurrentText(DisplayText(settings.Text(key)));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            edit->setText(DisplayText(settings.Text(key)));
+        }
+    }
 }
 
 void TForm1::FormClose() {
-    const std::string folder = platform::ProgramFolder();
-    const std::string ini = folder + SettingsFile;
-    listfile::Save(folder + NamesFile, ui->ListBox1->Items());
-    listfile::Save(folder + IdsFile, ui->ListBox2->Items());
-    SaveSettings(ini);
-    if (!platform::FlushProfile(ini)) {
-        throw Exception("Unable to write to " + ini);
+    core::SettingsValues settings;
+    for (const core::SettingKey& key : core::SettingsSchema) {
+        if (key.kind == core::SettingKey::Constant) {
+            continue;
+        }
+        const QWidget* control = findChild<QWidget*>(QString::fromLatin1(key.control));
+        if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+            settings.SetFlag(key, button->isChecked());
+        } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+            settings.SetText(key, StoredText(combo->currentText()));
+        } else if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+            settings.SetText(key, StoredText(edit->text()));
+        }
     }
-    platform::RemoveFile(folder + BatchFile);
-}
-
-void TForm1::SaveSettings(const std::string& ini) {
-    WriteKey("quality", "setting", StoredText(ui->ComboBox1->currentText()), ini);
-    WriteKey("quality", "auto", "1", ini);
-    WriteKey("repeater", "lan", FlagText(ui->RadioButton9->isChecked()), ini);
-    WriteKey("repeater", "address", FlagText(ui->RadioButton10->isChecked()), ini);
-    WriteKey("password", "value", StoredText(ui->Edit4->text()), ini);
-    WriteKey("repeater", "address2", StoredText(ui->Edit2->text()), ini);
-    WriteKey("port", "viewer", StoredText(ui->NumEdit2->text()), ini);
-    WriteKey("password", "store", FlagText(ui->CheckBox3->isChecked()), ini);
-    WriteKey("autoscaling", "setting", FlagText(ui->CheckBox1->isChecked()), ini);
-    WriteKey("autoreconnect", "setting", FlagText(ui->CheckBox2->isChecked()), ini);
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    const std::vector<std::string> leftAlone = files.SaveBook(
+        namesFile_, ui->ListBox1->Items(), idsFile_, ui->ListBox2->Items(), settings);
+    files.RemoveBatchFile();
+    for (const std::string& notice : leftAlone) {
+        ShowMessage(notice);
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // A close whose save failed keeps the window, and with it the only copy of the book.
-    if (Guarded([this] { FormClose(); })) {
+    // A close whose save failed keeps the window, and with it the only copy of the book,
+    // unless the user chooses to let the changes go.
+    std::string failedFile;
+    const bool saved = Guarded([&] {
+        try {
+            FormClose();
+        } catch (const core::ESaveError& error) {
+            failedFile = error.File();
+            throw;
+        }
+    });
+    if (saved || (!failedFile.empty() &&
+                  AskYesNo("Close anyway and lose the changes to " + failedFile + "?"))) {
         event->accept();
     } else {
         event->ignore();
@@ -215,8 +241,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::Button1Click() {
-    ui->ListBox1->Add(StoredText(ui->Edit1->text()));
-    ui->ListBox2->Add(StoredText(ui->NumEdit1->text()));
+    ui->ListBox1->Add(BookRow(ui->Edit1->text()));
+    ui->ListBox2->Add(BookRow(ui->NumEdit1->text()));
     ui->Edit1->clear();
     ui->NumEdit1->clear();
 }
@@ -226,45 +252,31 @@ void TForm1::Button2Click() {
         ShowMessage("You have to select a client to connect to first!");
         return;
     }
-    const std::string folder = platform::ProgramFolder();
-    const std::string batch = folder + BatchFile;
-    const std::string id = ui->ListBox2->Item(ui->ListBox2->ItemIndex());
-    const QString host = ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text();
-    const std::string quote = StoredText(ui->Label3->text());
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    core::LaunchInputs launch;
+    launch.folder = files.Folder();
+    launch.quote = StoredText(ui->Label3->text());
+    launch.id = ui->ListBox2->Item(ui->ListBox2->ItemIndex());
+    launch.host = StoredText(ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text());
+    launch.port = StoredText(ui->NumEdit2->text());
+    launch.autoreconnect = StoredText(ui->Label5->text());
+    launch.connect = StoredText(ui->Label6->text());
+    launch.quality = StoredText(ui->ComboBox1->currentText());
+    launch.autoscaling = StoredText(ui->Label4->text());
+    launch.passwordSwitch = StoredText(ui->Edit7->text());
+    launch.password = StoredText(ui->Edit4->text());
+    core::CheckLaunchInputs(launch);
 
-    // Every piece goes through the writer, so that whatever the fields hold the interpreter
-    // hands the viewer exactly this line and runs nothing else.
-    platform::BatchLineWriter line;
-    line.Append(quote)
-        .Append(folder)
-        .Append("Bin\\vncviewer.exe")
-        .Append(quote)
-        .Append(" -proxy ")
-        .Append(StoredText(host))
-        .Append(":")
-        .Append(StoredText(ui->NumEdit2->text()))
-        .Append(StoredText(ui->Label5->text()))
-        .Append(StoredText(ui->Label6->text()))
-        .Append(" ID:")
-        .Append(id)
-        .Append(" -quickoption ")
-        .Append(StoredText(ui->ComboBox1->currentText()))
-        .Append(StoredText(ui->Label4->text()))
-        .Append(" -keepalive 1 -dsmplugin SecureVNCPlugin.dsm")
-        .Append(StoredText(ui->Edit7->text()))
-        .Append(StoredText(ui->Edit4->text()));
-
-    ui->ListBox3->Add(line.Line());
+    // The line goes through the staging list, which is empty again whatever the write gives.
+    ui->ListBox3->Add(core::LaunchLine(launch));
     try {
-        // Created anew each time, readable by its owner only: it holds the password.
-        listfile::Save(batch, ui->ListBox3->Items(), platform::NewFileMode::OwnerOnly,
-                       platform::ExistingFileMode::Replace);
+        files.WriteBatchFile(ui->ListBox3->Items());
     } catch (...) {
         ui->ListBox3->Clear();
         throw;
     }
     ui->ListBox3->Clear();
-    platform::StartBatchFileHidden(batch);
+    files.StartBatchFile();
 }
 
 void TForm1::Button3Click() {
@@ -314,7 +326,7 @@ namespace {
 // the lists' reach) the other list is left alone.
 void Mirror(const ListBox* from, ListBox* to) {
     const int position = from->ItemIndex();
-    if (position >= 0 && position <= 99999) {
+    if (position >= 0 && position <= MaxMirroredPosition) {
         to->SetItemIndex(position);
     }
 }

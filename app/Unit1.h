@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ListFile.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -8,12 +10,16 @@
 namespace Ui {
 class TForm1;
 }
-class QAbstractButton;
 class QCloseEvent;
 class TIdIPWatch;
+class ListBox;
 
 // The main window: the client book, the connection settings and the hidden controls that carry
-// state between the handlers. The controls are the only copy of that state while it runs.
+// state between the handlers. The controls are the only copy of that state while it runs; the
+// files and the viewer's command line are the core's.
+//
+// Names: the layout's controls and the handlers keep the names the window has always had
+// (ListBox1, Button2Click); our own methods are PascalCase; Qt's overrides keep Qt's names.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
@@ -42,10 +48,13 @@ protected:
 
 private:
     void ConnectHandlers();
-    void LoadList(class ListBox* list, const std::string& path);
-    void LoadSettings(const std::string& iniPath);
-    void SaveSettings(const std::string& iniPath);
+    void LoadList(ListBox* list, core::ListFile& file, const std::string& path);
+    void LoadSettings(const std::string& path);
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<TIdIPWatch> IdIPWatch1;
+    // How each list file was found at start-up: a file that could not be read is never
+    // written over. Its rows live in the list boxes.
+    core::ListFile namesFile_;
+    core::ListFile idsFile_;
 };

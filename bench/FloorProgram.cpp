@@ -1,9 +1,9 @@
 // The floor for start-up: the same window's widgets and the two lists filled from the same
 // files, with nothing else, quitting right after the first painted frame.
-#include "Files.h"
 #include "FirstPaint.h"
-#include "ListBox.h"
-#include "TextLines.h"
+#include "app/ListBox.h"
+#include "platform/Files.h"
+#include "platform/TextLines.h"
 #include "ui_Unit1.h"
 
 int main(int argc, char* argv[]) {

@@ -1,6 +1,6 @@
 // Painting a default 200 x 200 hint box holding 10,000 characters of formatted text, against
 // QPainter::drawText with word wrap of the same plain text into the same rectangle.
-#include "Hintbox.h"
+#include "controls/Hintbox.h"
 
 #include <QApplication>
 #include <QImage>

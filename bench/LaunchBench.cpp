@@ -1,8 +1,8 @@
 // From a click of "Connect To Client" to the viewer's main, against starting the same program
 // directly with posix_spawn.
-#include "Files.h"
-#include "ListBox.h"
-#include "Unit1.h"
+#include "app/ListBox.h"
+#include "app/Unit1.h"
+#include "platform/Files.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // Loading and saving a book of 100,000 clients, as the window's start and close do, against
 // one buffered read and one buffered write of the same bytes.
-#include "ListBox.h"
-#include "ListFile.h"
+#include "app/ListBox.h"
+#include "core/ListFile.h"
 
 #include <QApplication>
 

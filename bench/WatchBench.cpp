@@ -1,6 +1,6 @@
 // The address watch: how long the window's thread is busy with one poll while the look-up takes
 // two seconds; the first local address against a bare look-up; and how long a stop takes.
-#include "IdIPWatch.h"
+#include "net/IdIPWatch.h"
 
 #include <benchmark/benchmark.h>
 

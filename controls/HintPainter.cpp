@@ -1,6 +1,6 @@
-#include "HintPainter.h"
+#include "controls/HintPainter.h"
 
-#include "HintMarkup.h"
+#include "controls/HintMarkup.h"
 
 #include <algorithm>
 #include <functional>

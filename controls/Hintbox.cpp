@@ -1,6 +1,4 @@
-#include "Hintbox.h"
-
-#include "DisplayText.h"
+#include "controls/Hintbox.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -8,6 +6,11 @@
 #include <optional>
 
 namespace {
+
+// The box keeps its lines as UTF-8 bytes, the form its layout and markup work on.
+QString DisplayText(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
 
 QColor ToQColor(TColor color, const QPalette& palette) {
     if (color == clInfoBk) {
@@ -149,7 +152,7 @@ void THintBox::SetShadowColor(const QColor& color) {
 void THintBox::SetLines(const QStringList& lines) {
     state_.Lines.clear();
     for (const QString& line : lines) {
-        state_.Lines.push_back(StoredText(line));
+        state_.Lines.push_back(line.toStdString());
     }
     if (state_.HTMLFormatting) {
         hintpaint::Parse(state_);

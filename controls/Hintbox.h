@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HintPainter.h"
+#include "controls/HintPainter.h"
 
 #include <QColor>
 #include <QStringList>

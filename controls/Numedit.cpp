@@ -1,6 +1,6 @@
-#include "Numedit.h"
+#include "controls/Numedit.h"
 
-#include "Exception.h"
+#include "base/Exception.h"
 
 #include <QKeyEvent>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "Swcurllabel.h"
+#include "controls/Swcurllabel.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

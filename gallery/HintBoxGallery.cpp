@@ -1,6 +1,6 @@
 // Shows a few hint boxes side by side: plain text, every tag of the markup, text only, and a
 // text that wraps and is cut at the bottom.
-#include "Hintbox.h"
+#include "controls/Hintbox.h"
 
 #include <QApplication>
 #include <QGridLayout>

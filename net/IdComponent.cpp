@@ -1,4 +1,4 @@
-#include "IdComponent.h"
+#include "net/IdComponent.h"
 
 TIdStack* TIdComponent::SharedStack = nullptr;
 int32_t TIdComponent::StackUserCount = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IdStack.h"
+#include "net/IdStack.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
-#include "IdIPWatch.h"
+#include "net/IdIPWatch.h"
 
-#include "Exception.h"
-#include "Files.h"
-#include "TextLines.h"
+#include "base/Exception.h"
+#include "platform/Files.h"
+#include "platform/TextLines.h"
 
 #include <algorithm>
 

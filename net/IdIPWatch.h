@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IdComponent.h"
-#include "IdThread.h"
+#include "net/IdComponent.h"
+#include "net/IdThread.h"
 
 #include <atomic>
 #include <cstdint>

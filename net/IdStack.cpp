@@ -1,9 +1,9 @@
-#include "IdStack.h"
+#include "net/IdStack.h"
 
-#include "Convert.h"
-#include "Exception.h"
-#include "IdException.h"
-#include "IdResourceStrings.h"
+#include "base/Exception.h"
+#include "net/IdException.h"
+#include "net/IdResourceStrings.h"
+#include "platform/Convert.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "IdThread.h"
+#include "net/IdThread.h"
 
 MainThreadCalls& MainThreadCalls::Instance() {
     static MainThreadCalls instance;

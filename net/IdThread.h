@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Exception.h"
+#include "base/Exception.h"
 
 #include <atomic>
 #include <chrono>

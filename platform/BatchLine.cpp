@@ -1,4 +1,4 @@
-#include "BatchLine.h"
+#include "platform/BatchLine.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
-#include "Convert.h"
+#include "platform/Convert.h"
 
-#include "Exception.h"
+#include "base/Exception.h"
 
 std::optional<int32_t> TryStrToInt(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -21,8 +23,23 @@ std::string ProgramFolder();
 // Lets tests run the program against a folder of their own; production never calls it.
 void SetExecutablePathForTesting(std::string path);
 
-// Whole content of a file, or nothing when it cannot be opened or read (errno tells why).
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// What reading a whole file gave.
+struct FileBytes {
+    std::optional<std::string> bytes;
+    // No such file: for the program's own files, a first run.
+    bool missing = false;
+    // Why a file that is there could not be read ("Permission denied", "it is a folder"...).
+    std::string reason;
+};
+
+// Reads a regular file whole. Anything else (a folder, a FIFO, a device) is refused without
+// being opened for reading, so nothing ever blocks on it.
+FileBytes ReadBytes(const std::string& path);
+
+// The bytes alone, or nothing when the file cannot be read.
+inline std::optional<std::string> ReadWholeFile(const std::string& path) {
+    return ReadBytes(path).bytes;
+}
 
 enum class NewFileMode {
     Shared,    // a new file gets the usual permissions (0666 less the umask)
@@ -32,7 +49,57 @@ enum class NewFileMode {
 enum class ExistingFileMode {
     Keep,    // a file that exists keeps its permissions
     Replace, // the file is made anew with the permissions of a new one
+    Tighten, // a file that exists keeps its owner's permissions and loses all others'
 };
+
+// Temporary files of the program start with this, in the folder of the file they replace; a
+// start-up removes those that no running copy of the program holds.
+inline constexpr std::string_view TempPrefix = ".mbv-tmp-";
+
+// A temporary file, readable by its owner only from its first byte, held by this process (no
+// other copy of the program takes it for stale) until it is dropped. Dropping it removes the
+// file unless it was moved into place.
+class TempFile {
+public:
+    // A new temporary file in the folder (which ends in its separator); nothing when it cannot
+    // be made (errno or the last error tells why).
+    static std::unique_ptr<TempFile> Create(const std::string& folder,
+                                            std::string_view prefix = TempPrefix);
+    virtual ~TempFile() = default;
+
+    const std::string& Path() const { return path_; }
+    virtual bool Write(std::string_view bytes) = 0;
+    // Gives the file the mode its target will have and flushes it to the disk.
+    virtual bool Finish(NewFileMode newMode, ExistingFileMode existingMode,
+                        const std::string& target) = 0;
+    // Renames it over the target in one step; the target is then the old file or the new.
+    virtual bool MoveTo(const std::string& target) = 0;
+
+protected:
+    std::string path_;
+};
+
+// Renames a file over another in one step (the target is then the old file or the new one).
+bool MoveOver(const std::string& from, const std::string& to);
+
+// Whether a temporary file of the program is held by a running copy of it.
+bool IsHeldByRunningProgram(const std::string& path);
+
+// Makes the renames and removals in a folder durable (a no-op where the system does it).
+bool SyncFolder(const std::string& folder);
+
+// Names (not paths) of the entries of a folder that start with the prefix.
+std::vector<std::string> FolderEntries(const std::string& folder, std::string_view prefix);
+
+// The folder part of a path, ending in its separator.
+std::string FolderOf(const std::string& path);
+
+// Where a write to the path lands: a link's target (writing through a link changes the file it
+// points to, not the link), otherwise the path itself.
+std::string WriteTarget(const std::string& path);
+
+// Whether a file that exists may be written; a missing file may be. A folder may not.
+bool MayWrite(const std::string& path);
 
 // Writes the content to a temporary file beside the target, flushes it to disk and renames it
 // over the target, so the target is either the old file or the whole new one. A target that
@@ -40,6 +107,13 @@ enum class ExistingFileMode {
 // Returns false on failure with errno set; the target is then untouched.
 bool WriteFileAtomically(const std::string& path, std::string_view content, NewFileMode newMode,
                          ExistingFileMode existingMode = ExistingFileMode::Keep);
+
+// Makes a new file, readable by its owner only, in place of whatever the path held: never
+// written through a link, never into a folder, FIFO or device. False (errno set) on failure.
+bool CreateFreshFile(const std::string& path, std::string_view content);
+
+// Takes group and other permissions off an existing file; true when there was nothing to do.
+bool RestrictToOwner(const std::string& path);
 
 // Deletes a file; false when it was not there or could not be deleted.
 bool RemoveFile(const std::string& path);

@@ -1,10 +1,13 @@
-#include "Files.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,16 +46,56 @@ bool WriteAll(int fd, std::string_view content) {
     return true;
 }
 
-// Writing through a link must change the file it points to, not replace the link.
-std::string ResolveTarget(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-        ::realpath(path.c_str(), resolved) != nullptr) {
-        return resolved;
-    }
-    return path;
+// Closes a descriptor without disturbing the errno of what failed before.
+void CloseKeepingErrno(int fd) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
 }
+
+// The mode a file written over the target gets.
+mode_t TargetMode(NewFileMode newMode, ExistingFileMode existingMode, const std::string& target) {
+    const mode_t fresh = newMode == NewFileMode::OwnerOnly ? 0600 : (0666 & ~CurrentUmask());
+    struct stat st {};
+    if (existingMode == ExistingFileMode::Replace || ::stat(target.c_str(), &st) != 0) {
+        return fresh;
+    }
+    const mode_t kept = st.st_mode & 07777;
+    return existingMode == ExistingFileMode::Tighten ? (kept & 07700) : kept;
+}
+
+// Held with an exclusive lock while open: a start-up of another copy of the program sees the
+// lock and leaves the file alone. The lock goes with the descriptor, also when the process is
+// killed.
+class PosixTempFile final : public TempFile {
+public:
+    PosixTempFile(std::string path, int fd) : fd_(fd) { path_ = std::move(path); }
+    ~PosixTempFile() override {
+        if (!moved_) {
+            ::unlink(path_.c_str());
+        }
+        ::close(fd_);
+    }
+
+    bool Write(std::string_view bytes) override { return WriteAll(fd_, bytes); }
+
+    bool Finish(NewFileMode newMode, ExistingFileMode existingMode,
+                const std::string& target) override {
+        return ::fchmod(fd_, TargetMode(newMode, existingMode, target)) == 0 && ::fsync(fd_) == 0;
+    }
+
+    bool MoveTo(const std::string& target) override {
+        if (!MoveOver(path_, target)) {
+            return false;
+        }
+        moved_ = true;
+        return true;
+    }
+
+private:
+    int fd_;
+    bool moved_ = false;
+};
 
 } // namespace
 
@@ -70,74 +113,174 @@ std::string ModuleFileName() {
     return buffer;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+FileBytes ReadBytes(const std::string& path) {
+    FileBytes result;
+    // Not blocking: a FIFO opened for reading would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        return std::nullopt;
+        result.missing = errno == ENOENT;
+        result.reason = std::strerror(errno);
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        CloseKeepingErrno(fd);
+        errno = folder ? EISDIR : EINVAL;
+        result.reason = folder ? "it is a folder" : "it is not a regular file";
+        return result;
     }
     std::string content;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-        content.reserve(static_cast<size_t>(st.st_size));
-    }
-    char chunk[65536];
+    content.resize(static_cast<size_t>(st.st_size));
+    size_t filled = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (filled == content.size()) {
+            // The file may have grown since it was measured.
+            content.resize(content.size() + 65536);
+        }
+        const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            const int saved = errno;
-            ::close(fd);
-            errno = saved;
-            return std::nullopt;
+            result.reason = std::strerror(errno);
+            CloseKeepingErrno(fd);
+            return result;
         }
         if (n == 0) {
             break;
         }
-        content.append(chunk, static_cast<size_t>(n));
+        filled += static_cast<size_t>(n);
     }
     ::close(fd);
-    return content;
+    content.resize(filled);
+    result.bytes = std::move(content);
+    return result;
+}
+
+std::unique_ptr<TempFile> TempFile::Create(const std::string& folder, std::string_view prefix) {
+    for (;;) {
+        std::string path = folder + std::string(prefix) + "XXXXXX";
+        const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        // Between the create and the lock another copy's start-up may have taken it for stale
+        // and removed it: then the name is no longer ours, and another one is made.
+        struct stat held {};
+        struct stat named {};
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
+            ::stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev) {
+            return std::make_unique<PosixTempFile>(std::move(path), fd);
+        }
+        ::close(fd);
+    }
+}
+
+bool MoveOver(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool IsHeldByRunningProgram(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+bool SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    CloseKeepingErrno(fd);
+    return ok;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder, std::string_view prefix) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.substr(0, prefix.size()) == prefix) {
+            names.emplace_back(name);
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t separator = path.find_last_of('/');
+    return separator == std::string::npos ? std::string("./") : path.substr(0, separator + 1);
+}
+
+std::string WriteTarget(const std::string& path) {
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+        ::realpath(path.c_str(), resolved) != nullptr) {
+        return resolved;
+    }
+    return path;
+}
+
+bool MayWrite(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return errno == ENOENT;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return ::access(path.c_str(), W_OK) == 0;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, NewFileMode newMode,
                          ExistingFileMode existingMode) {
-    const std::string target = ResolveTarget(path);
-    mode_t mode = newMode == NewFileMode::OwnerOnly ? 0600 : (0666 & ~CurrentUmask());
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            errno = EISDIR;
-            return false;
-        }
-        if (::access(target.c_str(), W_OK) != 0) {
-            return false;
-        }
-        if (existingMode == ExistingFileMode::Keep) {
-            mode = st.st_mode & 07777;
-        }
+    const std::string target = WriteTarget(path);
+    if (!MayWrite(target)) {
+        return false;
     }
+    const auto temp = TempFile::Create(FolderOf(target));
+    return temp && temp->Write(content) && temp->Finish(newMode, existingMode, target) &&
+           temp->MoveTo(target) && SyncFolder(FolderOf(target));
+}
 
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+bool CreateFreshFile(const std::string& path, std::string_view content) {
+    // Whatever stands there goes first: a link is removed, not followed. A folder stays, and
+    // the exclusive create below then fails on it.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR && errno != EPERM) {
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         return false;
     }
-    const bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-    const int saved = errno;
-    if (::close(fd) != 0 || !ok) {
-        ::unlink(temp.c_str());
-        errno = ok ? errno : saved;
+    const bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, content);
+    if (!ok) {
+        CloseKeepingErrno(fd);
+        ::unlink(path.c_str());
         return false;
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int renameError = errno;
-        ::unlink(temp.c_str());
-        errno = renameError;
-        return false;
+    return ::close(fd) == 0;
+}
+
+bool RestrictToOwner(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {
+        return true;
     }
-    return true;
+    return ::chmod(path.c_str(), st.st_mode & 07700) == 0;
 }
 
 bool RemoveFile(const std::string& path) {

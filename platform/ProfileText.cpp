@@ -1,6 +1,4 @@
-#include "ProfileText.h"
-
-#include "TextLines.h"
+#include "platform/ProfileText.h"
 
 #include <algorithm>
 
@@ -36,10 +34,30 @@ std::string Joined(std::string_view first, std::string_view middle, std::string_
 
 } // namespace
 
-ProfileText::ProfileText(std::string_view bytes) : lines_(SplitLines(bytes)) {}
+ProfileText::ProfileText(std::string_view bytes) {
+    bool endingSeen = false;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        const size_t stop = std::min(bytes.find_first_of("\r\n", start), bytes.size());
+        size_t next = stop;
+        std::string_view ending;
+        if (stop < bytes.size()) {
+            const bool crlf =
+                bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n';
+            ending = crlf ? "\r\n" : (bytes[stop] == '\r' ? "\r" : "\n");
+            next = stop + ending.size();
+            if (!endingSeen) {
+                ending_ = ending;
+                endingSeen = true;
+            }
+        }
+        lines_.push_back({std::string(bytes.substr(start, stop - start)), ending});
+        start = next;
+    }
+}
 
 ProfileText::Entry ProfileText::Classify(size_t index) const {
-    std::string_view line = lines_[index];
+    std::string_view line = lines_[index].text;
     if (index == 0 && line.substr(0, Bom.size()) == Bom) {
         line.remove_prefix(Bom.size());
     }
@@ -68,6 +86,7 @@ ProfileText::Entry ProfileText::Classify(size_t index) const {
 }
 
 size_t ProfileText::FindSectionBody(std::string_view section) const {
+    section = Trim(section);
     for (size_t i = 0; i < lines_.size(); ++i) {
         const Entry entry = Classify(i);
         if (entry.kind == Entry::Section && SameName(entry.name, section)) {
@@ -79,6 +98,7 @@ size_t ProfileText::FindSectionBody(std::string_view section) const {
 
 std::optional<std::string> ProfileText::Value(std::string_view section,
                                               std::string_view key) const {
+    key = Trim(key);
     const size_t body = FindSectionBody(section);
     if (body == std::string::npos) {
         return std::nullopt;
@@ -103,13 +123,24 @@ std::optional<std::string> ProfileText::Value(std::string_view section,
     return std::nullopt;
 }
 
+void ProfileText::Insert(size_t at, std::string text) {
+    // The line before it gets a break, should it be a last line without one.
+    if (at > 0 && lines_[at - 1].ending.empty()) {
+        lines_[at - 1].ending = ending_;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), {std::move(text), ending_});
+    changed_ = true;
+}
+
 void ProfileText::SetValue(std::string_view section, std::string_view key, std::string_view value) {
+    section = Trim(section);
+    key = Trim(key);
     // A value is one line: a line break in it would forge further keys.
     value = value.substr(0, value.find_first_of("\r\n"));
     const size_t body = FindSectionBody(section);
     if (body == std::string::npos) {
-        lines_.push_back(Joined("[", section, "]"));
-        lines_.push_back(Joined(key, "=", value));
+        Insert(lines_.size(), Joined("[", section, "]"));
+        Insert(lines_.size(), Joined(key, "=", value));
         return;
     }
     size_t insertAt = body;
@@ -119,18 +150,33 @@ void ProfileText::SetValue(std::string_view section, std::string_view key, std::
             break;
         }
         if (entry.kind == Entry::Key && SameName(entry.name, key)) {
-            lines_[i] = Joined(entry.name, "=", value);
+            std::string line = Joined(entry.name, "=", value);
+            if (line != lines_[i].text) {
+                lines_[i].text = std::move(line);
+                changed_ = true;
+            }
             return;
         }
-        if (entry.kind != Entry::Other || !Trim(lines_[i]).empty()) {
+        if (entry.kind != Entry::Other || !Trim(lines_[i].text).empty()) {
             insertAt = i + 1;
         }
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Joined(key, "=", value));
+    Insert(insertAt, Joined(key, "=", value));
 }
 
 std::string ProfileText::Bytes() const {
-    return JoinLines(lines_);
+    std::string out;
+    for (const Line& line : lines_) {
+        out.append(line.text).append(line.ending);
+    }
+    return out;
+}
+
+std::string ProfileDefault(std::string_view defaultValue) {
+    const size_t last = defaultValue.find_last_not_of(' ');
+    defaultValue =
+        last == std::string_view::npos ? std::string_view{} : defaultValue.substr(0, last + 1);
+    return std::string(defaultValue.substr(0, ProfileText::MaxValueLength));
 }
 
 } // namespace platform

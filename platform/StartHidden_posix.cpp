@@ -1,7 +1,7 @@
-#include "StartHidden.h"
+#include "platform/StartHidden.h"
 
-#include "BatchLine.h"
-#include "Files.h"
+#include "platform/BatchLine.h"
+#include "platform/Files.h"
 
 #include <fcntl.h>
 #include <spawn.h>

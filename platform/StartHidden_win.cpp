@@ -1,4 +1,4 @@
-#include "StartHidden.h"
+#include "platform/StartHidden.h"
 
 #include <windows.h>
 

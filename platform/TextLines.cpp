@@ -1,4 +1,4 @@
-#include "TextLines.h"
+#include "platform/TextLines.h"
 
 #include <cstring>
 

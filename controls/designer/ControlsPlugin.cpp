@@ -1,8 +1,8 @@
-#include "ControlsPlugin.h"
+#include "controls/designer/ControlsPlugin.h"
 
-#include "Hintbox.h"
-#include "Numedit.h"
-#include "Swcurllabel.h"
+#include "controls/Hintbox.h"
+#include "controls/Numedit.h"
+#include "controls/Swcurllabel.h"
 
 ControlPlugin::ControlPlugin(Description description, QObject* parent)
     : QObject(parent), description_(std::move(description)) {}

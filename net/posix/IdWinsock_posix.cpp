@@ -1,7 +1,7 @@
 // The socket library on a POSIX system: the C library's socket and resolver functions,
 // resolved by name at run time, behind entry points with the Windows socket library's calls,
 // layouts and error numbers, so the facade and its messages read the same everywhere.
-#include "IdWinsock.h"
+#include "net/IdWinsock.h"
 
 #include <arpa/inet.h>
 #include <dlfcn.h>

@@ -1,7 +1,7 @@
 // The Windows socket library, loaded by name at run time with its entry points resolved into
 // the facade's table.
-#include "IdStack.h"
-#include "IdWinsock.h"
+#include "net/IdStack.h"
+#include "net/IdWinsock.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HintCanvas.h"
+#include "controls/HintCanvas.h"
 
 #include <ostream>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IdWinsock.h"
+#include "net/IdWinsock.h"
 
 #include <arpa/inet.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Unit1.h"
+#include "app/Unit1.h"
 
 #include <QString>
 

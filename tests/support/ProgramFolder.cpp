@@ -1,7 +1,7 @@
-#include "ProgramFolder.h"
+#include "support/ProgramFolder.h"
 
-#include "Files.h"
-#include "Unit1.h"
+#include "app/Unit1.h"
+#include "platform/Files.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Messages.h"
+#include "app/Messages.h"
 
 #include <QStringList>
 
@@ -12,7 +12,14 @@ public:
 
     void ShowMessage(const QString& text) override { messages << text; }
     void ShowError(const QString& text) override { errors << text; }
+    bool Ask(const QString& text) override {
+        questions << text;
+        return answer;
+    }
 
     QStringList messages;
     QStringList errors;
+    QStringList questions;
+    // The answer to every question.
+    bool answer = false;
 };

@@ -1,4 +1,4 @@
-#include "Wine.h"
+#include "support/Wine.h"
 
 #if defined(_WIN32)
 #include <windows.h>

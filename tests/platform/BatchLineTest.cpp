@@ -1,4 +1,4 @@
-#include "BatchLine.h"
+#include "platform/BatchLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ProgramFolder.h"
-#include "RecordingSink.h"
-#include "Unit1.h"
+#include "app/Unit1.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "Flags.h"
+#include "core/Flags.h"
 
 #include <gtest/gtest.h>
 

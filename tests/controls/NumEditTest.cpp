@@ -1,5 +1,5 @@
-#include "Numedit.h"
-#include "Exception.h"
+#include "controls/Numedit.h"
+#include "base/Exception.h"
 
 #include <QTest>
 

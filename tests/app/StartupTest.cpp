@@ -1,9 +1,9 @@
-#include "FakeWinsock.h"
-#include "IdIPWatch.h"
-#include "ListBox.h"
-#include "ProgramFolder.h"
-#include "RecordingSink.h"
-#include "Unit1.h"
+#include "app/ListBox.h"
+#include "app/Unit1.h"
+#include "net/IdIPWatch.h"
+#include "support/FakeWinsock.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -243,36 +243,55 @@ TEST(Startup, UnknownAndOddLinesOfTheSettingsFileSurvive) {
               std::string::npos);
 }
 
-TEST(Startup, AFailedSaveIsReportedAndKeepsTheWindowOpen) {
+TEST(Startup, AFailedSaveIsReportedReplacesNothingAndAsksBeforeLettingGo) {
     ProgramFolder folder;
     RecordingSink sink;
     folder.Write("clientlist.txt", "Alpha\r\n");
     folder.Write("clientIDlist.txt", "1\r\n");
-    folder.Write("vncviewer.bat", "line\r\n");
     // The ID list cannot be replaced: its name is taken by a folder.
     auto form = folder.Start();
+    folder.Write("vncviewer.bat", "line\r\n");
     std::filesystem::remove(folder.File("clientIDlist.txt"));
     std::filesystem::create_directory(folder.File("clientIDlist.txt"));
 
     EXPECT_FALSE(CloseWindow(*form));
-    EXPECT_EQ(sink.errors, QStringList{QString::fromStdString(
-                               "Cannot create file " + folder.Path() + "/clientIDlist.txt.")});
+    const std::string ids = folder.Path() + "/clientIDlist.txt";
+    EXPECT_EQ(sink.errors, QStringList{QString::fromStdString("Cannot create file " + ids + ".")});
+    EXPECT_EQ(sink.questions, QStringList{QString::fromStdString(
+                                  "Close anyway and lose the changes to " + ids + "?")});
     // The close stopped there: no settings, and the batch file stays.
     EXPECT_FALSE(folder.Exists("myviewer.ini"));
     EXPECT_TRUE(folder.Exists("vncviewer.bat"));
     EXPECT_TRUE(form->isVisible());
 
-    // The settings file cannot be written either.
+    // The settings file cannot be written either: the lists, one commit with it, stay as
+    // they were.
     std::filesystem::remove(folder.File("clientIDlist.txt"));
     std::filesystem::create_directory(folder.File("myviewer.ini"));
+    folder.Write("clientlist.txt", "old\r\n");
     EXPECT_FALSE(CloseWindow(*form));
     EXPECT_EQ(sink.errors.last(),
               QString::fromStdString("Unable to write to " + folder.Path() + "myviewer.ini."));
-    EXPECT_EQ(folder.Read("clientIDlist.txt"), "1\r\n");
+    EXPECT_EQ(folder.Read("clientlist.txt"), "old\r\n");
+    EXPECT_FALSE(folder.Exists("clientIDlist.txt"));
 
+    // Yes lets the window go with nothing saved.
+    sink.answer = true;
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "old\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("myviewer.ini")));
+}
+
+TEST(Startup, AFailedSaveThatIsMendedSavesAtTheNextClose) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    auto form = folder.Start();
+    std::filesystem::create_directory(folder.File("myviewer.ini"));
+    EXPECT_FALSE(CloseWindow(*form));
     std::filesystem::remove(folder.File("myviewer.ini"));
     EXPECT_TRUE(CloseWindow(*form));
-    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+    EXPECT_TRUE(folder.Exists("myviewer.ini"));
+    EXPECT_TRUE(folder.Exists("clientlist.txt"));
 }
 
 TEST(Startup, AReadOnlyFolderKeepsTheOldFiles) {

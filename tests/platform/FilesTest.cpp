@@ -1,5 +1,5 @@
-#include "Files.h"
-#include "TextLines.h"
+#include "platform/Files.h"
+#include "platform/TextLines.h"
 
 #include <gtest/gtest.h>
 

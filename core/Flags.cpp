@@ -1,6 +1,6 @@
-#include "Flags.h"
+#include "core/Flags.h"
 
-#include "Convert.h"
+#include "platform/Convert.h"
 
 bool ReadFlag(std::string_view text, bool defaultValue) {
     const auto value = TryStrToInt(text);

@@ -1,4 +1,4 @@
-#include "HintMarkup.h"
+#include "controls/HintMarkup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "FormAccess.h"
-#include "Hintbox.h"
-#include "ProgramFolder.h"
-#include "RecordingSink.h"
-#include "Swcurllabel.h"
+#include "controls/Hintbox.h"
+#include "controls/Swcurllabel.h"
+#include "support/FormAccess.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
 
 #include <QTest>
 

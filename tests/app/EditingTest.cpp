@@ -1,8 +1,8 @@
-#include "FormAccess.h"
-#include "ListBox.h"
-#include "Numedit.h"
-#include "ProgramFolder.h"
-#include "RecordingSink.h"
+#include "app/ListBox.h"
+#include "controls/Numedit.h"
+#include "support/FormAccess.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
 
 #include <QPushButton>
 #include <QTabWidget>

@@ -1,7 +1,7 @@
 // The settings-file functions as the program sees them, on every platform: our reader and
 // writer on Linux, the system's own functions on Windows.
-#include "ProfileFile.h"
-#include "Wine.h"
+#include "platform/ProfileFile.h"
+#include "support/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -33,11 +33,11 @@ protected:
         return s.str();
     }
     std::string Get(const char* section, const char* key, const char* fallback = "dflt") const {
-        return platform::GetProfileValue(section, key, fallback, path_);
+        return platform::ProfileFile(path_).Value(section, key, fallback);
     }
     bool Set(const char* section, const char* key, const std::string& value) const {
-        return platform::SetProfileValue(section, key, value, path_) &&
-               platform::FlushProfile(path_);
+        platform::ProfileFile file(path_);
+        return file.SetValue(section, key, value) && file.Flush();
     }
 
     fs::path dir_;
@@ -121,4 +121,14 @@ TEST_F(Profile, AWriteChangesOnlyTheLineItWrites) {
                       "\r\n"
                       "[port]\r\n"
                       "viewer=2\r\n");
+}
+
+TEST_F(Profile, DefaultsLoseTrailingBlanksAndNamesAskedForLoseTheirs) {
+    EXPECT_EQ(Get("quality", "setting", "dflt   "), "dflt");
+    EXPECT_EQ(Get("quality", "setting", "  d f  "), "  d f");
+    Write("[repeater]\r\naddress=1\r\n");
+    EXPECT_EQ(Get(" repeater ", "address"), "1");
+    EXPECT_EQ(Get("\trepeater", " address\t"), "1");
+    ASSERT_TRUE(Set(" repeater\t", " address ", "0"));
+    EXPECT_EQ(Read(), "[repeater]\r\naddress=0\r\n");
 }

@@ -1,7 +1,7 @@
-#include "IdStack.h"
-#include "Exception.h"
-#include "FakeWinsock.h"
-#include "IdException.h"
+#include "net/IdStack.h"
+#include "base/Exception.h"
+#include "net/IdException.h"
+#include "support/FakeWinsock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ProfileText.h"
+#include "platform/ProfileText.h"
 
 #include <gtest/gtest.h>
 
@@ -52,18 +52,33 @@ TEST(ProfileText, WritesInPlaceAtSectionEndAndAtFileEndKeepingEveryOtherLine) {
     text.SetValue("quality", "auto", "1");
     text.SetValue("port", "viewer", "");
     text.SetValue("port", "second", "a\r\nforged=1");
-    EXPECT_EQ(text.Bytes(), "; keep me\r\n"
-                            "[quality]\r\n"
-                            "Setting=5\r\n"
-                            "unknown=stays\r\n"
-                            "odd line without equals sign\r\n"
-                            "auto=1\r\n"
-                            "\r\n"
-                            "[other]\r\n"
-                            "x=y\r\n"
-                            "[port]\r\n"
-                            "viewer=\r\n"
-                            "second=a\r\n");
+    // Every line keeps its own ending; the lines written or added take the file's.
+    EXPECT_EQ(text.Bytes(), "; keep me\n"
+                            "[quality]\n"
+                            "Setting=5\n"
+                            "unknown=stays\n"
+                            "odd line without equals sign\n"
+                            "auto=1\n"
+                            "\n"
+                            "[other]\n"
+                            "x=y\n"
+                            "[port]\n"
+                            "viewer=\n"
+                            "second=a\n");
+    EXPECT_TRUE(text.Changed());
+}
+
+TEST(ProfileText, LinesKeepTheirEndingsAndAnUnchangedTextIsNotChanged) {
+    ProfileText mixed("[a]\r\nk=1\nj=2\rlast=3");
+    mixed.SetValue("a", "k", "1");
+    mixed.SetValue(" A ", "\tj", "2");
+    EXPECT_FALSE(mixed.Changed());
+    EXPECT_EQ(mixed.Bytes(), "[a]\r\nk=1\nj=2\rlast=3");
+    mixed.SetValue("a", "new", "4");
+    EXPECT_TRUE(mixed.Changed());
+    EXPECT_EQ(mixed.Bytes(), "[a]\r\nk=1\nj=2\rlast=3\r\nnew=4\r\n");
+    EXPECT_EQ(platform::ProfileDefault("dflt  "), "dflt");
+    EXPECT_EQ(platform::ProfileDefault("   "), "");
 }
 
 TEST(ProfileText, EmptyTextGrowsSectionsInTheOrderOfWrites) {

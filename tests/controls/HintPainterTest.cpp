@@ -1,5 +1,5 @@
-#include "HintPainter.h"
-#include "FakeCanvas.h"
+#include "controls/HintPainter.h"
+#include "support/FakeCanvas.h"
 
 #include <gtest/gtest.h>
 

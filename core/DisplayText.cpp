@@ -1,0 +1,121 @@
+#include "core/DisplayText.h"
+
+#include <algorithm>
+
+namespace core {
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; its five unassigned codes stay as the
+// C1 control of the same value, as Windows itself maps them.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr std::string_view Ellipsis = "\xE2\x80\xA6";
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// Length of the UTF-8 sequence starting at text[i], or 0 when none starts there. A sequence
+// cut by the end of a text that was itself cut (truncated) counts as whole.
+size_t SequenceLength(std::string_view text, size_t i, bool truncated) {
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    for (size_t k = 1; k < length; ++k) {
+        if (i + k >= text.size()) {
+            return truncated ? text.size() - i : 0;
+        }
+        const unsigned char c = at(i + k);
+        if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void AppendUtf8(std::string& out, char16_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters) {
+    // A character takes at most four bytes: what lies beyond cannot be shown.
+    const bool cut = maxCharacters != std::string_view::npos && bytes.size() > maxCharacters;
+    const std::string_view head =
+        cut ? bytes.substr(0, std::min(bytes.size(), maxCharacters * 4)) : bytes;
+    const bool truncated = head.size() < bytes.size();
+
+    std::string out;
+    out.reserve(head.size() + Ellipsis.size());
+    size_t characters = 0;
+    size_t consumed = 0;
+    bool valid = true;
+    while (consumed < head.size() && characters < maxCharacters) {
+        const size_t length = SequenceLength(head, consumed, truncated);
+        if (length == 0) {
+            valid = false;
+            break;
+        }
+        out.append(head.substr(consumed, length));
+        consumed += length;
+        ++characters;
+    }
+    if (!valid) {
+        out.clear();
+        characters = 0;
+        for (consumed = 0; consumed < head.size() && characters < maxCharacters; ++consumed) {
+            const auto byte = static_cast<unsigned char>(head[consumed]);
+            AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : byte);
+            ++characters;
+        }
+    }
+    if (consumed < bytes.size()) {
+        out.append(Ellipsis);
+    }
+    return out;
+}
+
+std::string WithoutControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
+                 [](char c) { return !IsControl(static_cast<unsigned char>(c)); });
+    return out;
+}
+
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return IsControl(static_cast<unsigned char>(c)); });
+}
+
+} // namespace core

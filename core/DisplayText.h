@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace core {
+
+// The longest text a row shows on screen; the row's bytes stay whole for the save.
+inline constexpr size_t MaxShownCharacters = 1000;
+
+// The text shown for bytes from the files, as UTF-8: the bytes themselves where they are valid
+// UTF-8, otherwise read as Windows-1252, so a book brought over from a Windows machine reads
+// correctly. Past maxCharacters characters the text is cut and ends in "…"; only the bytes that
+// can be shown are looked at, so a huge row costs no more than a short one.
+std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters = std::string_view::npos);
+
+// Text typed by the user without the control characters (below 0x20, and 0x7F) that would
+// break a row of a list file in two or end a launch line early.
+std::string WithoutControlCharacters(std::string_view text);
+
+// Whether the text holds such a character.
+bool HasControlCharacter(std::string_view text);
+
+} // namespace core

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The two client list files: one entry per line, every line ended by CR LF. Rows are bytes
+// and go back to the file exactly as they came.
+namespace core {
+
+struct ListFile {
+    enum State {
+        Read,       // rows hold the file's entries
+        Missing,    // no such file: a first run; the close creates it
+        Unreadable, // there but not readable: the close leaves it as it is
+    };
+    std::string path;
+    State state = Missing;
+    std::vector<std::string> rows;
+    // Why an unreadable file could not be read.
+    std::string reason;
+};
+
+// Reads a list file; never blocks on a file that is not a regular one.
+ListFile LoadListFile(const std::string& path);
+
+// The notice for a list file that was not read: the first-run notice for a missing file, the
+// reason for an unreadable one; empty for a file that was read.
+std::string LoadNotice(const ListFile& list);
+
+// The notice at close for a list file left as it was.
+std::string LeftAloneNotice(const ListFile& list);
+
+// The file's bytes for the rows.
+std::string ListBytes(const std::vector<std::string>& rows);
+
+} // namespace core

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+class ProfileFile;
+}
+
+namespace core {
+
+// One key of the settings file and the control of the window whose value it keeps.
+struct SettingKey {
+    enum Kind {
+        Text,     // the control's text, as typed
+        Flag,     // the control's check state, written "1" or "0"
+        Constant, // not read; always written as its default
+    };
+    const char* section;
+    const char* key;
+    Kind kind;
+    // A text's default, "1" or "0" for a flag, the value of a constant.
+    const char* defaultValue;
+    // The control's name in the window's layout; none for a constant.
+    const char* control;
+};
+
+// Every key, in the order the close writes them; loading reads them in the same order and
+// leaves out the constants.
+inline constexpr std::array<SettingKey, 10> SettingsSchema{{
+    {"quality", "setting", SettingKey::Text, "3", "ComboBox1"},
+    {"quality", "auto", SettingKey::Constant, "1", nullptr},
+    {"repeater", "lan", SettingKey::Flag, "1", "RadioButton9"},
+    {"repeater", "address", SettingKey::Flag, "0", "RadioButton10"},
+    {"password", "value", SettingKey::Text, "", "Edit4"},
+    {"repeater", "address2", SettingKey::Text, "", "Edit2"},
+    {"port", "viewer", SettingKey::Text, "", "NumEdit2"},
+    {"password", "store", SettingKey::Flag, "0", "CheckBox3"},
+    {"autoscaling", "setting", SettingKey::Flag, "1", "CheckBox1"},
+    {"autoreconnect", "setting", SettingKey::Flag, "0", "CheckBox2"},
+}};
+
+// The settings file as the window reads it at start-up: parsed once, each key as its control
+// takes it.
+class SettingsReader {
+public:
+    explicit SettingsReader(const std::string& path);
+    ~SettingsReader();
+
+    std::string Text(const SettingKey& key) const;
+    // Any integer other than 0 is true; anything that is not an integer gives the default.
+    bool Flag(const SettingKey& key) const;
+
+private:
+    std::unique_ptr<platform::ProfileFile> file_;
+};
+
+// The values the close writes, in the schema's order, as text ("1" or "0" for a flag).
+class SettingsValues {
+public:
+    void SetText(const SettingKey& key, std::string value);
+    void SetFlag(const SettingKey& key, bool value);
+    const std::string& Value(size_t index) const { return values_[index]; }
+
+private:
+    std::array<std::string, SettingsSchema.size()> values_;
+};
+
+// Writes the values into the file's keys in the schema's order; the error "Unable to write to
+// <path>" when a key cannot be written.
+void WriteSettings(platform::ProfileFile& file, const SettingsValues& values);
+
+} // namespace core
