@@ -10,7 +10,7 @@
 
 TServeFileProc GServeFileProc = nullptr;
 
-std::string FormatMessage(const char* pattern, const std::string& argument) {
+std::string FormatResourceString(const char* pattern, const std::string& argument) {
     std::string text = pattern;
     size_t at = text.find("%s");
     if (at == std::string::npos) {
@@ -64,7 +64,8 @@ std::string TIdStack::TranslateErrorMessage(int code) {
             break;
         }
     }
-    return FormatMessage(RSIdStrings::SocketErrorNumber, std::to_string(code)) + "\r\n" + text;
+    return FormatResourceString(RSIdStrings::SocketErrorNumber, std::to_string(code)) + "\r\n" +
+           text;
 }
 
 bool TIdStack::CheckSocketResult(int result, std::initializer_list<int> ignored) {
@@ -87,7 +88,7 @@ void TIdStack::RaiseSocketFailure(int code) {
 TIdStackWinsock::TIdStackWinsock(WinsockLibrary& library) : library_(library) {
     if (!library_.Load(table_)) {
         throw EIdStackCanNotLoadWinsock(
-            FormatMessage(RSIdStrings::StackCanNotLoad, library_.Name()));
+            FormatResourceString(RSIdStrings::StackCanNotLoad, library_.Name()));
     }
     TWSAData data{};
     if (table_.WSAStartup == nullptr || table_.WSAStartup(0x0101, &data) != 0) {
@@ -226,7 +227,7 @@ uint16_t TIdStackWinsock::ServicePort(const std::string& service) {
     }
     const auto number = TryStrToInt(service);
     if (!number) {
-        throw EIdInvalidServiceName(FormatMessage(RSIdStrings::InvalidServiceName, service));
+        throw EIdInvalidServiceName(FormatResourceString(RSIdStrings::InvalidServiceName, service));
     }
     return static_cast<uint16_t>(*number);
 }

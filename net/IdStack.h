@@ -160,4 +160,4 @@ using TServeFileProc = int64_t (*)(TSocket socket, const std::string& fileName);
 extern TServeFileProc GServeFileProc;
 
 // A message with its one "%s" or "%d" filled in.
-std::string FormatMessage(const char* pattern, const std::string& argument);
+std::string FormatResourceString(const char* pattern, const std::string& argument);

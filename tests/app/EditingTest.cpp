@@ -4,6 +4,8 @@
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -205,4 +207,23 @@ TEST_F(Editing, OutOfStepListsStayIntactWhateverIsPressed) {
     Press("Button3");
     EXPECT_EQ(names->Count(), 3);
     EXPECT_EQ(ids->Count(), 2);
+}
+
+TEST_F(Editing, PastedLineBreaksAndControlCharactersNeverSplitAClient) {
+    Start();
+    ShowPage(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("Acme\r\nCorp\x1A"));
+    name->setFocus();
+    name->paste();
+    EXPECT_EQ(name->text(), QStringLiteral("AcmeCorp"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("12\n34"));
+    id->clear();
+    id->setFocus();
+    id->paste();
+    EXPECT_EQ(id->text(), QStringLiteral("1234"));
+    // Text set from code skips the field's filter; the add drops the characters all the same.
+    name->setText(QStringLiteral("Initech\nLtd"));
+    Press("Button1");
+    EXPECT_EQ(names->Items(), Rows{"InitechLtd"});
+    EXPECT_EQ(ids->Items(), Rows{"1234"});
 }

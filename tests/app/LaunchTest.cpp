@@ -205,6 +205,28 @@ TEST_F(Launch, NoSelectionOutOfStepListsAndAnUnwritableFileStartNothing) {
     EXPECT_FALSE(Received().empty());
 }
 
+TEST_F(Launch, TheBatchFileIsMadeAnewNeverThroughALinkAndControlBytesStartNothing) {
+    folder.Write("elsewhere.txt", "keep\r\n");
+    std::filesystem::create_symlink(folder.File("elsewhere.txt"), folder.File("vncviewer.bat"));
+    Select(0);
+    Connect();
+    EXPECT_FALSE(Received().empty());
+    EXPECT_EQ(folder.Read("elsewhere.txt"), "keep\r\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(folder.File("vncviewer.bat")));
+    EXPECT_EQ(folder.Mode("vncviewer.bat"), 0600u);
+
+    // Ctrl-Z would end the interpreter's line and run the rest as a command of its own.
+    const std::string before = Batch();
+    Find<QCheckBox>(*form, "CheckBox3")->setChecked(true);
+    Find<QLineEdit>(*form, "Edit4")->setText(QStringLiteral("pw\x1A touch x"));
+    Select(0);
+    Connect();
+    EXPECT_EQ(sink.errors, QStringList{QStringLiteral(
+                               "Cannot connect: the password holds a control character.")});
+    EXPECT_EQ(Batch(), before);
+    EXPECT_FALSE(WaitFor([&] { return folder.Exists("viewer-args"); }, 300));
+}
+
 TEST_F(Launch, AMissingViewerIsNotReported) {
     std::filesystem::remove_all(folder.File("Bin"));
     Select(0);

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -311,21 +312,6 @@ TEST(Startup, AReadOnlyFolderKeepsTheOldFiles) {
     EXPECT_TRUE(CloseWindow(*form));
 }
 
-TEST(Messages, ErrorReportAddsAFullStopOnlyAfterLettersAndDigits) {
-    RecordingSink sink;
-    ReportError("Cannot create file x");
-    ReportError("List index out of bounds (-1)");
-    ReportError("done!");
-    ReportError("version 2");
-    ReportError("already.");
-    EXPECT_EQ(sink.errors,
-              (QStringList{QStringLiteral("Cannot create file x."),
-                           QStringLiteral("List index out of bounds (-1)"), QStringLiteral("done!"),
-                           QStringLiteral("version 2."), QStringLiteral("already.")}));
-    EXPECT_FALSE(Guarded([] { throw std::runtime_error("boom"); }));
-    EXPECT_EQ(sink.errors.last(), QStringLiteral("boom."));
-}
-
 TEST(Startup, WithoutALocalAddressTheFieldStaysEmptyAndLoadingGoesOn) {
     ProgramFolder folder;
     RecordingSink sink;
@@ -355,4 +341,55 @@ TEST(Startup, TheLocalAddressFieldShowsTheStacksFirstAddress) {
     TIdComponent::SharedStack = new TIdStackWinsock(FakeLibrary());
     auto form = folder.Start();
     EXPECT_EQ(Find<QLineEdit>(*form, "Edit3")->text(), QStringLiteral("192.0.2.44"));
+}
+
+TEST(Startup, ListFilesThatCannotBeReadAreNamedAndNeverWrittenOver) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    ASSERT_EQ(::mkfifo(folder.File("clientlist.txt").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder.File("clientIDlist.txt"));
+    // Left by a crash: the batch file with its password and a temporary file.
+    folder.Write("vncviewer.bat", "secret\r\n");
+    folder.Write(".mbv-tmp-Xq9zz1", "secret");
+
+    auto form = folder.Start();
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+    EXPECT_FALSE(folder.Exists(".mbv-tmp-Xq9zz1"));
+    const std::string names = folder.Path() + "/clientlist.txt";
+    const std::string ids = folder.Path() + "/clientIDlist.txt";
+    const QString leftAsItIs =
+        QStringLiteral(".\nThe file is left as it is: the program will not write over it when "
+                       "it closes.");
+    EXPECT_EQ(
+        sink.messages,
+        (QStringList{
+            QString::fromStdString("Cannot open file " + names + ": it is not a regular file") +
+                leftAsItIs,
+            QString::fromStdString("Cannot open file " + ids + ": it is a folder") + leftAsItIs}));
+    sink.messages.clear();
+
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_TRUE(sink.errors.isEmpty());
+    EXPECT_EQ(sink.messages.size(), 2);
+    EXPECT_TRUE(sink.messages.value(0).startsWith(
+        QString::fromStdString("The file " + names + " was left as it is")));
+    std::filesystem::file_status status = std::filesystem::status(folder.File("clientlist.txt"));
+    EXPECT_EQ(status.type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_directory(folder.File("clientIDlist.txt")));
+    EXPECT_TRUE(folder.Exists("myviewer.ini"));
+}
+
+TEST(Startup, AHugeRowShowsItsBeginningAndIsSavedWhole) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    const std::string huge = std::string(50 << 20, 'x');
+    folder.Write("clientlist.txt", "Acme\r\n" + huge + "\r\n");
+    folder.Write("clientIDlist.txt", "1\r\n2\r\n");
+    auto form = folder.Start();
+    const QAbstractItemModel* model = Find<ListBox>(*form, "ListBox1")->model();
+    const QString shown = model->data(model->index(1, 0)).toString();
+    EXPECT_EQ(shown.size(), 1001);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\n" + huge + "\r\n");
 }
