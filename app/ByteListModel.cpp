@@ -2,33 +2,87 @@
 
 #include "app/QtText.h"
 
+#include <algorithm>
+
 int ByteListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    if (parent.isValid()) {
+        return 0;
+    }
+    return static_cast<int>(filtered_ ? shown_.size() : rows_.size());
 }
 
 QVariant ByteListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) {
         return {};
     }
-    return DisplayText(rows_[static_cast<size_t>(index.row())], core::MaxShownCharacters);
+    return DisplayText(rows_[static_cast<size_t>(RowAt(index.row()))], core::MaxShownCharacters);
 }
 
 void ByteListModel::SetRows(std::vector<std::string> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    filtered_ = false;
+    shown_.clear();
     endResetModel();
 }
 
 void ByteListModel::Insert(int position, std::string row) {
-    beginInsertRows({}, position, position);
+    if (!filtered_) {
+        beginInsertRows({}, position, position);
+        rows_.insert(rows_.begin() + position, std::move(row));
+        endInsertRows();
+        return;
+    }
+    // A row inserted under a filter is not shown until the filter is applied again.
     rows_.insert(rows_.begin() + position, std::move(row));
-    endInsertRows();
+    for (int& shown : shown_) {
+        shown += shown >= position ? 1 : 0;
+    }
 }
 
 std::string ByteListModel::Take(int position) {
-    beginRemoveRows({}, position, position);
+    const int viewPosition = ViewPositionOf(position);
+    if (viewPosition >= 0) {
+        beginRemoveRows({}, viewPosition, viewPosition);
+    }
     std::string row = std::move(rows_[static_cast<size_t>(position)]);
     rows_.erase(rows_.begin() + position);
-    endRemoveRows();
+    if (filtered_) {
+        if (viewPosition >= 0) {
+            shown_.erase(shown_.begin() + viewPosition);
+        }
+        for (int& shown : shown_) {
+            shown -= shown > position ? 1 : 0;
+        }
+    }
+    if (viewPosition >= 0) {
+        endRemoveRows();
+    }
     return row;
+}
+
+void ByteListModel::SetShown(const std::vector<int>* shown) {
+    beginResetModel();
+    filtered_ = shown != nullptr;
+    shown_.clear();
+    if (shown) {
+        const auto end =
+            std::lower_bound(shown->begin(), shown->end(), static_cast<int>(rows_.size()));
+        shown_.assign(shown->begin(), end);
+    }
+    endResetModel();
+}
+
+int ByteListModel::RowAt(int viewPosition) const {
+    return filtered_ ? shown_[static_cast<size_t>(viewPosition)] : viewPosition;
+}
+
+int ByteListModel::ViewPositionOf(int row) const {
+    if (!filtered_) {
+        return row >= 0 && row < static_cast<int>(rows_.size()) ? row : -1;
+    }
+    const auto at = std::lower_bound(shown_.begin(), shown_.end(), row);
+    return at != shown_.end() && *at == row
+               ? static_cast<int>(at - shown_.begin())
+               : -1;
 }

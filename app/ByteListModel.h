@@ -6,7 +6,8 @@
 #include <vector>
 
 // Rows of a list box, each kept as the bytes it was read or typed as; decoded only for
-// display, and only for the rows on screen.
+// display, and only for the rows on screen. A filter may show some rows only: positions in the
+// view then differ from positions in the rows, which are the book's.
 class ByteListModel final : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -20,6 +21,16 @@ public:
     void Insert(int position, std::string row);
     std::string Take(int position);
 
+    // Shows only these rows (ascending positions), or every row for none.
+    void SetShown(const std::vector<int>* shown);
+    bool Filtered() const { return filtered_; }
+    // The row shown at a place of the view, and the place of a row; -1 when it is not shown.
+    int RowAt(int viewPosition) const;
+    int ViewPositionOf(int row) const;
+
 private:
     std::vector<std::string> rows_;
+    bool filtered_ = false;
+    // Positions of the shown rows that this list has (another list of the book may be longer).
+    std::vector<int> shown_;
 };

@@ -71,19 +71,28 @@ void ListBox::Clear() {
 
 int ListBox::ItemIndex() const {
     const QModelIndexList rows = selectionModel()->selectedIndexes();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return rows.isEmpty() ? -1 : model_.RowAt(rows.first().row());
 }
 
 void ListBox::SetItemIndex(int position) {
     FromCode([&] {
-        if (position < 0 || position >= Count()) {
+        const int viewPosition = model_.ViewPositionOf(position);
+        if (viewPosition < 0) {
             selectionModel()->clear();
         } else {
-            const QModelIndex index = model_.index(position);
+            const QModelIndex index = model_.index(viewPosition);
             selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
             scrollTo(index);
         }
     });
+}
+
+void ListBox::SetShown(const std::vector<int>* rows) {
+    const int selected = ItemIndex();
+    FromCode([&] { model_.SetShown(rows); });
+    if (selected >= 0) {
+        SetItemIndex(selected);
+    }
 }
 
 void ListBox::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {

@@ -8,7 +8,8 @@
 #include <vector>
 
 // A single-selection list of text rows. Changes made through its operations are changes from
-// code: only the user's own selection changes are announced.
+// code: only the user's own selection changes are announced. Positions are always the rows'
+// own (the book's), also while a filter shows only some of them.
 class ListBox final : public QListView {
     Q_OBJECT
 public:
@@ -30,7 +31,16 @@ public:
 
     // Selected position, -1 without a selection.
     int ItemIndex() const;
+    // Selects the row; without a selection when it is outside the list or not shown.
     void SetItemIndex(int position);
+
+    // Shows only these rows (ascending positions), or every row for none; the selection stays
+    // on its row when that row is still shown.
+    void SetShown(const std::vector<int>* rows);
+    bool Filtered() const { return model_.Filtered(); }
+    int ShownCount() const { return model_.rowCount(); }
+    // The row shown at a place of the view.
+    int ShownRow(int viewPosition) const { return model_.RowAt(viewPosition); }
 
 signals:
     void UserSelectionChanged();

@@ -11,6 +11,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QSettings>
+#include <QShortcut>
 #include <QFont>
 #include <QFontDatabase>
 #include <QProxyStyle>
@@ -24,6 +28,21 @@ constexpr QPoint StartPosition(196, 248);
 
 // Mirroring reaches rows 0 to 99999; a selection beyond leaves the other list as it is.
 constexpr int MaxMirroredPosition = 99999;
+
+// The share of a wider window that goes to the name list; the ID list takes the rest.
+constexpr double NameListShareOfWidth = 0.75;
+
+// The user's last size and place of the window, in the user's own settings (never in the
+// program folder's files).
+QSettings PlaceSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MyBrindleViewer"),
+                     QStringLiteral("window"));
+}
+
+bool AllDigits(const QString& text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
 
 // The layout names Windows fonts; where they are missing, fonts with the same widths stand in,
 // so the captions fit the layout's sizes.
@@ -113,6 +132,31 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     tabs->setParent(ui->PageControl1->tabBar());
     ui->PageControl1->tabBar()->setStyle(tabs);
     move(StartPosition);
+    RecordLayout();
+    RestorePlace();
+    upHint_ = ui->Button4->toolTip();
+    downHint_ = ui->Button5->toolTip();
+    // The two lists scroll together, so a name and its ID always stand side by side.
+    connect(ui->ListBox1->verticalScrollBar(), &QScrollBar::valueChanged,
+            ui->ListBox2->verticalScrollBar(), &QScrollBar::setValue);
+    connect(ui->ListBox2->verticalScrollBar(), &QScrollBar::valueChanged,
+            ui->ListBox1->verticalScrollBar(), &QScrollBar::setValue);
+    for (QWidget* watched :
+         {static_cast<QWidget*>(ui->FilterEdit), static_cast<QWidget*>(ui->ListBox1),
+          static_cast<QWidget*>(ui->ListBox2)}) {
+        watched->installEventFilter(this);
+    }
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        ui->PageControl1->setCurrentWidget(ui->TabSheet1);
+        ui->FilterEdit->setFocus(Qt::ShortcutFocusReason);
+        ui->FilterEdit->selectAll();
+    });
+    connect(new QShortcut(QKeySequence::New, this), &QShortcut::activated, this, [this] {
+        ui->PageControl1->setCurrentWidget(ui->TabSheet2);
+        ui->Edit1->setFocus(Qt::ShortcutFocusReason);
+    });
+    // Typing filters at once.
+    ui->FilterEdit->setFocus(Qt::OtherFocusReason);
     for (QLineEdit* field :
          {static_cast<QLineEdit*>(ui->Edit1), static_cast<QLineEdit*>(ui->NumEdit1)}) {
         field->setValidator(new NoControlCharacters(field));
@@ -138,6 +182,9 @@ void TForm1::ConnectHandlers() {
     handle(ui->Button5, &QPushButton::clicked, &TForm1::Button5Click);
     handle(ui->ListBox1, &ListBox::UserSelectionChanged, &TForm1::ListBox1Click);
     handle(ui->ListBox2, &ListBox::UserSelectionChanged, &TForm1::ListBox2Click);
+    handle(ui->ListBox1, &ListBox::doubleClicked, &TForm1::Button2Click);
+    handle(ui->ListBox2, &ListBox::doubleClicked, &TForm1::Button2Click);
+    handle(ui->FilterEdit, &QLineEdit::textChanged, &TForm1::FilterEditChange);
     // A check box's handler runs on every change of its state, by the user or from code.
     handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
     handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
@@ -169,6 +216,7 @@ void TForm1::FormCreate() {
 
 void TForm1::LoadList(ListBox* list, core::ListFile& file, const std::string& path) {
     file = core::LoadListFile(path);
+    BookChanged();
     list->SetItems(std::move(file.rows));
     file.rows.clear();
     if (const std::string notice = core::LoadNotice(file); !notice.empty()) {
@@ -234,6 +282,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     });
     if (saved || (!failedFile.empty() &&
                   AskYesNo("Close anyway and lose the changes to " + failedFile + "?"))) {
+        SavePlace();
         event->accept();
     } else {
         event->ignore();
@@ -245,6 +294,13 @@ void TForm1::Button1Click() {
     ui->ListBox2->Add(BookRow(ui->NumEdit1->text()));
     ui->Edit1->clear();
     ui->NumEdit1->clear();
+    BookChanged();
+    // A client added while a filter hid the book is shown, and selected, on the way back.
+    if (ui->ListBox1->Filtered()) {
+        ui->FilterEdit->clear();
+        ui->ListBox1->SetItemIndex(ui->ListBox1->Count() - 1);
+        ui->ListBox2->SetItemIndex(ui->ListBox2->Count() - 1);
+    }
 }
 
 void TForm1::Button2Click() {
@@ -252,11 +308,15 @@ void TForm1::Button2Click() {
         ShowMessage("You have to select a client to connect to first!");
         return;
     }
+    ConnectTo(ui->ListBox2->Item(ui->ListBox2->ItemIndex()));
+}
+
+void TForm1::ConnectTo(const std::string& id) {
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     core::LaunchInputs launch;
     launch.folder = files.Folder();
     launch.quote = StoredText(ui->Label3->text());
-    launch.id = ui->ListBox2->Item(ui->ListBox2->ItemIndex());
+    launch.id = id;
     launch.host = StoredText(ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text());
     launch.port = StoredText(ui->NumEdit2->text());
     launch.autoreconnect = StoredText(ui->Label5->text());
@@ -286,6 +346,7 @@ void TForm1::Button3Click() {
     if (ui->ListBox2->ItemIndex() >= 0) {
         ui->ListBox2->Delete(ui->ListBox2->ItemIndex());
     }
+    BookChanged();
 }
 
 void TForm1::Button4Click() {
@@ -295,6 +356,7 @@ void TForm1::Button4Click() {
         return;
     }
     ui->ListBox1->Move(p, p - 1);
+    BookChanged();
     // The ID list moves its own selected row; when the lists are out of step and that row
     // cannot move, the ID list is left as it is rather than broken.
     const int q = ui->ListBox2->ItemIndex();
@@ -312,6 +374,7 @@ void TForm1::Button5Click() {
         return;
     }
     ui->ListBox1->Move(p, p + 1);
+    BookChanged();
     const int q = ui->ListBox2->ItemIndex();
     if (q >= 0 && q < ui->ListBox2->Count() - 1) {
         ui->ListBox2->Move(q, q + 1);
@@ -372,4 +435,171 @@ void TForm1::CheckBox3Click() {
         ui->Edit4->setEnabled(false);
         ui->Edit7->clear();
     }
+}
+
+void TForm1::BookChanged() {
+    filter_.Invalidate();
+}
+
+void TForm1::FilterEditChange() {
+    const std::vector<int>* shown =
+        filter_.Apply(ui->FilterEdit->text(), ui->ListBox1->Items(), ui->ListBox2->Items());
+    ui->ListBox1->SetShown(shown);
+    ui->ListBox2->SetShown(shown);
+    const bool filtered = shown != nullptr;
+    ui->FilterCount->setText(
+        filtered ? QStringLiteral("%1 of %2")
+                       .arg(ui->ListBox1->ShownCount())
+                       .arg(std::max(ui->ListBox1->Count(), ui->ListBox2->Count()))
+                 : QString());
+    // Moving a client among some of the book would say nothing of where it lands.
+    const QString hidden = QStringLiteral("Clear the filter to move clients in the list");
+    ui->Button4->setEnabled(!filtered);
+    ui->Button5->setEnabled(!filtered);
+    ui->Button4->setToolTip(filtered ? hidden : upHint_);
+    ui->Button5->setToolTip(filtered ? hidden : downHint_);
+}
+
+void TForm1::SelectShown(int step) {
+    const int shown = ui->ListBox1->ShownCount();
+    if (shown == 0) {
+        return;
+    }
+    int place = -1;
+    for (int v = 0; v < shown; ++v) {
+        if (ui->ListBox1->ShownRow(v) == ui->ListBox1->ItemIndex()) {
+            place = v;
+        }
+    }
+    place = place < 0 ? (step > 0 ? 0 : shown - 1) : std::clamp(place + step, 0, shown - 1);
+    const int row = ui->ListBox1->ShownRow(place);
+    ui->ListBox1->SetItemIndex(row);
+    ui->ListBox2->SetItemIndex(row);
+}
+
+// The selected client; else the only one shown; else, for a filter of digits alone, the
+// client with exactly that ID, or that ID itself after the user agrees.
+void TForm1::EnterPress() {
+    if (ui->ListBox1->ItemIndex() < 0 && ui->ListBox1->Filtered()) {
+        const QString filter = ui->FilterEdit->text().trimmed();
+        if (ui->ListBox1->ShownCount() == 1) {
+            SelectShown(1);
+        } else if (AllDigits(filter) && filter.size() <= ui->NumEdit1->maxLength()) {
+            const std::string id = StoredText(filter);
+            const auto& ids = ui->ListBox2->Items();
+            const auto known = std::find(ids.begin(), ids.end(), id);
+            if (known == ids.end()) {
+                if (AskYesNo("Connect to ID " + id + "? It is not in your book.")) {
+                    ConnectTo(id);
+                }
+                return;
+            }
+            const int row = static_cast<int>(known - ids.begin());
+            ui->ListBox1->SetItemIndex(row);
+            ui->ListBox2->SetItemIndex(row);
+        }
+    }
+    Button2Click();
+}
+
+void TForm1::DeletePress() {
+    const int row = ui->ListBox1->ItemIndex();
+    if (row < 0) {
+        return;
+    }
+    const int idRow = ui->ListBox2->ItemIndex();
+    const std::string id = idRow >= 0 ? ui->ListBox2->Item(idRow) : std::string();
+    if (AskYesNo("Remove " + ui->ListBox1->Item(row) + " (" + id + ") from your book?")) {
+        Button3Click();
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!plain) {
+        return QWidget::eventFilter(watched, event);
+    }
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        Guarded([this] { EnterPress(); });
+        return true;
+    case Qt::Key_Delete:
+        if (watched != ui->FilterEdit) {
+            Guarded([this] { DeletePress(); });
+            return true;
+        }
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Up:
+        if (watched == ui->FilterEdit) {
+            SelectShown(key->key() == Qt::Key_Down ? 1 : -1);
+            return true;
+        }
+        break;
+    case Qt::Key_Escape:
+        ui->FilterEdit->clear();
+        return true;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::RecordLayout() {
+    layoutSize_ = size();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->PageControl1, ui->FilterEdit, ui->FilterCount, ui->ListBox1, ui->ListBox2,
+             ui->Button2, ui->Button3, ui->Button4, ui->Button5}) {
+        layoutPlaces_.emplace_back(w, w->geometry());
+    }
+}
+
+// The page control and the client list grow with the window; the name list takes most of the
+// extra width; the buttons stay in their row below the lists; other pages keep their places.
+void TForm1::LayOut() {
+    if (layoutPlaces_.empty()) {
+        return;
+    }
+    const int wider = std::max(0, width() - layoutSize_.width());
+    const int taller = std::max(0, height() - layoutSize_.height());
+    const int nameWider = static_cast<int>(wider * NameListShareOfWidth);
+    for (const auto& [w, place] : layoutPlaces_) {
+        QRect r = place;
+        if (w == ui->PageControl1) {
+            r.setSize(place.size() + QSize(wider, taller));
+        } else if (w == ui->FilterEdit) {
+            r.setWidth(place.width() + wider);
+        } else if (w == ui->FilterCount) {
+            r.moveLeft(place.left() + wider);
+        } else if (w == ui->ListBox1) {
+            r.setSize(place.size() + QSize(nameWider, taller));
+        } else if (w == ui->ListBox2) {
+            r.moveLeft(place.left() + nameWider);
+            r.setSize(place.size() + QSize(wider - nameWider, taller));
+        } else {
+            r.moveTop(place.top() + taller);
+        }
+        w->setGeometry(r);
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+void TForm1::RestorePlace() {
+    const QByteArray place = PlaceSettings().value(QStringLiteral("geometry")).toByteArray();
+    if (!place.isEmpty()) {
+        restoreGeometry(place);
+    }
+}
+
+void TForm1::SavePlace() const {
+    PlaceSettings().setValue(QStringLiteral("geometry"), saveGeometry());
 }

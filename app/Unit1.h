@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/BookFilter.h"
 #include "core/ListFile.h"
 
 #include <QWidget>
 
 #include <memory>
+#include <utility>
+#include <vector>
 #include <string>
 
 namespace Ui {
@@ -43,13 +46,29 @@ public:
     void CheckBox2Click();
     void CheckBox3Click();
 
+    // Finding a client: the filter changed; Enter in the filter or a list; Delete in a list.
+    void FilterEditChange();
+    void EnterPress();
+    void DeletePress();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ConnectHandlers();
     void LoadList(ListBox* list, core::ListFile& file, const std::string& path);
     void LoadSettings(const std::string& path);
+    // Writes the launch line for this ID and starts the viewer.
+    void ConnectTo(const std::string& id);
+    // Selects the client a place further down (or up) among those shown, in both lists.
+    void SelectShown(int step);
+    void BookChanged();
+    void RecordLayout();
+    void LayOut();
+    void RestorePlace();
+    void SavePlace() const;
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<TIdIPWatch> IdIPWatch1;
@@ -57,4 +76,11 @@ private:
     // written over. Its rows live in the list boxes.
     core::ListFile namesFile_;
     core::ListFile idsFile_;
+    BookFilter filter_;
+    // The move arrows' hints, shown again when the filter is cleared.
+    QString upHint_;
+    QString downHint_;
+    // The layout's own places of the controls that grow with the window, and its size.
+    QSize layoutSize_;
+    std::vector<std::pair<QWidget*, QRect>> layoutPlaces_;
 };

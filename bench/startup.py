@@ -17,11 +17,20 @@ import time
 RUNS = 15
 
 
+HUGE_ROW = "one 50 MB row"
+
+
 def make_folder(root, rows, build):
-    folder = os.path.join(root, str(rows))
+    folder = os.path.join(root, str(rows).replace(" ", "-"))
     os.makedirs(folder)
     for name in ("StartupProgram", "FloorProgram"):
         shutil.copy(os.path.join(build, "bench", name), folder)
+    if rows == HUGE_ROW:
+        with open(os.path.join(folder, "clientlist.txt"), "wb") as f:
+            f.write(b"x" * (50 << 20) + b"\r\n")
+        with open(os.path.join(folder, "clientIDlist.txt"), "wb") as f:
+            f.write(b"1\r\n")
+        return folder
     with open(os.path.join(folder, "clientlist.txt"), "wb") as f:
         f.write(b"".join(b"Client number %d Ltd\r\n" % i for i in range(rows)))
     with open(os.path.join(folder, "clientIDlist.txt"), "wb") as f:
@@ -85,6 +94,8 @@ def main():
         offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         for rows, folder in folders.items():
             report(f"offscreen, {rows} clients", measure(folder, offscreen))
+        huge = make_folder(root, HUGE_ROW, build)
+        report(f"offscreen, {HUGE_ROW}", measure(huge, offscreen))
 
         xvfb = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1024x768x24"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -31,7 +31,7 @@ void SettingsValues::SetText(const SettingKey& key, std::string value) {
 }
 
 void SettingsValues::SetFlag(const SettingKey& key, bool value) {
-    values_[IndexOf(key)] = FlagText(value);
+    values_[IndexOf(key)] = std::string(FlagText(value));
 }
 
 void WriteSettings(platform::ProfileFile& file, const SettingsValues& values) {

@@ -1,0 +1,63 @@
+// The window's close with a book of 100,000 clients: the two lists and the settings written,
+// with no setting changed and with one changed.
+#if __has_include("app/Unit1.h")
+#include "app/Unit1.h"
+#include "platform/Files.h"
+#else
+#include "Files.h"
+#include "Unit1.h"
+#endif
+
+#include <QComboBox>
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+struct Folder {
+    Folder() {
+        dir = std::filesystem::temp_directory_path() / "mbv-bench-close";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::string names;
+        std::string ids;
+        for (int i = 0; i < 100000; ++i) {
+            names += "Client number " + std::to_string(i) + " Ltd\r\n";
+            ids += std::to_string(100000 + i) + "\r\n";
+        }
+        std::ofstream(dir / "clientlist.txt", std::ios::binary) << names;
+        std::ofstream(dir / "clientIDlist.txt", std::ios::binary) << ids;
+        std::ofstream(dir / "myviewer.ini", std::ios::binary)
+            << "[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\n"
+               "address2=\r\n[password]\r\nvalue=\r\nstore=0\r\n[port]\r\nviewer=5901\r\n"
+               "[autoscaling]\r\nsetting=1\r\n[autoreconnect]\r\nsetting=0\r\n";
+        platform::SetExecutablePathForTesting((dir / "MyBrindleViewer").string());
+        std::filesystem::current_path(dir);
+    }
+    ~Folder() { std::filesystem::remove_all(dir); }
+    std::filesystem::path dir;
+};
+
+void FormClose(benchmark::State& state) {
+    const bool changeSetting = state.range(0) != 0;
+    Folder folder;
+    TForm1 form;
+    form.FormCreate();
+    auto* quality = form.findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+    int round = 0;
+    for (auto _ : state) {
+        if (changeSetting) {
+            state.PauseTiming();
+            quality->setCurrentText(QString::number(3 + (++round % 2)));
+            state.ResumeTiming();
+        }
+        form.FormClose();
+    }
+}
+
+BENCHMARK(FormClose)->ArgName("setting changed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+} // namespace
