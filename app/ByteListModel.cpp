@@ -82,7 +82,5 @@ int ByteListModel::ViewPositionOf(int row) const {
         return row >= 0 && row < static_cast<int>(rows_.size()) ? row : -1;
     }
     const auto at = std::lower_bound(shown_.begin(), shown_.end(), row);
-    return at != shown_.end() && *at == row
-               ? static_cast<int>(at - shown_.begin())
-               : -1;
+    return at != shown_.end() && *at == row ? static_cast<int>(at - shown_.begin()) : -1;
 }

@@ -15,7 +15,7 @@ class ListBox final : public QListView {
 public:
     explicit ListBox(QWidget* parent = nullptr);
 
-    int Count() const { return model_.rowCount(); }
+    int Count() const { return static_cast<int>(model_.Rows().size()); }
     const std::vector<std::string>& Items() const { return model_.Rows(); }
     // The row at a position; EListError "List index out of bounds (n)" outside the list.
     const std::string& Item(int position) const;

@@ -11,13 +11,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFont>
+#include <QFontDatabase>
 #include <QKeyEvent>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
-#include <QFont>
-#include <QFontDatabase>
-#include <QProxyStyle>
 #include <QTabBar>
 #include <QValidator>
 
@@ -439,6 +439,9 @@ void TForm1::CheckBox3Click() {
 
 void TForm1::BookChanged() {
     filter_.Invalidate();
+    if (ui->ListBox1->Filtered()) {
+        FilterEditChange();
+    }
 }
 
 void TForm1::FilterEditChange() {
@@ -447,11 +450,11 @@ void TForm1::FilterEditChange() {
     ui->ListBox1->SetShown(shown);
     ui->ListBox2->SetShown(shown);
     const bool filtered = shown != nullptr;
-    ui->FilterCount->setText(
-        filtered ? QStringLiteral("%1 of %2")
-                       .arg(ui->ListBox1->ShownCount())
-                       .arg(std::max(ui->ListBox1->Count(), ui->ListBox2->Count()))
-                 : QString());
+    ui->FilterCount->setText(filtered
+                                 ? QStringLiteral("%1 of %2")
+                                       .arg(ui->ListBox1->ShownCount())
+                                       .arg(std::max(ui->ListBox1->Count(), ui->ListBox2->Count()))
+                                 : QString());
     // Moving a client among some of the book would say nothing of where it lands.
     const QString hidden = QStringLiteral("Clear the filter to move clients in the list");
     ui->Button4->setEnabled(!filtered);

@@ -6,9 +6,9 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
-#include <string>
 
 namespace Ui {
 class TForm1;

@@ -58,6 +58,11 @@ void FormClose(benchmark::State& state) {
     }
 }
 
-BENCHMARK(FormClose)->ArgName("setting changed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(FormClose)
+    ->ArgName("setting changed")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3);
 
 } // namespace

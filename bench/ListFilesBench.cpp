@@ -125,8 +125,16 @@ void WriteFilesBuffered(benchmark::State& state) {
 }
 
 BENCHMARK(LoadLists)->Arg(BigBook)->Arg(HugeFile)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(ReadFilesBuffered)->Arg(BigBook)->Arg(HugeFile)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(ReadFilesBuffered)
+    ->Arg(BigBook)
+    ->Arg(HugeFile)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2);
 BENCHMARK(SaveLists)->Arg(BigBook)->Arg(HugeFile)->Unit(benchmark::kMillisecond)->MinTime(2);
-BENCHMARK(WriteFilesBuffered)->Arg(BigBook)->Arg(HugeFile)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(WriteFilesBuffered)
+    ->Arg(BigBook)
+    ->Arg(HugeFile)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2);
 
 } // namespace

@@ -1,0 +1,221 @@
+// Finding a client in the book: the filter, the keyboard, quick connect, a window that grows.
+#include "app/ListBox.h"
+#include "controls/Numedit.h"
+#include "support/FormAccess.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class Finding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder.InstallViewer();
+        folder.Write("clientlist.txt", "Baker & Sons\r\nM\xC3\xBCller GmbH\r\nAcme\r\n"
+                                       "baker street\r\nCaf\xE9 Bleu\r\n");
+        folder.Write("clientIDlist.txt", "204518\r\n3301\r\n42\r\n77\r\n5150\r\n");
+        form = folder.Start();
+        names = Find<ListBox>(*form, "ListBox1");
+        ids = Find<ListBox>(*form, "ListBox2");
+        filter = Find<QLineEdit>(*form, "FilterEdit");
+        Find<QLineEdit>(*form, "Edit3")->setText(QStringLiteral("192.0.2.10"));
+    }
+
+    // The names and IDs the two lists show, row for row.
+    std::vector<std::pair<QString, QString>> Shown() const {
+        std::vector<std::pair<QString, QString>> shown;
+        EXPECT_EQ(names->model()->rowCount(), ids->model()->rowCount());
+        for (int v = 0; v < names->model()->rowCount(); ++v) {
+            shown.emplace_back(names->model()->index(v, 0).data().toString(),
+                               ids->model()->index(v, 0).data().toString());
+        }
+        return shown;
+    }
+    QStringList ShownNames() const {
+        QStringList list;
+        for (const auto& [name, id] : Shown()) {
+            list << name;
+        }
+        return list;
+    }
+    void Type(const QString& text) {
+        filter->clear();
+        QTest::keyClicks(filter, text);
+    }
+    void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(w, key, modifiers);
+    }
+    // The ID the viewer was started with, or "" when it was not started.
+    std::string Launched() {
+        if (!WaitFor([&] { return folder.Exists("viewer-args"); }, 5000)) {
+            return {};
+        }
+        const std::string args = folder.Read("viewer-args");
+        std::filesystem::remove(folder.File("viewer-args"));
+        const size_t at = args.find("ID:");
+        return at == std::string::npos ? "?" : args.substr(at + 3, args.find('\0', at) - at - 3);
+    }
+
+    ProgramFolder folder;
+    RecordingSink sink;
+    std::unique_ptr<TForm1> form;
+    ListBox* names = nullptr;
+    ListBox* ids = nullptr;
+    QLineEdit* filter = nullptr;
+};
+
+} // namespace
+
+TEST_F(Finding, EveryWordMatchesNameOrIdWithoutCaseOrAccents) {
+    EXPECT_EQ(form->focusWidget(), filter);
+    Type(QStringLiteral("baker 2045"));
+    EXPECT_EQ(Shown(), (std::vector<std::pair<QString, QString>>{
+                           {QStringLiteral("Baker & Sons"), QStringLiteral("204518")}}));
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("1 of 5"));
+    Type(QStringLiteral("BAKER"));
+    EXPECT_EQ(ShownNames(),
+              (QStringList{QStringLiteral("Baker & Sons"), QStringLiteral("baker street")}));
+    Type(QStringLiteral("muller"));
+    EXPECT_EQ(ShownNames(), QStringList{QString::fromUtf8("M\xC3\xBCller GmbH")});
+    // A row kept in Windows-1252 is found by its accented letters as well.
+    Type(QString::fromUtf8("CAFÉ"));
+    EXPECT_EQ(ShownNames(), QStringList{QString::fromUtf8("Caf\xC3\xA9 Bleu")});
+    Type(QStringLiteral("77"));
+    EXPECT_EQ(ShownNames(), QStringList{QStringLiteral("baker street")});
+    Type(QStringLiteral("nobody"));
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("0 of 5"));
+    Key(filter, Qt::Key_Escape);
+    EXPECT_EQ(Shown().size(), 5u);
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QString());
+}
+
+TEST_F(Finding, ConnectRemoveAndCloseActOnTheBooksRows) {
+    Type(QStringLiteral("baker"));
+    auto* up = Find<QPushButton>(*form, "Button4");
+    EXPECT_FALSE(up->isEnabled());
+    EXPECT_EQ(up->toolTip(), QStringLiteral("Clear the filter to move clients in the list"));
+    // The second row shown is the book's fourth client.
+    QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
+                      names->visualRect(names->model()->index(1, 0)).center());
+    EXPECT_EQ(ids->ItemIndex(), 3);
+    QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+    EXPECT_EQ(Launched(), "77");
+    QTest::mouseClick(Find<QPushButton>(*form, "Button3"), Qt::LeftButton);
+    EXPECT_EQ(ShownNames(), QStringList{QStringLiteral("Baker & Sons")});
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("1 of 4"));
+
+    // Added under a filter: shown and selected on the way back to the list.
+    Find<QLineEdit>(*form, "Edit1")->setText(QStringLiteral("Zeta"));
+    Find<TNumEdit>(*form, "NumEdit1")->setText(QStringLiteral("9"));
+    QTest::mouseClick(Find<QPushButton>(*form, "Button1"), Qt::LeftButton);
+    EXPECT_TRUE(filter->text().isEmpty());
+    EXPECT_EQ(names->ItemIndex(), 4);
+    EXPECT_EQ(ids->ItemIndex(), 4);
+    EXPECT_TRUE(up->isEnabled());
+
+    Type(QStringLiteral("acme"));
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"),
+              "Baker & Sons\r\nM\xC3\xBCller GmbH\r\nAcme\r\nCaf\xE9 Bleu\r\nZeta\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "204518\r\n3301\r\n42\r\n5150\r\n9\r\n");
+}
+
+TEST_F(Finding, TheKeyboardFindsConnectsAndRemoves) {
+    Type(QStringLiteral("baker"));
+    Key(filter, Qt::Key_Down);
+    Key(filter, Qt::Key_Down);
+    EXPECT_EQ(names->ItemIndex(), 3);
+    Key(filter, Qt::Key_Up);
+    EXPECT_EQ(ids->ItemIndex(), 0);
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(Launched(), "204518");
+
+    // The only client shown connects without being selected.
+    Type(QStringLiteral("acme"));
+    Key(filter, Qt::Key_Enter);
+    EXPECT_EQ(Launched(), "42");
+    Key(filter, Qt::Key_Escape);
+
+    // Double-click on a row, Enter in a list.
+    const QPoint third = ids->visualRect(ids->model()->index(2, 0)).center();
+    QTest::mouseClick(ids->viewport(), Qt::LeftButton, {}, third);
+    QTest::mouseDClick(ids->viewport(), Qt::LeftButton, {}, third);
+    EXPECT_EQ(Launched(), "42");
+    names->SetItemIndex(1);
+    ids->SetItemIndex(1);
+    Key(names, Qt::Key_Return);
+    EXPECT_EQ(Launched(), "3301");
+
+    // Delete asks first: No keeps the client, Yes removes name and ID together.
+    Key(names, Qt::Key_Delete);
+    EXPECT_EQ(sink.questions,
+              QStringList{QString::fromUtf8("Remove M\xC3\xBCller GmbH (3301) from your book?")});
+    EXPECT_EQ(names->Count(), 5);
+    sink.answer = true;
+    Key(ids, Qt::Key_Delete);
+    EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme", "baker street", "Caf\xE9 Bleu"}));
+    EXPECT_EQ(ids->Items(), (Rows{"204518", "42", "77", "5150"}));
+
+    // Ctrl+N opens the add page at the name field; Ctrl+F comes back with the filter selected.
+    Type(QStringLiteral("abc"));
+    Key(form.get(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 1);
+    EXPECT_EQ(form->focusWidget(), Find<QLineEdit>(*form, "Edit1"));
+    Key(form.get(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 0);
+    EXPECT_EQ(form->focusWidget(), filter);
+    EXPECT_EQ(filter->selectedText(), QStringLiteral("abc"));
+}
+
+TEST_F(Finding, QuickConnectAsksForAnIdThatIsNotInTheBook) {
+    Type(QStringLiteral("9999"));
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(sink.questions,
+              QStringList{QStringLiteral("Connect to ID 9999? It is not in your book.")});
+    EXPECT_FALSE(WaitFor([&] { return folder.Exists("viewer-args"); }, 300));
+    sink.answer = true;
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(Launched(), "9999");
+    EXPECT_NE(folder.Read("vncviewer.bat").find(" ID:9999 -quickoption "), std::string::npos);
+    // An ID in the book connects to that client without a question; one too long for the ID
+    // field asks nothing and connects nothing.
+    Type(QStringLiteral("42"));
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(Launched(), "42");
+    Type(QStringLiteral("1234567"));
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(sink.questions.size(), 2);
+    EXPECT_EQ(sink.messages.last(),
+              QStringLiteral("You have to select a client to connect to first!"));
+}
+
+TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
+    const QRect nameList = names->geometry();
+    const QRect idList = ids->geometry();
+    const QRect connect = Find<QPushButton>(*form, "Button2")->geometry();
+    const QRect label = Find<QLabel>(*form, "Label1")->geometry();
+    form->resize(form->width() + 200, form->height() + 100);
+    QApplication::processEvents();
+    EXPECT_EQ(names->height(), nameList.height() + 100);
+    EXPECT_EQ(names->width(), nameList.width() + 150);
+    EXPECT_EQ(ids->geometry(), idList.translated(150, 0).adjusted(0, 0, 50, 100));
+    EXPECT_EQ(Find<QPushButton>(*form, "Button2")->geometry(), connect.translated(0, 100));
+    EXPECT_EQ(Find<QLabel>(*form, "Label1")->geometry(), label);
+    const QSize grown = form->size();
+    EXPECT_TRUE(CloseWindow(*form));
+
+    form = folder.Start();
+    EXPECT_EQ(form->size(), grown);
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MyBrindleViewer"),
+              QStringLiteral("window"))
+        .clear();
+}
