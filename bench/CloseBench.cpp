@@ -1,12 +1,8 @@
 // The window's close with a book of 100,000 clients: the two lists and the settings written,
 // with no setting changed and with one changed.
-#if __has_include("app/Unit1.h")
+#include "BenchBook.h"
 #include "app/Unit1.h"
 #include "platform/Files.h"
-#else
-#include "Files.h"
-#include "Unit1.h"
-#endif
 
 #include <QComboBox>
 
@@ -19,17 +15,7 @@ namespace {
 
 struct Folder {
     Folder() {
-        dir = std::filesystem::temp_directory_path() / "mbv-bench-close";
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        std::string names;
-        std::string ids;
-        for (int i = 0; i < 100000; ++i) {
-            names += "Client number " + std::to_string(i) + " Ltd\r\n";
-            ids += std::to_string(100000 + i) + "\r\n";
-        }
-        std::ofstream(dir / "clientlist.txt", std::ios::binary) << names;
-        std::ofstream(dir / "clientIDlist.txt", std::ios::binary) << ids;
+        dir = WriteBook("mbv-bench-close", 100000);
         std::ofstream(dir / "myviewer.ini", std::ios::binary)
             << "[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\n"
                "address2=\r\n[password]\r\nvalue=\r\nstore=0\r\n[port]\r\nviewer=5901\r\n"

@@ -1,5 +1,6 @@
 // Loading and saving a book of 100,000 clients and one list file of 200 MB, as the window's
 // start and close do, against one buffered read and one buffered write of the same bytes.
+#include "BenchBook.h"
 #include "app/ListBox.h"
 #include "core/Commit.h"
 #include "core/ListFile.h"
@@ -20,16 +21,7 @@ constexpr int HugeFile = 1;
 
 struct Book {
     Book() {
-        dir = std::filesystem::temp_directory_path() / "mbv-bench-lists";
-        std::filesystem::create_directories(dir);
-        std::string names;
-        std::string ids;
-        for (int i = 0; i < 100000; ++i) {
-            names += "Client number " + std::to_string(i) + " Ltd\r\n";
-            ids += std::to_string(100000 + i) + "\r\n";
-        }
-        Write("clientlist.txt", names);
-        Write("clientIDlist.txt", ids);
+        dir = WriteBook("mbv-bench-lists", 100000);
         // 200 MB: four million clients of fifty bytes each.
         std::string huge;
         huge.reserve(200 << 20);

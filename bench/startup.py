@@ -23,8 +23,9 @@ HUGE_ROW = "one 50 MB row"
 def make_folder(root, rows, build):
     folder = os.path.join(root, str(rows).replace(" ", "-"))
     os.makedirs(folder)
-    for name in ("StartupProgram", "FloorProgram"):
-        shutil.copy(os.path.join(build, "bench", name), folder)
+    for name in ("StartupProgram", "FloorProgram", "FilteredStartupProgram"):
+        if os.path.exists(os.path.join(build, "bench", name)):
+            shutil.copy(os.path.join(build, "bench", name), folder)
     if rows == HUGE_ROW:
         with open(os.path.join(folder, "clientlist.txt"), "wb") as f:
             f.write(b"x" * (50 << 20) + b"\r\n")
@@ -96,6 +97,10 @@ def main():
             report(f"offscreen, {rows} clients", measure(folder, offscreen))
         huge = make_folder(root, HUGE_ROW, build)
         report(f"offscreen, {HUGE_ROW}", measure(huge, offscreen))
+        filtered = os.path.join(folders[100000], "FilteredStartupProgram")
+        if os.path.exists(filtered):
+            peak = max(run(filtered, offscreen)[1] for _ in range(5))
+            print(f"offscreen, 100000 clients, filter active: peak {peak:6.1f} MiB")
 
         xvfb = subprocess.Popen(["Xvfb", ":97", "-screen", "0", "1024x768x24"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
