@@ -3,15 +3,28 @@
 #include "app/Messages.h"
 #include "app/Unit1.h"
 
+#include "core/ProgramFiles.h"
+
 #include <QApplication>
+#include <QStandardPaths>
 
 #include <memory>
 
-int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown) {
+int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
+               bool installedCopy) {
     QApplication app(argc, argv);
     // The application title captions the message boxes (Messages.h). It is not made the
     // display name, which Qt would append to the window's own caption.
     QApplication::setApplicationName(ApplicationTitle());
+
+    // Beside the program when it may write there, otherwise in the user's own data folder.
+    const core::Storage storage = core::ChooseStorage(
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString(),
+        installedCopy);
+    core::UseStorage(storage);
+    if (!storage.error.empty()) {
+        ReportError(storage.error);
+    }
 
     std::unique_ptr<TForm1> form;
     if (!Guarded([&] { form = std::make_unique<TForm1>(); })) {

@@ -125,7 +125,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
             qApp, [] { MainThreadCalls::Instance().RunPending(); }, Qt::QueuedConnection);
     });
     IdIPWatch1 = std::make_unique<TIdIPWatch>();
-    IdIPWatch1->SetHistoryFilename("iphist.dat");
+    // Where the files are kept was chosen at start-up; an installed copy keeps the address
+    // history with the book, a portable one in the current directory as it always did.
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    const bool installed = core::CurrentStorage().mode == core::Storage::Installed;
+    IdIPWatch1->SetHistoryFilename(installed ? files.Folder() + "iphist.dat" : "iphist.dat");
+    ui->BookFolderLabel->setText(QStringLiteral("Your client book is kept in ") +
+                                 DisplayText(files.Folder()));
     IdIPWatch1->SetActive(true);
     // Narrower tab padding, so the six pages' tabs fit the window's width.
     auto* tabs = new CompactTabs;

@@ -16,7 +16,42 @@ std::string Separated(const std::string& folder, const char* name) {
     return folder + platform::PathSeparator() + name;
 }
 
+std::optional<Storage>& ChosenStorage() {
+    static std::optional<Storage> storage;
+    return storage;
+}
+
 } // namespace
+
+Storage ChooseStorage(const std::string& programFolder, const std::string& dataFolder,
+                      bool installedCopy) {
+    if (!installedCopy && platform::TempFile::Create(programFolder)) {
+        return {Storage::Portable, programFolder, {}};
+    }
+    Storage storage{Storage::Installed, dataFolder, {}};
+    if (storage.folder.empty() || storage.folder.back() != platform::PathSeparator()) {
+        storage.folder += platform::PathSeparator();
+    }
+    if (!platform::CreateOwnerOnlyFolder(storage.folder)) {
+        storage.error = "Cannot create the folder " + storage.folder + " for your client book";
+    }
+    return storage;
+}
+
+Storage ChooseStorage(const std::string& dataFolder, bool installedCopy) {
+    return ChooseStorage(platform::ProgramFolder(), dataFolder, installedCopy);
+}
+
+void UseStorage(const Storage& storage) {
+    ChosenStorage() = storage;
+}
+
+const Storage& CurrentStorage() {
+    if (!ChosenStorage()) {
+        ChosenStorage() = Storage{Storage::Portable, platform::ProgramFolder(), {}};
+    }
+    return *ChosenStorage();
+}
 
 ProgramFiles::ProgramFiles(std::string folder)
     : folder_(std::move(folder)), names_(Separated(folder_, "clientlist.txt")),
@@ -24,6 +59,10 @@ ProgramFiles::ProgramFiles(std::string folder)
       batch_(Separated(folder_, "vncviewer.bat")) {}
 
 ProgramFiles ProgramFiles::OfThisProgram() {
+    // A test points the program at a folder of its own through its executable's path.
+    if (ChosenStorage() && ChosenStorage()->mode == Storage::Installed) {
+        return ProgramFiles(ChosenStorage()->folder);
+    }
     return ProgramFiles(platform::ProgramFolder());
 }
 
@@ -39,6 +78,17 @@ void ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
 }
 
 void ProgramFiles::StartBatchFile() const {
+    const std::string bin = folder_ + "Bin";
+    switch (platform::ViewerStartProblem(bin + platform::PathSeparator() + "vncviewer.exe")) {
+    case platform::ViewerProblem::Missing:
+        throw Exception("No viewer was found in " + bin + ": put vncviewer.exe there");
+    case platform::ViewerProblem::NeedsWine:
+        throw Exception("The viewer in " + bin +
+                        " is a Windows program, and wine, which would start it, is not "
+                        "installed");
+    case platform::ViewerProblem::None:
+        break;
+    }
     platform::StartBatchFileHidden(batch_);
 }
 

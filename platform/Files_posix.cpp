@@ -275,6 +275,21 @@ bool CreateFreshFile(const std::string& path, std::string_view content) {
     return ::close(fd) == 0;
 }
 
+bool CreateOwnerOnlyFolder(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return S_ISDIR(st.st_mode);
+    }
+    const std::string trimmed = path.substr(0, path.find_last_not_of('/') + 1);
+    const size_t parent = trimmed.find_last_of('/');
+    if (parent != std::string::npos && parent > 0 &&
+        !CreateOwnerOnlyFolder(trimmed.substr(0, parent))) {
+        return false;
+    }
+    return (::mkdir(trimmed.c_str(), 0700) == 0 || errno == EEXIST) &&
+           ::stat(trimmed.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool RestrictToOwner(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {

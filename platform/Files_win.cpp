@@ -254,6 +254,21 @@ bool CreateFreshFile(const std::string& path, std::string_view content) {
     return ok;
 }
 
+bool CreateOwnerOnlyFolder(const std::string& path) {
+    // A folder under the user's profile inherits the profile's access list: the user's own.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    const std::string trimmed = path.substr(0, path.find_last_not_of("\\/") + 1);
+    const size_t parent = trimmed.find_last_of("\\/");
+    if (parent != std::string::npos && parent > 2 &&
+        !CreateOwnerOnlyFolder(trimmed.substr(0, parent))) {
+        return false;
+    }
+    return CreateDirectoryA(trimmed.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 bool RestrictToOwner(const std::string&) {
     // New files take the folder's access list; the owner-only rule is the POSIX one.
     return true;

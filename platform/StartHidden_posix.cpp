@@ -100,6 +100,17 @@ void SpawnDetached(std::vector<std::string> args) {
 
 } // namespace
 
+ViewerProblem ViewerStartProblem(const std::string& viewerPath) {
+    struct stat st {};
+    if (::stat(viewerPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return ViewerProblem::Missing;
+    }
+    if (IsWindowsExecutable(viewerPath) && FindOnPath("wine").empty()) {
+        return ViewerProblem::NeedsWine;
+    }
+    return ViewerProblem::None;
+}
+
 void StartBatchFileHidden(const std::string& batchPath) {
     const auto content = ReadWholeFile(batchPath);
     if (!content) {

@@ -4,6 +4,13 @@
 
 namespace platform {
 
+ViewerProblem ViewerStartProblem(const std::string& viewerPath) {
+    const DWORD attributes = GetFileAttributesA(viewerPath.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)
+               ? ViewerProblem::Missing
+               : ViewerProblem::None;
+}
+
 void StartBatchFileHidden(const std::string& batchPath) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);

@@ -227,13 +227,27 @@ TEST_F(Launch, TheBatchFileIsMadeAnewNeverThroughALinkAndControlBytesStartNothin
     EXPECT_FALSE(WaitFor([&] { return folder.Exists("viewer-args"); }, 300));
 }
 
-TEST_F(Launch, AMissingViewerIsNotReported) {
+TEST_F(Launch, AViewerThatIsMissingOrCannotStartIsNamedWithItsFolder) {
     std::filesystem::remove_all(folder.File("Bin"));
     Select(0);
     Connect();
     EXPECT_TRUE(folder.Exists("vncviewer.bat"));
-    EXPECT_TRUE(sink.errors.isEmpty());
-    EXPECT_TRUE(sink.messages.isEmpty());
+    EXPECT_EQ(sink.errors,
+              QStringList{QString::fromStdString("No viewer was found in " + folder.Path() +
+                                                 "Bin: put vncviewer.exe there.")});
+
+    // A Windows program with no wine on the PATH to start it.
+    std::filesystem::create_directories(folder.File("Bin"));
+    folder.Write("Bin/vncviewer.exe", "MZ\x90");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    Select(0);
+    Connect();
+    qputenv("PATH", path);
+    EXPECT_EQ(sink.errors.last(),
+              QString::fromStdString("The viewer in " + folder.Path() +
+                                     "Bin is a Windows program, and wine, which would start it, "
+                                     "is not installed."));
 }
 
 class LaunchFromFolderWithBlanks : public Launch {

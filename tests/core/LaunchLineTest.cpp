@@ -7,17 +7,17 @@
 namespace {
 
 core::LaunchInputs Typical() {
-    core::LaunchInputs in;
-    in.folder = "C:\\Tools\\";
-    in.quote = "\"";
-    in.host = "192.0.2.10";
-    in.port = "5901";
-    in.autoreconnect = " -autoreconnect";
-    in.connect = " -connect";
-    in.id = "123456";
-    in.quality = "3";
-    in.autoscaling = " -autoscaling";
-    return in;
+    return {.folder = "C:\\Tools\\",
+            .quote = "\"",
+            .host = "192.0.2.10",
+            .port = "5901",
+            .autoreconnect = " -autoreconnect",
+            .connect = " -connect",
+            .id = "123456",
+            .quality = "3",
+            .autoscaling = " -autoscaling",
+            .passwordSwitch = "",
+            .password = ""};
 }
 
 } // namespace

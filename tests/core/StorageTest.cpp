@@ -1,0 +1,72 @@
+#include "core/ProgramFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Storage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("mbv-storage-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "program");
+    }
+    void TearDown() override {
+        fs::permissions(root_ / "program", fs::perms::owner_all);
+        fs::remove_all(root_);
+        core::UseStorage({core::Storage::Portable, {}, {}});
+    }
+    std::string Program() const { return (root_ / "program").string() + "/"; }
+    std::string Data() const { return (root_ / "home" / "share" / "My Brindle Viewer").string(); }
+
+    fs::path root_;
+};
+
+} // namespace
+
+TEST_F(Storage, AWritableFolderKeepsEverythingBesideTheProgram) {
+    const core::Storage storage = core::ChooseStorage(Program(), Data(), false);
+    EXPECT_EQ(storage.mode, core::Storage::Portable);
+    EXPECT_EQ(storage.folder, Program());
+    EXPECT_FALSE(fs::exists(Data()));
+    // The probe of the folder leaves nothing behind.
+    EXPECT_TRUE(fs::is_empty(root_ / "program"));
+}
+
+TEST_F(Storage, AnInstalledCopyMakesTheDataFolderForTheUserAloneAndKeepsEveryFileThere) {
+    const core::Storage storage = core::ChooseStorage(Program(), Data(), true);
+    EXPECT_EQ(storage.mode, core::Storage::Installed);
+    EXPECT_EQ(storage.folder, Data() + "/");
+    EXPECT_EQ(storage.error, "");
+    EXPECT_EQ(fs::status(Data()).permissions() & fs::perms::all, fs::perms::owner_all);
+
+    core::UseStorage(storage);
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    EXPECT_EQ(files.Folder(), Data() + "/");
+    EXPECT_EQ(files.Names(), Data() + "//clientlist.txt");
+    EXPECT_EQ(files.Ids(), Data() + "//clientIDlist.txt");
+    EXPECT_EQ(files.Settings(), Data() + "/myviewer.ini");
+    EXPECT_EQ(files.Batch(), Data() + "//vncviewer.bat");
+}
+
+TEST_F(Storage, ADataFolderThatCannotBeMadeIsSaid) {
+    std::ofstream(root_ / "home") << "a file where a folder should be";
+    const core::Storage storage = core::ChooseStorage(Program(), Data(), true);
+    EXPECT_EQ(storage.mode, core::Storage::Installed);
+    EXPECT_EQ(storage.error, "Cannot create the folder " + Data() + "/ for your client book");
+}
+
+TEST_F(Storage, AFolderThatMayNotBeWrittenTakesTheDataFolder) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind the super-user";
+    }
+    fs::permissions(root_ / "program", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(core::ChooseStorage(Program(), Data(), false).mode, core::Storage::Installed);
+}
