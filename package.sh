@@ -28,6 +28,8 @@ for file in ./usr/bin/MyBrindleViewer ./usr/share/applications/$ID.desktop \
     ./usr/share/icons/hicolor/48x48/apps/$ID.png; do
     grep -q " $file\$" <<<"$contents" || { echo "$DEB lacks $file" >&2; exit 1; }
 done
+grep -q "designer/libmbv_designer.so\$" <<<"$(dpkg-deb -c "$DEV")" ||
+    { echo "$DEV lacks the Designer plugin" >&2; exit 1; }
 depends=$(dpkg-deb -f "$DEB" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || { echo "Depends lacks Qt: $depends" >&2; exit 1; }
 echo "Packaged: $DEB ($(du -h "$DEB" | cut -f1)), $DEV; Depends: $depends"
