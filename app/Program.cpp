@@ -6,6 +6,7 @@
 #include "core/ProgramFiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStandardPaths>
 
 #include <memory>
@@ -18,9 +19,11 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     QApplication::setApplicationName(ApplicationTitle());
 
     // Beside the program when it may write there, otherwise in the user's own data folder.
-    const core::Storage storage = core::ChooseStorage(
-        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString(),
-        installedCopy);
+    const core::Storage storage =
+        core::ChooseStorage(QDir::toNativeSeparators(QStandardPaths::writableLocation(
+                                                         QStandardPaths::AppLocalDataLocation))
+                                .toStdString(),
+                            installedCopy);
     core::UseStorage(storage);
     if (!storage.error.empty()) {
         ReportError(storage.error);

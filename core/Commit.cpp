@@ -106,34 +106,28 @@ void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files)
         Step(CommitStep::TempWritten);
     }
 
-    // The commit point: once the record stands in the folder, the next start-up finishes the
-    // commit should this process die.
-    const auto record = platform::TempFile::Create(folder);
-    const std::string recordPath =
-        record ? platform::FolderOf(record->Path()) + std::string(CommitPrefix) +
-                     record->Path().substr(platform::FolderOf(record->Path()).size() +
-                                           platform::TempPrefix.size())
-               : std::string();
+    // The commit point: once the whole record stands in the folder, the next start-up
+    // finishes the commit should this process die. One cut short is torn and discarded.
+    auto record = platform::TempFile::Create(folder, CommitPrefix);
     if (!record || !record->Write(RecordBytes(entries)) ||
         !record->Finish(platform::NewFileMode::OwnerOnly, platform::ExistingFileMode::Replace,
-                        recordPath) ||
-        !record->MoveTo(recordPath) || !platform::SyncFolder(folder)) {
+                        record->Path()) ||
+        !platform::SyncFolder(folder)) {
         throw ESaveError(files.front().error, files.front().path);
     }
     Step(CommitStep::RecordWritten);
 
     for (size_t i = 0; i < temps.size(); ++i) {
         if (!temps[i]->MoveTo(entries[i].target)) {
-            // Checked writable a moment ago, so hardly ever: the record goes, lest a later
-            // start-up carry these files over newer ones.
-            platform::RemoveFile(recordPath);
+            // Checked writable a moment ago, so hardly ever. The record goes with this
+            // function, lest a later start-up carry these files over newer ones.
             throw ESaveError(files[i].error, files[i].path);
         }
         Step(CommitStep::FileReplaced);
     }
     SyncFolders(entries);
     Step(CommitStep::FoldersSynced);
-    platform::RemoveFile(recordPath);
+    record.reset();
     Step(CommitStep::RecordRemoved);
 }
 

@@ -34,10 +34,10 @@ inline constexpr std::string_view CommitPrefix = ".mbv-commit-";
 
 // Replaces the files together: a kill at any moment leaves them all old or all new, once the
 // next start-up has run RecoverCommits. Each new file is written and flushed to a temporary
-// file beside its target; then a record naming every temporary and its target is written,
-// flushed and renamed into the folder (the commit point); then each temporary is renamed over
-// its target, the folders are flushed and the record removed. Throws ESaveError for the first
-// file that cannot be written; nothing is replaced then.
+// file beside its target; then a record naming every temporary and its target, with a checksum
+// at its end, is written and flushed into the folder (the commit point); then each temporary is
+// renamed over its target, the folders are flushed and the record removed. Throws ESaveError for
+// the first file that cannot be written; nothing is replaced then.
 void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files);
 
 // At start-up, before anything is read: rolls an intact record forward, discards a torn one,

@@ -15,7 +15,8 @@ passes=0
 # A display of its own, on a number the X server picks free.
 Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
 XVFB=$!
-trap 'kill $XVFB 2>/dev/null || true; wineserver --kill 2>/dev/null || true; rm -rf "$WORK"' EXIT
+trap 'kill $XVFB 2>/dev/null || true; wineserver --kill 2>/dev/null || true
+      chattr -R -i "$WORK" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 for _ in $(seq 100); do
     [ -s "$WORK/display" ] && break
     sleep 0.1
@@ -108,6 +109,30 @@ check "the viewer gets the launch line's arguments" "$args" \
 close_main
 timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "the batch file is gone after the close" "$([ -e "$SECOND/vncviewer.bat" ] && echo left || echo gone)" gone
+
+# 3. A copy in a folder that may not be written (immutable: not even root writes there) keeps
+# its files in the user's AppData\Local folder.
+THIRD=$WORK/third
+unpack "$THIRD"
+if chattr +i "$THIRD" 2>/dev/null; then
+    run_program "$THIRD"
+    for notice in 1 2; do
+        box=$(window "My Brindle Viewer")
+        press "$box" Return
+    done
+    close_main
+    timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+    chattr -i "$THIRD"
+    data=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local/"My Brindle Viewer" 2>/dev/null | head -n 1)
+    check "a read-only copy keeps its settings in AppData" \
+        "$(cat "$data/myviewer.ini" 2>&1; echo .)" "$expected_ini."
+    check "a read-only copy keeps its lists in AppData" \
+        "$([ -f "$data/clientlist.txt" ] && [ -f "$data/clientIDlist.txt" ] && echo yes)" yes
+    check "nothing is written beside a read-only copy" \
+        "$(ls "$THIRD" | grep -ciE 'clientlist|clientIDlist|myviewer|iphist')" 0
+else
+    echo "skipped: this file system cannot make a folder read-only for root"
+fi
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

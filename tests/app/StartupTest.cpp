@@ -60,6 +60,8 @@ TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("My Brindle Viewer v1.0.1.35"));
     EXPECT_EQ(form->windowIcon().pixmap(QSize(16, 16)).size(), QSize(16, 16));
     EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 0);
+    EXPECT_EQ(Find<QLabel>(*form, "BookFolderLabel")->text(),
+              QString::fromStdString("Your client book is kept in " + folder.Path()));
     EXPECT_TRUE(Rows(*form, "ListBox1").empty());
     EXPECT_TRUE(Rows(*form, "ListBox2").empty());
     EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->currentText(), QStringLiteral("3"));
