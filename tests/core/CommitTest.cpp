@@ -2,6 +2,7 @@
 // full disk.
 #include "core/Commit.h"
 #include "platform/Files.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +19,9 @@ namespace {
 
 class Commit : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("mbv-commit-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        folder_ = dir_.string() + "/";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string Path(const char* name) const { return folder_ + name; }
-    void Write(const char* name, const std::string& bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-    }
-    std::string Read(const char* name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    void Write(const char* name, const std::string& bytes) const { dir_.Write(name, bytes); }
+    std::string Read(const char* name) const { return dir_.Read(name); }
     std::vector<core::FileWrite> Book(const std::string& tag) const {
         // Big enough that the writes take more than one system call.
         const std::string rows(300000, tag[0]);
@@ -55,8 +43,8 @@ protected:
     }
     size_t Leftovers() const { return platform::FolderEntries(folder_, ".mbv-").size(); }
 
-    fs::path dir_;
-    std::string folder_;
+    TempFolder dir_{"mbv-commit"};
+    std::string folder_ = dir_.Folder();
 };
 
 } // namespace

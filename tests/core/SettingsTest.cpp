@@ -1,37 +1,22 @@
 #include "core/Settings.h"
 #include "platform/ProfileFile.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
 class Settings : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("mbv-settings-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "myviewer.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void Save(const core::SettingsValues& values) const {
         platform::ProfileFile file(path_);
         core::WriteSettings(file, values);
         ASSERT_TRUE(file.Flush());
     }
-    std::string Read() const {
-        std::ifstream in(path_, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Read() const { return dir_.Read("myviewer.ini"); }
 
-    fs::path dir_;
-    std::string path_;
+    TempFolder dir_{"mbv-settings"};
+    std::string path_ = dir_.File("myviewer.ini");
 };
 
 const core::SettingKey& Key(const char* section, const char* key) {
@@ -85,9 +70,9 @@ TEST_F(Settings, EveryKeyGoesOutInItsOrderAndComesBackAsWritten) {
 }
 
 TEST_F(Settings, FlagsReadAnyIntegerAndOtherwiseTheirDefault) {
-    std::ofstream(path_, std::ios::binary)
-        << "[repeater]\r\nlan=yes\r\naddress=0x10\r\n[autoscaling]\r\nsetting=0\r\n"
-           "[autoreconnect]\r\nsetting=$2\r\n[password]\r\nstore=\r\n";
+    dir_.Write("myviewer.ini",
+               "[repeater]\r\nlan=yes\r\naddress=0x10\r\n[autoscaling]\r\nsetting=0\r\n"
+               "[autoreconnect]\r\nsetting=$2\r\n[password]\r\nstore=\r\n");
     const core::SettingsReader reader(path_);
     EXPECT_TRUE(reader.Flag(Key("repeater", "lan")));
     EXPECT_TRUE(reader.Flag(Key("repeater", "address")));

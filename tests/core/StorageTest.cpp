@@ -1,4 +1,5 @@
 #include "core/ProgramFiles.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +14,16 @@ namespace {
 
 class Storage : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("mbv-storage-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "program");
-    }
+    void SetUp() override { fs::create_directories(root_ / "program"); }
     void TearDown() override {
         fs::permissions(root_ / "program", fs::perms::owner_all);
-        fs::remove_all(root_);
         core::UseStorage({core::Storage::Portable, {}, {}});
     }
     std::string Program() const { return (root_ / "program").string() + "/"; }
     std::string Data() const { return (root_ / "home" / "share" / "My Brindle Viewer").string(); }
 
-    fs::path root_;
+    TempFolder folder_{"mbv-storage"};
+    const fs::path& root_ = folder_.Path();
 };
 
 } // namespace
