@@ -52,38 +52,75 @@ std::string BookFilter::FoldBytes(const std::string& bytes) {
 
 void BookFilter::Invalidate() {
     keysBuilt_ = false;
-    keys_.clear();
-    keyStarts_.clear();
+    foldedKey_.clear();
+    foldedKeys_.clear();
     words_.clear();
     shown_.clear();
 }
 
 void BookFilter::BuildKeys(const std::vector<std::string>& names,
                            const std::vector<std::string>& ids) {
-    const size_t rows = std::max(names.size(), ids.size());
-    keys_.clear();
-    keyStarts_.clear();
-    keyStarts_.reserve(rows + 1);
-    for (size_t i = 0; i < rows; ++i) {
-        keyStarts_.push_back(static_cast<uint32_t>(keys_.size()));
-        if (i < names.size()) {
-            keys_ += FoldBytes(names[i]);
-        }
-        keys_ += KeySeparator;
-        if (i < ids.size()) {
-            keys_ += FoldBytes(ids[i]);
+    rows_ = std::max(names.size(), ids.size());
+    static const std::string none;
+    const auto at = [](const std::vector<std::string>& list, size_t i) -> const std::string& {
+        return i < list.size() ? list[i] : none;
+    };
+    foldedKey_.assign(rows_, -1);
+    foldedKeys_.clear();
+    for (size_t i = 0; i < rows_; ++i) {
+        if (!IsAscii(at(names, i)) || !IsAscii(at(ids, i))) {
+            foldedKey_[i] = static_cast<int32_t>(foldedKeys_.size());
+            foldedKeys_.push_back(FoldBytes(at(names, i)) + KeySeparator + FoldBytes(at(ids, i)));
         }
     }
-    keyStarts_.push_back(static_cast<uint32_t>(keys_.size()));
-    keys_.shrink_to_fit();
     keysBuilt_ = true;
 }
 
-bool BookFilter::Matches(size_t row, const std::vector<std::string>& words) const {
-    const std::string_view key(keys_.data() + keyStarts_[row],
-                               keyStarts_[row + 1] - keyStarts_[row]);
+namespace {
+
+// Whether the text holds the word (lower case ASCII), letter case aside.
+bool HoldsIgnoringCase(std::string_view text, std::string_view word) {
+    if (word.size() > text.size()) {
+        return false;
+    }
+    const char first = word.front();
+    const char firstUpper =
+        first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+    const size_t last = text.size() - word.size();
+    for (size_t i = 0; i <= last; ++i) {
+        if (text[i] != first && text[i] != firstUpper) {
+            continue;
+        }
+        size_t j = 1;
+        for (; j < word.size(); ++j) {
+            char c = text[i + j];
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            if (c != word[j]) {
+                break;
+            }
+        }
+        if (j == word.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool BookFilter::Matches(size_t row, const std::vector<std::string>& words,
+                         const std::vector<std::string>& names,
+                         const std::vector<std::string>& ids) const {
+    if (foldedKey_[row] >= 0) {
+        const std::string& key = foldedKeys_[static_cast<size_t>(foldedKey_[row])];
+        return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
+            return key.find(word) != std::string::npos;
+        });
+    }
+    const std::string_view name = row < names.size() ? names[row] : std::string_view();
+    const std::string_view id = row < ids.size() ? ids[row] : std::string_view();
     return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
-        return key.find(word) != std::string_view::npos;
+        return HoldsIgnoringCase(name, word) || HoldsIgnoringCase(id, word);
     });
 }
 
@@ -108,11 +145,10 @@ const std::vector<int>* BookFilter::Apply(const QString& text,
     std::vector<int> shown;
     if (!words_.empty() && Narrows(words_, words)) {
         std::copy_if(shown_.begin(), shown_.end(), std::back_inserter(shown),
-                     [&](int row) { return Matches(static_cast<size_t>(row), words); });
+                     [&](int row) { return Matches(static_cast<size_t>(row), words, names, ids); });
     } else {
-        const size_t rows = keyStarts_.size() - 1;
-        for (size_t row = 0; row < rows; ++row) {
-            if (Matches(row, words)) {
+        for (size_t row = 0; row < rows_; ++row) {
+            if (Matches(row, words, names, ids)) {
                 shown.push_back(static_cast<int>(row));
             }
         }

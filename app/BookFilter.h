@@ -4,16 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Which clients a filter text shows: those whose name or ID holds every word of the text,
 // without regard to case or accents ("baker 2045" finds "Baker & Sons" with ID 204518,
 // "muller" finds "Müller"), in book order.
 //
-// Each client's name and ID are folded once, on the first filter after a change of the book,
-// into one buffer. A text that only narrows the previous one (each earlier word lies inside a
-// word of the new text, as when a word grows by a letter) searches only the clients already
-// shown.
+// A client whose name and ID are plain ASCII is searched in its own bytes, letter case aside;
+// only the others are folded (accents dropped), once, on the first filter after a change of the
+// book, so a filter costs next to no memory. A text that only narrows the previous one (each
+// earlier word lies inside a word of the new text, as when a word grows by a letter) searches
+// only the clients already shown.
 class BookFilter {
 public:
     // The rows shown for the text; nullptr when the text has no words and every row shows.
@@ -28,11 +30,14 @@ public:
 
 private:
     void BuildKeys(const std::vector<std::string>& names, const std::vector<std::string>& ids);
-    bool Matches(size_t row, const std::vector<std::string>& words) const;
+    bool Matches(size_t row, const std::vector<std::string>& words,
+                 const std::vector<std::string>& names, const std::vector<std::string>& ids) const;
 
     bool keysBuilt_ = false;
-    std::string keys_;
-    std::vector<uint32_t> keyStarts_; // one more than rows: the end of the last key
+    size_t rows_ = 0;
+    // For each client, its folded key ("name<US>ID") in foldedKeys_, or -1 for plain ASCII.
+    std::vector<int32_t> foldedKey_;
+    std::vector<std::string> foldedKeys_;
     std::vector<std::string> words_;
     std::vector<int> shown_;
 };

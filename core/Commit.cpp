@@ -132,8 +132,17 @@ void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files)
 }
 
 void RecoverCommits(const std::string& folder) {
-    for (const std::string& name : platform::FolderEntries(folder, CommitPrefix)) {
-        const std::string path = folder + name;
+    // One look at the folder: records first, as rolling one forward uses up its temporaries.
+    std::vector<std::string> records;
+    std::vector<std::string> temps;
+    for (std::string& name : platform::FolderEntries(folder, ".mbv-")) {
+        if (name.rfind(CommitPrefix, 0) == 0) {
+            records.push_back(folder + name);
+        } else if (name.rfind(platform::TempPrefix, 0) == 0) {
+            temps.push_back(folder + name);
+        }
+    }
+    for (const std::string& path : records) {
         if (platform::IsHeldByRunningProgram(path)) {
             continue;
         }
@@ -152,8 +161,7 @@ void RecoverCommits(const std::string& folder) {
         platform::RemoveFile(path);
         platform::SyncFolder(folder);
     }
-    for (const std::string& name : platform::FolderEntries(folder, platform::TempPrefix)) {
-        const std::string path = folder + name;
+    for (const std::string& path : temps) {
         if (!platform::IsHeldByRunningProgram(path)) {
             platform::RemoveFile(path);
         }

@@ -25,7 +25,7 @@ std::optional<Storage>& ChosenStorage() {
 
 Storage ChooseStorage(const std::string& programFolder, const std::string& dataFolder,
                       bool installedCopy) {
-    if (!installedCopy && platform::TempFile::Create(programFolder)) {
+    if (!installedCopy && platform::MayCreateFilesIn(programFolder)) {
         return {Storage::Portable, programFolder, {}};
     }
     Storage storage{Storage::Installed, dataFolder, {}};

@@ -112,6 +112,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, NewF
 // written through a link, never into a folder, FIFO or device. False (errno set) on failure.
 bool CreateFreshFile(const std::string& path, std::string_view content);
 
+// Whether this process may make files in the folder.
+bool MayCreateFilesIn(const std::string& folder);
+
 // Makes a folder and the folders above it that are missing, the new ones for the owner alone;
 // true when it stands (a folder already there is left as it is).
 bool CreateOwnerOnlyFolder(const std::string& path);

@@ -275,6 +275,10 @@ bool CreateFreshFile(const std::string& path, std::string_view content) {
     return ::close(fd) == 0;
 }
 
+bool MayCreateFilesIn(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 bool CreateOwnerOnlyFolder(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {

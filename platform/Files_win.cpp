@@ -254,6 +254,11 @@ bool CreateFreshFile(const std::string& path, std::string_view content) {
     return ok;
 }
 
+bool MayCreateFilesIn(const std::string& folder) {
+    // Only a try tells: the folder's access list decides, not its attributes.
+    return TempFile::Create(folder) != nullptr;
+}
+
 bool CreateOwnerOnlyFolder(const std::string& path) {
     // A folder under the user's profile inherits the profile's access list: the user's own.
     const DWORD attributes = GetFileAttributesA(path.c_str());
