@@ -140,6 +140,20 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     move(StartPosition);
     RecordLayout();
     RestorePlace();
+    ConnectFinding();
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(ui->Edit1), static_cast<QLineEdit*>(ui->NumEdit1)}) {
+        field->setValidator(new NoControlCharacters(field));
+    }
+    // Start states come from the layout before any handler is attached: building the window
+    // runs none of them.
+    ConnectHandlers();
+}
+
+TForm1::~TForm1() = default;
+
+// The filter, the keys and the mouse that find a client and act on it.
+void TForm1::ConnectFinding() {
     upHint_ = ui->Button4->toolTip();
     downHint_ = ui->Button5->toolTip();
     // The two lists scroll together, so a name and its ID always stand side by side.
@@ -163,16 +177,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     });
     // Typing filters at once.
     ui->FilterEdit->setFocus(Qt::OtherFocusReason);
-    for (QLineEdit* field :
-         {static_cast<QLineEdit*>(ui->Edit1), static_cast<QLineEdit*>(ui->NumEdit1)}) {
-        field->setValidator(new NoControlCharacters(field));
-    }
-    // Start states come from the layout before any handler is attached: building the window
-    // runs none of them.
-    ConnectHandlers();
 }
-
-TForm1::~TForm1() = default;
 
 void TForm1::ConnectHandlers() {
     const auto handle = [this](auto* sender, auto signal, void (TForm1::*handler)()) {

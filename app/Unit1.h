@@ -58,6 +58,7 @@ protected:
 
 private:
     void ConnectHandlers();
+    void ConnectFinding();
     void LoadList(ListBox* list, core::ListFile& file, const std::string& path);
     void LoadSettings(const std::string& path);
     // Writes the launch line for this ID and starts the viewer.

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTest>
@@ -218,4 +219,26 @@ TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
     QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MyBrindleViewer"),
               QStringLiteral("window"))
         .clear();
+}
+
+TEST(FindingScroll, TheTwoListsScrollTogether) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    std::string names;
+    std::string ids;
+    for (int i = 0; i < 40; ++i) {
+        names += "Client " + std::to_string(i) + "\r\n";
+        ids += std::to_string(1000 + i) + "\r\n";
+    }
+    folder.Write("clientlist.txt", names);
+    folder.Write("clientIDlist.txt", ids);
+    auto form = folder.Start();
+    auto* nameList = Find<ListBox>(*form, "ListBox1");
+    auto* idList = Find<ListBox>(*form, "ListBox2");
+    ASSERT_GT(nameList->verticalScrollBar()->maximum(), 10);
+    nameList->verticalScrollBar()->setValue(15);
+    EXPECT_EQ(idList->verticalScrollBar()->value(), 15);
+    idList->verticalScrollBar()->setValue(4);
+    EXPECT_EQ(nameList->verticalScrollBar()->value(), 4);
+    EXPECT_EQ(nameList->indexAt(QPoint(2, 2)).row(), idList->indexAt(QPoint(2, 2)).row());
 }
