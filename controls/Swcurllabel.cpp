@@ -62,7 +62,7 @@ void TSwCURLLabel::SetURL(const QString& url) {
 }
 
 void TSwCURLLabel::Click() {
-    emit clicked();
+    emit Clicked();
     if (url_.isEmpty()) {
         return;
     }

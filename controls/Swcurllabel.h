@@ -35,10 +35,10 @@ public:
     static void SetOpener(Opener opener);
 
 signals:
-    void clicked();
+    void Clicked();
 
 protected:
-    // The click: the clicked signal first, then the address goes to the opener.
+    // The click: the Clicked signal first, then the address goes to the opener.
     virtual void Click();
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

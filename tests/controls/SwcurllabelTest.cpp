@@ -74,7 +74,7 @@ TEST_F(Links, AClickOpensTheAddressOnlyWhenThereIsOne) {
     label.setText(QStringLiteral("link"));
     label.resize(60, 20);
     int clicks = 0;
-    QObject::connect(&label, &TSwCURLLabel::clicked, [&] { ++clicks; });
+    QObject::connect(&label, &TSwCURLLabel::Clicked, [&] { ++clicks; });
     QTest::mouseClick(&label, Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
     EXPECT_TRUE(opened.isEmpty());
