@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,9 +64,23 @@ TEST_F(Storage, ADataFolderThatCannotBeMadeIsSaid) {
 }
 
 TEST_F(Storage, AFolderThatMayNotBeWrittenTakesTheDataFolder) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind the super-user";
+    const std::string program = Program();
+    // Permissions do not bind the super-user; an immutable folder binds everyone.
+    const int fd = ::open(program.c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    const bool immutable = ::geteuid() == 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                           (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (::geteuid() == 0 && !immutable) {
+        ::close(fd);
+        GTEST_SKIP() << "this file system cannot make a folder read-only for the super-user";
     }
-    fs::permissions(root_ / "program", fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(core::ChooseStorage(Program(), Data(), false).mode, core::Storage::Installed);
+    if (!immutable) {
+        fs::permissions(root_ / "program", fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    EXPECT_EQ(core::ChooseStorage(program, Data(), false).mode, core::Storage::Installed);
+    if (immutable) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    ::close(fd);
 }
