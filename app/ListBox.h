@@ -39,8 +39,9 @@ public:
     void SetShown(const std::vector<int>* rows);
     bool Filtered() const { return model_.Filtered(); }
     int ShownCount() const { return model_.rowCount(); }
-    // The row shown at a place of the view.
+    // The row shown at a place of the view, and the place of a row (-1 when not shown).
     int ShownRow(int viewPosition) const { return model_.RowAt(viewPosition); }
+    int ShownPlaceOf(int row) const { return model_.ViewPositionOf(row); }
 
 signals:
     void UserSelectionChanged();

@@ -99,6 +99,15 @@ void SetRadio(QAbstractButton* button, bool checked) {
     button->setAutoExclusive(exclusive);
 }
 
+// Each key that the window reads and writes, with the control the schema binds it to.
+template <class Visit> void ForEachBoundSetting(const QWidget& window, Visit visit) {
+    for (const core::SettingKey& key : core::SettingsSchema) {
+        if (key.kind != core::SettingKey::Constant) {
+            visit(key, window.findChild<QWidget*>(QString::fromLatin1(key.control)));
+        }
+    }
+}
+
 // A row added to the book: its text without control characters.
 std::string BookRow(const QString& typed) {
     return core::WithoutControlCharacters(StoredText(typed));
@@ -238,11 +247,7 @@ void TForm1::LoadList(ListBox* list, core::ListFile& file, const std::string& pa
 // Each key of the schema goes into the control it names, by the control's kind.
 void TForm1::LoadSettings(const std::string& path) {
     const core::SettingsReader settings(path);
-    for (const core::SettingKey& key : core::SettingsSchema) {
-        if (key.kind == core::SettingKey::Constant) {
-            continue;
-        }
-        QWidget* control = findChild<QWidget*>(QString::fromLatin1(key.control));
+    ForEachBoundSetting(*this, [&](const core::SettingKey& key, QWidget* control) {
         if (auto* radio = qobject_cast<QRadioButton*>(control)) {
             SetRadio(radio, settings.Flag(key));
         } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
@@ -252,16 +257,12 @@ void TForm1::LoadSettings(const std::string& path) {
         } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             edit->setText(DisplayText(settings.Text(key)));
         }
-    }
+    });
 }
 
 void TForm1::FormClose() {
     core::SettingsValues settings;
-    for (const core::SettingKey& key : core::SettingsSchema) {
-        if (key.kind == core::SettingKey::Constant) {
-            continue;
-        }
-        const QWidget* control = findChild<QWidget*>(QString::fromLatin1(key.control));
+    ForEachBoundSetting(*this, [&](const core::SettingKey& key, const QWidget* control) {
         if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
             settings.SetFlag(key, button->isChecked());
         } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
@@ -269,7 +270,7 @@ void TForm1::FormClose() {
         } else if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
             settings.SetText(key, StoredText(edit->text()));
         }
-    }
+    });
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     const std::vector<std::string> leftAlone = files.SaveBook(
         namesFile_, ui->ListBox1->Items(), idsFile_, ui->ListBox2->Items(), settings);
@@ -479,12 +480,7 @@ void TForm1::SelectShown(int step) {
     if (shown == 0) {
         return;
     }
-    int place = -1;
-    for (int v = 0; v < shown; ++v) {
-        if (ui->ListBox1->ShownRow(v) == ui->ListBox1->ItemIndex()) {
-            place = v;
-        }
-    }
+    int place = ui->ListBox1->ShownPlaceOf(ui->ListBox1->ItemIndex());
     place = place < 0 ? (step > 0 ? 0 : shown - 1) : std::clamp(place + step, 0, shown - 1);
     const int row = ui->ListBox1->ShownRow(place);
     ui->ListBox1->SetItemIndex(row);
