@@ -16,6 +16,12 @@ public:
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     }
+    void ShowNotice(const QString& text) override {
+        auto* box = new QMessageBox(QMessageBox::NoIcon, ApplicationTitle(), text, QMessageBox::Ok);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    }
 
 private:
     static void Show(QMessageBox::Icon icon, const QString& text) {
@@ -40,6 +46,10 @@ void SetMessageSink(MessageSink* sink) {
 
 void ShowMessage(const std::string& text) {
     Messages().ShowMessage(DisplayText(text));
+}
+
+void ShowNotice(const std::string& text) {
+    Messages().ShowNotice(DisplayText(text));
 }
 
 bool AskYesNo(const std::string& text) {

@@ -20,6 +20,8 @@ public:
     virtual void ShowError(const QString& text) = 0;
     // A question with Yes and No buttons; true for Yes.
     virtual bool Ask(const QString& text) = 0;
+    // A notice that does not wait: the program goes on while it is shown.
+    virtual void ShowNotice(const QString& text) = 0;
 };
 
 // The sink in use; a message box sink unless a test installed its own.
@@ -28,6 +30,7 @@ MessageSink& Messages();
 void SetMessageSink(MessageSink* sink);
 
 void ShowMessage(const std::string& text);
+void ShowNotice(const std::string& text);
 
 // A question answered Yes or No; true for Yes.
 bool AskYesNo(const std::string& text);

@@ -2,10 +2,12 @@
 
 #include "app/Messages.h"
 #include "app/Unit1.h"
+#include "app/UserSettings.h"
 
 #include "core/ProgramFiles.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -18,12 +20,30 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     // display name, which Qt would append to the window's own caption.
     QApplication::setApplicationName(ApplicationTitle());
 
-    // Beside the program when it may write there, otherwise in the user's own data folder.
+    QCommandLineParser options;
+    const QCommandLineOption bookFolder(
+        QStringLiteral("book-folder"),
+        QStringLiteral("Keep the client book in this folder, even one others share."),
+        QStringLiteral("folder"));
+    options.addOption(bookFolder);
+    // Arguments the program does not know are let be, as they always were.
+    options.parse(QApplication::arguments());
+    // A folder chosen for the book: on the command line, or the one the user picked before.
+    QString chosen = options.value(bookFolder);
+    if (chosen.isEmpty()) {
+        chosen = UserSettings().value(BookFolderKey()).toString();
+    }
+    if (!chosen.isEmpty()) {
+        chosen = QDir::toNativeSeparators(QDir(chosen).absolutePath());
+    }
+
+    // Beside the program when the folder is the user's alone, otherwise in the user's own data
+    // folder.
     const core::Storage storage =
         core::ChooseStorage(QDir::toNativeSeparators(QStandardPaths::writableLocation(
                                                          QStandardPaths::AppLocalDataLocation))
                                 .toStdString(),
-                            installedCopy);
+                            installedCopy, chosen.toStdString());
     core::UseStorage(storage);
     if (!storage.error.empty()) {
         ReportError(storage.error);

@@ -2,23 +2,31 @@
 
 #include "app/Messages.h"
 #include "app/QtText.h"
+#include "app/UserSettings.h"
 #include "core/Commit.h"
 #include "core/LaunchLine.h"
 #include "core/ProgramFiles.h"
 #include "core/Settings.h"
 #include "net/IdIPWatch.h"
+#include "platform/Folder.h"
 #include "ui_Unit1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemWatcher>
 #include <QFont>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLockFile>
 #include <QProxyStyle>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
+#include <QTimer>
 #include <QValidator>
 
 namespace {
@@ -32,11 +40,14 @@ constexpr int MaxMirroredPosition = 99999;
 // The share of a wider window that goes to the name list; the ID list takes the rest.
 constexpr double NameListShareOfWidth = 0.75;
 
+// How long the book's files must stay still before another copy's commit is read: its three
+// renames come in a burst.
+constexpr int BookSettleMilliseconds = 150;
+
 // The user's last size and place of the window, in the user's own settings (never in the
 // program folder's files).
 QSettings PlaceSettings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MyBrindleViewer"),
-                     QStringLiteral("window"));
+    return UserSettings();
 }
 
 bool AllDigits(const QString& text) {
@@ -137,10 +148,14 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     // Where the files are kept was chosen at start-up; an installed copy keeps the address
     // history with the book, a portable one in the current directory as it always did.
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    const bool installed = core::CurrentStorage().mode == core::Storage::Installed;
+    const bool installed = core::CurrentStorage().mode != core::Storage::Portable;
     IdIPWatch1->SetHistoryFilename(installed ? files.Folder() + "iphist.dat" : "iphist.dat");
-    ui->BookFolderLabel->setText(QStringLiteral("Your client book is kept in ") +
-                                 DisplayText(files.Folder()));
+    QString kept = QStringLiteral("Your client book is kept in ") + DisplayText(files.Folder());
+    if (!core::CurrentStorage().carriedFrom.empty()) {
+        kept += QStringLiteral(" (carried over from ") +
+                DisplayText(core::CurrentStorage().carriedFrom) + QStringLiteral(")");
+    }
+    ui->BookFolderLabel->setText(kept);
     IdIPWatch1->SetActive(true);
     // Narrower tab padding, so the six pages' tabs fit the window's width.
     auto* tabs = new CompactTabs;
@@ -205,6 +220,7 @@ void TForm1::ConnectHandlers() {
     handle(ui->ListBox1, &ListBox::doubleClicked, &TForm1::Button2Click);
     handle(ui->ListBox2, &ListBox::doubleClicked, &TForm1::Button2Click);
     handle(ui->FilterEdit, &QLineEdit::textChanged, &TForm1::FilterEditChange);
+    handle(ui->BookFolderButton, &QPushButton::clicked, &TForm1::ChooseBookFolder);
     // A check box's handler runs on every change of its state, by the user or from code.
     handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
     handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
@@ -220,7 +236,9 @@ void TForm1::FormCreate() {
         QStringLiteral("Leave checked for autoscaling\nUncheck for no autoscaling"));
 
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    files.CleanUpAtStart();
+    if (const std::string notice = files.CleanUpAtStart(); !notice.empty()) {
+        ShowMessage(notice);
+    }
     // Without an address the field stays empty and loading goes on, so the close never writes
     // back lists or settings that were not read.
     try {
@@ -229,38 +247,44 @@ void TForm1::FormCreate() {
         ui->Edit3->clear();
         ReportError(error.what());
     }
-    LoadList(ui->ListBox1, namesFile_, files.Names());
-    LoadList(ui->ListBox2, idsFile_, files.Ids());
-    LoadSettings(files.Settings());
+    base_ = files.LoadBook();
+    // A book carried over from the program's folder is no first run.
+    const bool carried = !core::CurrentStorage().carriedFrom.empty();
+    LoadList(ui->ListBox1, base_.names, !carried);
+    LoadList(ui->ListBox2, base_.ids, !carried);
+    LoadSettings(base_.settings);
+    WatchBook(files);
 }
 
-void TForm1::LoadList(ListBox* list, core::ListFile& file, const std::string& path) {
-    file = core::LoadListFile(path);
+void TForm1::LoadList(ListBox* list, core::ListFile& file, bool firstRunNotice) {
     BookChanged();
     list->SetItems(std::move(file.rows));
     file.rows.clear();
+    if (file.state == core::ListFile::Missing && !firstRunNotice) {
+        return;
+    }
     if (const std::string notice = core::LoadNotice(file); !notice.empty()) {
         ShowMessage(notice);
     }
 }
 
 // Each key of the schema goes into the control it names, by the control's kind.
-void TForm1::LoadSettings(const std::string& path) {
-    const core::SettingsReader settings(path);
+void TForm1::LoadSettings(const std::vector<std::string>& values) {
     ForEachBoundSetting(*this, [&](const core::SettingKey& key, QWidget* control) {
+        const std::string& value = values[static_cast<size_t>(&key - core::SettingsSchema.data())];
         if (auto* radio = qobject_cast<QRadioButton*>(control)) {
-            SetRadio(radio, settings.Flag(key));
+            SetRadio(radio, value == "1");
         } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
-            check->setChecked(settings.Flag(key));
+            check->setChecked(value == "1");
         } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-            combo->setCurrentText(DisplayText(settings.Text(key)));
+            combo->setCurrentText(DisplayText(value));
         } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-            edit->setText(DisplayText(settings.Text(key)));
+            edit->setText(DisplayText(value));
         }
     });
 }
 
-void TForm1::FormClose() {
+core::SettingsValues TForm1::CurrentSettings() const {
     core::SettingsValues settings;
     ForEachBoundSetting(*this, [&](const core::SettingKey& key, const QWidget* control) {
         if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
@@ -271,13 +295,125 @@ void TForm1::FormClose() {
             settings.SetText(key, StoredText(edit->text()));
         }
     });
+    return settings;
+}
+
+void TForm1::FormClose() {
+    // The close's own commit is no news from another copy.
+    saving_ = true;
+    const auto done = qScopeGuard([this] { saving_ = false; });
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    const std::vector<std::string> leftAlone = files.SaveBook(
-        namesFile_, ui->ListBox1->Items(), idsFile_, ui->ListBox2->Items(), settings);
+    const core::SaveOutcome saved =
+        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(), CurrentSettings());
     files.RemoveBatchFile();
-    for (const std::string& notice : leftAlone) {
+    if (!saved.merged.empty()) {
+        ShowMessage(saved.merged);
+    }
+    for (const std::string& notice : saved.leftAlone) {
         ShowMessage(notice);
     }
+}
+
+void TForm1::WatchBook(const core::ProgramFiles& files) {
+    bookSettle_ = new QTimer(this);
+    bookSettle_->setSingleShot(true);
+    bookSettle_->setInterval(BookSettleMilliseconds);
+    connect(bookSettle_, &QTimer::timeout, this,
+            [this] { Guarded([this] { BookFilesChanged(); }); });
+    // The folder tells of renames into it; the files of writes in place; a list that is a
+    // link of the user's is watched where it leads.
+    bookWatch_ = std::make_unique<QFileSystemWatcher>();
+    QStringList paths{QString::fromStdString(files.Folder())};
+    for (const std::string& path : {files.Names(), files.Ids(), files.Settings()}) {
+        if (const auto real = platform::FollowOwnLinks(path)) {
+            paths << QString::fromStdString(platform::FolderOf(*real))
+                  << QString::fromStdString(*real);
+        }
+    }
+    paths.removeDuplicates();
+    bookWatch_->addPaths(paths);
+    const auto settle = [this] { bookSettle_->start(); };
+    connect(bookWatch_.get(), &QFileSystemWatcher::directoryChanged, this, settle);
+    connect(bookWatch_.get(), &QFileSystemWatcher::fileChanged, this, settle);
+
+    // Tells who else has the book open. It never waits and never refuses: a lock left by a
+    // copy that crashed only costs a notice.
+    bookLock_ = std::make_unique<QLockFile>(QString::fromStdString(files.Folder()) +
+                                            QStringLiteral(".mbv-open.lock"));
+    bookLock_->setStaleLockTime(0);
+    if (!bookLock_->tryLock(0) && bookLock_->error() == QLockFile::LockFailedError) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        const QString who = bookLock_->getLockInfo(&pid, &host, &application)
+                                ? QStringLiteral(" (process %1 on %2)").arg(pid).arg(host)
+                                : QString();
+        ShowNotice("Another copy of My Brindle Viewer" + StoredText(who) +
+                   " has this book open: the changes of both copies will be kept.");
+    }
+}
+
+// Another copy committed the book: its changes are merged into the window at once, the
+// selection and the filter stay, and what was read becomes the base of the next merge.
+void TForm1::BookFilesChanged() {
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    if (saving_) {
+        return;
+    }
+    if (core::CommitInProgress(files.Folder())) {
+        bookSettle_->start(); // read it once all its renames stand
+        return;
+    }
+    std::optional<core::BookOnDisk> theirs = files.ChangedSince(base_);
+    if (!theirs) {
+        return;
+    }
+    const core::Book mine{ui->ListBox1->Items(), ui->ListBox2->Items()};
+    const core::MergeOutcome merged =
+        core::ProgramFiles::Merge(base_, *theirs, mine, CurrentSettings().List());
+    base_ = std::move(*theirs);
+    ShowMerged(merged);
+}
+
+void TForm1::ShowMerged(const core::MergeOutcome& merged) {
+    if (merged.bookChanged) {
+        // The same client stays selected, wherever the merge put it.
+        const int row = ui->ListBox1->ItemIndex();
+        const std::string name = row >= 0 ? ui->ListBox1->Item(row) : std::string();
+        const int idRow = ui->ListBox2->ItemIndex();
+        const std::string id = idRow >= 0 ? ui->ListBox2->Item(idRow) : std::string();
+        ui->ListBox1->SetItems(merged.book.names);
+        ui->ListBox2->SetItems(merged.book.ids);
+        BookChanged();
+        if (row >= 0) {
+            const auto& names = ui->ListBox1->Items();
+            const auto& ids = ui->ListBox2->Items();
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (names[i] == name && (idRow < 0 || (i < ids.size() && ids[i] == id))) {
+                    ui->ListBox1->SetItemIndex(static_cast<int>(i));
+                    ui->ListBox2->SetItemIndex(static_cast<int>(i));
+                    break;
+                }
+            }
+        }
+    }
+    LoadSettings(merged.settings);
+    if (!merged.summary.empty()) {
+        ShowNotice(merged.summary);
+    }
+}
+
+// The folder is remembered for this user; the program keeps the book there from its next start.
+void TForm1::ChooseBookFolder() {
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Keep the book in"),
+        DisplayText(core::ProgramFiles::OfThisProgram().Folder()));
+    if (folder.isEmpty()) {
+        return;
+    }
+    UserSettings().setValue(BookFolderKey(), QDir::toNativeSeparators(folder));
+    ShowMessage("Your client book will be kept in " + StoredText(QDir::toNativeSeparators(folder)) +
+                " from the next start of the program.");
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/BookFilter.h"
-#include "core/ListFile.h"
+#include "core/ProgramFiles.h"
 
 #include <QWidget>
 
@@ -14,6 +14,9 @@ namespace Ui {
 class TForm1;
 }
 class QCloseEvent;
+class QFileSystemWatcher;
+class QLockFile;
+class QTimer;
 class TIdIPWatch;
 class ListBox;
 
@@ -59,8 +62,15 @@ protected:
 private:
     void ConnectHandlers();
     void ConnectFinding();
-    void LoadList(ListBox* list, core::ListFile& file, const std::string& path);
-    void LoadSettings(const std::string& path);
+    void LoadList(ListBox* list, core::ListFile& file, bool firstRunNotice);
+    void LoadSettings(const std::vector<std::string>& values);
+    core::SettingsValues CurrentSettings() const;
+    // Another copy of the program on this book: said once when it holds the book open; its
+    // commits merged in as they land.
+    void WatchBook(const core::ProgramFiles& files);
+    void BookFilesChanged();
+    void ShowMerged(const core::MergeOutcome& merged);
+    void ChooseBookFolder();
     // Writes the launch line for this ID and starts the viewer.
     void ConnectTo(const std::string& id);
     // Selects the client a place further down (or up) among those shown, in both lists.
@@ -73,10 +83,14 @@ private:
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<TIdIPWatch> IdIPWatch1;
-    // How each list file was found at start-up: a file that could not be read is never
-    // written over. Its rows live in the list boxes.
-    core::ListFile namesFile_;
-    core::ListFile idsFile_;
+    // The book as last read from its files, what a merge with another copy starts from; a
+    // list file that could not be read is never written over. The rows live in the list
+    // boxes.
+    core::BookOnDisk base_;
+    std::unique_ptr<QFileSystemWatcher> bookWatch_;
+    QTimer* bookSettle_ = nullptr;
+    std::unique_ptr<QLockFile> bookLock_;
+    bool saving_ = false;
     BookFilter filter_;
     // The move arrows' hints, shown again when the filter is cleared.
     QString upHint_;

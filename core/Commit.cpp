@@ -1,7 +1,12 @@
 #include "core/Commit.h"
 
+#include "platform/Folder.h"
+
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 namespace core {
@@ -15,9 +20,16 @@ void Step(CommitStep step) {
     }
 }
 
-constexpr std::string_view RecordHeader = "mbv-commit 1\n";
+// Records name files by their names in a folder, so a folder path with a tab or a line break
+// cannot break them. The older record named whole paths; its own are still rolled forward.
+constexpr std::string_view RecordHeader = "mbv-commit 2\n";
+constexpr std::string_view PathRecordHeader = "mbv-commit 1\n";
 
-// FNV-1a: enough to tell a whole record from one the disk tore.
+// A record is a few hundred bytes; anything far larger is not one of ours.
+constexpr size_t MaxRecordBytes = 64 * 1024;
+
+// FNV-1a: enough to tell a whole record from one the disk tore. It proves nothing about who
+// wrote it: the record's owner does.
 uint64_t Checksum(std::string_view bytes) {
     uint64_t hash = 14695981039346656037ull;
     for (const char c : bytes) {
@@ -30,28 +42,36 @@ std::string EndLine(std::string_view body) {
     return "end " + std::to_string(Checksum(body)) + "\n";
 }
 
-struct Entry {
-    std::string temp;
-    std::string target;
+// One line of a record: the book's file and its temporary (names), or, in an older record,
+// the temporary's and the target's paths.
+struct Line {
+    std::string first;
+    std::string second;
 };
 
-// A record: its header, a line "temp<TAB>target" per file, and an end line with the checksum
-// of all before it.
-std::string RecordBytes(const std::vector<Entry>& entries) {
+struct Record {
+    bool known = false; // a header of ours
+    bool byName = false;
+    bool intact = false;
+    std::vector<Line> lines;
+};
+
+std::string RecordBytes(const std::vector<Line>& lines) {
     std::string body(RecordHeader);
-    for (const Entry& entry : entries) {
-        body.append(entry.temp).append("\t").append(entry.target).append("\n");
+    for (const Line& line : lines) {
+        body.append(line.first).append("\t").append(line.second).append("\n");
     }
     return body + EndLine(body);
 }
 
-// The entries of a record, and whether it is whole. A torn record still gives the entries of
-// its whole lines, so their temporaries can go.
-std::vector<Entry> ParseRecord(std::string_view bytes, bool& intact) {
-    std::vector<Entry> entries;
-    intact = false;
-    if (bytes.substr(0, RecordHeader.size()) != RecordHeader) {
-        return entries;
+// A torn record still gives the lines it holds whole, so their temporaries can go.
+Record ParseRecord(std::string_view bytes) {
+    Record record;
+    const std::string_view header = bytes.substr(0, RecordHeader.size());
+    record.byName = header == RecordHeader;
+    record.known = record.byName || header == PathRecordHeader;
+    if (!record.known) {
+        return record;
     }
     size_t at = RecordHeader.size();
     while (at < bytes.size()) {
@@ -61,26 +81,143 @@ std::vector<Entry> ParseRecord(std::string_view bytes, bool& intact) {
         }
         const std::string_view line = bytes.substr(at, end - at);
         if (line.substr(0, 4) == "end ") {
-            intact = end + 1 == bytes.size() && bytes.substr(at) == EndLine(bytes.substr(0, at));
+            record.intact =
+                end + 1 == bytes.size() && bytes.substr(at) == EndLine(bytes.substr(0, at));
             break;
         }
         const size_t tab = line.find('\t');
         if (tab == std::string_view::npos) {
             break;
         }
-        entries.push_back({std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
+        record.lines.push_back(
+            {std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
         at = end + 1;
     }
-    return entries;
+    return record;
 }
 
-void SyncFolders(const std::vector<Entry>& entries) {
-    std::set<std::string> folders;
-    for (const Entry& entry : entries) {
-        folders.insert(platform::FolderOf(entry.target));
+std::string NameOf(const std::string& path) {
+    return path.substr(platform::FolderOf(path).size());
+}
+
+// The path with each run of separators made one, as the system reads it.
+std::string Collapsed(const std::string& path) {
+    std::string out;
+    for (const char c : path) {
+        const bool separator = c == '/' || c == platform::PathSeparator();
+        if (!(separator && !out.empty() && out.back() == platform::PathSeparator())) {
+            out += separator ? platform::PathSeparator() : c;
+        }
     }
-    for (const std::string& folder : folders) {
-        platform::SyncFolder(folder);
+    return out;
+}
+
+bool IsTempName(const std::string& name) {
+    return platform::Folder::IsPlainName(name) && name.rfind(platform::TempPrefix, 0) == 0;
+}
+
+// Where the book's own file lands: in the folder, or where the user's own link leads. Worked
+// out here, never taken from a record.
+struct Target {
+    std::string folder;
+    std::string name;
+};
+
+std::optional<Target> TargetOf(const std::string& folder, const std::string& ownName) {
+    const std::optional<std::string> real = platform::FollowOwnLinks(folder + ownName);
+    if (!real) {
+        return std::nullopt;
+    }
+    return Target{platform::FolderOf(*real), NameOf(*real)};
+}
+
+// The folders recovery works in, each opened once.
+class Folders {
+public:
+    const platform::Folder* Get(const std::string& path) {
+        auto found = open_.find(path);
+        if (found == open_.end()) {
+            found = open_.emplace(path, platform::Folder::Open(path)).first;
+        }
+        return found->second.get();
+    }
+    void SyncAll() const {
+        for (const auto& [path, folder] : open_) {
+            if (folder) {
+                folder->Sync();
+            }
+        }
+    }
+
+private:
+    std::map<std::string, std::unique_ptr<platform::Folder>> open_;
+};
+
+// One rename (or removal) a record asks for, checked against the rules.
+struct Action {
+    const platform::Folder* folder = nullptr;
+    std::string temp;
+    std::string target;
+};
+
+// The actions of a record, or nothing when any line breaks a rule.
+std::optional<std::vector<Action>> Check(const Record& record, const std::string& folder,
+                                         const std::vector<std::string>& ownNames,
+                                         Folders& folders) {
+    std::vector<Action> actions;
+    std::set<std::string> seen;
+    for (const Line& line : record.lines) {
+        std::optional<Target> target;
+        std::string temp;
+        for (const std::string& own : ownNames) {
+            const std::optional<Target> ownTarget = TargetOf(folder, own);
+            if (!ownTarget) {
+                continue; // a link of someone else's: never a target
+            }
+            if (record.byName && line.first == own) {
+                target = ownTarget;
+                temp = line.second;
+                break;
+            }
+            // An older record names paths: they must be exactly where this program puts its
+            // own files and their temporaries.
+            const std::string named = Collapsed(line.second);
+            if (!record.byName && (named == Collapsed(ownTarget->folder + ownTarget->name) ||
+                                   named == Collapsed(folder + own))) {
+                if (Collapsed(platform::FolderOf(line.first)) != Collapsed(ownTarget->folder)) {
+                    return std::nullopt;
+                }
+                target = ownTarget;
+                temp = NameOf(line.first);
+                break;
+            }
+        }
+        if (!target || !IsTempName(temp) || !seen.insert(target->folder + target->name).second) {
+            return std::nullopt;
+        }
+        const platform::Folder* where = folders.Get(target->folder);
+        if (where == nullptr || !platform::Folder::IsPlainName(target->name)) {
+            return std::nullopt;
+        }
+        const platform::Entry entry = where->Look(temp);
+        if (entry.kind == platform::Entry::Missing) {
+            continue; // renamed before the stop: that file is done
+        }
+        if (entry.kind != platform::Entry::Regular || !entry.ours) {
+            return std::nullopt;
+        }
+        actions.push_back({where, temp, target->name});
+    }
+    return actions;
+}
+
+// Removes the temporaries of the folder that are the user's and that no running copy holds.
+void RemoveStaleTemporaries(const platform::Folder& folder) {
+    for (const std::string& name : folder.Names(platform::TempPrefix)) {
+        const platform::Entry entry = folder.Look(name);
+        if (entry.kind == platform::Entry::Regular && entry.ours && !folder.IsHeld(name)) {
+            folder.Remove(name);
+        }
     }
 }
 
@@ -90,18 +227,26 @@ void SetCommitStepHookForTesting(std::function<void(CommitStep)> hook) {
     stepHook = std::move(hook);
 }
 
-void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files) {
+void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files,
+                 const std::vector<std::string>& ownNames) {
+    if (!ownNames.empty()) {
+        // A commit of this user's that could not be finished goes first, so this one lands on
+        // a book in step.
+        RecoverCommits(folder, ownNames);
+    }
     std::vector<std::unique_ptr<platform::TempFile>> temps;
-    std::vector<Entry> entries;
+    std::vector<std::string> targets;
+    std::vector<Line> lines;
     for (const FileWrite& file : files) {
-        const std::string target = platform::WriteTarget(file.path);
+        const std::optional<std::string> target = platform::WriteTarget(file.path);
         std::unique_ptr<platform::TempFile> temp;
-        if (!platform::MayWrite(target) ||
-            !(temp = platform::TempFile::Create(platform::FolderOf(target))) ||
-            !temp->Write(file.bytes) || !temp->Finish(file.newMode, file.existingMode, target)) {
+        if (!target || !platform::MayWrite(*target) ||
+            !(temp = platform::TempFile::Create(platform::FolderOf(*target))) ||
+            !temp->Write(file.bytes) || !temp->Finish(file.newMode, file.existingMode, *target)) {
             throw ESaveError(file.error, file.path);
         }
-        entries.push_back({temp->Path(), target});
+        lines.push_back({NameOf(file.path), NameOf(temp->Path())});
+        targets.push_back(*target);
         temps.push_back(std::move(temp));
         Step(CommitStep::TempWritten);
     }
@@ -109,7 +254,7 @@ void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files)
     // The commit point: once the whole record stands in the folder, the next start-up
     // finishes the commit should this process die. One cut short is torn and discarded.
     auto record = platform::TempFile::Create(folder, CommitPrefix);
-    if (!record || !record->Write(RecordBytes(entries)) ||
+    if (!record || !record->Write(RecordBytes(lines)) ||
         !record->Finish(platform::NewFileMode::OwnerOnly, platform::ExistingFileMode::Replace,
                         record->Path()) ||
         !platform::SyncFolder(folder)) {
@@ -118,54 +263,95 @@ void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files)
     Step(CommitStep::RecordWritten);
 
     for (size_t i = 0; i < temps.size(); ++i) {
-        if (!temps[i]->MoveTo(entries[i].target)) {
-            // Checked writable a moment ago, so hardly ever. The record goes with this
-            // function, lest a later start-up carry these files over newer ones.
+        if (!temps[i]->MoveTo(targets[i])) {
+            // Past the commit point the files must all become new: the record and the
+            // temporaries stay for the next close or start-up to finish.
+            for (size_t j = i; j < temps.size(); ++j) {
+                temps[j]->Keep();
+            }
+            record->Keep();
             throw ESaveError(files[i].error, files[i].path);
         }
         Step(CommitStep::FileReplaced);
     }
-    SyncFolders(entries);
+    std::set<std::string> synced;
+    for (const std::string& target : targets) {
+        if (synced.insert(platform::FolderOf(target)).second) {
+            platform::SyncFolder(platform::FolderOf(target));
+        }
+    }
     Step(CommitStep::FoldersSynced);
     record.reset();
     Step(CommitStep::RecordRemoved);
 }
 
-void RecoverCommits(const std::string& folder) {
-    // One look at the folder: records first, as rolling one forward uses up its temporaries.
-    std::vector<std::string> records;
-    std::vector<std::string> temps;
-    for (std::string& name : platform::FolderEntries(folder, ".mbv-")) {
-        if (name.rfind(CommitPrefix, 0) == 0) {
-            records.push_back(folder + name);
-        } else if (name.rfind(platform::TempPrefix, 0) == 0) {
-            temps.push_back(folder + name);
-        }
+std::vector<std::string> RecoverCommits(const std::string& folder,
+                                        const std::vector<std::string>& ownNames) {
+    std::vector<std::string> leftAlone;
+    Folders folders;
+    const platform::Folder* book = folders.Get(folder);
+    if (book == nullptr) {
+        return leftAlone;
     }
-    for (const std::string& path : records) {
-        if (platform::IsHeldByRunningProgram(path)) {
+    for (const std::string& name : book->Names(CommitPrefix)) {
+        if (book->IsHeld(name)) {
             continue;
         }
-        bool intact = false;
-        const auto bytes = platform::ReadWholeFile(path);
-        const std::vector<Entry> entries = ParseRecord(bytes.value_or(""), intact);
-        for (const Entry& entry : entries) {
-            // A temporary already renamed is gone: that file is done.
-            if (intact) {
-                platform::MoveOver(entry.temp, entry.target);
+        const platform::Entry entry = book->Look(name);
+        std::optional<std::string> bytes;
+        if (entry.kind == platform::Entry::Regular && entry.ours && entry.size <= MaxRecordBytes) {
+            bytes = book->ReadOwn(name, MaxRecordBytes);
+        }
+        const Record record = ParseRecord(bytes.value_or(""));
+        const auto actions =
+            record.known ? Check(record, book->Path(), ownNames, folders) : std::nullopt;
+        if (!actions) {
+            leftAlone.push_back(book->Path() + name);
+            continue;
+        }
+        for (const Action& action : *actions) {
+            if (record.intact) {
+                action.folder->Rename(action.temp, action.target);
             } else {
-                platform::RemoveFile(entry.temp);
+                action.folder->Remove(action.temp);
             }
         }
-        SyncFolders(entries);
-        platform::RemoveFile(path);
-        platform::SyncFolder(folder);
+        folders.SyncAll();
+        book->Remove(name);
+        book->Sync();
     }
-    for (const std::string& path : temps) {
-        if (!platform::IsHeldByRunningProgram(path)) {
-            platform::RemoveFile(path);
+    // Temporaries beside the book's files, and beside the files the user's links lead to.
+    RemoveStaleTemporaries(*book);
+    for (const std::string& own : ownNames) {
+        const std::optional<Target> target = TargetOf(book->Path(), own);
+        if (target && target->folder != book->Path()) {
+            if (const platform::Folder* elsewhere = folders.Get(target->folder)) {
+                RemoveStaleTemporaries(*elsewhere);
+            }
         }
     }
+    return leftAlone;
+}
+
+bool CommitInProgress(const std::string& folder) {
+    const auto book = platform::Folder::Open(folder);
+    if (!book) {
+        return false;
+    }
+    for (const std::string& name : book->Names(CommitPrefix)) {
+        if (book->IsHeld(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string LeftAloneRecordNotice(const std::vector<std::string>& paths) {
+    std::string notice = "A file the program did not write was left alone: ";
+    for (size_t i = 0; i < paths.size(); ++i) {
+        notice += (i > 0 ? ", " : "") + paths[i];
+    }
+    return notice;
 }
 
 } // namespace core

@@ -12,6 +12,8 @@ ListFile LoadListFile(const std::string& path) {
     if (read.bytes) {
         list.state = ListFile::Read;
         list.rows = platform::SplitLines(*read.bytes);
+        list.bytes = std::move(*read.bytes);
+        list.stamp = read.stamp;
     } else if (read.missing) {
         list.state = ListFile::Missing;
     } else {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct ListFile {
     std::vector<std::string> rows;
     // Why an unreadable file could not be read.
     std::string reason;
+    // The file as it was read, to tell later whether another copy of the program changed it.
+    std::string bytes;
+    platform::FileStamp stamp;
 };
 
 // Reads a list file; never blocks on a file that is not a regular one.

@@ -3,6 +3,7 @@
 #include "core/Commit.h"
 #include "core/Settings.h"
 #include "platform/Files.h"
+#include "platform/Folder.h"
 #include "platform/ProfileFile.h"
 #include "platform/StartHidden.h"
 #include "platform/TextLines.h"
@@ -12,8 +13,19 @@
 namespace core {
 namespace {
 
+constexpr const char* NamesFile = "clientlist.txt";
+constexpr const char* IdsFile = "clientIDlist.txt";
+constexpr const char* SettingsFile = "myviewer.ini";
+
 std::string Separated(const std::string& folder, const char* name) {
     return folder + platform::PathSeparator() + name;
+}
+
+std::string WithSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != platform::PathSeparator()) {
+        folder += platform::PathSeparator();
+    }
+    return folder;
 }
 
 std::optional<Storage>& ChosenStorage() {
@@ -21,25 +33,72 @@ std::optional<Storage>& ChosenStorage() {
     return storage;
 }
 
+// The program folder's book copied into a data folder that has none yet, as one commit; the
+// program folder's files stay as they are. Only regular files are read (never another user's
+// link). Returns whether there was a book to carry.
+bool CarryOver(const std::string& from, const std::string& to, std::string& error) {
+    bool anyThere = false;
+    for (const std::string& name : ProgramFiles::OwnNames()) {
+        if (platform::StampOf(to + name).exists) {
+            return false;
+        }
+        anyThere = anyThere || platform::StampOf(from + name).exists;
+    }
+    if (!anyThere) {
+        return false;
+    }
+    std::vector<FileWrite> writes;
+    for (const std::string& name : ProgramFiles::OwnNames()) {
+        platform::FileBytes read = platform::ReadBytes(from + name);
+        if (!read.bytes) {
+            continue;
+        }
+        const bool settings = name == SettingsFile;
+        writes.push_back(
+            {to + name, std::move(*read.bytes),
+             settings ? platform::NewFileMode::OwnerOnly : platform::NewFileMode::Shared,
+             platform::ExistingFileMode::Keep, "Cannot create file " + to + name});
+    }
+    if (writes.empty()) {
+        return false;
+    }
+    try {
+        CommitFiles(to, writes);
+    } catch (const ESaveError& failed) {
+        error = failed.what();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 Storage ChooseStorage(const std::string& programFolder, const std::string& dataFolder,
-                      bool installedCopy) {
-    if (!installedCopy && platform::MayCreateFilesIn(programFolder)) {
-        return {Storage::Portable, programFolder, {}};
+                      bool installedCopy, const std::string& chosenFolder) {
+    if (!chosenFolder.empty()) {
+        Storage storage{Storage::Chosen, WithSeparator(chosenFolder), {}, {}};
+        if (!platform::CreateOwnerOnlyFolder(storage.folder)) {
+            storage.error = "Cannot create the folder " + storage.folder + " for your client book";
+        }
+        return storage;
     }
-    Storage storage{Storage::Installed, dataFolder, {}};
-    if (storage.folder.empty() || storage.folder.back() != platform::PathSeparator()) {
-        storage.folder += platform::PathSeparator();
+    // A folder others may write is no place for files the program acts on at start-up.
+    if (!installedCopy && platform::MayCreateFilesIn(programFolder) &&
+        platform::IsPrivateFolder(programFolder)) {
+        return {Storage::Portable, programFolder, {}, {}};
     }
+    Storage storage{Storage::Installed, WithSeparator(dataFolder), {}, {}};
     if (!platform::CreateOwnerOnlyFolder(storage.folder)) {
         storage.error = "Cannot create the folder " + storage.folder + " for your client book";
+    } else if (CarryOver(programFolder, storage.folder, storage.error)) {
+        storage.carriedFrom = programFolder;
     }
     return storage;
 }
 
-Storage ChooseStorage(const std::string& dataFolder, bool installedCopy) {
-    return ChooseStorage(platform::ProgramFolder(), dataFolder, installedCopy);
+Storage ChooseStorage(const std::string& dataFolder, bool installedCopy,
+                      const std::string& chosenFolder) {
+    return ChooseStorage(platform::ProgramFolder(), dataFolder, installedCopy, chosenFolder);
 }
 
 void UseStorage(const Storage& storage) {
@@ -48,27 +107,92 @@ void UseStorage(const Storage& storage) {
 
 const Storage& CurrentStorage() {
     if (!ChosenStorage()) {
-        ChosenStorage() = Storage{Storage::Portable, platform::ProgramFolder(), {}};
+        ChosenStorage() = Storage{Storage::Portable, platform::ProgramFolder(), {}, {}};
     }
     return *ChosenStorage();
 }
 
+Book BookOnDisk::Rows() const {
+    return {platform::SplitLines(names.bytes), platform::SplitLines(ids.bytes)};
+}
+
 ProgramFiles::ProgramFiles(std::string folder)
-    : folder_(std::move(folder)), names_(Separated(folder_, "clientlist.txt")),
-      ids_(Separated(folder_, "clientIDlist.txt")), settings_(folder_ + "myviewer.ini"),
+    : folder_(std::move(folder)), names_(Separated(folder_, NamesFile)),
+      ids_(Separated(folder_, IdsFile)), settings_(folder_ + SettingsFile),
       batch_(Separated(folder_, "vncviewer.bat")) {}
 
 ProgramFiles ProgramFiles::OfThisProgram() {
     // A test points the program at a folder of its own through its executable's path.
-    if (ChosenStorage() && ChosenStorage()->mode == Storage::Installed) {
+    if (ChosenStorage() && ChosenStorage()->mode != Storage::Portable) {
         return ProgramFiles(ChosenStorage()->folder);
     }
     return ProgramFiles(platform::ProgramFolder());
 }
 
-void ProgramFiles::CleanUpAtStart() const {
-    RecoverCommits(folder_);
+std::vector<std::string> ProgramFiles::OwnNames() {
+    return {NamesFile, IdsFile, SettingsFile};
+}
+
+std::string ProgramFiles::CleanUpAtStart() const {
+    const std::vector<std::string> leftAlone = RecoverCommits(folder_, OwnNames());
     platform::RemoveFile(batch_);
+    return leftAlone.empty() ? std::string() : LeftAloneRecordNotice(leftAlone);
+}
+
+BookOnDisk ProgramFiles::LoadBook() const {
+    BookOnDisk book;
+    book.names = LoadListFile(names_);
+    book.ids = LoadListFile(ids_);
+    book.settingsStamp = platform::StampOf(settings_);
+    book.settings = SettingsReader(settings_).Values();
+    return book;
+}
+
+std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) const {
+    const auto listChanged = [](const ListFile& list) {
+        return list.state != ListFile::Unreadable && platform::StampOf(list.path) != list.stamp;
+    };
+    const bool settingsChanged = platform::StampOf(settings_) != base.settingsStamp;
+    if (!listChanged(base.names) && !listChanged(base.ids) && !settingsChanged) {
+        return std::nullopt;
+    }
+    BookOnDisk now = base;
+    const auto reread = [](ListFile& list) {
+        if (list.state == ListFile::Unreadable) {
+            return;
+        }
+        ListFile read = LoadListFile(list.path);
+        // A list that vanished or cannot be read says nothing of what the other copy wants:
+        // it is not taken for an empty book.
+        if (read.state == ListFile::Read) {
+            read.rows.clear();
+            list = std::move(read);
+        }
+    };
+    reread(now.names);
+    reread(now.ids);
+    if (settingsChanged) {
+        now.settingsStamp = platform::StampOf(settings_);
+        now.settings = SettingsReader(settings_).Values();
+    }
+    return now;
+}
+
+MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& theirs, const Book& mine,
+                                 const std::vector<std::string>& mySettings) {
+    MergeOutcome outcome;
+    BookMerge book;
+    if (theirs.names.bytes != base.names.bytes || theirs.ids.bytes != base.ids.bytes) {
+        book = MergeBooks(base.Rows(), mine, theirs.Rows());
+        outcome.bookChanged = book.book.names != mine.names || book.book.ids != mine.ids;
+        outcome.book = std::move(book.book);
+    } else {
+        outcome.book = mine;
+    }
+    const SettingsMerge settings = MergeSettings(base.settings, mySettings, theirs.settings);
+    outcome.settings = settings.values;
+    outcome.summary = MergeSummary(book, settings);
+    return outcome;
 }
 
 void ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
@@ -79,7 +203,13 @@ void ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
 
 void ProgramFiles::StartBatchFile() const {
     const std::string bin = folder_ + "Bin";
-    switch (platform::ViewerStartProblem(bin + platform::PathSeparator() + "vncviewer.exe")) {
+    const platform::ViewerProblem problem =
+        platform::ViewerStartProblem(bin + platform::PathSeparator() + "vncviewer.exe");
+    if (problem != platform::ViewerProblem::None) {
+        // Nothing will read the batch file, and it holds the password.
+        RemoveBatchFile();
+    }
+    switch (problem) {
     case platform::ViewerProblem::Missing:
         throw Exception("No viewer was found in " + bin + ": put vncviewer.exe there");
     case platform::ViewerProblem::NeedsWine:
@@ -96,30 +226,43 @@ void ProgramFiles::RemoveBatchFile() const {
     platform::RemoveFile(batch_);
 }
 
-std::vector<std::string> ProgramFiles::SaveBook(const ListFile& names,
-                                                const std::vector<std::string>& nameRows,
-                                                const ListFile& ids,
-                                                const std::vector<std::string>& idRows,
-                                                const SettingsValues& settings) const {
+SaveOutcome ProgramFiles::SaveBook(const BookOnDisk& base, const std::vector<std::string>& names,
+                                   const std::vector<std::string>& ids,
+                                   const SettingsValues& settings) const {
+    // A commit of this user's that an earlier close could not finish goes first, so what
+    // another copy changed is told from it.
+    RecoverCommits(folder_, OwnNames());
+    SaveOutcome outcome;
+    const std::vector<std::string>* nameRows = &names;
+    const std::vector<std::string>* idRows = &ids;
+    SettingsValues values = settings;
+    MergeOutcome merged;
+    if (const std::optional<BookOnDisk> theirs = ChangedSince(base)) {
+        merged = Merge(base, *theirs, Book{names, ids}, settings.List());
+        nameRows = &merged.book.names;
+        idRows = &merged.book.ids;
+        values = SettingsValues(merged.settings);
+        outcome.merged = merged.summary;
+    }
+
     std::vector<FileWrite> writes;
-    std::vector<std::string> leftAlone;
-    const auto addList = [&](const ListFile& list, const std::vector<std::string>& rows) {
+    const auto addList = [&](const ListFile& list, const std::vector<std::string>& listRows) {
         if (list.state == ListFile::Unreadable) {
-            leftAlone.push_back(LeftAloneNotice(list));
+            outcome.leftAlone.push_back(LeftAloneNotice(list));
             return;
         }
-        writes.push_back({list.path, ListBytes(rows), platform::NewFileMode::Shared,
+        writes.push_back({list.path, ListBytes(listRows), platform::NewFileMode::Shared,
                           platform::ExistingFileMode::Keep, "Cannot create file " + list.path});
     };
-    addList(names, nameRows);
-    addList(ids, idRows);
+    addList(base.names, *nameRows);
+    addList(base.ids, *idRows);
 
     // Our own settings writer hands its text to the commit; the system's functions write
     // their file themselves, after the lists, as the close always did.
     platform::ProfileFile profile(settings_);
     std::optional<std::string> settingsBytes;
     if (!platform::ProfileFile::WritesThrough()) {
-        WriteSettings(profile, settings);
+        WriteSettings(profile, values);
         settingsBytes = profile.TakePendingBytes();
     }
     if (settingsBytes) {
@@ -131,12 +274,12 @@ std::vector<std::string> ProgramFiles::SaveBook(const ListFile& names,
         CommitFiles(folder_, writes);
     }
     if (platform::ProfileFile::WritesThrough()) {
-        WriteSettings(profile, settings);
+        WriteSettings(profile, values);
     }
     if (!profile.Flush()) {
         throw ESaveError("Unable to write to " + settings_, settings_);
     }
-    return leftAlone;
+    return outcome;
 }
 
 } // namespace core

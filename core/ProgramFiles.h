@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/ListFile.h"
+#include "core/Merge.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,27 +14,64 @@ class SettingsValues;
 // Where the program keeps its files, chosen once at start-up.
 struct Storage {
     enum Mode {
-        Portable,  // beside the program: its folder may be written
-        Installed, // in the user's own data folder: the program's folder may not be written
+        Portable,  // beside the program: its folder is the user's alone
+        Installed, // in the user's own data folder: the program's folder is not the user's to use
+        Chosen,    // a folder the user chose for the book, which others may share
     };
     Mode mode = Portable;
     // The folder, ending in its separator.
     std::string folder;
-    // Why the user's data folder could not be made, when it could not.
+    // Why the folder could not be made or filled, when it could not.
     std::string error;
+    // The folder the book was copied from at this start, when it was carried over.
+    std::string carriedFrom;
 };
 
-// The program's folder when it may write there, otherwise the user's data folder (made, for
-// the user alone, when missing). An installed copy always takes the data folder.
+// The folder the user chose for the book when there is one; otherwise the program's folder
+// when the user may write there and nobody else may, otherwise the user's data folder (made,
+// for the user alone, when missing), which starts with a copy of the book the program's folder
+// holds. An installed copy never takes its own folder.
 Storage ChooseStorage(const std::string& programFolder, const std::string& dataFolder,
-                      bool installedCopy);
+                      bool installedCopy, const std::string& chosenFolder = {});
 
 // The same for the running program's own folder.
-Storage ChooseStorage(const std::string& dataFolder, bool installedCopy);
+Storage ChooseStorage(const std::string& dataFolder, bool installedCopy,
+                      const std::string& chosenFolder = {});
 
 // Makes the choice the one the program's files follow from now on.
 void UseStorage(const Storage& storage);
 const Storage& CurrentStorage();
+
+// The book as this copy read it from its files: where a merge with another copy's changes
+// starts from.
+struct BookOnDisk {
+    // Rows are handed to the window; the bytes and stamps stay.
+    ListFile names;
+    ListFile ids;
+    // The settings' values in the schema's order, as the window loads them.
+    std::vector<std::string> settings;
+    platform::FileStamp settingsStamp;
+
+    Book Rows() const;
+};
+
+// What a save or a live merge took from another copy.
+struct MergeOutcome {
+    Book book;
+    std::vector<std::string> settings;
+    // Whether the book differs from this copy's.
+    bool bookChanged = false;
+    // One line for the user; empty when nothing was taken.
+    std::string summary;
+};
+
+// What the close did beyond writing.
+struct SaveOutcome {
+    // Notices for list files left as they were.
+    std::vector<std::string> leftAlone;
+    // What was kept of another copy's changes; empty when nobody else changed the book.
+    std::string merged;
+};
 
 // The files the program keeps in its folder. The list and batch files' names are made with a
 // separator of their own after the folder, which already ends in one: the doubled separator
@@ -41,8 +80,7 @@ class ProgramFiles {
 public:
     // folder ends in its separator.
     explicit ProgramFiles(std::string folder);
-    // The folder the program keeps its files in: its own, unless start-up chose the user's
-    // data folder.
+    // The folder the program keeps its files in: its own, unless start-up chose another.
     static ProgramFiles OfThisProgram();
 
     const std::string& Folder() const { return folder_; }
@@ -50,28 +88,40 @@ public:
     const std::string& Ids() const { return ids_; }
     const std::string& Settings() const { return settings_; }
     const std::string& Batch() const { return batch_; }
+    // The book's own files, by their names in the folder.
+    static std::vector<std::string> OwnNames();
 
-    // Before anything is read: finishes or discards a close that was cut off, removes the
-    // temporary files no running copy of the program holds, and the batch file (it holds the
-    // password) that a crash left behind.
-    void CleanUpAtStart() const;
+    // Before anything is read: finishes or discards a close of this user's that was cut off,
+    // removes the temporary files no running copy of the program holds, and the batch file (it
+    // holds the password) that a crash left behind. Returns the notice naming the files in the
+    // folder that were not the program's to act on; empty when there were none.
+    std::string CleanUpAtStart() const;
+
+    // Reads the two lists and the settings.
+    BookOnDisk LoadBook() const;
+    // The files as they are now when another copy changed any of them since base was read; a
+    // list that vanished or cannot be read stays as it was.
+    std::optional<BookOnDisk> ChangedSince(const BookOnDisk& base) const;
+    // This copy's book and settings merged with another copy's changes (theirs) since base.
+    static MergeOutcome Merge(const BookOnDisk& base, const BookOnDisk& theirs, const Book& mine,
+                              const std::vector<std::string>& mySettings);
 
     // The batch file made anew with these lines, readable by its owner only; never written
     // through a link or into anything but a new regular file. "Cannot create file <path>".
     void WriteBatchFile(const std::vector<std::string>& lines) const;
     // Starts the batch file; an error naming the folder when there is no viewer in Bin, or
-    // when it cannot be started (a Windows program and nothing here to run it).
+    // when it cannot be started (a Windows program and nothing here to run it). The batch
+    // file, which holds the password, is removed then.
     void StartBatchFile() const;
     void RemoveBatchFile() const;
 
-    // The close: the two lists and the settings replaced as one commit (on Windows the
-    // settings go through the system's functions after the lists). A list file that could not
-    // be read at start-up is left as it is; the notices for those are returned. Throws
-    // ESaveError naming the file that could not be written; nothing is replaced then.
-    std::vector<std::string> SaveBook(const ListFile& names,
-                                      const std::vector<std::string>& nameRows, const ListFile& ids,
-                                      const std::vector<std::string>& idRows,
-                                      const SettingsValues& settings) const;
+    // The close: any changes another copy made since base are merged in first; then the two
+    // lists and the settings are replaced as one commit (on Windows the settings go through
+    // the system's functions after the lists). A list file that could not be read at start-up
+    // is left as it is. Throws ESaveError naming the file that could not be written; nothing
+    // is replaced then.
+    SaveOutcome SaveBook(const BookOnDisk& base, const std::vector<std::string>& names,
+                         const std::vector<std::string>& ids, const SettingsValues& settings) const;
 
 private:
     std::string folder_;

@@ -26,6 +26,40 @@ bool SettingsReader::Flag(const SettingKey& key) const {
     return ReadFlag(file_->Value(key.section, key.key, ""), key.defaultValue[0] == '1');
 }
 
+std::vector<std::string> SettingsReader::Values() const {
+    std::vector<std::string> values;
+    for (const SettingKey& key : SettingsSchema) {
+        switch (key.kind) {
+        case SettingKey::Text:
+            values.push_back(Text(key));
+            break;
+        case SettingKey::Flag:
+            values.emplace_back(FlagText(Flag(key)));
+            break;
+        case SettingKey::Constant:
+            values.emplace_back(key.defaultValue);
+            break;
+        }
+    }
+    return values;
+}
+
+SettingsValues::SettingsValues(const std::vector<std::string>& values) {
+    for (size_t i = 0; i < values_.size() && i < values.size(); ++i) {
+        values_[i] = values[i];
+    }
+}
+
+std::vector<std::string> SettingsValues::List() const {
+    std::vector<std::string> values(values_.begin(), values_.end());
+    for (size_t i = 0; i < SettingsSchema.size(); ++i) {
+        if (SettingsSchema[i].kind == SettingKey::Constant) {
+            values[i] = SettingsSchema[i].defaultValue;
+        }
+    }
+    return values;
+}
+
 void SettingsValues::SetText(const SettingKey& key, std::string value) {
     values_[IndexOf(key)] = std::move(value);
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 class ProfileFile;
@@ -52,6 +53,8 @@ public:
     std::string Text(const SettingKey& key) const;
     // Any integer other than 0 is true; anything that is not an integer gives the default.
     bool Flag(const SettingKey& key) const;
+    // Every key's value as the close would write it back unchanged, in the schema's order.
+    std::vector<std::string> Values() const;
 
 private:
     std::unique_ptr<platform::ProfileFile> file_;
@@ -60,9 +63,14 @@ private:
 // The values the close writes, in the schema's order, as text ("1" or "0" for a flag).
 class SettingsValues {
 public:
+    SettingsValues() = default;
+    // Values in the schema's order.
+    explicit SettingsValues(const std::vector<std::string>& values);
     void SetText(const SettingKey& key, std::string value);
     void SetFlag(const SettingKey& key, bool value);
     const std::string& Value(size_t index) const { return values_[index]; }
+    // The values in the schema's order, the constants as they are written.
+    std::vector<std::string> List() const;
 
 private:
     std::array<std::string, SettingsSchema.size()> values_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,21 @@ std::string ProgramFolder();
 // Lets tests run the program against a folder of their own; production never calls it.
 void SetExecutablePathForTesting(std::string path);
 
+// Tells one state of a file from another without reading it: a file replaced or written since
+// has another stamp.
+struct FileStamp {
+    bool exists = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modified = 0; // nanoseconds
+    int64_t changed = 0;  // nanoseconds; the status change where the system keeps one
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file a read of the path would read (through the user's own links).
+FileStamp StampOf(const std::string& path);
+
 // What reading a whole file gave.
 struct FileBytes {
     std::optional<std::string> bytes;
@@ -30,10 +46,13 @@ struct FileBytes {
     bool missing = false;
     // Why a file that is there could not be read ("Permission denied", "it is a folder"...).
     std::string reason;
+    // The state of the file whose bytes these are.
+    FileStamp stamp;
 };
 
 // Reads a regular file whole. Anything else (a folder, a FIFO, a device) is refused without
-// being opened for reading, so nothing ever blocks on it.
+// being opened for reading, so nothing ever blocks on it; so is a link that belongs to another
+// user, which is not followed.
 FileBytes ReadBytes(const std::string& path);
 
 // The bytes alone, or nothing when the file cannot be read.
@@ -74,6 +93,8 @@ public:
                         const std::string& target) = 0;
     // Renames it over the target in one step; the target is then the old file or the new.
     virtual bool MoveTo(const std::string& target) = 0;
+    // Lets go of it and leaves it where it stands, for a later start-up to find.
+    virtual void Keep() = 0;
 
 protected:
     std::string path_;
@@ -81,9 +102,6 @@ protected:
 
 // Renames a file over another in one step (the target is then the old file or the new one).
 bool MoveOver(const std::string& from, const std::string& to);
-
-// Whether a temporary file of the program is held by a running copy of it.
-bool IsHeldByRunningProgram(const std::string& path);
 
 // Makes the renames and removals in a folder durable (a no-op where the system does it).
 bool SyncFolder(const std::string& folder);
@@ -95,8 +113,9 @@ std::vector<std::string> FolderEntries(const std::string& folder, std::string_vi
 std::string FolderOf(const std::string& path);
 
 // Where a write to the path lands: a link's target (writing through a link changes the file it
-// points to, not the link), otherwise the path itself.
-std::string WriteTarget(const std::string& path);
+// points to, not the link), otherwise the path itself. Nothing when a link on the way belongs to
+// another user: it is not written through.
+std::optional<std::string> WriteTarget(const std::string& path);
 
 // Whether a file that exists may be written; a missing file may be. A folder may not.
 bool MayWrite(const std::string& path);

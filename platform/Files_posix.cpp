@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/Folder.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -74,7 +76,9 @@ public:
         if (!moved_) {
             ::unlink(path_.c_str());
         }
-        ::close(fd_);
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
 
     bool Write(std::string_view bytes) override { return WriteAll(fd_, bytes); }
@@ -92,12 +96,38 @@ public:
         return true;
     }
 
+    void Keep() override {
+        moved_ = true;
+        ::close(fd_);
+        fd_ = -1;
+    }
+
 private:
     int fd_;
     bool moved_ = false;
 };
 
+FileStamp StampFrom(const struct stat& st) {
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    stamp.size = static_cast<uint64_t>(st.st_size);
+    stamp.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
 } // namespace
+
+FileStamp StampOf(const std::string& path) {
+    const std::optional<std::string> real = FollowOwnLinks(path);
+    struct stat st {};
+    if (!real || ::stat(real->c_str(), &st) != 0) {
+        return {};
+    }
+    return StampFrom(st);
+}
 
 char PathSeparator() {
     return '/';
@@ -115,8 +145,14 @@ std::string ModuleFileName() {
 
 FileBytes ReadBytes(const std::string& path) {
     FileBytes result;
-    // Not blocking: a FIFO opened for reading would wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const std::optional<std::string> real = FollowOwnLinks(path);
+    if (!real) {
+        result.reason = "it is a link that another user made";
+        return result;
+    }
+    // Not blocking: a FIFO opened for reading would wait for a writer. Not through a link that
+    // stands there since the look above.
+    const int fd = ::open(real->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0) {
         result.missing = errno == ENOENT;
         result.reason = std::strerror(errno);
@@ -130,6 +166,7 @@ FileBytes ReadBytes(const std::string& path) {
         result.reason = folder ? "it is a folder" : "it is not a regular file";
         return result;
     }
+    result.stamp = StampFrom(st);
     std::string content;
     content.resize(static_cast<size_t>(st.st_size));
     size_t filled = 0;
@@ -182,16 +219,6 @@ bool MoveOver(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool IsHeldByRunningProgram(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0) {
-        return false;
-    }
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
-}
-
 bool SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -223,14 +250,8 @@ std::string FolderOf(const std::string& path) {
     return separator == std::string::npos ? std::string("./") : path.substr(0, separator + 1);
 }
 
-std::string WriteTarget(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
-        ::realpath(path.c_str(), resolved) != nullptr) {
-        return resolved;
-    }
-    return path;
+std::optional<std::string> WriteTarget(const std::string& path) {
+    return FollowOwnLinks(path);
 }
 
 bool MayWrite(const std::string& path) {
@@ -247,13 +268,17 @@ bool MayWrite(const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, NewFileMode newMode,
                          ExistingFileMode existingMode) {
-    const std::string target = WriteTarget(path);
-    if (!MayWrite(target)) {
+    const std::optional<std::string> target = WriteTarget(path);
+    if (!target) {
+        errno = EPERM;
         return false;
     }
-    const auto temp = TempFile::Create(FolderOf(target));
-    return temp && temp->Write(content) && temp->Finish(newMode, existingMode, target) &&
-           temp->MoveTo(target) && SyncFolder(FolderOf(target));
+    if (!MayWrite(*target)) {
+        return false;
+    }
+    const auto temp = TempFile::Create(FolderOf(*target));
+    return temp && temp->Write(content) && temp->Finish(newMode, existingMode, *target) &&
+           temp->MoveTo(*target) && SyncFolder(FolderOf(*target));
 }
 
 bool CreateFreshFile(const std::string& path, std::string_view content) {

@@ -25,6 +25,15 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
+// A value without one pair of enclosing quotes.
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
 std::string Joined(std::string_view first, std::string_view middle, std::string_view last) {
     std::string line;
     line.reserve(first.size() + middle.size() + last.size());
@@ -112,12 +121,7 @@ std::optional<std::string> ProfileText::Value(std::string_view section,
             if (!entry.value) {
                 return std::nullopt;
             }
-            std::string_view value = *entry.value;
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                value.back() == value.front()) {
-                value = value.substr(1, value.size() - 2);
-            }
-            return std::string(value.substr(0, MaxValueLength));
+            return std::string(Unquoted(*entry.value).substr(0, MaxValueLength));
         }
     }
     return std::nullopt;
@@ -150,11 +154,12 @@ void ProfileText::SetValue(std::string_view section, std::string_view key, std::
             break;
         }
         if (entry.kind == Entry::Key && SameName(entry.name, key)) {
-            std::string line = Joined(entry.name, "=", value);
-            if (line != lines_[i].text) {
-                lines_[i].text = std::move(line);
-                changed_ = true;
+            // A line that already holds the value keeps its own spacing and quotes.
+            if (entry.value && (*entry.value == value || Unquoted(*entry.value) == value)) {
+                return;
             }
+            lines_[i].text = Joined(entry.name, "=", value);
+            changed_ = true;
             return;
         }
         if (entry.kind != Entry::Other || !Trim(lines_[i].text).empty()) {

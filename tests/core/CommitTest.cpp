@@ -17,6 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const std::vector<std::string> Own{"clientlist.txt", "clientIDlist.txt", "myviewer.ini"};
+
 class Commit : public ::testing::Test {
 protected:
     std::string Path(const char* name) const { return folder_ + name; }
@@ -78,7 +80,7 @@ TEST_F(Commit, AKillAtAnyStepLeavesAllOldOrAllNewOnceStartedAgain) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_EQ(WIFSIGNALED(status), kill < steps) << kill;
 
-        core::RecoverCommits(folder_);
+        core::RecoverCommits(folder_, Own);
         const std::string state = State();
         ++seen[state];
         // Once the record stood in the folder (the fourth step), the commit is carried out.
@@ -97,7 +99,7 @@ TEST_F(Commit, ATornRecordIsDiscardedWithItsTemporaries) {
     // Cut before its end line, and one whose checksum does not match.
     Write(".mbv-commit-torn01", "mbv-commit 1\n" + line);
     Write(".mbv-commit-torn02", "mbv-commit 1\n" + line + "end 12345\n");
-    core::RecoverCommits(folder_);
+    core::RecoverCommits(folder_, Own);
     EXPECT_EQ(Read("clientlist.txt"), "old");
     EXPECT_EQ(Leftovers(), 0u);
 }
@@ -109,7 +111,7 @@ TEST_F(Commit, StaleTemporariesGoAndThoseOfARunningCopyStay) {
     ASSERT_TRUE(held->Write("password"));
     EXPECT_EQ(fs::status(held->Path()).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
-    core::RecoverCommits(folder_);
+    core::RecoverCommits(folder_, Own);
     EXPECT_FALSE(fs::exists(Path(".mbv-tmp-stale1")));
     EXPECT_TRUE(fs::exists(held->Path()));
 }

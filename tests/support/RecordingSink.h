@@ -16,10 +16,12 @@ public:
         questions << text;
         return answer;
     }
+    void ShowNotice(const QString& text) override { notices << text; }
 
     QStringList messages;
     QStringList errors;
     QStringList questions;
+    QStringList notices;
     // The answer to every question.
     bool answer = false;
 };
