@@ -1,9 +1,14 @@
 #include "platform/Files.h"
 
+#include "platform/Folder.h"
+#include "platform/HeldFiles_win.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <cctype>
+#include <mutex>
+#include <set>
 
 namespace platform {
 namespace {
@@ -37,15 +42,32 @@ bool WriteAll(HANDLE file, std::string_view content) {
     return true;
 }
 
+// This process's temporaries that are still its own.
+std::mutex heldMutex;
+std::set<std::string> heldPaths;
+
+void Hold(const std::string& path, bool held) {
+    const std::lock_guard<std::mutex> lock(heldMutex);
+    if (held) {
+        heldPaths.insert(path);
+    } else {
+        heldPaths.erase(path);
+    }
+}
+
 // The process number is part of the name: a start-up leaves the files of running copies alone.
 class WinTempFile final : public TempFile {
 public:
-    WinTempFile(std::string path, HANDLE file) : file_(file) { path_ = std::move(path); }
+    WinTempFile(std::string path, HANDLE file) : file_(file) {
+        path_ = std::move(path);
+        Hold(path_, true);
+    }
     ~WinTempFile() override {
         Close();
         if (!moved_) {
             DeleteFileA(path_.c_str());
         }
+        Hold(path_, false);
     }
 
     bool Write(std::string_view bytes) override { return WriteAll(file_, bytes); }
@@ -65,6 +87,12 @@ public:
         }
         moved_ = true;
         return true;
+    }
+
+    void Keep() override {
+        Close();
+        moved_ = true;
+        Hold(path_, false);
     }
 
 private:
@@ -101,15 +129,59 @@ std::string ModuleFileName() {
     }
 }
 
+namespace {
+
+FileStamp StampOfHandle(HANDLE file) {
+    FileStamp stamp;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) {
+        return stamp;
+    }
+    stamp.exists = true;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.modified =
+        static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                             info.ftLastWriteTime.dwLowDateTime);
+    stamp.changed =
+        static_cast<int64_t>((static_cast<uint64_t>(info.ftCreationTime.dwHighDateTime) << 32) |
+                             info.ftCreationTime.dwLowDateTime);
+    return stamp;
+}
+
+} // namespace
+
+FileStamp StampOf(const std::string& path) {
+    const std::optional<std::string> real = FollowOwnLinks(path);
+    if (!real) {
+        return {};
+    }
+    const HANDLE file = CreateFileA(real->c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    const FileStamp stamp = StampOfHandle(file);
+    CloseHandle(file);
+    return stamp;
+}
+
 FileBytes ReadBytes(const std::string& path) {
     FileBytes result;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::optional<std::string> real = FollowOwnLinks(path);
+    if (!real) {
+        result.reason = "it is a link that another user made";
+        return result;
+    }
+    const DWORD attributes = GetFileAttributesA(real->c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         result.reason = "it is a folder";
         return result;
     }
     // Others may read it at the same time; nobody may write it meanwhile.
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const HANDLE file = CreateFileA(real->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -122,6 +194,7 @@ FileBytes ReadBytes(const std::string& path) {
         result.reason = "it is not a regular file";
         return result;
     }
+    result.stamp = StampOfHandle(file);
     std::string content;
     char chunk[65536];
     for (;;) {
@@ -163,7 +236,7 @@ bool MoveOver(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool IsHeldByRunningProgram(const std::string& path) {
+bool IsHeldTemporary(const std::string& path) {
     const size_t nameStart = path.find_last_of("\\/") + 1;
     size_t digits = nameStart;
     while (digits < path.size() && !std::isdigit(static_cast<unsigned char>(path[digits]))) {
@@ -174,7 +247,8 @@ bool IsHeldByRunningProgram(const std::string& path) {
         return false;
     }
     if (pid == GetCurrentProcessId()) {
-        return true;
+        const std::lock_guard<std::mutex> lock(heldMutex);
+        return heldPaths.count(path) > 0;
     }
     const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
     if (process == nullptr) {
@@ -209,8 +283,8 @@ std::string FolderOf(const std::string& path) {
     return separator == std::string::npos ? std::string(".\\") : path.substr(0, separator + 1);
 }
 
-std::string WriteTarget(const std::string& path) {
-    return path;
+std::optional<std::string> WriteTarget(const std::string& path) {
+    return FollowOwnLinks(path);
 }
 
 bool MayWrite(const std::string& path) {
@@ -228,12 +302,17 @@ bool MayWrite(const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, NewFileMode newMode,
                          ExistingFileMode existingMode) {
-    if (!MayWrite(path)) {
+    const std::optional<std::string> target = WriteTarget(path);
+    if (!target) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    const auto temp = TempFile::Create(FolderOf(path));
-    return temp && temp->Write(content) && temp->Finish(newMode, existingMode, path) &&
-           temp->MoveTo(path);
+    if (!MayWrite(*target)) {
+        return false;
+    }
+    const auto temp = TempFile::Create(FolderOf(*target));
+    return temp && temp->Write(content) && temp->Finish(newMode, existingMode, *target) &&
+           temp->MoveTo(*target);
 }
 
 bool CreateFreshFile(const std::string& path, std::string_view content) {
