@@ -84,3 +84,68 @@ TEST_F(Storage, AFolderThatMayNotBeWrittenTakesTheDataFolder) {
     }
     ::close(fd);
 }
+
+TEST_F(Storage, AProgramFolderOthersMayWriteIsNoPortableFolder) {
+    struct Case {
+        const char* name;
+        fs::perms perms;
+        uid_t owner;
+        gid_t group;
+        bool portable;
+    };
+    // nogroup is the own group of the nobody account; the super-user's group holds nobody
+    // else.
+    const std::vector<Case> cases{
+        {"the user's alone", fs::perms::owner_all, ::geteuid(), ::getegid(), true},
+        {"world-writable", fs::perms::all, ::geteuid(), ::getegid(), false},
+        {"world-writable and sticky", fs::perms::all | fs::perms::sticky_bit, ::geteuid(),
+         ::getegid(), false},
+        {"group-writable, another account's group", fs::perms::owner_all | fs::perms::group_all,
+         ::geteuid(), 65534, false},
+        {"group-writable, a group of the user's alone", fs::perms::owner_all | fs::perms::group_all,
+         0, 0, true},
+        {"another account's", fs::perms::owner_all, 65534, ::getegid(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if ((c.owner != ::geteuid() || c.group != ::getegid()) && ::geteuid() != 0) {
+            continue; // only the super-user can give a folder away
+        }
+        ASSERT_EQ(::chown(Program().c_str(), c.owner, c.group), 0);
+        fs::permissions(root_ / "program", c.perms);
+        const core::Storage storage = core::ChooseStorage(Program(), Data(), false);
+        EXPECT_EQ(storage.mode == core::Storage::Portable, c.portable);
+        ASSERT_EQ(::chown(Program().c_str(), ::geteuid(), ::getegid()), 0);
+    }
+}
+
+TEST_F(Storage, ABookInAFolderOthersMayWriteIsCarriedOverOnceAndLeftThere) {
+    std::ofstream(root_ / "program" / "clientlist.txt") << "Alpha\r\n";
+    std::ofstream(root_ / "program" / "myviewer.ini") << "[password]\r\nvalue=pw\r\n";
+    fs::permissions(root_ / "program", fs::perms::all);
+
+    const core::Storage storage = core::ChooseStorage(Program(), Data(), false);
+    EXPECT_EQ(storage.mode, core::Storage::Installed);
+    EXPECT_EQ(storage.carriedFrom, Program());
+    EXPECT_EQ(folder_.Read("home/share/My Brindle Viewer/clientlist.txt"), "Alpha\r\n");
+    EXPECT_FALSE(fs::exists(Data() + "/clientIDlist.txt"));
+    EXPECT_EQ(fs::status(Data() + "/myviewer.ini").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(folder_.Read("program/clientlist.txt"), "Alpha\r\n");
+
+    // The data folder has a book now: it is never written over from the program's folder.
+    std::ofstream(root_ / "program" / "clientlist.txt") << "Mallory\r\n";
+    EXPECT_EQ(core::ChooseStorage(Program(), Data(), false).carriedFrom, "");
+    EXPECT_EQ(folder_.Read("home/share/My Brindle Viewer/clientlist.txt"), "Alpha\r\n");
+}
+
+TEST_F(Storage, AFolderChosenForTheBookIsUsedEvenWhenOthersMayWriteIt) {
+    fs::create_directories(root_ / "team");
+    fs::permissions(root_ / "team", fs::perms::all);
+    const std::string team = (root_ / "team").string();
+    const core::Storage storage = core::ChooseStorage(Program(), Data(), true, team);
+    EXPECT_EQ(storage.mode, core::Storage::Chosen);
+    EXPECT_EQ(storage.folder, team + "/");
+    core::UseStorage(storage);
+    EXPECT_EQ(core::ProgramFiles::OfThisProgram().Names(), team + "//clientlist.txt");
+}

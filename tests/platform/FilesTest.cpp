@@ -66,3 +66,30 @@ TEST(Files, ProgramFolderIsTheExecutablesFolderWithItsSeparator) {
     platform::SetExecutablePathForTesting("/opt/mbv/MyBrindleViewer");
     EXPECT_EQ(platform::ProgramFolder(), "/opt/mbv/");
 }
+
+TEST(Files, ALinkOfAnotherAccountIsNeitherReadNorWrittenThrough) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only the super-user can give a link to another account";
+    }
+    const fs::path dir = fs::temp_directory_path() / ("links-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "bashrc") << "victim's shell";
+    const std::string planted = (dir / "clientlist.txt").string();
+    fs::create_symlink(dir / "bashrc", planted);
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+
+    const platform::FileBytes read = platform::ReadBytes(planted);
+    EXPECT_FALSE(read.bytes.has_value());
+    EXPECT_FALSE(read.missing);
+    EXPECT_EQ(read.reason, "it is a link that another user made");
+    EXPECT_FALSE(platform::WriteTarget(planted).has_value());
+    EXPECT_FALSE(
+        platform::WriteFileAtomically(planted, "Mallory\r\n", platform::NewFileMode::Shared));
+    std::ifstream in(dir / "bashrc");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "victim's shell");
+
+    // The user's own link is followed, as before.
+    ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0);
+    EXPECT_EQ(platform::ReadWholeFile(planted), "victim's shell");
+    fs::remove_all(dir);
+}

@@ -1,0 +1,82 @@
+// A copy of the program driven by a script, for tests of two real processes on one book:
+//   ScriptedCopy FOLDER STEP...
+// with the steps "add:NAME:ID", "remove:NAME", "quality:N", "tell:FILE" (writes FILE once the
+// window has done what came before), "wait:FILE" (runs the event loop until FILE exists), and
+// at the end the window closes as the user would. Messages go to standard output, one a line.
+#include "app/Messages.h"
+#include "app/Unit1.h"
+#include "platform/Files.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+class PrintingSink final : public MessageSink {
+public:
+    void ShowMessage(const QString& text) override { Print(text); }
+    void ShowError(const QString& text) override { Print(text); }
+    bool Ask(const QString& text) override {
+        Print(text);
+        return false;
+    }
+    void ShowNotice(const QString& text) override { Print(text); }
+
+private:
+    static void Print(const QString& text) {
+        std::printf("%s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+    }
+};
+
+template <class W> W* Find(const TForm1& form, const char* name) {
+    return form.findChild<W*>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        return 2;
+    }
+    platform::SetExecutablePathForTesting(std::string(argv[1]) + "MyBrindleViewer");
+    PrintingSink sink;
+    SetMessageSink(&sink);
+    auto form = std::make_unique<TForm1>();
+    form->FormCreate();
+    form->show();
+    for (int i = 2; i < argc; ++i) {
+        const QString step = QString::fromUtf8(argv[i]);
+        const QStringList parts = step.split(QLatin1Char(':'));
+        const QString& verb = parts.front();
+        if (verb == QStringLiteral("add")) {
+            Find<QLineEdit>(*form, "Edit1")->setText(parts.value(1));
+            Find<QLineEdit>(*form, "NumEdit1")->setText(parts.value(2));
+            Find<QPushButton>(*form, "Button1")->click();
+        } else if (verb == QStringLiteral("remove")) {
+            Find<QLineEdit>(*form, "FilterEdit")->setText(parts.value(1));
+            QTest::keyClick(Find<QLineEdit>(*form, "FilterEdit"), Qt::Key_Down);
+            Find<QPushButton>(*form, "Button3")->click();
+            Find<QLineEdit>(*form, "FilterEdit")->clear();
+        } else if (verb == QStringLiteral("quality")) {
+            Find<QComboBox>(*form, "ComboBox1")->setCurrentText(parts.value(1));
+        } else if (verb == QStringLiteral("tell")) {
+            QFile(parts.value(1)).open(QIODevice::WriteOnly);
+        } else if (verb == QStringLiteral("wait")) {
+            while (!QFile::exists(parts.value(1))) {
+                QTest::qWait(10);
+            }
+        }
+    }
+    form->close();
+    return form->isVisible() ? 1 : 0;
+}
