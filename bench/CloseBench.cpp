@@ -1,7 +1,9 @@
 // The window's close with a book of 100,000 clients: the two lists and the settings written,
-// with no setting changed and with one changed.
+// with no setting changed and with one changed; and a close that first merges 100 clients
+// another copy added meanwhile.
 #include "BenchBook.h"
 #include "app/Unit1.h"
+#include "core/Commit.h"
 #include "platform/Files.h"
 
 #include <QComboBox>
@@ -43,6 +45,34 @@ void FormClose(benchmark::State& state) {
         form.FormClose();
     }
 }
+
+// Another copy appends 100 clients before each close.
+void FormCloseMerging(benchmark::State& state) {
+    Folder folder;
+    TForm1 form;
+    form.FormCreate();
+    const std::string namesPath = (folder.dir / "clientlist.txt").string();
+    const std::string idsPath = (folder.dir / "clientIDlist.txt").string();
+    std::string names = *platform::ReadWholeFile(namesPath);
+    std::string ids = *platform::ReadWholeFile(idsPath);
+    int added = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < 100; ++i, ++added) {
+            names += "Added by another copy " + std::to_string(added) + "\r\n";
+            ids += std::to_string(900000 + added) + "\r\n";
+        }
+        core::CommitFiles(folder.dir.string() + "/",
+                          {{namesPath, names, platform::NewFileMode::Shared,
+                            platform::ExistingFileMode::Keep, "names"},
+                           {idsPath, ids, platform::NewFileMode::Shared,
+                            platform::ExistingFileMode::Keep, "ids"}});
+        state.ResumeTiming();
+        form.FormClose();
+    }
+}
+
+BENCHMARK(FormCloseMerging)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 BENCHMARK(FormClose)
     ->ArgName("setting changed")

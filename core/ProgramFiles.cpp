@@ -226,7 +226,7 @@ void ProgramFiles::RemoveBatchFile() const {
     platform::RemoveFile(batch_);
 }
 
-SaveOutcome ProgramFiles::SaveBook(const BookOnDisk& base, const std::vector<std::string>& names,
+SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::string>& names,
                                    const std::vector<std::string>& ids,
                                    const SettingsValues& settings) const {
     // A commit of this user's that an earlier close could not finish goes first, so what
@@ -246,13 +246,15 @@ SaveOutcome ProgramFiles::SaveBook(const BookOnDisk& base, const std::vector<std
     }
 
     std::vector<FileWrite> writes;
-    const auto addList = [&](const ListFile& list, const std::vector<std::string>& listRows) {
+    std::vector<ListFile*> written;
+    const auto addList = [&](ListFile& list, const std::vector<std::string>& listRows) {
         if (list.state == ListFile::Unreadable) {
             outcome.leftAlone.push_back(LeftAloneNotice(list));
             return;
         }
         writes.push_back({list.path, ListBytes(listRows), platform::NewFileMode::Shared,
                           platform::ExistingFileMode::Keep, "Cannot create file " + list.path});
+        written.push_back(&list);
     };
     addList(base.names, *nameRows);
     addList(base.ids, *idRows);
@@ -279,6 +281,14 @@ SaveOutcome ProgramFiles::SaveBook(const BookOnDisk& base, const std::vector<std
     if (!profile.Flush()) {
         throw ESaveError("Unable to write to " + settings_, settings_);
     }
+    // What stands in the files now is where the next merge starts from.
+    for (size_t i = 0; i < written.size(); ++i) {
+        written[i]->state = ListFile::Read;
+        written[i]->bytes = std::move(writes[i].bytes);
+        written[i]->stamp = platform::StampOf(written[i]->path);
+    }
+    base.settings = values.List();
+    base.settingsStamp = platform::StampOf(settings_);
     return outcome;
 }
 

@@ -119,8 +119,8 @@ public:
     // lists and the settings are replaced as one commit (on Windows the settings go through
     // the system's functions after the lists). A list file that could not be read at start-up
     // is left as it is. Throws ESaveError naming the file that could not be written; nothing
-    // is replaced then.
-    SaveOutcome SaveBook(const BookOnDisk& base, const std::vector<std::string>& names,
+    // is replaced then. Once saved, base is what the files now hold.
+    SaveOutcome SaveBook(BookOnDisk& base, const std::vector<std::string>& names,
                          const std::vector<std::string>& ids, const SettingsValues& settings) const;
 
 private:
