@@ -368,22 +368,25 @@ void TForm1::BookFilesChanged() {
     if (!theirs) {
         return;
     }
-    const core::Book mine{ui->ListBox1->Items(), ui->ListBox2->Items()};
-    const core::MergeOutcome merged =
-        core::ProgramFiles::Merge(base_, *theirs, mine, CurrentSettings().List());
+    const core::MergeOutcome merged = core::ProgramFiles::Merge(
+        base_, *theirs, core::RowsOf(ui->ListBox1->Items(), ui->ListBox2->Items()),
+        CurrentSettings().List());
+    // The merged rows are views into both books: owned before either changes.
+    core::Book book = merged.bookChanged ? core::Owned(merged.book) : core::Book();
     base_ = std::move(*theirs);
-    ShowMerged(merged);
+    ShowMerged(merged.bookChanged ? &book : nullptr, merged.settings, merged.summary);
 }
 
-void TForm1::ShowMerged(const core::MergeOutcome& merged) {
-    if (merged.bookChanged) {
+void TForm1::ShowMerged(core::Book* book, const std::vector<std::string>& settings,
+                        const std::string& summary) {
+    if (book) {
         // The same client stays selected, wherever the merge put it.
         const int row = ui->ListBox1->ItemIndex();
         const std::string name = row >= 0 ? ui->ListBox1->Item(row) : std::string();
         const int idRow = ui->ListBox2->ItemIndex();
         const std::string id = idRow >= 0 ? ui->ListBox2->Item(idRow) : std::string();
-        ui->ListBox1->SetItems(merged.book.names);
-        ui->ListBox2->SetItems(merged.book.ids);
+        ui->ListBox1->SetItems(std::move(book->names));
+        ui->ListBox2->SetItems(std::move(book->ids));
         BookChanged();
         if (row >= 0) {
             const auto& names = ui->ListBox1->Items();
@@ -397,9 +400,9 @@ void TForm1::ShowMerged(const core::MergeOutcome& merged) {
             }
         }
     }
-    LoadSettings(merged.settings);
-    if (!merged.summary.empty()) {
-        ShowNotice(merged.summary);
+    LoadSettings(settings);
+    if (!summary.empty()) {
+        ShowNotice(summary);
     }
 }
 

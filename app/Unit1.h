@@ -69,7 +69,8 @@ private:
     // commits merged in as they land.
     void WatchBook(const core::ProgramFiles& files);
     void BookFilesChanged();
-    void ShowMerged(const core::MergeOutcome& merged);
+    void ShowMerged(core::Book* book, const std::vector<std::string>& settings,
+                    const std::string& summary);
     void ChooseBookFolder();
     // Writes the launch line for this ID and starts the viewer.
     void ConnectTo(const std::string& id);

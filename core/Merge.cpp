@@ -1,34 +1,49 @@
 #include "core/Merge.h"
 
+#include "platform/TextLines.h"
+
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace core {
 namespace {
 
-// A client as one key: which of its two rows it has, and their bytes, each length-prefixed so
-// no bytes of a name can pass for an ID.
-std::string Key(const Book& book, size_t row) {
-    std::string key;
-    for (const std::vector<std::string>* list : {&book.names, &book.ids}) {
-        if (row < list->size()) {
-            const std::string& text = (*list)[row];
-            key += std::to_string(text.size()) + ':' + text;
-        } else {
-            key += '-';
-        }
-    }
-    return key;
+size_t RowCount(const BookRows& book) {
+    return std::max(book.names.size(), book.ids.size());
 }
 
-std::vector<std::string> Keys(const Book& book) {
-    const size_t rows = std::max(book.names.size(), book.ids.size());
+// One list's row as a key part: whether the row is there, and its bytes.
+void AddPart(std::string& key, const std::vector<std::string_view>& list, size_t row) {
+    if (row < list.size()) {
+        // Length-prefixed, so no bytes of a name can pass for an ID.
+        key += std::to_string(list[row].size());
+        key += ':';
+        key += list[row];
+    } else {
+        key += '-';
+    }
+}
+
+std::vector<std::string> Keys(const BookRows& book, size_t from, size_t to) {
     std::vector<std::string> keys;
-    keys.reserve(rows);
-    for (size_t row = 0; row < rows; ++row) {
-        keys.push_back(Key(book, row));
+    keys.reserve(to - from);
+    for (size_t row = from; row < to; ++row) {
+        std::string key;
+        AddPart(key, book.names, row);
+        AddPart(key, book.ids, row);
+        keys.push_back(std::move(key));
     }
     return keys;
+}
+
+bool SameRow(const BookRows& a, size_t i, const BookRows& b, size_t j) {
+    const auto same = [](const std::vector<std::string_view>& x, size_t xi,
+                         const std::vector<std::string_view>& y, size_t yj) {
+        const bool hasX = xi < x.size();
+        return hasX == (yj < y.size()) && (!hasX || x[xi] == y[yj]);
+    };
+    return same(a.names, i, b.names, j) && same(a.ids, i, b.ids, j);
 }
 
 struct Counts {
@@ -46,12 +61,21 @@ std::string Plural(size_t n, const char* one, const char* many) {
     return std::to_string(n) + ' ' + (n == 1 ? one : many);
 }
 
-} // namespace
+void Append(BookRows& to, const BookRows& from, size_t row) {
+    if (row < from.names.size()) {
+        to.names.push_back(from.names[row]);
+    }
+    if (row < from.ids.size()) {
+        to.ids.push_back(from.ids[row]);
+    }
+}
 
-BookMerge MergeBooks(const Book& base, const Book& mine, const Book& theirs) {
-    const std::vector<std::string> baseKeys = Keys(base);
-    const std::vector<std::string> mineKeys = Keys(mine);
-    const std::vector<std::string> theirKeys = Keys(theirs);
+// The merge of the rows [from, *To) of each book, appended to merge.book.
+void MergeMiddle(const BookRows& base, size_t baseTo, const BookRows& mine, size_t mineTo,
+                 const BookRows& theirs, size_t theirTo, size_t from, BookMerge& merge) {
+    const std::vector<std::string> baseKeys = Keys(base, from, baseTo);
+    const std::vector<std::string> mineKeys = Keys(mine, from, mineTo);
+    const std::vector<std::string> theirKeys = Keys(theirs, from, theirTo);
     std::unordered_map<std::string_view, Counts> counts;
     counts.reserve(mineKeys.size() + theirKeys.size());
     for (const std::string& key : baseKeys) {
@@ -64,18 +88,17 @@ BookMerge MergeBooks(const Book& base, const Book& mine, const Book& theirs) {
         ++counts[key].theirs;
     }
 
-    BookMerge merge;
     // This copy's rows that stay: the first occurrences of each client, as many as the
     // merge keeps of it.
-    std::unordered_map<std::string_view, std::vector<size_t>> kept; // client -> rows of mine
+    std::unordered_map<std::string_view, std::vector<size_t>> kept; // client -> places kept
     std::vector<size_t> keptRows;
     keptRows.reserve(mineKeys.size());
-    for (size_t row = 0; row < mineKeys.size(); ++row) {
-        const Counts& c = counts[mineKeys[row]];
-        std::vector<size_t>& rows = kept[mineKeys[row]];
-        if (rows.size() < std::min(c.mine, c.Result())) {
-            rows.push_back(keptRows.size());
-            keptRows.push_back(row);
+    for (size_t i = 0; i < mineKeys.size(); ++i) {
+        const Counts& c = counts[mineKeys[i]];
+        std::vector<size_t>& places = kept[mineKeys[i]];
+        if (places.size() < std::min(c.mine, c.Result())) {
+            places.push_back(keptRows.size());
+            keptRows.push_back(from + i);
         } else {
             ++merge.removed;
         }
@@ -84,47 +107,137 @@ BookMerge MergeBooks(const Book& base, const Book& mine, const Book& theirs) {
     // The other copy's additions, each after the nearest client before it there that stands
     // here too. Additions after one place keep their order there.
     constexpr size_t Front = static_cast<size_t>(-1);
-    std::unordered_map<size_t, std::vector<size_t>> after; // place in keptRows -> rows of theirs
+    std::unordered_map<size_t, std::vector<size_t>> after; // place kept -> rows of theirs
     std::unordered_map<std::string_view, size_t> seen;     // client -> occurrences met there
     size_t anchor = Front;
-    for (size_t row = 0; row < theirKeys.size(); ++row) {
-        const std::string_view key = theirKeys[row];
+    for (size_t i = 0; i < theirKeys.size(); ++i) {
+        const std::string_view key = theirKeys[i];
         const Counts& c = counts[key];
         const size_t nth = seen[key]++;
-        const std::vector<size_t>& mineRows = kept[key];
-        const size_t extra = c.Result() > mineRows.size() ? c.Result() - mineRows.size() : 0;
-        if (nth < mineRows.size()) {
-            anchor = mineRows[nth];
+        const std::vector<size_t>& places = kept[key];
+        const size_t extra = c.Result() > places.size() ? c.Result() - places.size() : 0;
+        if (nth < places.size()) {
+            anchor = places[nth];
         } else if (nth >= c.theirs - std::min(c.theirs, extra)) {
-            after[anchor].push_back(row);
+            after[anchor].push_back(from + i);
             ++merge.added;
         }
     }
 
-    const auto append = [&](const Book& from, size_t row) {
-        if (row < from.names.size()) {
-            merge.book.names.push_back(from.names[row]);
-        }
-        if (row < from.ids.size()) {
-            merge.book.ids.push_back(from.ids[row]);
-        }
-    };
     const auto appendAfter = [&](size_t place) {
         const auto found = after.find(place);
         if (found != after.end()) {
             for (const size_t row : found->second) {
-                append(theirs, row);
+                Append(merge.book, theirs, row);
             }
         }
     };
-    merge.book.names.reserve(keptRows.size() + merge.added);
-    merge.book.ids.reserve(keptRows.size() + merge.added);
     appendAfter(Front);
     for (size_t place = 0; place < keptRows.size(); ++place) {
-        append(mine, keptRows[place]);
+        Append(merge.book, mine, keptRows[place]);
         appendAfter(place);
     }
+}
+
+} // namespace
+
+BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids) {
+    return {std::vector<std::string_view>(names.begin(), names.end()),
+            std::vector<std::string_view>(ids.begin(), ids.end())};
+}
+
+Book Owned(const BookRows& rows) {
+    return {std::vector<std::string>(rows.names.begin(), rows.names.end()),
+            std::vector<std::string>(rows.ids.begin(), rows.ids.end())};
+}
+
+BookMerge MergeBooks(const BookRows& base, const BookRows& mine, const BookRows& theirs) {
+    // Most of a book is the same in all three: only the rows between the common beginning and
+    // the common end are merged client by client.
+    const size_t baseRows = RowCount(base);
+    const size_t mineRows = RowCount(mine);
+    const size_t theirRows = RowCount(theirs);
+    const size_t shortest = std::min({baseRows, mineRows, theirRows});
+    size_t head = 0;
+    while (head < shortest && SameRow(base, head, mine, head) &&
+           SameRow(base, head, theirs, head)) {
+        ++head;
+    }
+    size_t tail = 0;
+    while (tail < shortest - head &&
+           SameRow(base, baseRows - 1 - tail, mine, mineRows - 1 - tail) &&
+           SameRow(base, baseRows - 1 - tail, theirs, theirRows - 1 - tail)) {
+        ++tail;
+    }
+
+    BookMerge merge;
+    merge.book.names.reserve(std::max(mineRows, theirRows));
+    merge.book.ids.reserve(std::max(mineRows, theirRows));
+    for (size_t row = 0; row < head; ++row) {
+        Append(merge.book, mine, row);
+    }
+    MergeMiddle(base, baseRows - tail, mine, mineRows - tail, theirs, theirRows - tail, head,
+                merge);
+    for (size_t row = mineRows - tail; row < mineRows; ++row) {
+        Append(merge.book, mine, row);
+    }
     return merge;
+}
+
+namespace {
+
+size_t CommonPrefix(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    return static_cast<size_t>(
+        std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n), b.begin()).first -
+        a.begin());
+}
+
+// How many whole rows the three share at their beginning, in mine's bytes (CR LF after every
+// row, and no row holds a break): the breaks before the first byte where any differs.
+size_t SharedRows(std::string_view base, std::string_view mine, std::string_view theirs) {
+    const size_t same = std::min(CommonPrefix(base, mine), CommonPrefix(base, theirs));
+    return static_cast<size_t>(
+        std::count(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(same), '\n'));
+}
+
+// Where row n starts in mine's bytes.
+size_t RowOffset(std::string_view mine, size_t rows) {
+    size_t at = 0;
+    for (size_t row = 0; row < rows; ++row) {
+        at = mine.find('\n', at) + 1;
+    }
+    return at;
+}
+
+} // namespace
+
+ListFilesMerge MergeListFiles(std::string_view baseNames, std::string_view baseIds,
+                              const std::vector<std::string>& mineNames,
+                              const std::vector<std::string>& mineIds, std::string_view theirNames,
+                              std::string_view theirIds) {
+    const std::string mineNameBytes = platform::JoinLines(mineNames);
+    const std::string mineIdBytes = platform::JoinLines(mineIds);
+    const size_t head = std::min(SharedRows(baseNames, mineNameBytes, theirNames),
+                                 SharedRows(baseIds, mineIdBytes, theirIds));
+    const size_t nameAt = RowOffset(mineNameBytes, std::min(head, mineNames.size()));
+    const size_t idAt = RowOffset(mineIdBytes, std::min(head, mineIds.size()));
+    const auto rest = [head](const std::vector<std::string>& rows) {
+        return std::vector<std::string_view>(
+            rows.begin() + static_cast<std::ptrdiff_t>(std::min(head, rows.size())), rows.end());
+    };
+    const BookMerge merge = MergeBooks(
+        {platform::SplitLineViews(baseNames.substr(std::min(nameAt, baseNames.size()))),
+         platform::SplitLineViews(baseIds.substr(std::min(idAt, baseIds.size())))},
+        {rest(mineNames), rest(mineIds)},
+        {platform::SplitLineViews(theirNames.substr(std::min(nameAt, theirNames.size()))),
+         platform::SplitLineViews(theirIds.substr(std::min(idAt, theirIds.size())))});
+    ListFilesMerge files;
+    files.names = mineNameBytes.substr(0, nameAt) + platform::JoinLineViews(merge.book.names);
+    files.ids = mineIdBytes.substr(0, idAt) + platform::JoinLineViews(merge.book.ids);
+    files.added = merge.added;
+    files.removed = merge.removed;
+    return files;
 }
 
 SettingsMerge MergeSettings(const std::vector<std::string>& base,

@@ -1,19 +1,31 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace core {
 
-// A client book as its two lists hold it: row i of each is one client. Lists out of step still
-// merge: a row missing on one side is part of the client too.
+// A client book as its two lists hold it, viewed in place: row i of each is one client. Lists
+// out of step still merge: a row missing on one side is part of the client too.
+struct BookRows {
+    std::vector<std::string_view> names;
+    std::vector<std::string_view> ids;
+};
+
+BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+
+// The same book owning its rows.
 struct Book {
     std::vector<std::string> names;
     std::vector<std::string> ids;
 };
 
+Book Owned(const BookRows& rows);
+
 struct BookMerge {
-    Book book;
+    // Views into the books merged.
+    BookRows book;
     // Clients another copy added that were kept, and clients it removed that went here too.
     size_t added = 0;
     size_t removed = 0;
@@ -23,7 +35,22 @@ struct BookMerge {
 // Clients (a name with its ID) added on either side are kept, an identical one added on both
 // sides once; clients removed on either side are gone; the order is this copy's (mine), with
 // each client the other copy (theirs) added standing after the client it followed there.
-BookMerge MergeBooks(const Book& base, const Book& mine, const Book& theirs);
+BookMerge MergeBooks(const BookRows& base, const BookRows& mine, const BookRows& theirs);
+
+// The same merge over the two list files' bytes (base's and theirs as read, mine as rows),
+// giving the bytes to write (CR LF after every row). Only the rows after the beginning the
+// three share are split and merged, so a merge of a few changes into a large book costs little
+// more than writing it.
+struct ListFilesMerge {
+    std::string names;
+    std::string ids;
+    size_t added = 0;
+    size_t removed = 0;
+};
+ListFilesMerge MergeListFiles(std::string_view baseNames, std::string_view baseIds,
+                              const std::vector<std::string>& mineNames,
+                              const std::vector<std::string>& mineIds, std::string_view theirNames,
+                              std::string_view theirIds);
 
 struct SettingsMerge {
     std::vector<std::string> values;

@@ -112,8 +112,8 @@ const Storage& CurrentStorage() {
     return *ChosenStorage();
 }
 
-Book BookOnDisk::Rows() const {
-    return {platform::SplitLines(names.bytes), platform::SplitLines(ids.bytes)};
+BookRows BookOnDisk::Rows() const {
+    return {platform::SplitLineViews(names.bytes), platform::SplitLineViews(ids.bytes)};
 }
 
 ProgramFiles::ProgramFiles(std::string folder)
@@ -156,21 +156,32 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     if (!listChanged(base.names) && !listChanged(base.ids) && !settingsChanged) {
         return std::nullopt;
     }
-    BookOnDisk now = base;
-    const auto reread = [](ListFile& list) {
-        if (list.state == ListFile::Unreadable) {
+    BookOnDisk now;
+    now.settings = base.settings;
+    now.settingsStamp = base.settingsStamp;
+    // A list whose stamp is the same is not read again, only its bytes are taken over.
+    const auto reread = [&listChanged](ListFile& list, const ListFile& before) {
+        if (!listChanged(before)) {
+            list = before;
             return;
         }
-        ListFile read = LoadListFile(list.path);
+        list.path = before.path;
+        list.state = before.state;
+        list.reason = before.reason;
+        platform::FileBytes read = platform::ReadBytes(list.path);
         // A list that vanished or cannot be read says nothing of what the other copy wants:
         // it is not taken for an empty book.
-        if (read.state == ListFile::Read) {
-            read.rows.clear();
-            list = std::move(read);
+        if (read.bytes) {
+            list.state = ListFile::Read;
+            list.bytes = std::move(*read.bytes);
+            list.stamp = read.stamp;
+        } else {
+            list.bytes = before.bytes;
+            list.stamp = before.stamp;
         }
     };
-    reread(now.names);
-    reread(now.ids);
+    reread(now.names, base.names);
+    reread(now.ids, base.ids);
     if (settingsChanged) {
         now.settingsStamp = platform::StampOf(settings_);
         now.settings = SettingsReader(settings_).Values();
@@ -178,8 +189,8 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     return now;
 }
 
-MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& theirs, const Book& mine,
-                                 const std::vector<std::string>& mySettings) {
+MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& theirs,
+                                 const BookRows& mine, const std::vector<std::string>& mySettings) {
     MergeOutcome outcome;
     BookMerge book;
     if (theirs.names.bytes != base.names.bytes || theirs.ids.bytes != base.ids.bytes) {
@@ -233,31 +244,45 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
     // another copy changed is told from it.
     RecoverCommits(folder_, OwnNames());
     SaveOutcome outcome;
-    const std::vector<std::string>* nameRows = &names;
-    const std::vector<std::string>* idRows = &ids;
     SettingsValues values = settings;
-    MergeOutcome merged;
+    std::string nameBytes;
+    std::string idBytes;
     if (const std::optional<BookOnDisk> theirs = ChangedSince(base)) {
-        merged = Merge(base, *theirs, Book{names, ids}, settings.List());
-        nameRows = &merged.book.names;
-        idRows = &merged.book.ids;
-        values = SettingsValues(merged.settings);
-        outcome.merged = merged.summary;
+        // Straight from the files' bytes: a few changes merged into a large book cost little
+        // more than writing it.
+        BookMerge counts;
+        if (theirs->names.bytes != base.names.bytes || theirs->ids.bytes != base.ids.bytes) {
+            ListFilesMerge files = MergeListFiles(base.names.bytes, base.ids.bytes, names, ids,
+                                                  theirs->names.bytes, theirs->ids.bytes);
+            nameBytes = std::move(files.names);
+            idBytes = std::move(files.ids);
+            counts.added = files.added;
+            counts.removed = files.removed;
+        } else {
+            nameBytes = ListBytes(names);
+            idBytes = ListBytes(ids);
+        }
+        const SettingsMerge taken = MergeSettings(base.settings, settings.List(), theirs->settings);
+        values = SettingsValues(taken.values);
+        outcome.merged = MergeSummary(counts, taken);
+    } else {
+        nameBytes = ListBytes(names);
+        idBytes = ListBytes(ids);
     }
 
     std::vector<FileWrite> writes;
     std::vector<ListFile*> written;
-    const auto addList = [&](ListFile& list, const std::vector<std::string>& listRows) {
+    const auto addList = [&](ListFile& list, std::string bytes) {
         if (list.state == ListFile::Unreadable) {
             outcome.leftAlone.push_back(LeftAloneNotice(list));
             return;
         }
-        writes.push_back({list.path, ListBytes(listRows), platform::NewFileMode::Shared,
+        writes.push_back({list.path, std::move(bytes), platform::NewFileMode::Shared,
                           platform::ExistingFileMode::Keep, "Cannot create file " + list.path});
         written.push_back(&list);
     };
-    addList(base.names, *nameRows);
-    addList(base.ids, *idRows);
+    addList(base.names, std::move(nameBytes));
+    addList(base.ids, std::move(idBytes));
 
     // Our own settings writer hands its text to the commit; the system's functions write
     // their file themselves, after the lists, as the close always did.

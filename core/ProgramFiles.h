@@ -52,12 +52,14 @@ struct BookOnDisk {
     std::vector<std::string> settings;
     platform::FileStamp settingsStamp;
 
-    Book Rows() const;
+    // Views into the bytes.
+    BookRows Rows() const;
 };
 
 // What a save or a live merge took from another copy.
 struct MergeOutcome {
-    Book book;
+    // Views into the books merged.
+    BookRows book;
     std::vector<std::string> settings;
     // Whether the book differs from this copy's.
     bool bookChanged = false;
@@ -103,8 +105,8 @@ public:
     // list that vanished or cannot be read stays as it was.
     std::optional<BookOnDisk> ChangedSince(const BookOnDisk& base) const;
     // This copy's book and settings merged with another copy's changes (theirs) since base.
-    static MergeOutcome Merge(const BookOnDisk& base, const BookOnDisk& theirs, const Book& mine,
-                              const std::vector<std::string>& mySettings);
+    static MergeOutcome Merge(const BookOnDisk& base, const BookOnDisk& theirs,
+                              const BookRows& mine, const std::vector<std::string>& mySettings);
 
     // The batch file made anew with these lines, readable by its owner only; never written
     // through a link or into anything but a new regular file. "Cannot create file <path>".

@@ -168,7 +168,8 @@ FileBytes ReadBytes(const std::string& path) {
     }
     result.stamp = StampFrom(st);
     std::string content;
-    content.resize(static_cast<size_t>(st.st_size));
+    // One byte more than its size, so the read that finds the end needs no second buffer.
+    content.resize(static_cast<size_t>(st.st_size) + 1);
     size_t filled = 0;
     for (;;) {
         if (filled == content.size()) {

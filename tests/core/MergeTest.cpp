@@ -1,5 +1,6 @@
 // The three-way merge of two copies' edits of one book.
 #include "core/Merge.h"
+#include "platform/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -38,12 +39,33 @@ class MergeBooks : public ::testing::TestWithParam<Case> {};
 
 TEST_P(MergeBooks, KeepsEveryEditOfBothCopies) {
     const Case& c = GetParam();
-    const core::BookMerge merge = core::MergeBooks(B(c.base), B(c.mine), B(c.theirs));
+    const core::Book base = B(c.base);
+    const core::Book mine = B(c.mine);
+    const core::Book theirs = B(c.theirs);
+    const core::BookMerge merge =
+        core::MergeBooks(core::RowsOf(base.names, base.ids), core::RowsOf(mine.names, mine.ids),
+                         core::RowsOf(theirs.names, theirs.ids));
+    const core::Book merged = core::Owned(merge.book);
     const core::Book expected = B(c.merged);
-    EXPECT_EQ(merge.book.names, expected.names);
-    EXPECT_EQ(merge.book.ids, expected.ids);
+    EXPECT_EQ(merged.names, expected.names);
+    EXPECT_EQ(merged.ids, expected.ids);
     EXPECT_EQ(merge.added, c.added);
     EXPECT_EQ(merge.removed, c.removed);
+
+    // The same merge over the files' bytes, base's written with bare LF as by hand.
+    const auto lf = [](const std::vector<std::string>& rows) {
+        std::string bytes;
+        for (const std::string& row : rows) {
+            bytes += row + "\n";
+        }
+        return bytes;
+    };
+    const core::ListFilesMerge files =
+        core::MergeListFiles(lf(base.names), lf(base.ids), mine.names, mine.ids,
+                             platform::JoinLines(theirs.names), platform::JoinLines(theirs.ids));
+    EXPECT_EQ(files.names, platform::JoinLines(expected.names));
+    EXPECT_EQ(files.ids, platform::JoinLines(expected.ids));
+    EXPECT_EQ(files.added, c.added);
 }
 
 INSTANTIATE_TEST_SUITE_P(
