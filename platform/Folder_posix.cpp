@@ -191,6 +191,10 @@ bool Folder::Sync() const {
 
 std::optional<std::string> FollowOwnLinks(const std::string& path) {
     std::string current = path;
+    struct stat first {};
+    if (::lstat(current.c_str(), &first) != 0 || !S_ISLNK(first.st_mode)) {
+        return current; // the common case: no link, one look
+    }
     for (int depth = 0; depth < MaxLinkDepth; ++depth) {
         // The link itself, held while it is looked at: what it says is read from the very
         // link whose owner was checked.
