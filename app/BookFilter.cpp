@@ -8,9 +8,6 @@
 
 namespace {
 
-// Between a client's name and ID in its key: no word holds it, so none matches across.
-constexpr char KeySeparator = '\x1F';
-
 bool IsAscii(const std::string& bytes) {
     return std::all_of(bytes.begin(), bytes.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -27,15 +24,54 @@ bool Narrows(const std::vector<std::string>& before, const std::vector<std::stri
 
 } // namespace
 
+namespace {
+
+// Letters of Latin-1 Supplement and Latin Extended-A that no decomposition takes to ASCII, as
+// a reader spells them without the mark (lower case; the text is case-folded first).
+struct Spelling {
+    char16_t letter;
+    const char16_t* ascii;
+};
+constexpr Spelling Spellings[] = {
+    {u'\u00DF', u"ss"}, // ß
+    {u'\u00E6', u"ae"}, // æ
+    {u'\u00F0', u"d"},  // ð
+    {u'\u00F8', u"o"},  // ø
+    {u'\u00FE', u"th"}, // þ
+    {u'\u0111', u"d"},  // đ
+    {u'\u0127', u"h"},  // ħ
+    {u'\u0131', u"i"},  // ı
+    {u'\u0138', u"k"},  // ĸ
+    {u'\u0140', u"l"},  // ŀ
+    {u'\u0142', u"l"},  // ł
+    {u'\u0149', u"n"},  // ŉ
+    {u'\u014B', u"n"},  // ŋ
+    {u'\u0153', u"oe"}, // œ
+    {u'\u0167', u"t"},  // ŧ
+    {u'\u017F', u"s"},  // ſ
+};
+
+} // namespace
+
 std::string BookFilter::Fold(const QString& text) {
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    const QString decomposed = text.toCaseFolded().normalized(QString::NormalizationForm_KD);
     QString folded;
     folded.reserve(decomposed.size());
     for (const QChar c : decomposed) {
-        if (!c.isMark()) {
+        if (c.isMark()) {
+            continue;
+        }
+        const auto spelt = std::find_if(std::begin(Spellings), std::end(Spellings),
+                                        [c](const Spelling& s) { return s.letter == c.unicode(); });
+        if (spelt != std::end(Spellings)) {
+            folded += QString::fromUtf16(spelt->ascii);
+        } else if (c == QChar(0x00B7) && !folded.isEmpty() && folded.back() == u'l') {
+            continue; // ŀ decomposes to l and a middle dot
+        } else {
             folded += c;
         }
     }
+    // Case folding once more: the decomposition may give capitals (the compatibility forms).
     return folded.toCaseFolded().toStdString();
 }
 
@@ -48,32 +84,6 @@ std::string BookFilter::FoldBytes(const std::string& bytes) {
         return folded;
     }
     return Fold(DisplayText(bytes));
-}
-
-void BookFilter::Invalidate() {
-    keysBuilt_ = false;
-    foldedKey_.clear();
-    foldedKeys_.clear();
-    words_.clear();
-    shown_.clear();
-}
-
-void BookFilter::BuildKeys(const std::vector<std::string>& names,
-                           const std::vector<std::string>& ids) {
-    rows_ = std::max(names.size(), ids.size());
-    static const std::string none;
-    const auto at = [](const std::vector<std::string>& list, size_t i) -> const std::string& {
-        return i < list.size() ? list[i] : none;
-    };
-    foldedKey_.assign(rows_, -1);
-    foldedKeys_.clear();
-    for (size_t i = 0; i < rows_; ++i) {
-        if (!IsAscii(at(names, i)) || !IsAscii(at(ids, i))) {
-            foldedKey_[i] = static_cast<int32_t>(foldedKeys_.size());
-            foldedKeys_.push_back(FoldBytes(at(names, i)) + KeySeparator + FoldBytes(at(ids, i)));
-        }
-    }
-    keysBuilt_ = true;
 }
 
 namespace {
@@ -108,19 +118,67 @@ bool HoldsIgnoringCase(std::string_view text, std::string_view word) {
 
 } // namespace
 
+int32_t BookFilter::KeyOf(Keys& keys, const std::string& row) {
+    if (IsAscii(row)) {
+        return -1;
+    }
+    keys.folded.push_back(FoldBytes(row));
+    return static_cast<int32_t>(keys.folded.size() - 1);
+}
+
+void BookFilter::Build(List list, const std::vector<std::string>& rows) {
+    Keys& keys = keys_[list];
+    keys.at.clear();
+    keys.folded.clear();
+    keys.at.reserve(rows.size());
+    for (const std::string& row : rows) {
+        keys.at.push_back(KeyOf(keys, row));
+    }
+    keys.built = true;
+}
+
+void BookFilter::RowInserted(List list, size_t position, const std::string& row) {
+    stale_ = true;
+    Keys& keys = keys_[list];
+    if (keys.built && position <= keys.at.size()) {
+        keys.at.insert(keys.at.begin() + static_cast<std::ptrdiff_t>(position), KeyOf(keys, row));
+    } else {
+        keys.built = false;
+    }
+}
+
+void BookFilter::RowTaken(List list, size_t position) {
+    stale_ = true;
+    Keys& keys = keys_[list];
+    if (keys.built && position < keys.at.size()) {
+        // Its folded form stays unused until the list is folded anew.
+        keys.at.erase(keys.at.begin() + static_cast<std::ptrdiff_t>(position));
+    } else {
+        keys.built = false;
+    }
+}
+
+void BookFilter::RowsReplaced(List list) {
+    stale_ = true;
+    keys_[list].built = false;
+}
+
+bool BookFilter::Holds(List list, size_t row, const std::vector<std::string>& rows,
+                       const std::string& word) const {
+    if (row >= rows.size()) {
+        return false;
+    }
+    const Keys& keys = keys_[list];
+    const int32_t key = keys.at[row];
+    return key >= 0 ? keys.folded[static_cast<size_t>(key)].find(word) != std::string::npos
+                    : HoldsIgnoringCase(rows[row], word);
+}
+
 bool BookFilter::Matches(size_t row, const std::vector<std::string>& words,
                          const std::vector<std::string>& names,
                          const std::vector<std::string>& ids) const {
-    if (foldedKey_[row] >= 0) {
-        const std::string& key = foldedKeys_[static_cast<size_t>(foldedKey_[row])];
-        return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
-            return key.find(word) != std::string::npos;
-        });
-    }
-    const std::string_view name = row < names.size() ? names[row] : std::string_view();
-    const std::string_view id = row < ids.size() ? ids[row] : std::string_view();
     return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
-        return HoldsIgnoringCase(name, word) || HoldsIgnoringCase(id, word);
+        return Holds(Names, row, names, word) || Holds(Ids, row, ids, word);
     });
 }
 
@@ -137,17 +195,22 @@ const std::vector<int>* BookFilter::Apply(const QString& text,
     if (words.empty()) {
         words_.clear();
         shown_.clear();
+        stale_ = true;
         return nullptr;
     }
-    if (!keysBuilt_) {
-        BuildKeys(names, ids);
+    if (!keys_[Names].built || keys_[Names].at.size() != names.size()) {
+        Build(Names, names);
+    }
+    if (!keys_[Ids].built || keys_[Ids].at.size() != ids.size()) {
+        Build(Ids, ids);
     }
     std::vector<int> shown;
-    if (!words_.empty() && Narrows(words_, words)) {
+    if (!stale_ && !words_.empty() && Narrows(words_, words)) {
         std::copy_if(shown_.begin(), shown_.end(), std::back_inserter(shown),
                      [&](int row) { return Matches(static_cast<size_t>(row), words, names, ids); });
     } else {
-        for (size_t row = 0; row < rows_; ++row) {
+        const size_t rows = std::max(names.size(), ids.size());
+        for (size_t row = 0; row < rows; ++row) {
             if (Matches(row, words, names, ids)) {
                 shown.push_back(static_cast<int>(row));
             }
@@ -155,5 +218,6 @@ const std::vector<int>* BookFilter::Apply(const QString& text,
     }
     words_ = std::move(words);
     shown_ = std::move(shown);
+    stale_ = false;
     return &shown_;
 }

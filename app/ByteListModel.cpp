@@ -24,6 +24,7 @@ void ByteListModel::SetRows(std::vector<std::string> rows) {
     filtered_ = false;
     shown_.clear();
     endResetModel();
+    emit RowsReplaced();
 }
 
 void ByteListModel::Insert(int position, std::string row) {
@@ -31,6 +32,7 @@ void ByteListModel::Insert(int position, std::string row) {
         beginInsertRows({}, position, position);
         rows_.insert(rows_.begin() + position, std::move(row));
         endInsertRows();
+        emit RowInserted(position);
         return;
     }
     // A row inserted under a filter is not shown until the filter is applied again.
@@ -38,6 +40,7 @@ void ByteListModel::Insert(int position, std::string row) {
     for (int& shown : shown_) {
         shown += shown >= position ? 1 : 0;
     }
+    emit RowInserted(position);
 }
 
 std::string ByteListModel::Take(int position) {
@@ -58,6 +61,7 @@ std::string ByteListModel::Take(int position) {
     if (viewPosition >= 0) {
         endRemoveRows();
     }
+    emit RowTaken(position);
     return row;
 }
 

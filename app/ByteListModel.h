@@ -28,6 +28,13 @@ public:
     int RowAt(int viewPosition) const;
     int ViewPositionOf(int row) const;
 
+signals:
+    // The book's rows changed, shown or not: one row inserted at a position or taken from it,
+    // or all replaced.
+    void RowInserted(int position);
+    void RowTaken(int position);
+    void RowsReplaced();
+
 private:
     std::vector<std::string> rows_;
     bool filtered_ = false;

@@ -42,6 +42,7 @@ public:
     // The row shown at a place of the view, and the place of a row (-1 when not shown).
     int ShownRow(int viewPosition) const { return model_.RowAt(viewPosition); }
     int ShownPlaceOf(int row) const { return model_.ViewPositionOf(row); }
+    const ByteListModel& Rows() const { return model_; }
 
 signals:
     void UserSelectionChanged();

@@ -15,7 +15,7 @@ constexpr char16_t Cp1252High[32] = {
 constexpr std::string_view Ellipsis = "\xE2\x80\xA6";
 
 bool IsControl(unsigned char c) {
-    return c < 0x20 || c == 0x7F;
+    return IsControlCharacter(c);
 }
 
 // Length of the UTF-8 sequence starting at text[i], or 0 when none starts there. A sequence
@@ -105,12 +105,31 @@ std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters) {
     return out;
 }
 
+bool IsControlCharacter(char32_t c) {
+    return c < 0x20 || c == 0x7F;
+}
+
 std::string WithoutControlCharacters(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     std::copy_if(text.begin(), text.end(), std::back_inserter(out),
                  [](char c) { return !IsControl(static_cast<unsigned char>(c)); });
     return out;
+}
+
+std::string ShownPath(std::string_view path) {
+    std::string shown;
+    shown.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        const bool separator = c == '/' || c == '\\';
+        // A leading pair names a network share on Windows and stays.
+        if (separator && i > 1 && !shown.empty() && shown.back() == c) {
+            continue;
+        }
+        shown += c;
+    }
+    return shown;
 }
 
 bool HasControlCharacter(std::string_view text) {

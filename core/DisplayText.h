@@ -15,9 +15,17 @@ inline constexpr size_t MaxShownCharacters = 1000;
 // can be shown are looked at, so a huge row costs no more than a short one.
 std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters = std::string_view::npos);
 
+// The one rule for what may not stand in a row or a launch line: the control characters below
+// 0x20, and 0x7F. Typed text, pasted text and the filter all follow it.
+bool IsControlCharacter(char32_t c);
+
 // Text typed by the user without the control characters (below 0x20, and 0x7F) that would
 // break a row of a list file in two or end a launch line early.
 std::string WithoutControlCharacters(std::string_view text);
+
+// A path as the user reads it: the program names its files with a separator of their own
+// after the folder, and the doubled separator that gives is shown once.
+std::string ShownPath(std::string_view path);
 
 // Whether the text holds such a character.
 bool HasControlCharacter(std::string_view text);

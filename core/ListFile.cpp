@@ -1,5 +1,6 @@
 #include "core/ListFile.h"
 
+#include "core/DisplayText.h"
 #include "platform/Files.h"
 #include "platform/TextLines.h"
 
@@ -26,11 +27,11 @@ ListFile LoadListFile(const std::string& path) {
 std::string LoadNotice(const ListFile& list) {
     switch (list.state) {
     case ListFile::Missing:
-        return "Cannot open file " + list.path +
+        return "Cannot open file " + ShownPath(list.path) +
                ".\nIf this is your first run of My Brindle Viewer this file will be "
                "created\nupon closing the program.";
     case ListFile::Unreadable:
-        return "Cannot open file " + list.path + ": " + list.reason +
+        return "Cannot open file " + ShownPath(list.path) + ": " + list.reason +
                ".\nThe file is left as it is: the program will not write over it when it closes.";
     case ListFile::Read:
         break;
@@ -39,7 +40,7 @@ std::string LoadNotice(const ListFile& list) {
 }
 
 std::string LeftAloneNotice(const ListFile& list) {
-    return "The file " + list.path +
+    return "The file " + ShownPath(list.path) +
            " was left as it is: it could not be read when the program started, so the list "
            "shown was not saved into it.";
 }

@@ -1,6 +1,7 @@
 #include "core/ProgramFiles.h"
 
 #include "core/Commit.h"
+#include "core/DisplayText.h"
 #include "core/Settings.h"
 #include "platform/Files.h"
 #include "platform/Folder.h"
@@ -57,7 +58,7 @@ bool CarryOver(const std::string& from, const std::string& to, std::string& erro
         writes.push_back(
             {to + name, std::move(*read.bytes),
              settings ? platform::NewFileMode::OwnerOnly : platform::NewFileMode::Shared,
-             platform::ExistingFileMode::Keep, "Cannot create file " + to + name});
+             platform::ExistingFileMode::Keep, "Cannot create file " + ShownPath(to + name)});
     }
     if (writes.empty()) {
         return false;
@@ -208,7 +209,7 @@ MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& their
 
 void ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
     if (!platform::CreateFreshFile(batch_, platform::JoinLines(lines))) {
-        throw ESaveError("Cannot create file " + batch_, batch_);
+        throw ESaveError("Cannot create file " + ShownPath(batch_), batch_);
     }
 }
 
@@ -278,7 +279,8 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
             return;
         }
         writes.push_back({list.path, std::move(bytes), platform::NewFileMode::Shared,
-                          platform::ExistingFileMode::Keep, "Cannot create file " + list.path});
+                          platform::ExistingFileMode::Keep,
+                          "Cannot create file " + ShownPath(list.path)});
         written.push_back(&list);
     };
     addList(base.names, std::move(nameBytes));

@@ -12,7 +12,7 @@ class ProfileFile;
 
 namespace core {
 
-// One key of the settings file and the control of the window whose value it keeps.
+// One key of the settings file.
 struct SettingKey {
     enum Kind {
         Text,     // the control's text, as typed
@@ -24,23 +24,21 @@ struct SettingKey {
     Kind kind;
     // A text's default, "1" or "0" for a flag, the value of a constant.
     const char* defaultValue;
-    // The control's name in the window's layout; none for a constant.
-    const char* control;
 };
 
 // Every key, in the order the close writes them; loading reads them in the same order and
 // leaves out the constants.
 inline constexpr std::array<SettingKey, 10> SettingsSchema{{
-    {"quality", "setting", SettingKey::Text, "3", "ComboBox1"},
-    {"quality", "auto", SettingKey::Constant, "1", nullptr},
-    {"repeater", "lan", SettingKey::Flag, "1", "RadioButton9"},
-    {"repeater", "address", SettingKey::Flag, "0", "RadioButton10"},
-    {"password", "value", SettingKey::Text, "", "Edit4"},
-    {"repeater", "address2", SettingKey::Text, "", "Edit2"},
-    {"port", "viewer", SettingKey::Text, "", "NumEdit2"},
-    {"password", "store", SettingKey::Flag, "0", "CheckBox3"},
-    {"autoscaling", "setting", SettingKey::Flag, "1", "CheckBox1"},
-    {"autoreconnect", "setting", SettingKey::Flag, "0", "CheckBox2"},
+    {"quality", "setting", SettingKey::Text, "3"},
+    {"quality", "auto", SettingKey::Constant, "1"},
+    {"repeater", "lan", SettingKey::Flag, "1"},
+    {"repeater", "address", SettingKey::Flag, "0"},
+    {"password", "value", SettingKey::Text, ""},
+    {"repeater", "address2", SettingKey::Text, ""},
+    {"port", "viewer", SettingKey::Text, ""},
+    {"password", "store", SettingKey::Flag, "0"},
+    {"autoscaling", "setting", SettingKey::Flag, "1"},
+    {"autoreconnect", "setting", SettingKey::Flag, "0"},
 }};
 
 // The settings file as the window reads it at start-up: parsed once, each key as its control

@@ -96,7 +96,7 @@ TEST_F(Finding, EveryWordMatchesNameOrIdWithoutCaseOrAccents) {
     EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("0 of 5"));
     Key(filter, Qt::Key_Escape);
     EXPECT_EQ(Shown().size(), 5u);
-    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QString());
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("5 clients"));
 }
 
 TEST_F(Finding, ConnectRemoveAndCloseActOnTheBooksRows) {
@@ -195,8 +195,7 @@ TEST_F(Finding, QuickConnectAsksForAnIdThatIsNotInTheBook) {
     Type(QStringLiteral("1234567"));
     Key(filter, Qt::Key_Return);
     EXPECT_EQ(sink.questions.size(), 2);
-    EXPECT_EQ(sink.messages.last(),
-              QStringLiteral("You have to select a client to connect to first!"));
+    EXPECT_EQ(sink.messages.last(), QStringLiteral("An ID has at most 6 digits"));
 }
 
 TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
@@ -206,9 +205,10 @@ TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
     const QRect label = Find<QLabel>(*form, "Label1")->geometry();
     form->resize(form->width() + 200, form->height() + 100);
     QApplication::processEvents();
+    // The IDs keep the width their longest needs; the names take the rest.
     EXPECT_EQ(names->height(), nameList.height() + 100);
-    EXPECT_EQ(names->width(), nameList.width() + 150);
-    EXPECT_EQ(ids->geometry(), idList.translated(150, 0).adjusted(0, 0, 50, 100));
+    EXPECT_EQ(names->width(), nameList.width() + 200);
+    EXPECT_EQ(ids->geometry(), idList.translated(200, 0).adjusted(0, 0, 0, 100));
     EXPECT_EQ(Find<QPushButton>(*form, "Button2")->geometry(), connect.translated(0, 100));
     EXPECT_EQ(Find<QLabel>(*form, "Label1")->geometry(), label);
     const QSize grown = form->size();

@@ -193,7 +193,7 @@ TEST_F(Launch, NoSelectionOutOfStepListsAndAnUnwritableFileStartNothing) {
     Select(0);
     Connect();
     EXPECT_EQ(sink.errors.last(),
-              QString::fromStdString("Cannot create file " + folder.Path() + "/vncviewer.bat."));
+              QString::fromStdString("Cannot create file " + folder.Path() + "vncviewer.bat."));
     EXPECT_TRUE(Find<ListBox>(*form, "ListBox3")->Items().empty());
     EXPECT_FALSE(WaitFor([&] { return folder.Exists("viewer-args"); }, 300));
 

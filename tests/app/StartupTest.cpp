@@ -54,8 +54,8 @@ TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
     RecordingSink sink;
     auto form = folder.Start();
 
-    EXPECT_EQ(sink.messages, (QStringList{FirstRunMessage(folder.Path() + "/clientlist.txt"),
-                                          FirstRunMessage(folder.Path() + "/clientIDlist.txt")}));
+    EXPECT_EQ(sink.messages, (QStringList{FirstRunMessage(folder.Path() + "clientlist.txt"),
+                                          FirstRunMessage(folder.Path() + "clientIDlist.txt")}));
     EXPECT_TRUE(sink.errors.isEmpty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("My Brindle Viewer v1.0.1.35"));
     EXPECT_EQ(form->windowIcon().pixmap(QSize(16, 16)).size(), QSize(16, 16));
@@ -257,7 +257,7 @@ TEST(Startup, AFailedSaveIsReportedReplacesNothingAndAsksBeforeLettingGo) {
     std::filesystem::create_directory(folder.File("clientIDlist.txt"));
 
     EXPECT_FALSE(CloseWindow(*form));
-    const std::string ids = folder.Path() + "/clientIDlist.txt";
+    const std::string ids = folder.Path() + "clientIDlist.txt";
     EXPECT_EQ(sink.errors, QStringList{QString::fromStdString("Cannot create file " + ids + ".")});
     EXPECT_EQ(sink.questions, QStringList{QString::fromStdString(
                                   "Close anyway and lose the changes to " + ids + "?")});
@@ -356,8 +356,8 @@ TEST(Startup, ListFilesThatCannotBeReadAreNamedAndNeverWrittenOver) {
     auto form = folder.Start();
     EXPECT_FALSE(folder.Exists("vncviewer.bat"));
     EXPECT_FALSE(folder.Exists(".mbv-tmp-Xq9zz1"));
-    const std::string names = folder.Path() + "/clientlist.txt";
-    const std::string ids = folder.Path() + "/clientIDlist.txt";
+    const std::string names = folder.Path() + "clientlist.txt";
+    const std::string ids = folder.Path() + "clientIDlist.txt";
     const QString leftAsItIs =
         QStringLiteral(".\nThe file is left as it is: the program will not write over it when "
                        "it closes.");

@@ -1,0 +1,71 @@
+#include "app/BookWatch.h"
+
+#include "app/Messages.h"
+#include "app/QtText.h"
+#include "core/Commit.h"
+#include "core/ProgramFiles.h"
+#include "platform/Files.h"
+#include "platform/Folder.h"
+
+#include <QFileSystemWatcher>
+#include <QLockFile>
+#include <QTimer>
+
+namespace {
+
+// How long the book's files must stay still before another copy's commit is read: its three
+// renames come in a burst.
+constexpr int SettleMilliseconds = 150;
+
+} // namespace
+
+BookWatch::BookWatch(const core::ProgramFiles& files, QObject* parent)
+    : QObject(parent), watch_(std::make_unique<QFileSystemWatcher>()), settle_(new QTimer(this)),
+      folder_(files.Folder()) {
+    settle_->setSingleShot(true);
+    settle_->setInterval(SettleMilliseconds);
+    connect(settle_, &QTimer::timeout, this, &BookWatch::Settled);
+    // The folder tells of renames into it; the files of writes in place; a list that is a
+    // link of the user's is watched where it leads.
+    QStringList paths{QString::fromStdString(files.Folder())};
+    for (const std::string& path : {files.Names(), files.Ids(), files.Settings()}) {
+        if (const auto real = platform::FollowOwnLinks(path)) {
+            paths << QString::fromStdString(platform::FolderOf(*real))
+                  << QString::fromStdString(*real);
+        }
+    }
+    paths.removeDuplicates();
+    watch_->addPaths(paths);
+    const auto settle = [this] { settle_->start(); };
+    connect(watch_.get(), &QFileSystemWatcher::directoryChanged, this, settle);
+    connect(watch_.get(), &QFileSystemWatcher::fileChanged, this, settle);
+
+    // Tells who else has the book open. It never waits and never refuses: a lock left by a
+    // copy that crashed only costs a notice.
+    lock_ = std::make_unique<QLockFile>(QString::fromStdString(files.Folder()) +
+                                        QStringLiteral(".mbv-open.lock"));
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) {
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        const QString who = lock_->getLockInfo(&pid, &host, &application)
+                                ? QStringLiteral(" (process %1 on %2)").arg(pid).arg(host)
+                                : QString();
+        ShowNotice("Another copy of My Brindle Viewer" + StoredText(who) +
+                   " has this book open: the changes of both copies will be kept.");
+    }
+}
+
+BookWatch::~BookWatch() = default;
+
+void BookWatch::Settled() {
+    if (saving_) {
+        return;
+    }
+    if (core::CommitInProgress(folder_)) {
+        settle_->start(); // read it once all its renames stand
+        return;
+    }
+    emit Committed();
+}

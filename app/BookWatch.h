@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QFileSystemWatcher;
+class QLockFile;
+class QTimer;
+namespace core {
+class ProgramFiles;
+}
+
+// Another copy of the program on the same book: says once, without waiting, when one has the
+// book open, and tells when one has committed its changes (once its commit stands whole).
+class BookWatch final : public QObject {
+    Q_OBJECT
+public:
+    explicit BookWatch(const core::ProgramFiles& files, QObject* parent = nullptr);
+    ~BookWatch() override;
+
+    // While this copy writes the book itself, what it sees is its own doing.
+    void SetSaving(bool saving) { saving_ = saving; }
+
+signals:
+    void Committed();
+
+private:
+    void Settled();
+
+    std::unique_ptr<QFileSystemWatcher> watch_;
+    std::unique_ptr<QLockFile> lock_;
+    QTimer* settle_;
+    std::string folder_;
+    bool saving_ = false;
+};

@@ -1,0 +1,83 @@
+#include "app/FindBar.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+
+FindBar::FindBar(QLineEdit* field, QLabel* count, QObject* parent)
+    : QObject(parent), field_(field), count_(count) {
+    field_->installEventFilter(this);
+    connect(field_, &QLineEdit::textChanged, this, &FindBar::Changed);
+}
+
+QString FindBar::Text() const {
+    return field_->text();
+}
+
+void FindBar::Clear() {
+    field_->clear();
+}
+
+void FindBar::Focus() {
+    field_->setFocus(Qt::ShortcutFocusReason);
+    field_->selectAll();
+}
+
+void FindBar::SetCount(int shown, int total, bool filtered) {
+    const QLocale locale;
+    count_->setText(
+        filtered ? QStringLiteral("%1 of %2").arg(locale.toString(shown), locale.toString(total))
+                 : QStringLiteral("%1 %2").arg(locale.toString(total),
+                                               total == 1 ? QStringLiteral("client")
+                                                          : QStringLiteral("clients")));
+}
+
+void FindBar::TakeTypingFrom(QWidget* widget) {
+    widget->installEventFilter(this);
+}
+
+bool FindBar::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QObject::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool plain =
+        (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == Qt::NoModifier;
+    if (watched != field_) {
+        // A letter typed in a list filters instead of jumping to a row by its first letter.
+        const QString text = key->text();
+        if (plain && !text.isEmpty() && text.front().isPrint()) {
+            field_->setFocus(Qt::OtherFocusReason);
+            field_->insert(text);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    if (!plain || (key->modifiers() & Qt::ShiftModifier)) {
+        return QObject::eventFilter(watched, event);
+    }
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit Enter();
+        return true;
+    case Qt::Key_Down:
+    case Qt::Key_Up:
+        emit Step(key->key() == Qt::Key_Down ? 1 : -1);
+        return true;
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+        emit Page(key->key() == Qt::Key_PageDown ? 1 : -1);
+        return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        emit Edge(key->key() == Qt::Key_End);
+        return true;
+    case Qt::Key_Escape:
+        Clear();
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}

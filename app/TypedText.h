@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/QtText.h"
+#include "core/DisplayText.h"
+
+#include <QValidator>
+
+// Drops control characters from what is typed or pasted: a name pasted with a line break would
+// become two rows of one list and one of the other, and one in the filter would match across a
+// name and its ID. The rule itself is the core's.
+class NoControlCharacters final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            if (core::IsControlCharacter(input.at(i).unicode())) {
+                input.remove(i, 1);
+                if (i < position) {
+                    --position;
+                }
+            }
+        }
+        return Acceptable;
+    }
+};
+
+// A row added to the book: its text without control characters.
+inline std::string BookRow(const QString& typed) {
+    return core::WithoutControlCharacters(StoredText(typed));
+}
