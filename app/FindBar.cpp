@@ -1,6 +1,7 @@
 #include "app/FindBar.h"
 
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -38,6 +39,16 @@ void FindBar::TakeTypingFrom(QWidget* widget) {
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {
+    // Undo and redo in the filter are the book's, not the field's: the window's shortcuts take
+    // them.
+    if (watched == field_ && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->keyCombination() ==
+                QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z)) {
+            return true;
+        }
+    }
     if (event->type() != QEvent::KeyPress) {
         return QObject::eventFilter(watched, event);
     }

@@ -156,8 +156,6 @@ void TForm1::ConnectKeys() {
     // text, so typing replaces it.
     connect(ui->Edit1, &QLineEdit::returnPressed, this,
             [this] { Guarded([this] { Button1Click(); }); });
-    connect(ui->NumEdit1, &QLineEdit::returnPressed, this,
-            [this] { Guarded([this] { Button1Click(); }); });
     ui->NumEdit1->installEventFilter(this);
     // Typing filters at once.
     ui->FilterEdit->setFocus(Qt::OtherFocusReason);
@@ -485,6 +483,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->NumEdit1) {
         if (event->type() == QEvent::FocusIn) {
             QTimer::singleShot(0, ui->NumEdit1, [this] { ui->NumEdit1->selectAll(); });
+        }
+        // The digits-only field lets no Enter through to its line edit: OK is pressed here.
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                Guarded([this] { Button1Click(); });
+                return true;
+            }
         }
         return QWidget::eventFilter(watched, event);
     }

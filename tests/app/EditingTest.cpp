@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -226,4 +227,65 @@ TEST_F(Editing, PastedLineBreaksAndControlCharactersNeverSplitAClient) {
     Press("Button1");
     EXPECT_EQ(names->Items(), Rows{"InitechLtd"});
     EXPECT_EQ(ids->Items(), Rows{"1234"});
+}
+
+TEST_F(Editing, EveryEditIsUndoneAndRedoneAndSaid) {
+    StartWith("Alpha\r\nBaker & Sons\r\nCarol\r\n", "1\r\n204518\r\n3\r\n");
+    // Remove asks nothing; the line below the lists says how to take it back.
+    ClickRow(names, 1);
+    Press("Button3");
+    EXPECT_EQ(names->Items(), (Rows{"Alpha", "Carol"}));
+    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
+              QString::fromUtf8("Removed Baker & Sons (204518) \xC2\xB7 Ctrl+Z undoes"));
+    ClickRow(names, 1);
+    Press("Button4");
+    EXPECT_EQ(names->Items(), (Rows{"Carol", "Alpha"}));
+    ShowPage(1);
+    name->setText(QStringLiteral("Zeta"));
+    id->setText(QStringLiteral("9"));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_EQ(Find<QLabel>(*form, "AddStatus")->text(), QStringLiteral("Added Zeta (9)"));
+
+    // Back to the start, the focus in the filter as it mostly is, then forward again.
+    ShowPage(0);
+    Find<QLineEdit>(*form, "FilterEdit")->setFocus();
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(Find<QLineEdit>(*form, "FilterEdit"), Qt::Key_Z, Qt::ControlModifier);
+    }
+    EXPECT_EQ(names->Items(), (Rows{"Alpha", "Baker & Sons", "Carol"}));
+    EXPECT_EQ(ids->Items(), (Rows{"1", "204518", "3"}));
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    }
+    EXPECT_EQ(names->Items(), (Rows{"Carol", "Alpha", "Zeta"}));
+    EXPECT_EQ(ids->Items(), (Rows{"3", "1", "9"}));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "3\r\n1\r\n9\r\n");
+}
+
+TEST_F(Editing, TheAddPageTakesEnterAndTypingReplacesTheId) {
+    Start();
+    ShowPage(1);
+    // The layout's "0" is replaced, not kept in front.
+    QTest::mouseClick(id, Qt::LeftButton);
+    QApplication::processEvents();
+    QTest::keyClicks(id, QStringLiteral("778899"));
+    EXPECT_EQ(id->text(), QStringLiteral("778899"));
+    QTest::mouseClick(name, Qt::LeftButton);
+    QTest::keyClicks(name, QStringLiteral("Acme"));
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(names->Items(), Rows{"Acme"});
+    EXPECT_EQ(ids->Items(), Rows{"778899"});
+    EXPECT_EQ(form->focusWidget(), name);
+
+    // Tab into the ID field selects what it holds; Enter there is OK too.
+    QTest::keyClicks(name, QStringLiteral("Bravo"));
+    id->setText(QStringLiteral("0"));
+    QTest::keyClick(name, Qt::Key_Tab);
+    QApplication::processEvents();
+    ASSERT_EQ(form->focusWidget(), id) << form->focusWidget()->objectName().toStdString();
+    QTest::keyClicks(id, QStringLiteral("55"));
+    QTest::keyClick(id, Qt::Key_Return);
+    EXPECT_EQ(ids->Items(), (Rows{"778899", "55"}));
+    EXPECT_EQ(form->focusWidget(), name);
 }

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -241,4 +242,116 @@ TEST(FindingScroll, TheTwoListsScrollTogether) {
     idList->verticalScrollBar()->setValue(4);
     EXPECT_EQ(nameList->verticalScrollBar()->value(), 4);
     EXPECT_EQ(nameList->indexAt(QPoint(2, 2)).row(), idList->indexAt(QPoint(2, 2)).row());
+}
+
+TEST_F(Finding, DigitsConnectOnlyTheClientWithExactlyThatId) {
+    // One client shown, holding the digits in a longer ID: the user is asked, never connected
+    // to that client.
+    Type(QStringLiteral("20451"));
+    ASSERT_EQ(Shown().size(), 1u);
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(sink.questions,
+              QStringList{QStringLiteral("Connect to ID 20451? It is not in your book.")});
+    EXPECT_EQ(Launched(), "");
+    // A filter with letters still connects the only client shown.
+    Type(QStringLiteral("bak son"));
+    Key(filter, Qt::Key_Return);
+    EXPECT_EQ(Launched(), "204518");
+}
+
+TEST_F(Finding, MessagesSayWhatTheFilterFound) {
+    struct Case {
+        const char* filter;
+        const char* message;
+    };
+    for (const Case& c : {Case{"nobody", "No client matches \"nobody\""},
+                          Case{"baker", "Select one of the 2 clients shown"},
+                          Case{"1234567", "An ID has at most 6 digits"},
+                          Case{"", "You have to select a client to connect to first!"}}) {
+        SCOPED_TRACE(c.filter);
+        Type(QString::fromUtf8(c.filter));
+        names->SetItemIndex(-1);
+        ids->SetItemIndex(-1);
+        sink.messages.clear();
+        QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        if (c.filter[0] == '1') {
+            Key(filter, Qt::Key_Return); // the quick-connect rule speaks on Enter
+            EXPECT_EQ(sink.messages.last(), QString::fromUtf8(c.message));
+        } else {
+            EXPECT_EQ(sink.messages, QStringList{QString::fromUtf8(c.message)});
+        }
+    }
+}
+
+TEST_F(Finding, KeysWorkWhereverTheFocusIsOnThePage) {
+    // Esc after a button was clicked.
+    Type(QStringLiteral("baker"));
+    auto* connect = Find<QPushButton>(*form, "Button2");
+    connect->setFocus();
+    Key(connect, Qt::Key_Escape);
+    EXPECT_TRUE(filter->text().isEmpty());
+
+    // Page and edge keys in the filter move among the clients shown.
+    Key(filter, Qt::Key_End);
+    EXPECT_EQ(names->ItemIndex(), 4);
+    Key(filter, Qt::Key_Home);
+    EXPECT_EQ(ids->ItemIndex(), 0);
+    Key(filter, Qt::Key_PageDown);
+    EXPECT_EQ(names->ItemIndex(), 4);
+    Key(filter, Qt::Key_PageUp);
+    EXPECT_EQ(names->ItemIndex(), 0);
+
+    // A letter typed in a list filters instead of jumping by first letter.
+    names->setFocus();
+    QTest::keyClicks(names, QStringLiteral("ca"));
+    EXPECT_EQ(filter->text(), QStringLiteral("ca"));
+    EXPECT_EQ(form->focusWidget(), filter);
+    EXPECT_EQ(ShownNames(), QStringList{QString::fromUtf8("Caf\xC3\xA9 Bleu")});
+}
+
+TEST_F(Finding, TheListsReadAsOneTableCountedInTheLocalesDigits) {
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("5 clients"));
+    EXPECT_EQ(Find<QLabel>(*form, "NamesHeader")->text(), QStringLiteral("Client"));
+    EXPECT_EQ(Find<QLabel>(*form, "IdsHeader")->text(), QStringLiteral("ID"));
+    // One scroll bar, at the right; the count ends where the table does.
+    EXPECT_EQ(names->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_TRUE(names->alternatingRowColors());
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->geometry().right(), ids->geometry().right());
+    EXPECT_EQ(ids->geometry().left() - names->geometry().right(), 8);
+    EXPECT_EQ(Find<QRadioButton>(*form, "RadioButton9")->accessibleName(),
+              QStringLiteral("Repeater on this machine"));
+    EXPECT_EQ(Find<QRadioButton>(*form, "RadioButton10")->accessibleName(),
+              QStringLiteral("Repeater on another machine"));
+
+    // A longer ID widens the ID column; the names give way.
+    const int idWidth = ids->width();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    std::string many;
+    std::string manyIds;
+    for (int i = 0; i < 1234; ++i) {
+        many += "Client " + std::to_string(i) + "\r\n";
+        manyIds += (i == 7 ? "1234567890" : std::to_string(i)) + "\r\n";
+    }
+    folder.Write("clientlist.txt", many);
+    folder.Write("clientIDlist.txt", manyIds);
+    form = folder.Start();
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("1,234 clients"));
+    EXPECT_GT(Find<ListBox>(*form, "ListBox2")->width(), idWidth);
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(Finding, TheWindowIsNeverSmallerThanItsLayout) {
+    const QSize layout = form->size();
+    form->resize(150, 100);
+    EXPECT_EQ(form->size(), layout);
+    // A size remembered from before is not restored below it.
+    QWidget small;
+    small.resize(150, 100);
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope,
+                       QStringLiteral("MyBrindleViewer"), QStringLiteral("window"));
+    settings.setValue(QStringLiteral("geometry"), small.saveGeometry());
+    settings.sync();
+    form = folder.Start();
+    EXPECT_EQ(form->size(), layout);
+    settings.clear();
 }
