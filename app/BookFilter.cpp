@@ -54,24 +54,28 @@ constexpr Spelling Spellings[] = {
 } // namespace
 
 std::string BookFilter::Fold(const QString& text) {
-    const QString decomposed = text.toCaseFolded().normalized(QString::NormalizationForm_KD);
+    // The letters spelt out first: some would otherwise decompose into a letter and a sign.
+    const QString lower = text.toCaseFolded();
+    QString spelt;
+    spelt.reserve(lower.size());
+    for (const QChar c : lower) {
+        const auto found = std::find_if(std::begin(Spellings), std::end(Spellings),
+                                        [c](const Spelling& s) { return s.letter == c.unicode(); });
+        if (found != std::end(Spellings)) {
+            spelt += QString::fromUtf16(found->ascii);
+        } else {
+            spelt += c;
+        }
+    }
+    const QString decomposed = spelt.normalized(QString::NormalizationForm_KD);
     QString folded;
     folded.reserve(decomposed.size());
     for (const QChar c : decomposed) {
-        if (c.isMark()) {
-            continue;
-        }
-        const auto spelt = std::find_if(std::begin(Spellings), std::end(Spellings),
-                                        [c](const Spelling& s) { return s.letter == c.unicode(); });
-        if (spelt != std::end(Spellings)) {
-            folded += QString::fromUtf16(spelt->ascii);
-        } else if (c == QChar(0x00B7) && !folded.isEmpty() && folded.back() == u'l') {
-            continue; // ŀ decomposes to l and a middle dot
-        } else {
+        if (!c.isMark()) {
             folded += c;
         }
     }
-    // Case folding once more: the decomposition may give capitals (the compatibility forms).
+    // Case folding once more: a compatibility decomposition may give capitals.
     return folded.toCaseFolded().toStdString();
 }
 
