@@ -90,38 +90,6 @@ std::string BookFilter::FoldBytes(const std::string& bytes) {
     return Fold(DisplayText(bytes));
 }
 
-namespace {
-
-// Whether the text holds the word (lower case ASCII), letter case aside.
-bool HoldsIgnoringCase(std::string_view text, std::string_view word) {
-    if (word.size() > text.size()) {
-        return false;
-    }
-    const char first = word.front();
-    const char firstUpper =
-        first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
-    const size_t last = text.size() - word.size();
-    for (size_t i = 0; i <= last; ++i) {
-        if (text[i] != first && text[i] != firstUpper) {
-            continue;
-        }
-        size_t j = 1;
-        for (; j < word.size(); ++j) {
-            char c = text[i + j];
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            if (c != word[j]) {
-                break;
-            }
-        }
-        if (j == word.size()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
 int32_t BookFilter::KeyOf(Keys& keys, const std::string& row) {
     if (IsAscii(row)) {
         return -1;
@@ -143,46 +111,84 @@ void BookFilter::Build(List list, const std::vector<std::string>& rows) {
 
 void BookFilter::RowInserted(List list, size_t position, const std::string& row) {
     stale_ = true;
+    searchedRows_ = std::min(searchedRows_, position);
     Keys& keys = keys_[list];
     if (keys.built && position <= keys.at.size()) {
         keys.at.insert(keys.at.begin() + static_cast<std::ptrdiff_t>(position), KeyOf(keys, row));
     } else {
         keys.built = false;
+        searchedRows_ = 0;
     }
 }
 
 void BookFilter::RowTaken(List list, size_t position) {
     stale_ = true;
+    searchedRows_ = std::min(searchedRows_, position);
     Keys& keys = keys_[list];
     if (keys.built && position < keys.at.size()) {
         // Its folded form stays unused until the list is folded anew.
         keys.at.erase(keys.at.begin() + static_cast<std::ptrdiff_t>(position));
     } else {
         keys.built = false;
+        searchedRows_ = 0;
     }
 }
 
 void BookFilter::RowsReplaced(List list) {
     stale_ = true;
     keys_[list].built = false;
+    searchedRows_ = 0;
 }
 
-bool BookFilter::Holds(List list, size_t row, const std::vector<std::string>& rows,
-                       const std::string& word) const {
+void BookFilter::AppendPart(List list, size_t row, const std::vector<std::string>& rows) {
     if (row >= rows.size()) {
-        return false;
+        return;
     }
     const Keys& keys = keys_[list];
     const int32_t key = keys.at[row];
-    return key >= 0 ? keys.folded[static_cast<size_t>(key)].find(word) != std::string::npos
-                    : HoldsIgnoringCase(rows[row], word);
+    if (key >= 0) {
+        searched_ += keys.folded[static_cast<size_t>(key)];
+        return;
+    }
+    for (const char c : rows[row]) {
+        searched_ += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
 }
 
-bool BookFilter::Matches(size_t row, const std::vector<std::string>& words,
-                         const std::vector<std::string>& names,
-                         const std::vector<std::string>& ids) const {
+void BookFilter::Update(const std::vector<std::string>& names,
+                        const std::vector<std::string>& ids) {
+    if (!keys_[Names].built || keys_[Names].at.size() != names.size()) {
+        Build(Names, names);
+        searchedRows_ = 0;
+    }
+    if (!keys_[Ids].built || keys_[Ids].at.size() != ids.size()) {
+        Build(Ids, ids);
+        searchedRows_ = 0;
+    }
+    // Rows before the first that changed keep their place in the searched text.
+    const size_t rows = std::max(names.size(), ids.size());
+    const size_t kept = std::min(searchedRows_, rows);
+    searched_.resize(kept < starts_.size() ? starts_[kept] : 0);
+    starts_.resize(kept);
+    for (size_t row = kept; row < rows; ++row) {
+        starts_.push_back(searched_.size());
+        AppendPart(Names, row, names);
+        searched_ += RowPartSeparator;
+        AppendPart(Ids, row, ids);
+        searched_ += RowEnd;
+    }
+    starts_.push_back(searched_.size());
+    searchedRows_ = rows;
+}
+
+std::string_view BookFilter::RowText(size_t row) const {
+    return std::string_view(searched_).substr(starts_[row], starts_[row + 1] - starts_[row]);
+}
+
+bool BookFilter::Matches(size_t row, const std::vector<std::string>& words) const {
+    const std::string_view text = RowText(row);
     return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
-        return Holds(Names, row, names, word) || Holds(Ids, row, ids, word);
+        return text.find(word) != std::string_view::npos;
     });
 }
 
@@ -202,22 +208,41 @@ const std::vector<int>* BookFilter::Apply(const QString& text,
         stale_ = true;
         return nullptr;
     }
-    if (!keys_[Names].built || keys_[Names].at.size() != names.size()) {
-        Build(Names, names);
-    }
-    if (!keys_[Ids].built || keys_[Ids].at.size() != ids.size()) {
-        Build(Ids, ids);
-    }
+    Update(names, ids);
     std::vector<int> shown;
     if (!stale_ && !words_.empty() && Narrows(words_, words)) {
+        // The rows shown hold every earlier word already: only the new words are looked for.
+        std::vector<std::string> added;
+        std::copy_if(words.begin(), words.end(), std::back_inserter(added),
+                     [&](const std::string& word) {
+                         return std::find(words_.begin(), words_.end(), word) == words_.end();
+                     });
         std::copy_if(shown_.begin(), shown_.end(), std::back_inserter(shown),
-                     [&](int row) { return Matches(static_cast<size_t>(row), words, names, ids); });
+                     [&](int row) { return Matches(static_cast<size_t>(row), added); });
     } else {
-        const size_t rows = std::max(names.size(), ids.size());
-        for (size_t row = 0; row < rows; ++row) {
-            if (Matches(row, words, names, ids)) {
+        // One pass over the whole book's text for the first word; each row it lands in is
+        // checked for the others.
+        const std::string_view all = searched_;
+        const size_t rows = starts_.size() - 1;
+        size_t at = 0;
+        size_t row = 0;
+        while ((at = all.find(words.front(), at)) != std::string_view::npos) {
+            // The row it lies in: the hits only move forward, so the search gallops on from
+            // the last row found.
+            size_t step = 1;
+            while (row + step < rows && starts_[row + step] <= at) {
+                row += step;
+                step *= 2;
+            }
+            const auto end =
+                starts_.begin() + static_cast<std::ptrdiff_t>(std::min(row + step, rows));
+            row = static_cast<size_t>(
+                std::upper_bound(starts_.begin() + static_cast<std::ptrdiff_t>(row), end, at) -
+                starts_.begin() - 1);
+            if (words.size() == 1 || Matches(row, words)) {
                 shown.push_back(static_cast<int>(row));
             }
+            at = starts_[row + 1];
         }
     }
     words_ = std::move(words);

@@ -11,12 +11,13 @@
 // without regard to case or accents ("baker 2045" finds "Baker & Sons" with ID 204518,
 // "muller" finds "Müller", "lodz" finds "Łódź"), in book order.
 //
-// A name or ID that is plain ASCII is searched in its own bytes, letter case aside; only the
-// others are folded (accents dropped, letters without a decomposition spelt as a reader
-// expects), once, and again only when that row changes, so a filter costs next to no memory
-// and the first one after an edit costs what any other does. A text that only narrows the
-// previous one (each earlier word lies inside a word of the new text, as when a word grows by
-// a letter) searches only the clients already shown.
+// The book is searched as one text: every name and ID in lower case, those that are not plain
+// ASCII folded (accents dropped, letters without a decomposition spelt as a reader expects),
+// so a first letter costs one pass over about the book's size. A row is folded once, and again
+// only when it changes; the text is rebuilt only from the first client that changed, so the
+// first filter after an edit costs what any other does. A text that only narrows the previous
+// one (each earlier word lies inside a word of the new text, as when a word grows by a letter)
+// searches only the clients already shown.
 class BookFilter {
 public:
     enum List { Names = 0, Ids = 1 };
@@ -44,12 +45,24 @@ private:
     };
     static int32_t KeyOf(Keys& keys, const std::string& row);
     void Build(List list, const std::vector<std::string>& rows);
-    bool Holds(List list, size_t row, const std::vector<std::string>& rows,
-               const std::string& word) const;
-    bool Matches(size_t row, const std::vector<std::string>& words,
-                 const std::vector<std::string>& names, const std::vector<std::string>& ids) const;
+    // The searched text brought up to date from the first row that changed.
+    void Update(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+    void AppendPart(List list, size_t row, const std::vector<std::string>& rows);
+    std::string_view RowText(size_t row) const;
+    bool Matches(size_t row, const std::vector<std::string>& words) const;
+
+    // Between a client's name and ID, and after its ID: no word holds either, so none matches
+    // across a name and its ID, or across two clients.
+    static constexpr char RowPartSeparator = '\x1F';
+    static constexpr char RowEnd = '\n';
 
     Keys keys_[2];
+    // The whole book as it is searched: each client's name and ID in lower case (folded where
+    // not plain ASCII), one after the other, and where each client starts; valid for the
+    // first searchedRows_ clients.
+    std::string searched_;
+    std::vector<size_t> starts_;
+    size_t searchedRows_ = 0;
     // The words of the last filter and the rows it showed; stale after any change.
     std::vector<std::string> words_;
     std::vector<int> shown_;

@@ -9,6 +9,10 @@ ListBox::ListBox(QWidget* parent) : QListView(parent), model_(this) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
+    // A filter keystroke over a large book lays out the rows on screen at once and the rest
+    // while the user reads them, instead of every row before the next key.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(256);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 

@@ -202,7 +202,6 @@ void TForm1::ConnectHandlers() {
         ui->Button5->setEnabled(!filtered);
         ui->Button4->setToolTip(filtered ? hidden : upHint);
         ui->Button5->setToolTip(filtered ? hidden : downHint);
-        place_->FitIds();
     });
     connect(book_, &BookLists::Done, this, &TForm1::Say);
 }

@@ -30,6 +30,12 @@ WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui)
     ui.ListBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ui.ListBox1->setAlternatingRowColors(true);
     ui.ListBox2->setAlternatingRowColors(true);
+    // The ID column follows the IDs themselves, not what a filter shows of them.
+    const ByteListModel& ids = ui.ListBox2->Rows();
+    for (auto signal : {&ByteListModel::RowInserted, &ByteListModel::RowTaken}) {
+        QObject::connect(&ids, signal, &window, [this] { FitIds(); });
+    }
+    QObject::connect(&ids, &ByteListModel::RowsReplaced, &window, [this] { FitIds(); });
 }
 
 void WindowPlace::FitIds() {

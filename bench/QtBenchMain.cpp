@@ -1,4 +1,5 @@
 // main of the benchmarks that need a QApplication: offscreen, then every registered benchmark.
+#include "BenchCleanup.h"
 #include "app/Messages.h"
 
 #include <QApplication>
@@ -25,5 +26,8 @@ int main(int argc, char** argv) {
     SetMessageSink(&silent);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    for (const auto& end : BenchmarkEnds()) {
+        end();
+    }
     return 0;
 }
