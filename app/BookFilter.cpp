@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -185,10 +186,28 @@ std::string_view BookFilter::RowText(size_t row) const {
     return std::string_view(searched_).substr(starts_[row], starts_[row + 1] - starts_[row]);
 }
 
+namespace {
+
+// Where the word next stands in the text from a place on; a single letter, the commonest
+// search of all, without comparing what was found.
+size_t FindWord(std::string_view text, std::string_view word, size_t from) {
+    if (word.size() == 1) {
+        if (from >= text.size()) {
+            return std::string_view::npos;
+        }
+        const void* at = std::memchr(text.data() + from, word.front(), text.size() - from);
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data())
+                  : std::string_view::npos;
+    }
+    return text.find(word, from);
+}
+
+} // namespace
+
 bool BookFilter::Matches(size_t row, const std::vector<std::string>& words) const {
     const std::string_view text = RowText(row);
     return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
-        return text.find(word) != std::string_view::npos;
+        return FindWord(text, word, 0) != std::string_view::npos;
     });
 }
 
@@ -226,7 +245,7 @@ const std::vector<int>* BookFilter::Apply(const QString& text,
         const size_t rows = starts_.size() - 1;
         size_t at = 0;
         size_t row = 0;
-        while ((at = all.find(words.front(), at)) != std::string_view::npos) {
+        while ((at = FindWord(all, words.front(), at)) != std::string_view::npos) {
             // The row it lies in: the hits only move forward, so the search gallops on from
             // the last row found.
             size_t step = 1;
