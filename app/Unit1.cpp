@@ -137,21 +137,20 @@ void TForm1::ConnectKeys() {
     for (QWidget* button : {ui->Button2, ui->Button3, ui->Button4, ui->Button5}) {
         button->installEventFilter(this);
     }
-    const auto shortcut = [this](const QKeySequence& keys, QWidget* where,
-                                 const std::function<void()>& action) {
-        auto* s = new QShortcut(keys, where, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    const auto shortcut = [this](const QKeySequence& keys, const std::function<void()>& action) {
+        auto* s = new QShortcut(keys, this);
         connect(s, &QShortcut::activated, this, [action] { Guarded(action); });
     };
-    shortcut(QKeySequence::Find, this, [this] {
+    shortcut(QKeySequence::Find, [this] {
         ui->PageControl1->setCurrentWidget(ui->TabSheet1);
         find_->Focus();
     });
-    shortcut(QKeySequence::New, this, [this] {
+    shortcut(QKeySequence::New, [this] {
         ui->PageControl1->setCurrentWidget(ui->TabSheet2);
         ui->Edit1->setFocus(Qt::ShortcutFocusReason);
     });
-    shortcut(QKeySequence::Undo, this, [this] { book_->UndoLast(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] { book_->RedoLast(); });
+    shortcut(QKeySequence::Undo, [this] { book_->UndoLast(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { book_->RedoLast(); });
     // On the Add page Enter in either field is OK, and focus entering the ID field selects its
     // text, so typing replaces it.
     connect(ui->Edit1, &QLineEdit::returnPressed, this,

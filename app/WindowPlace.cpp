@@ -39,7 +39,9 @@ WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui)
 }
 
 void WindowPlace::FitIds() {
-    size_t longest = 0;
+    // At least as wide as the longest ID the Add page takes, so the table keeps its shape
+    // while the book fills.
+    size_t longest = static_cast<size_t>(std::max(0, ui_.NumEdit1->maxLength()));
     for (const std::string& id : ui_.ListBox2->Items()) {
         longest = std::max(longest, id.size());
     }
