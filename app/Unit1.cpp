@@ -3,6 +3,7 @@
 #include "app/BookLists.h"
 #include "app/BookWatch.h"
 #include "app/FindBar.h"
+#include "app/Looks.h"
 #include "app/Messages.h"
 #include "app/QtText.h"
 #include "app/SettingsBinder.h"
@@ -18,13 +19,9 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
-#include <QFont>
-#include <QFontDatabase>
 #include <QKeyEvent>
-#include <QProxyStyle>
 #include <QScopeGuard>
 #include <QShortcut>
-#include <QTabBar>
 #include <QTimer>
 
 namespace {
@@ -37,35 +34,12 @@ bool AllDigits(const QString& text) {
            std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
-// The layout names Windows fonts; where they are missing, fonts with the same widths stand in,
-// so the captions fit the layout's sizes.
-void AddFontSubstitutes() {
-    const auto substitute = [](const QString& family, const QStringList& substitutes) {
-        if (!QFontDatabase::hasFamily(family)) {
-            QFont::insertSubstitutions(family, substitutes);
-        }
-    };
-    substitute(QStringLiteral("MS Sans Serif"),
-               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    substitute(QStringLiteral("Times New Roman"), {QStringLiteral("Liberation Serif")});
-}
-
-// Tabs with a third of the style's usual padding beside their captions.
-class CompactTabs final : public QProxyStyle {
-public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
-        const int value = QProxyStyle::pixelMetric(metric, option, widget);
-        return metric == PM_TabBarTabHSpace ? value / 3 : value;
-    }
-};
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
     AddFontSubstitutes();
     ui->setupUi(this);
-    FixLooks();
+    FixLooks(*ui);
     // The address watch hands its polls to this thread through the event loop.
     MainThreadCalls::Instance().BindToCurrentThread([] {
         QMetaObject::invokeMethod(
@@ -102,28 +76,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 }
 
 TForm1::~TForm1() = default;
-
-void TForm1::FixLooks() {
-    // Link labels are as wide as their text, so only the text reacts to the pointer; a centred
-    // one stays centred where the layout put it.
-    for (TSwCURLLabel* link :
-         {ui->SwCURLLabel1, ui->SwCURLLabel2, ui->SwCURLLabel3, ui->SwCURLLabel4}) {
-        const QRect placed = link->geometry();
-        link->adjustSize();
-        if (link->alignment() & Qt::AlignHCenter) {
-            link->move(placed.center().x() - link->width() / 2, placed.y());
-        }
-    }
-    // Narrower tab padding, so the six pages' tabs fit the window's width.
-    auto* tabs = new CompactTabs;
-    tabs->setParent(ui->PageControl1->tabBar());
-    ui->PageControl1->tabBar()->setStyle(tabs);
-    // What is typed or pasted follows one rule for control characters, the filter too.
-    for (QLineEdit* field : {static_cast<QLineEdit*>(ui->Edit1),
-                             static_cast<QLineEdit*>(ui->NumEdit1), ui->FilterEdit}) {
-        field->setValidator(new NoControlCharacters(field));
-    }
-}
 
 // The keys that find a client and act on it, wherever the focus is on the Client List page,
 // and those of the Add page.

@@ -68,7 +68,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FixLooks();
     void ConnectHandlers();
     void ConnectKeys();
     // Writes the launch line for this ID and starts the viewer.

@@ -1,0 +1,56 @@
+#include "app/Looks.h"
+
+#include "app/TypedText.h"
+#include "ui_Unit1.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QProxyStyle>
+#include <QTabBar>
+
+namespace {
+
+// Tabs with a third of the style's usual padding beside their captions.
+class CompactTabs final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value / 3 : value;
+    }
+};
+
+} // namespace
+
+void AddFontSubstitutes() {
+    const auto substitute = [](const QString& family, const QStringList& substitutes) {
+        if (!QFontDatabase::hasFamily(family)) {
+            QFont::insertSubstitutions(family, substitutes);
+        }
+    };
+    substitute(QStringLiteral("MS Sans Serif"),
+               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    substitute(QStringLiteral("Times New Roman"), {QStringLiteral("Liberation Serif")});
+}
+
+void FixLooks(Ui::TForm1& ui) {
+    // Link labels are as wide as their text, so only the text reacts to the pointer; a centred
+    // one stays centred where the layout put it.
+    for (TSwCURLLabel* link :
+         {ui.SwCURLLabel1, ui.SwCURLLabel2, ui.SwCURLLabel3, ui.SwCURLLabel4}) {
+        const QRect placed = link->geometry();
+        link->adjustSize();
+        if (link->alignment() & Qt::AlignHCenter) {
+            link->move(placed.center().x() - link->width() / 2, placed.y());
+        }
+    }
+    // Narrower tab padding, so the six pages' tabs fit the window's width.
+    auto* tabs = new CompactTabs;
+    tabs->setParent(ui.PageControl1->tabBar());
+    ui.PageControl1->tabBar()->setStyle(tabs);
+    // What is typed or pasted follows one rule for control characters, the filter too.
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(ui.Edit1), static_cast<QLineEdit*>(ui.NumEdit1), ui.FilterEdit}) {
+        field->setValidator(new NoControlCharacters(field));
+    }
+}
