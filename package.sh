@@ -7,6 +7,10 @@ cd "$(dirname "$0")"
 source scripts/setup.sh
 ensure_packages "${MBV_BUILD_PACKAGES[@]}" "${MBV_PACKAGE_PACKAGES[@]}"
 
+# The distribution's hardening flags (stack protector, fortify, relro and bind-now).
+export CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+export LDFLAGS="$(dpkg-buildflags --get LDFLAGS) -Wl,-z,now"
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DMBV_INSTALLED_COPY=ON
 cmake --build build-package
