@@ -196,9 +196,25 @@ bool BookLists::MoveSelected(int step) {
 }
 
 void BookLists::Replace(std::vector<std::string> names, std::vector<std::string> ids) {
+    // The same client stays selected, wherever it now stands.
+    const int nameRow = names_->ItemIndex();
+    const int idRow = ids_->ItemIndex();
+    const std::string name = nameRow >= 0 ? names_->Item(nameRow) : std::string();
+    const std::string id = idRow >= 0 ? ids_->Item(idRow) : std::string();
     undo_.clear();
     names_->SetItems(std::move(names));
     ids_->SetItems(std::move(ids));
+    if (nameRow < 0) {
+        return;
+    }
+    const auto& newNames = names_->Items();
+    const auto& newIds = ids_->Items();
+    for (size_t i = 0; i < newNames.size(); ++i) {
+        if (newNames[i] == name && (idRow < 0 || (i < newIds.size() && newIds[i] == id))) {
+            Select(static_cast<int>(i));
+            return;
+        }
+    }
 }
 
 void BookLists::Mirror(const ListBox* from) {

@@ -32,7 +32,8 @@ public:
     void UndoLast();
     void RedoLast();
 
-    // The whole book anew (another copy's changes merged in): the undo steps no longer fit it.
+    // The whole book anew (another copy's changes merged in): the undo steps no longer fit it;
+    // the selected client stays selected.
     void Replace(std::vector<std::string> names, std::vector<std::string> ids);
 
     // Selects in the other list the row the user selected in this one.

@@ -143,17 +143,18 @@ void TForm1::ConnectHandlers() {
     });
     connect(find_, &FindBar::Edge, this,
             [this](bool last) { book_->SelectShownAt(last ? -1 : 0); });
-    connect(book_, &BookLists::ShownChanged, this, [this](int shown, int total, bool filtered) {
-        find_->SetCount(shown, total, filtered);
-        // Moving a client among some of the book would say nothing of where it lands.
-        static const QString upHint = ui->Button4->toolTip();
-        static const QString downHint = ui->Button5->toolTip();
-        const QString hidden = QStringLiteral("Clear the filter to move clients in the list");
-        ui->Button4->setEnabled(!filtered);
-        ui->Button5->setEnabled(!filtered);
-        ui->Button4->setToolTip(filtered ? hidden : upHint);
-        ui->Button5->setToolTip(filtered ? hidden : downHint);
-    });
+    // Moving a client among some of the book would say nothing of where it lands.
+    connect(book_, &BookLists::ShownChanged, this,
+            [this, upHint = ui->Button4->toolTip(),
+             downHint = ui->Button5->toolTip()](int shown, int total, bool filtered) {
+                find_->SetCount(shown, total, filtered);
+                const QString hidden =
+                    QStringLiteral("Clear the filter to move clients in the list");
+                ui->Button4->setEnabled(!filtered);
+                ui->Button5->setEnabled(!filtered);
+                ui->Button4->setToolTip(filtered ? hidden : upHint);
+                ui->Button5->setToolTip(filtered ? hidden : downHint);
+            });
     connect(book_, &BookLists::Done, this, &TForm1::Say);
 }
 
@@ -253,22 +254,7 @@ void TForm1::BookFilesChanged() {
     core::Book book = merged.bookChanged ? core::Owned(merged.book) : core::Book();
     base_ = std::move(*theirs);
     if (merged.bookChanged) {
-        // The same client stays selected, wherever the merge put it.
-        const int row = ui->ListBox1->ItemIndex();
-        const std::string name = row >= 0 ? ui->ListBox1->Item(row) : std::string();
-        const int idRow = ui->ListBox2->ItemIndex();
-        const std::string id = idRow >= 0 ? ui->ListBox2->Item(idRow) : std::string();
         book_->Replace(std::move(book.names), std::move(book.ids));
-        if (row >= 0) {
-            const auto& names = ui->ListBox1->Items();
-            const auto& ids = ui->ListBox2->Items();
-            for (size_t i = 0; i < names.size(); ++i) {
-                if (names[i] == name && (idRow < 0 || (i < ids.size() && ids[i] == id))) {
-                    book_->Select(static_cast<int>(i));
-                    break;
-                }
-            }
-        }
     }
     settings_->Load(merged.settings);
     if (!merged.summary.empty()) {

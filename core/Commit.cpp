@@ -160,19 +160,24 @@ struct Action {
     std::string target;
 };
 
+// Each of the book's own files and where it lands; one that is another user's link has no
+// place and is never a target.
+struct OwnFile {
+    std::string name;
+    std::optional<Target> target;
+};
+
 // The actions of a record, or nothing when any line breaks a rule.
 std::optional<std::vector<Action>> Check(const Record& record, const std::string& folder,
-                                         const std::vector<std::string>& ownNames,
-                                         Folders& folders) {
+                                         const std::vector<OwnFile>& ownFiles, Folders& folders) {
     std::vector<Action> actions;
     std::set<std::string> seen;
     for (const Line& line : record.lines) {
         std::optional<Target> target;
         std::string temp;
-        for (const std::string& own : ownNames) {
-            const std::optional<Target> ownTarget = TargetOf(folder, own);
+        for (const auto& [own, ownTarget] : ownFiles) {
             if (!ownTarget) {
-                continue; // a link of someone else's: never a target
+                continue;
             }
             if (record.byName && line.first == own) {
                 target = ownTarget;
@@ -227,13 +232,7 @@ void SetCommitStepHookForTesting(std::function<void(CommitStep)> hook) {
     stepHook = std::move(hook);
 }
 
-void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files,
-                 const std::vector<std::string>& ownNames) {
-    if (!ownNames.empty()) {
-        // A commit of this user's that could not be finished goes first, so this one lands on
-        // a book in step.
-        RecoverCommits(folder, ownNames);
-    }
+void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files) {
     std::vector<std::unique_ptr<platform::TempFile>> temps;
     std::vector<std::string> targets;
     std::vector<Line> lines;
@@ -293,6 +292,10 @@ std::vector<std::string> RecoverCommits(const std::string& folder,
     if (book == nullptr) {
         return leftAlone;
     }
+    std::vector<OwnFile> ownFiles;
+    for (const std::string& own : ownNames) {
+        ownFiles.push_back({own, TargetOf(book->Path(), own)});
+    }
     for (const std::string& name : book->Names(CommitPrefix)) {
         if (book->IsHeld(name)) {
             continue;
@@ -304,7 +307,7 @@ std::vector<std::string> RecoverCommits(const std::string& folder,
         }
         const Record record = ParseRecord(bytes.value_or(""));
         const auto actions =
-            record.known ? Check(record, book->Path(), ownNames, folders) : std::nullopt;
+            record.known ? Check(record, book->Path(), ownFiles, folders) : std::nullopt;
         if (!actions) {
             leftAlone.push_back(book->Path() + name);
             continue;
@@ -322,8 +325,7 @@ std::vector<std::string> RecoverCommits(const std::string& folder,
     }
     // Temporaries beside the book's files, and beside the files the user's links lead to.
     RemoveStaleTemporaries(*book);
-    for (const std::string& own : ownNames) {
-        const std::optional<Target> target = TargetOf(book->Path(), own);
+    for (const auto& [own, target] : ownFiles) {
         if (target && target->folder != book->Path()) {
             if (const platform::Folder* elsewhere = folders.Get(target->folder)) {
                 RemoveStaleTemporaries(*elsewhere);

@@ -40,10 +40,8 @@ inline constexpr std::string_view CommitPrefix = ".mbv-commit-";
 // flushed into the folder (the commit point); then each temporary is renamed over its target,
 // the folders are flushed and the record removed. Throws ESaveError for the first file that
 // cannot be written; nothing is replaced then. A rename that fails after the commit point keeps
-// the record, so the commit is finished later and the files never stay out of step.
-// ownNames: the book's files, whose own unfinished commits are finished first.
-void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files,
-                 const std::vector<std::string>& ownNames = {});
+// the record, so RecoverCommits finishes the commit later and the files never stay out of step.
+void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files);
 
 // At start-up, before anything is read: rolls an intact record forward, discards a torn one,
 // and removes temporary files that no running copy of the program holds. Only what this user

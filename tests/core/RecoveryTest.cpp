@@ -277,7 +277,8 @@ TEST_F(Recovery, ARenameFailingAfterTheCommitPointKeepsTheRecordUntilTheBookIsWh
 
     // The next close finishes it first, once the way is clear.
     fs::remove_all(Book() + "clientIDlist.txt");
-    core::CommitFiles(Book(), {NewBook(Book()).front()}, Own);
+    core::RecoverCommits(Book(), Own);
+    core::CommitFiles(Book(), {NewBook(Book()).front()});
     EXPECT_EQ(Read("book/clientIDlist.txt"), "1\r\n2\r\n");
     EXPECT_TRUE(platform::FolderEntries(Book(), ".mbv-").empty());
 }
