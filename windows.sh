@@ -87,8 +87,34 @@ while [ ${#pending[@]} -gt 0 ]; do
 done
 x86_64-w64-mingw32-strip --strip-unneeded "$PACKAGE"/*.exe "$PACKAGE"/*.dll \
     "$PACKAGE"/platforms/*.dll "$PACKAGE"/styles/*.dll
+# The portable zip has the viewer's folder ready, with a word on what goes there.
+mkdir -p "$PACKAGE/Bin"
+cp packaging/windows/Bin-README.txt "$PACKAGE/Bin/README.txt"
 (cd "$BUILD" && zip -qr MyBrindleViewer-win64.zip MyBrindleViewer)
 echo "Packaged: $BUILD/MyBrindleViewer-win64.zip ($(du -h "$BUILD/MyBrindleViewer-win64.zip" | cut -f1))"
+
+# The installer, of the same files but Bin\: the installed copy keeps the viewer beside the
+# user's book. Its uninstaller removes exactly the files listed here.
+VERSION=$(sed -n 's/^project(MyBrindleViewer VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+INSTALLER=$BUILD/MyBrindleViewer-$VERSION-setup.exe
+NSIS=$BUILD/nsis
+rm -rf "$NSIS" "$INSTALLER"
+mkdir -p "$NSIS"
+(cd "$PACKAGE" && find . -path ./Bin -prune -o -type f -print | sed 's|^\./||' | sort) >"$NSIS/list"
+while read -r file; do
+    folder=$(dirname "$file")
+    [ "$folder" == . ] && out='$INSTDIR' || out='$INSTDIR\'${folder//\//\\}
+    printf 'SetOutPath "%s"\nFile "%s"\n' "$out" "$PACKAGE/$file"
+done <"$NSIS/list" >"$NSIS/files.nsh"
+{
+    while read -r file; do printf 'Delete "$INSTDIR\\%s"\n' "${file//\//\\}"; done <"$NSIS/list"
+    (cd "$PACKAGE" && find . -mindepth 1 -path ./Bin -prune -o -type d -print | sed 's|^\./||' |
+        sort -r) | while read -r folder; do printf 'RMDir "$INSTDIR\\%s"\n' "${folder//\//\\}"; done
+} >"$NSIS/unfiles.nsh"
+makensis -V2 -DVERSION="$VERSION" -DOUTFILE="$INSTALLER" -DFILES="$NSIS/files.nsh" \
+    -DUNFILES="$NSIS/unfiles.nsh" -DSIZE_KB="$(du -sk --exclude=Bin "$PACKAGE" | cut -f1)" \
+    packaging/windows/installer.nsi
+echo "Installer: $INSTALLER ($(du -h "$INSTALLER" | cut -f1))"
 
 # The Windows tests under Wine, in a prefix of the build's own.
 export WINEPREFIX=$BUILD/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -96,6 +122,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init >/dev/null 2>&1
     wineserver --wait
 fi
-ctest --test-dir "$BUILD" --output-on-failure
-scripts/windows-smoke.sh "$BUILD/MyBrindleViewer-win64.zip" "$BUILD/StandInViewer.exe"
+# The fonts a Windows PC has in its Fonts folder ("MS Sans Serif", Tahoma): this Wine does not
+# load Debian's fonts-wine by itself.
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+# The window test draws text with the fonts Windows would: it needs a display.
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$BUILD" --output-on-failure
+scripts/windows-smoke.sh "$BUILD/MyBrindleViewer-win64.zip" "$BUILD/StandInViewer.exe" "$INSTALLER"
 wineserver --kill || true

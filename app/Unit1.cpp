@@ -7,6 +7,7 @@
 #include "app/Messages.h"
 #include "app/QtText.h"
 #include "app/SettingsBinder.h"
+#include "app/TextRoom.h"
 #include "app/TypedText.h"
 #include "app/UserSettings.h"
 #include "app/WindowPlace.h"
@@ -40,6 +41,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     AddFontSubstitutes();
     ui->setupUi(this);
     FixLooks(*ui);
+    // Before anything is placed by the window's size: fonts other than the layout's may need
+    // more room.
+    resize(size() + MakeRoomForTexts(*ui->PageControl1));
     // The address watch hands its polls to this thread through the event loop.
     MainThreadCalls::Instance().BindToCurrentThread([] {
         QMetaObject::invokeMethod(

@@ -83,6 +83,13 @@ Storage ChooseStorage(const std::string& programFolder, const std::string& dataF
         }
         return storage;
     }
+    // A copy the Windows installer put in the user's programs folder may write there, but the
+    // uninstaller removes that folder: the installer marks it so that the book lives elsewhere.
+    // The mark can only send the files to the user's own data folder, never anywhere else.
+    const std::unique_ptr<platform::Folder> program = platform::Folder::Open(programFolder);
+    if (program && program->Look(InstalledMark).kind == platform::Entry::Regular) {
+        installedCopy = true;
+    }
     // A folder others may write is no place for files the program acts on at start-up.
     if (!installedCopy && platform::MayCreateFilesIn(programFolder) &&
         platform::IsPrivateFolder(programFolder)) {

@@ -27,10 +27,14 @@ struct Storage {
     std::string carriedFrom;
 };
 
+// The file the Windows installer puts beside the program it installs.
+inline constexpr const char* InstalledMark = "MyBrindleViewer.installed";
+
 // The folder the user chose for the book when there is one; otherwise the program's folder
 // when the user may write there and nobody else may, otherwise the user's data folder (made,
 // for the user alone, when missing), which starts with a copy of the book the program's folder
-// holds. An installed copy never takes its own folder.
+// holds. An installed copy (or one with the installer's mark beside it) never takes its own
+// folder.
 Storage ChooseStorage(const std::string& programFolder, const std::string& dataFolder,
                       bool installedCopy, const std::string& chosenFolder = {});
 

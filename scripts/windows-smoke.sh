@@ -2,11 +2,14 @@
 # Smoke test of the packaged Windows program under Wine and Xvfb, unzipped into a fresh Wine
 # prefix with nothing else installed: a first run in an empty folder shows its two notices and
 # writes the three files at close; a run with a client book finds a client through the filter
-# and launches the stand-in viewer with the expected arguments.
-# Usage: windows-smoke.sh PACKAGE_ZIP STAND_IN_VIEWER_EXE
+# and launches the stand-in viewer with the expected arguments; the installer installs for the
+# user alone without asking, the installed program keeps its files in AppData\Local, and the
+# uninstaller removes the program and leaves those files alone.
+# Usage: windows-smoke.sh PACKAGE_ZIP STAND_IN_VIEWER_EXE INSTALLER_EXE
 set -euo pipefail
 ZIP=$1
 STAND_IN=$2
+INSTALLER=$3
 WORK=$(mktemp -d)
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
@@ -24,6 +27,7 @@ done
 export DISPLAY=:$(head -n 1 "$WORK/display")
 wineboot --init >/dev/null 2>&1
 wineserver --wait
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 
 unpack() { # unpack FOLDER: the package as a technician unzips it
     mkdir -p "$1"
@@ -133,6 +137,45 @@ if chattr +i "$THIRD" 2>/dev/null; then
 else
     echo "skipped: this file system cannot make a folder read-only for root"
 fi
+
+# 4. The installer, silent as an administrator's script runs it; then the installed program;
+# then the uninstaller.
+APPDATA=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData | head -n 1)
+PROGRAMS="$APPDATA/Local/Programs/My Brindle Viewer"
+BOOK="$APPDATA/Local/My Brindle Viewer"
+MENU="$APPDATA/Roaming/Microsoft/Windows/Start Menu/Programs/My Brindle Viewer.lnk"
+KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\MyBrindleViewer'
+rm -rf "$BOOK"
+wine "$INSTALLER" /S >/dev/null 2>&1
+wineserver --wait
+check "the installer puts the program in the user's programs folder" \
+    "$([ -f "$PROGRAMS/MyBrindleViewer.exe" ] && [ -f "$PROGRAMS/platforms/qwindows.dll" ] &&
+       [ -f "$PROGRAMS/Uninstall.exe" ] && echo yes)" yes
+check "the installer makes a Start menu entry" "$([ -f "$MENU" ] && echo yes)" yes
+check "Apps and features names the version and the publisher" \
+    "$(wine reg query "$KEY" 2>/dev/null | tr -d '\r' | grep -oE '(DisplayVersion|Publisher) +REG_SZ +.*' |
+       tr -s ' ' | sort)" \
+    "$(printf '%s\n' "DisplayVersion REG_SZ 1.0.1.35" "Publisher REG_SZ My Brindle Viewer developers")"
+check "the viewer's folder is ready beside the book" "$([ -f "$BOOK/Bin/README.txt" ] && echo yes)" yes
+(cd "$PROGRAMS" && wine ./MyBrindleViewer.exe >/dev/null 2>&1) &
+PROGRAM=$!
+for notice in 1 2; do
+    box=$(window "My Brindle Viewer")
+    press "$box" Return
+done
+close_main
+timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+check "the installed program keeps its settings in AppData\\Local" \
+    "$(cat "$BOOK/myviewer.ini" 2>&1; echo .)" "$expected_ini."
+check "nothing is written beside the installed program" \
+    "$(ls "$PROGRAMS" | grep -ciE 'clientlist|clientIDlist|myviewer|iphist')" 0
+# The uninstaller runs a copy of itself from the temporary folder and returns at once.
+wine "$PROGRAMS/Uninstall.exe" /S >/dev/null 2>&1
+wineserver --wait
+check "the uninstaller removes the program, its entry and its menu entry" \
+    "$([ -e "$PROGRAMS" ] || [ -e "$MENU" ] || wine reg query "$KEY" >/dev/null 2>&1 || echo gone)" gone
+check "the uninstaller leaves the user's book alone" \
+    "$([ -f "$BOOK/myviewer.ini" ] && [ -f "$BOOK/clientlist.txt" ] && echo kept)" kept
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

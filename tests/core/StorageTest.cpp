@@ -56,6 +56,17 @@ TEST_F(Storage, AnInstalledCopyMakesTheDataFolderForTheUserAloneAndKeepsEveryFil
     EXPECT_EQ(files.Batch(), Data() + "//vncviewer.bat");
 }
 
+TEST_F(Storage, TheInstallersMarkSendsTheFilesToTheDataFolderEvenWhereTheProgramMayWrite) {
+    std::ofstream(root_ / "program" / core::InstalledMark) << "installed";
+    const core::Storage storage = core::ChooseStorage(Program(), Data(), false);
+    EXPECT_EQ(storage.mode, core::Storage::Installed);
+    EXPECT_EQ(storage.folder, Data() + "/");
+    // Only a file counts: a folder of that name is not the installer's.
+    fs::remove(root_ / "program" / core::InstalledMark);
+    fs::create_directory(root_ / "program" / core::InstalledMark);
+    EXPECT_EQ(core::ChooseStorage(Program(), Data(), false).mode, core::Storage::Portable);
+}
+
 TEST_F(Storage, ADataFolderThatCannotBeMadeIsSaid) {
     std::ofstream(root_ / "home") << "a file where a folder should be";
     const core::Storage storage = core::ChooseStorage(Program(), Data(), true);
