@@ -1,0 +1,171 @@
+#include "core/Import.h"
+#include "base/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t MaxId = 9;
+
+struct Row {
+    std::string name;
+    std::string id;
+    core::ImportEntry::Status status;
+    std::string reason;
+    bool operator==(const Row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& row) {
+    return out << '{' << row.name << ", " << row.id << ", " << row.status << ", " << row.reason
+               << '}';
+}
+
+std::vector<Row> Rows(const core::ImportPreview& preview) {
+    std::vector<Row> rows;
+    for (const core::ImportEntry& entry : preview.entries) {
+        rows.push_back({entry.name, entry.id, entry.status, entry.reason});
+    }
+    return rows;
+}
+
+std::vector<Row> Imported(std::string_view bytes, std::string_view fileName = {},
+                          const std::vector<std::string>& book = {}) {
+    const core::ImportSource source = core::ReadImport(bytes, fileName);
+    return Rows(core::Preview(source, source.defaultField, book, MaxId));
+}
+
+constexpr auto New = core::ImportEntry::New;
+constexpr auto InBook = core::ImportEntry::InBook;
+constexpr auto Skipped = core::ImportEntry::Skipped;
+
+struct Sample {
+    const char* what;
+    std::string bytes;
+    std::vector<Row> rows;
+};
+
+class EachFormat : public ::testing::TestWithParam<Sample> {};
+
+} // namespace
+
+TEST_P(EachFormat, MapsNamesAndIdsAndSaysWhyARowIsSkipped) {
+    EXPECT_EQ(Imported(GetParam().bytes), GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Import, EachFormat,
+    ::testing::Values(
+        Sample{"our own CSV, with quoting, a BOM and CR LF",
+               "\xEF\xBB\xBFname,id\r\n\"Baker, Sons & \"\"Co\"\"\",204518\r\nAcme,42\r\n"
+               "\"Two\nLines\",7\r\n",
+               {{"Baker, Sons & \"Co\"", "204518", New, ""},
+                {"Acme", "42", New, ""},
+                {"TwoLines", "7", New, ""}}},
+        Sample{"a spreadsheet's: ';', columns named in another order, Windows-1252",
+               "ID;Name;Notes\r\n12;M\xFCller GmbH;x\r\n13;Caf\xE9;y\r\n",
+               {{"M\xC3\xBCller GmbH", "12", New, ""}, {"Caf\xC3\xA9", "13", New, ""}}},
+        Sample{"no header: name then ID; the reasons rows are skipped",
+               "Acme,42\nNo ID,\nLetters,12ab\nToo long,1234567890\n,55\nAgain,42\n",
+               {{"Acme", "42", New, ""},
+                {"No ID", "", Skipped, "no ID"},
+                {"Letters", "12ab", Skipped, "the ID holds more than digits"},
+                {"Too long", "1234567890", Skipped, "the ID is longer than 9 digits"},
+                {"", "55", Skipped, "no name"},
+                {"Again", "42", InBook, "the same ID as a row above"}}},
+        Sample{"a connection profile through a repeater, with a group; no password read",
+               "[remmina]\nname=Front desk\ngroup=Clinic\nprotocol=VNC\nserver=ID:123456\n"
+               "proxy=repeater.example:5901\npassword=c2VjcmV0\n",
+               {{"Clinic / Front desk", "123456", New, ""}}},
+        Sample{"a profile of another protocol is skipped with its reason",
+               "[remmina]\nname=Server\nprotocol=RDP\nserver=10.0.0.5\n",
+               {{"Server", "10.0.0.5", Skipped, "not a VNC connection"}}},
+        Sample{"a connections file with namespaces, containers and the ID in Descr",
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+               "<mrng:Connections xmlns:mrng=\"http://example.org/mrng\" Name=\"Connections\" "
+               "ConfVersion=\"2.6\">\n"
+               "  <mrng:Node Name=\"Clinic &amp; Co\" Type=\"Container\" Descr=\"\">\n"
+               "    <mrng:Node Name=\"Desk&#32;1\" Type=\"Connection\" Hostname=\"pc1\" "
+               "Descr=\"ID:777\" Password=\"secret\" />\n"
+               "    <mrng:Node Name=\"Desk 2\" Type=\"Connection\" Hostname=\"pc2\" "
+               "Descr=\"778\"></mrng:Node>\n"
+               "  </mrng:Node>\n"
+               "  <mrng:Node Name=\"Top\" Type=\"Connection\" Hostname=\"x\" Descr=\"\" />\n"
+               "</mrng:Connections>\n",
+               {{"Clinic & Co / Desk 1", "777", New, ""},
+                {"Clinic & Co / Desk 2", "778", New, ""},
+                {"Top", "", Skipped, "no ID"}}},
+        Sample{"the manager's ';' export, read by the header's names only",
+               "Name;Folder;Description;Icon;Panel;Username;Password;Domain;Hostname;Protocol;"
+               "Port\r\nDesk A;;;mRemoteNG;General;;;;123456;VNC;5900;extra;shifted\r\n"
+               "Desk B;;ID:99;mRemoteNG;General;;;;host-b;VNC;5900\r\n",
+               {{"Desk A", "123456", New, ""},
+                {"Desk B", "host-b", Skipped, "the ID holds more than digits"}}}),
+    [](const ::testing::TestParamInfo<Sample>& info) {
+        return "Sample" + std::to_string(info.index);
+    });
+
+TEST(Import, TheUserPicksTheFieldAnIdComesFromAndTheBookDecidesWhatIsNew) {
+    const core::ImportSource source = core::ReadImport(
+        "<Connections><Node Name=\"A\" Type=\"Connection\" Hostname=\"host\" Descr=\"11\" "
+        "UserField=\"21\"/><Node Name=\"B\" Type=\"Connection\" Hostname=\"host\" Descr=\"12\" "
+        "UserField=\"22\"/></Connections>");
+    EXPECT_EQ(source.idFields[source.defaultField], "Descr");
+    const size_t user = 2;
+    ASSERT_EQ(source.idFields[user], "UserField");
+    const core::ImportPreview preview = core::Preview(source, user, {"22"}, MaxId);
+    EXPECT_EQ(Rows(preview), (std::vector<Row>{{"A", "21", New, ""},
+                                               {"B", "22", InBook, "the ID is in your book"}}));
+    EXPECT_EQ(core::PreviewCounts(preview),
+              "1 new \xC2\xB7 1 already in your book (same ID) \xC2\xB7 0 without a usable ID "
+              "(skipped)");
+}
+
+TEST(Import, BadInputIsRefusedWithItsReason) {
+    const struct {
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {"name,id\nAcme,42\n\"Open,7\nMore,8\n", "Line 3 opens a quote that is never closed"},
+        {"name,id\nAc\"me,42\n", "Line 2 has a quote inside a field that does not start with one"},
+        {std::string("PK\x03\x04\0\0binary", 12), "This is a binary file, not a list of clients"},
+        {"<?xml version=\"1.0\"?>\n<!DOCTYPE lolz [<!ENTITY lol \"lol\">]>\n<Connections/>",
+         "The XML file has a document type or entity declarations: refused, never expanded"},
+        {"<Connections><Node Name=\"&lol;\" Type=\"Connection\"/></Connections>",
+         "The XML file uses an entity it would have to declare: refused"},
+        {"<Connections FullFileEncryption=\"True\">AAAA</Connections>",
+         "This connections file is encrypted: export it again without encryption, then import "
+         "that file"},
+        {"<html><body/></html>",
+         "This XML file is not a connections file (no <Connections> element)"},
+        {"<Connections><Node Name=\"A", "The XML file ends inside an attribute's value"},
+    };
+    for (const auto& c : cases) {
+        try {
+            core::ReadImport(c.bytes);
+            ADD_FAILURE() << "read: " << c.bytes;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), c.message) << c.bytes;
+        }
+    }
+}
+
+TEST(Import, AnExportedBookComesBackTheSame) {
+    const std::vector<std::string> names{"Baker, Sons", "Quote \"Q\"", " Spaced ", "Caf\xE9",
+                                         "Plain"};
+    const std::vector<std::string> ids{"1", "22", "333", "4444", "55555"};
+    const std::string csv = core::ExportCsv(names, ids);
+    EXPECT_EQ(csv.substr(0, 9), "name,id\r\n");
+    EXPECT_NE(csv.find("\"Baker, Sons\",1\r\n"), std::string::npos);
+    // The Windows-1252 name leaves as UTF-8.
+    EXPECT_NE(csv.find("Caf\xC3\xA9,4444\r\n"), std::string::npos);
+    const core::ImportPreview back = core::Preview(core::ReadImport(csv), 0, {}, MaxId);
+    ASSERT_EQ(back.entries.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        // Blanks around a name go, as they go from a typed one.
+        EXPECT_EQ(back.entries[i].name, i == 2 ? "Spaced" : i == 3 ? "Caf\xC3\xA9" : names[i]);
+        EXPECT_EQ(back.entries[i].id, ids[i]);
+    }
+}
