@@ -55,6 +55,39 @@ private:
     int idRow_ = 0;
 };
 
+// Clients brought in from a file, at the end of the book: one step, and one change of each
+// list however many they are.
+class ImportClients final : public BookEdit {
+public:
+    ImportClients(BookLists& lists, std::vector<std::string> names, std::vector<std::string> ids)
+        : BookEdit(lists, QStringLiteral("Imported %1 clients").arg(names.size())),
+          names_(std::move(names)), ids_(std::move(ids)) {}
+    void redo() override {
+        nameCount_ = Names().Count();
+        idCount_ = Ids().Count();
+        Names().SetItems(Joined(Names().Items(), names_));
+        Ids().SetItems(Joined(Ids().Items(), ids_));
+    }
+    void undo() override {
+        Names().SetItems({Names().Items().begin(), Names().Items().begin() + nameCount_});
+        Ids().SetItems({Ids().Items().begin(), Ids().Items().begin() + idCount_});
+    }
+
+private:
+    static std::vector<std::string> Joined(const std::vector<std::string>& rows,
+                                           const std::vector<std::string>& more) {
+        std::vector<std::string> joined;
+        joined.reserve(rows.size() + more.size());
+        joined = rows;
+        joined.insert(joined.end(), more.begin(), more.end());
+        return joined;
+    }
+    std::vector<std::string> names_;
+    std::vector<std::string> ids_;
+    int nameCount_ = 0;
+    int idCount_ = 0;
+};
+
 // Each list's selected row; a list without a selection keeps its rows.
 class RemoveClient final : public BookEdit {
 public:
@@ -170,6 +203,16 @@ void BookLists::Add(std::string name, std::string id) {
     const QString text = edit->text();
     undo_.push(edit);
     emit Done(text);
+}
+
+void BookLists::AddMany(std::vector<std::string> names, std::vector<std::string> ids) {
+    if (names.empty()) {
+        return;
+    }
+    auto* edit = new ImportClients(*this, std::move(names), std::move(ids));
+    const QString text = edit->text();
+    undo_.push(edit);
+    emit Done(text + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
 }
 
 void BookLists::RemoveSelected() {
@@ -290,4 +333,22 @@ std::optional<int> BookLists::RowOfId(const std::string& id) const {
         return std::nullopt;
     }
     return static_cast<int>(known - ids.begin());
+}
+
+std::pair<std::vector<std::string>, std::vector<std::string>>
+BookLists::Clients(bool shownOnly) const {
+    const std::vector<std::string>& names = names_->Items();
+    const std::vector<std::string>& ids = ids_->Items();
+    if (!shownOnly || !Filtered()) {
+        return {names, ids};
+    }
+    std::pair<std::vector<std::string>, std::vector<std::string>> shown;
+    for (int place = 0; place < names_->ShownCount(); ++place) {
+        const auto row = static_cast<size_t>(names_->ShownRow(place));
+        if (row < names.size() && row < ids.size()) {
+            shown.first.push_back(names[row]);
+            shown.second.push_back(ids[row]);
+        }
+    }
+    return shown;
 }

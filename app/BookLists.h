@@ -23,6 +23,8 @@ public:
 
     // Edits, each one step of the undo stack.
     void Add(std::string name, std::string id);
+    // Clients brought in at the end of the book, as one step.
+    void AddMany(std::vector<std::string> names, std::vector<std::string> ids);
     // Removes each list's selected row; nothing without a selection.
     void RemoveSelected();
     // Moves the selected client a place up (-1) or down (+1); false, changing nothing, when it
@@ -51,6 +53,8 @@ public:
     bool Filtered() const;
     int ShownCount() const;
     int Count() const;
+    // The clients' names and IDs, all of them or only those shown, in the book's order.
+    std::pair<std::vector<std::string>, std::vector<std::string>> Clients(bool shownOnly) const;
     // The first client whose ID is exactly this one.
     std::optional<int> RowOfId(const std::string& id) const;
 

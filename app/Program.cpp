@@ -1,9 +1,11 @@
 #include "app/Program.h"
 
+#include "app/BookTransfer.h"
 #include "app/Messages.h"
 #include "app/Unit1.h"
 #include "app/UserSettings.h"
 
+#include "base/Exception.h"
 #include "core/ProgramFiles.h"
 
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <cstdio>
 #include <memory>
 
 int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
@@ -26,6 +29,15 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
         QStringLiteral("Keep the client book in this folder, even one others share."),
         QStringLiteral("folder"));
     options.addOption(bookFolder);
+    const QCommandLineOption importFile(
+        QStringLiteral("import"),
+        QStringLiteral("Open the preview of clients to bring in from this file."),
+        QStringLiteral("file"));
+    const QCommandLineOption exportFile(
+        QStringLiteral("export"),
+        QStringLiteral("Write the client book to this CSV file and exit."), QStringLiteral("file"));
+    options.addOption(importFile);
+    options.addOption(exportFile);
     // Arguments the program does not know are let be, as they always were.
     options.parse(QApplication::arguments());
     // A folder chosen for the book: on the command line, or the one the user picked before.
@@ -49,6 +61,25 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
         ReportError(storage.error);
     }
 
+    // The book handed on without a window: 0 when written, otherwise the reason on standard
+    // error.
+    if (options.isSet(exportFile)) {
+        try {
+            const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+            const core::BookOnDisk book = files.LoadBook();
+            for (const core::ListFile* list : {&book.names, &book.ids}) {
+                if (list->state == core::ListFile::Unreadable) {
+                    throw Exception(list->reason);
+                }
+            }
+            BookTransfer::WriteCsv(options.value(exportFile), book.names.rows, book.ids.rows);
+            return 0;
+        } catch (const Exception& e) {
+            std::fprintf(stderr, "MyBrindleViewer: %s\n", e.what());
+            return 1;
+        }
+    }
+
     std::unique_ptr<TForm1> form;
     if (!Guarded([&] { form = std::make_unique<TForm1>(); })) {
         return 1;
@@ -56,6 +87,9 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     // An error while loading is reported and the window opens with what could be read.
     Guarded([&] { form->FormCreate(); });
     form->show();
+    if (options.isSet(importFile)) {
+        form->ImportFiles({options.value(importFile)});
+    }
     if (shown) {
         shown(*form);
     }

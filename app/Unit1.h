@@ -12,6 +12,7 @@ namespace Ui {
 class TForm1;
 }
 class BookLists;
+class BookTransfer;
 class BookWatch;
 class FindBar;
 class QCloseEvent;
@@ -62,8 +63,14 @@ public:
     void EnterPress();
     void DeletePress();
 
+    // Files brought in: read, then previewed (the command line's --import, a drop).
+    void ImportFiles(const QStringList& paths);
+    BookTransfer& Transfer() { return *transfer_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -75,6 +82,7 @@ private:
     // Another copy committed the book: its changes merged in.
     void BookFilesChanged();
     void ChooseBookFolder();
+    void AskImport();
     void Say(const QString& what);
 
     std::unique_ptr<Ui::TForm1> ui;
@@ -82,6 +90,7 @@ private:
     std::unique_ptr<SettingsBinder> settings_;
     std::unique_ptr<WindowPlace> place_;
     BookLists* book_ = nullptr;
+    BookTransfer* transfer_ = nullptr;
     FindBar* find_ = nullptr;
     BookWatch* watch_ = nullptr;
     // The book as last read from its files, what a merge with another copy starts from; a

@@ -1,0 +1,191 @@
+#include "app/BookTransfer.h"
+
+#include "app/BookLists.h"
+#include "app/ImportDialog.h"
+#include "app/Messages.h"
+#include "base/Exception.h"
+#include "core/Import.h"
+#include "platform/Files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+// What the reading thread hands back.
+struct ReadResult {
+    std::atomic<bool> cancel{false};
+    std::atomic<qint64> done{0};
+    qint64 total = 0;
+    core::ImportSource source;
+    std::string error;
+};
+
+namespace {
+
+// The files a path stands for: itself, or a folder's connection profiles.
+QStringList FilesOf(const QStringList& paths) {
+    QStringList files;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            for (const QFileInfo& profile :
+                 QDir(path).entryInfoList({QStringLiteral("*.remmina")}, QDir::Files, QDir::Name)) {
+                files.append(profile.filePath());
+            }
+        } else {
+            files.append(path);
+        }
+    }
+    return files;
+}
+
+std::string Bytes(const QString& text) {
+    return text.toStdString();
+}
+
+// Reads and parses on the reading thread; checks the cancel flag between blocks.
+void ReadAll(const QStringList& files, ReadResult& result) {
+    try {
+        for (const QString& path : files) {
+            // A FIFO or a device would never end; a folder is no file either.
+            const QFileInfo info(path);
+            if (!info.exists()) {
+                throw Exception("The file " + Bytes(path) + " is not there (any more)");
+            }
+            if (!info.isFile()) {
+                throw Exception(Bytes(path) + " is not a file that can be imported");
+            }
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly)) {
+                throw Exception("Cannot read " + Bytes(path) + ": " + Bytes(file.errorString()));
+            }
+            std::string bytes;
+            char block[1 << 16];
+            while (true) {
+                if (result.cancel) {
+                    return;
+                }
+                const qint64 got = file.read(block, sizeof block);
+                if (got < 0) {
+                    throw Exception("Cannot read " + Bytes(path) + ": " +
+                                    Bytes(file.errorString()));
+                }
+                if (got == 0) {
+                    break;
+                }
+                if (bytes.size() + static_cast<size_t>(got) > core::MaxImportBytes) {
+                    throw Exception(Bytes(path) + " is larger than any list of clients");
+                }
+                bytes.append(block, static_cast<size_t>(got));
+                result.done += got;
+            }
+            core::Append(result.source, core::ReadImport(bytes, Bytes(info.fileName())));
+        }
+    } catch (const Exception& e) {
+        result.error = e.Message();
+    }
+}
+
+} // namespace
+
+BookTransfer::BookTransfer(BookLists& book, QWidget& window, int maxIdLength)
+    : QObject(&window), book_(book), window_(window), maxIdLength_(maxIdLength) {}
+
+void BookTransfer::Import(const QStringList& paths) {
+    if (busy_ || paths.isEmpty()) {
+        return;
+    }
+    const QStringList files = FilesOf(paths);
+    if (files.isEmpty()) {
+        ShowMessage("There are no connection profiles in " + Bytes(paths[0]));
+        return;
+    }
+    busy_ = true;
+    auto result = std::make_shared<ReadResult>();
+    for (const QString& file : files) {
+        result->total += QFileInfo(file).size();
+    }
+    // A large file shows its progress, and may be given up; the window stays responsive.
+    auto* progress = new QProgressDialog(QStringLiteral("Reading ") + paths[0],
+                                         QStringLiteral("Cancel"), 0, 1000, &window_);
+    progress->setWindowTitle(QStringLiteral("Import clients"));
+    progress->setMinimumDuration(400);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    connect(progress, &QProgressDialog::canceled, this, [result] { result->cancel = true; });
+    auto* ticker = new QTimer(progress);
+    connect(ticker, &QTimer::timeout, progress, [progress, result] {
+        if (result->total > 0) {
+            progress->setValue(static_cast<int>(result->done * 1000 / result->total));
+        }
+    });
+    ticker->start(100);
+    const QString from = paths.size() == 1 ? QDir::toNativeSeparators(paths[0])
+                                           : QStringLiteral("%1 files").arg(paths.size());
+    QPointer<BookTransfer> self(this);
+    std::thread([files, result, self, progress, from] {
+        ReadAll(files, *result);
+        QMetaObject::invokeMethod(
+            progress,
+            [self, progress, result, from] {
+                progress->deleteLater();
+                if (self) {
+                    self->busy_ = false;
+                    if (!result->cancel) {
+                        self->Preview(from, *result);
+                    }
+                }
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void BookTransfer::Preview(const QString& from, ReadResult& result) {
+    if (!result.error.empty()) {
+        ShowMessage(result.error + ". Nothing was changed.");
+        emit PreviewOpened();
+        return;
+    }
+    ImportDialog dialog(from, std::move(result.source), book_.Clients(false).second,
+                        static_cast<size_t>(maxIdLength_), &window_);
+    dialog.setObjectName(QStringLiteral("ImportDialog"));
+    QMetaObject::invokeMethod(this, &BookTransfer::PreviewOpened, Qt::QueuedConnection);
+    if (dialog.exec() == QDialog::Accepted) {
+        book_.AddMany(dialog.Names(), dialog.Ids());
+    }
+}
+
+void BookTransfer::Export(bool shownOnly) {
+    const QString path =
+        QFileDialog::getSaveFileName(&window_, QStringLiteral("Export clients"),
+                                     QDir::home().filePath(QStringLiteral("clients.csv")),
+                                     QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto [names, ids] = book_.Clients(shownOnly);
+    try {
+        WriteCsv(path, names, ids);
+        emit Said(QStringLiteral("Exported %1 clients to ").arg(names.size()) +
+                  QDir::toNativeSeparators(path));
+    } catch (const Exception& e) {
+        ShowMessage(e.Message());
+    }
+}
+
+void BookTransfer::WriteCsv(const QString& path, const std::vector<std::string>& names,
+                            const std::vector<std::string>& ids) {
+    const std::string file = QDir::toNativeSeparators(path).toStdString();
+    if (!platform::WriteFileAtomically(file, core::ExportCsv(names, ids),
+                                       platform::NewFileMode::Shared)) {
+        throw Exception("Cannot write " + file);
+    }
+}

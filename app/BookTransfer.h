@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+class BookLists;
+class QWidget;
+
+// Bringing clients in from other programs' files and handing the book on as CSV. A file is
+// read in the background (a large one with a progress bar and Cancel), then the preview shows
+// what it would add; Import adds the ticked rows as one undoable step. Nothing changes before.
+class BookTransfer final : public QObject {
+    Q_OBJECT
+public:
+    BookTransfer(BookLists& book, QWidget& window, int maxIdLength);
+
+    // Files, or a folder of connection profiles, read and previewed.
+    void Import(const QStringList& paths);
+    // Asks where to, then writes the book (or only the clients shown) as CSV.
+    void Export(bool shownOnly);
+
+    // The CSV of a whole book, written in one step; an exception names what failed.
+    static void WriteCsv(const QString& path, const std::vector<std::string>& names,
+                         const std::vector<std::string>& ids);
+
+signals:
+    // A file was read and its preview is open (tests wait for it), or reading failed.
+    void PreviewOpened();
+    void Said(const QString& what);
+
+private:
+    void Preview(const QString& from, struct ReadResult& result);
+
+    BookLists& book_;
+    QWidget& window_;
+    int maxIdLength_;
+    bool busy_ = false;
+};

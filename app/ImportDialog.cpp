@@ -1,0 +1,178 @@
+#include "app/ImportDialog.h"
+
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+// The preview's rows: a light model over the core's preview, so that a file of a hundred
+// thousand rows opens at once.
+class ImportRows final : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Show(core::ImportPreview preview) {
+        beginResetModel();
+        preview_ = std::move(preview);
+        ticked_.assign(preview_.entries.size(), false);
+        for (size_t i = 0; i < ticked_.size(); ++i) {
+            ticked_[i] = preview_.entries[i].status == core::ImportEntry::New;
+        }
+        endResetModel();
+    }
+    const core::ImportPreview& Preview() const { return preview_; }
+    bool Ticked(size_t row) const { return ticked_[row]; }
+    size_t TickedCount() const {
+        return static_cast<size_t>(std::count(ticked_.begin(), ticked_.end(), true));
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(preview_.entries.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : 3;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+            return {};
+        }
+        static const char* const titles[] = {"Client", "ID", "Status"};
+        return QString::fromLatin1(titles[section]);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (index.column() == 0 && Entry(index).status == core::ImportEntry::New) {
+            flags |= Qt::ItemIsUserCheckable;
+        }
+        return flags;
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        const core::ImportEntry& entry = Entry(index);
+        if (role == Qt::CheckStateRole && index.column() == 0) {
+            return ticked_[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
+        }
+        if (role != Qt::DisplayRole) {
+            return {};
+        }
+        switch (index.column()) {
+        case 0:
+            return Utf8(entry.name);
+        case 1:
+            return Utf8(entry.id);
+        default:
+            return entry.status == core::ImportEntry::New ? QStringLiteral("new")
+                                                          : Utf8(entry.reason);
+        }
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role != Qt::CheckStateRole || !(flags(index) & Qt::ItemIsUserCheckable)) {
+            return false;
+        }
+        ticked_[static_cast<size_t>(index.row())] = value.toInt() == Qt::Checked;
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+
+private:
+    const core::ImportEntry& Entry(const QModelIndex& index) const {
+        return preview_.entries[static_cast<size_t>(index.row())];
+    }
+    core::ImportPreview preview_;
+    std::vector<bool> ticked_;
+};
+
+ImportDialog::ImportDialog(const QString& from, core::ImportSource source,
+                           std::vector<std::string> bookIds, size_t maxIdLength, QWidget* parent)
+    : QDialog(parent), source_(std::move(source)), bookIds_(std::move(bookIds)),
+      maxIdLength_(maxIdLength), rows_(new ImportRows(this)), counts_(new QLabel(this)),
+      table_(new QTableView(this)) {
+    setWindowTitle(QStringLiteral("Import clients"));
+    auto* layout = new QVBoxLayout(this);
+    auto* fromLabel = new QLabel(QStringLiteral("From ") + from, this);
+    fromLabel->setWordWrap(true);
+    layout->addWidget(fromLabel);
+    if (source_.idFields.size() > 1) {
+        auto* choice = new QHBoxLayout;
+        auto* label = new QLabel(QStringLiteral("Take the ID from"), this);
+        field_ = new QComboBox(this);
+        for (const std::string& field : source_.idFields) {
+            field_->addItem(Utf8(field));
+        }
+        field_->setCurrentIndex(static_cast<int>(source_.defaultField));
+        label->setBuddy(field_);
+        choice->addWidget(label);
+        choice->addWidget(field_, 1);
+        layout->addLayout(choice);
+        connect(field_, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+    }
+    table_->setModel(rows_);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    layout->addWidget(table_, 1);
+    layout->addWidget(counts_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    QPushButton* import =
+        buttons->addButton(QStringLiteral("Import"), QDialogButtonBox::AcceptRole);
+    import->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    connect(rows_, &QAbstractItemModel::dataChanged, this,
+            [import, this] { import->setEnabled(rows_->TickedCount() > 0); });
+    connect(rows_, &QAbstractItemModel::modelReset, this,
+            [import, this] { import->setEnabled(rows_->TickedCount() > 0); });
+    Refresh();
+    resize(520, 420);
+}
+
+ImportDialog::~ImportDialog() = default;
+
+void ImportDialog::Refresh() {
+    const size_t field =
+        field_ ? static_cast<size_t>(field_->currentIndex()) : source_.defaultField;
+    rows_->Show(core::Preview(source_, field, bookIds_, maxIdLength_));
+    counts_->setText(Counts());
+    // Fixed widths: measuring a hundred thousand rows would keep the preview from opening.
+    table_->setColumnWidth(0, 240);
+    table_->setColumnWidth(1, 90);
+}
+
+QString ImportDialog::Counts() const {
+    return Utf8(core::PreviewCounts(rows_->Preview()));
+}
+
+std::vector<std::string> ImportDialog::Names() const {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < rows_->Preview().entries.size(); ++i) {
+        if (rows_->Ticked(i)) {
+            names.push_back(rows_->Preview().entries[i].name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> ImportDialog::Ids() const {
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < rows_->Preview().entries.size(); ++i) {
+        if (rows_->Ticked(i)) {
+            ids.push_back(rows_->Preview().entries[i].id);
+        }
+    }
+    return ids;
+}

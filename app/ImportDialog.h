@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/Import.h"
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QTableView;
+class ImportRows;
+
+// What a file would bring into the book, before anything changes: a row for each connection
+// with its name, ID and status, the counts, and for files with several fields the one the IDs
+// come from. New rows are ticked; the user may untick any. Import takes the ticked ones.
+class ImportDialog final : public QDialog {
+    Q_OBJECT
+public:
+    ImportDialog(const QString& from, core::ImportSource source, std::vector<std::string> bookIds,
+                 size_t maxIdLength, QWidget* parent = nullptr);
+    ~ImportDialog() override;
+
+    // The ticked rows, in the file's order.
+    std::vector<std::string> Names() const;
+    std::vector<std::string> Ids() const;
+    // The line of counts shown above the buttons.
+    QString Counts() const;
+
+private:
+    void Refresh();
+
+    core::ImportSource source_;
+    std::vector<std::string> bookIds_;
+    size_t maxIdLength_;
+    ImportRows* rows_;
+    QComboBox* field_ = nullptr;
+    QLabel* counts_;
+    QTableView* table_;
+};

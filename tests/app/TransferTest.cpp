@@ -1,0 +1,171 @@
+#include "app/BookTransfer.h"
+#include "app/ListBox.h"
+#include "support/FormAccess.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QTableView>
+#include <QTest>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+namespace {
+
+using Rows = std::vector<std::string>;
+
+// Opens the preview of the files (dropped on the window, as a user drops them), lets the
+// check act on the open dialog, and waits until the preview is closed again.
+void Preview(TForm1& form, const QStringList& paths, const std::function<void(QDialog&)>& act) {
+    bool opened = false;
+    const QMetaObject::Connection watch =
+        QObject::connect(&form.Transfer(), &BookTransfer::PreviewOpened, &form, [&] {
+            opened = true;
+            if (auto* dialog = form.findChild<QDialog*>(QStringLiteral("ImportDialog"))) {
+                act(*dialog);
+                if (dialog->isVisible()) {
+                    dialog->reject();
+                }
+            }
+        });
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths) {
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&form, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&form, &drop);
+    EXPECT_TRUE(WaitFor([&] { return opened; }));
+    QObject::disconnect(watch);
+}
+
+QString Counts(QDialog& dialog) {
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (label->text().contains(QStringLiteral(" new "))) {
+            return label->text();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(Transfer, APreviewedFileAddsTheTickedRowsAtTheEndAsOneStepThatUndoes) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\nGlobex\r\n");
+    folder.Write("clientIDlist.txt", "42\r\n7\r\n");
+    folder.Write("team.csv", "name;id\r\nNew One;100\r\nNew Two;200\r\nGlobex again;7\r\n"
+                             "Broken;12x\r\n");
+    std::unique_ptr<TForm1> form = folder.Start();
+    auto* names = Find<ListBox>(*form, "ListBox1");
+    auto* ids = Find<ListBox>(*form, "ListBox2");
+
+    Preview(*form, {QString::fromStdString(folder.File("team.csv"))}, [](QDialog& dialog) {
+        EXPECT_EQ(Counts(dialog).toStdString(),
+                  "2 new \xC2\xB7 1 already in your book (same ID) \xC2\xB7 1 without a usable "
+                  "ID (skipped)");
+        QAbstractItemModel* rows = dialog.findChild<QTableView*>()->model();
+        // A skipped row cannot be ticked; the user unticks the second new one.
+        EXPECT_FALSE(rows->setData(rows->index(3, 0), Qt::Checked, Qt::CheckStateRole));
+        EXPECT_EQ(rows->index(3, 2).data().toString(),
+                  QStringLiteral("the ID holds more than digits"));
+        EXPECT_TRUE(rows->setData(rows->index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+        dialog.accept();
+    });
+    EXPECT_EQ(names->Items(), (Rows{"Acme", "Globex", "New One"}));
+    EXPECT_EQ(ids->Items(), (Rows{"42", "7", "100"}));
+    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
+              QStringLiteral("Imported 1 clients \u00B7 Ctrl+Z undoes"));
+
+    form->activateWindow();
+    QApplication::setActiveWindow(form.get());
+    QTest::keyClick(Find<QLineEdit>(*form, "FilterEdit"), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(names->Items(), (Rows{"Acme", "Globex"}));
+    EXPECT_EQ(ids->Items(), (Rows{"42", "7"}));
+
+    // Cancel changes nothing either.
+    Preview(*form, {QString::fromStdString(folder.File("team.csv"))},
+            [](QDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(names->Items(), (Rows{"Acme", "Globex"}));
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\nGlobex\r\n");
+    EXPECT_TRUE(sink.messages.isEmpty()) << sink.messages.join(u'\n').toStdString();
+}
+
+TEST(Transfer, AFileThatCannotBeReadIsNamedAndChangesNothing) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "42\r\n");
+    folder.Write("open.csv", "name,id\r\nA,1\r\n\"B,2\r\n");
+    folder.Write("bomb.xml", "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaa\">]>"
+                             "<Connections/>");
+    ASSERT_EQ(::mkfifo(folder.File("pipe.csv").c_str(), 0600), 0);
+    std::unique_ptr<TForm1> form = folder.Start();
+    const struct {
+        std::string file;
+        std::string message;
+    } cases[] = {
+        {"open.csv", "Line 3 opens a quote that is never closed. Nothing was changed."},
+        {"bomb.xml", "The XML file has a document type or entity declarations: refused, never "
+                     "expanded. Nothing was changed."},
+        {"pipe.csv",
+         folder.File("pipe.csv") + " is not a file that can be imported. Nothing was changed."},
+        {"gone.csv",
+         "The file " + folder.File("gone.csv") + " is not there (any more). Nothing was changed."},
+    };
+    for (const auto& c : cases) {
+        sink.messages.clear();
+        Preview(*form, {QString::fromStdString(folder.File(c.file))},
+                [](QDialog&) { ADD_FAILURE() << "a preview opened"; });
+        EXPECT_EQ(sink.messages, QStringList{QString::fromStdString(c.message)}) << c.file;
+    }
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), Rows{"Acme"});
+}
+
+TEST(Transfer, TheCommandLineExportsTheBookAndSaysWhyItCannot) {
+    ProgramFolder folder;
+    folder.Write("clientlist.txt", "Baker, Sons\r\nCaf\xE9\r\n");
+    folder.Write("clientIDlist.txt", "204518\r\n9\r\n");
+    // The program keeps its book beside itself: a copy of it in the folder.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PROGRAM),
+                            QString::fromStdString(folder.File("MyBrindleViewer"))));
+    const auto run = [&](const std::string& to, int& status) {
+        QProcess program;
+        program.setProcessChannelMode(QProcess::SeparateChannels);
+        program.start(QString::fromStdString(folder.File("MyBrindleViewer")),
+                      {QStringLiteral("--export"), QString::fromStdString(to)});
+        EXPECT_TRUE(program.waitForFinished(30000));
+        status = program.exitCode();
+        // Qt's own warnings aside: what the program says of itself.
+        std::string said;
+        for (const QByteArray& line : program.readAllStandardError().split('\n')) {
+            if (line.startsWith("MyBrindleViewer:")) {
+                said += line.toStdString() + '\n';
+            }
+        }
+        return said;
+    };
+    int status = -1;
+    EXPECT_EQ(run(folder.File("out.csv"), status), "");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(folder.Read("out.csv"), "name,id\r\n\"Baker, Sons\",204518\r\nCaf\xC3\xA9,9\r\n");
+
+    const std::string error = run(folder.File("missing/out.csv"), status);
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(error, "MyBrindleViewer: Cannot write " + folder.File("missing/out.csv") + "\n");
+}
