@@ -20,3 +20,6 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMBV_TESTS=ON -DMBV_
 cmake --build build-tsan --target IdIPWatchTest
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -L thread
+
+# The import readers under libFuzzer, a few seconds each from their seed corpus.
+scripts/fuzz.sh 5

@@ -14,7 +14,7 @@
 
 namespace {
 
-QString Utf8(const std::string& text) {
+QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -31,7 +31,7 @@ public:
         preview_ = std::move(preview);
         ticked_.assign(preview_.entries.size(), false);
         for (size_t i = 0; i < ticked_.size(); ++i) {
-            ticked_[i] = preview_.entries[i].status == core::ImportEntry::New;
+            ticked_[i] = preview_.entries[i].status == core::ImportPreview::New;
         }
         endResetModel();
     }
@@ -56,13 +56,13 @@ public:
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-        if (index.column() == 0 && Entry(index).status == core::ImportEntry::New) {
+        if (index.column() == 0 && Entry(index).status == core::ImportPreview::New) {
             flags |= Qt::ItemIsUserCheckable;
         }
         return flags;
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        const core::ImportEntry& entry = Entry(index);
+        const auto row = static_cast<size_t>(index.row());
         if (role == Qt::CheckStateRole && index.column() == 0) {
             return ticked_[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
         }
@@ -71,12 +71,12 @@ public:
         }
         switch (index.column()) {
         case 0:
-            return Utf8(entry.name);
+            return Utf8(preview_.Name(row));
         case 1:
-            return Utf8(entry.id);
+            return Utf8(preview_.Id(row));
         default:
-            return entry.status == core::ImportEntry::New ? QStringLiteral("new")
-                                                          : Utf8(entry.reason);
+            return Entry(index).status == core::ImportPreview::New ? QStringLiteral("new")
+                                                                   : Utf8(preview_.ReasonText(row));
         }
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
@@ -89,7 +89,7 @@ public:
     }
 
 private:
-    const core::ImportEntry& Entry(const QModelIndex& index) const {
+    const core::ImportPreview::Entry& Entry(const QModelIndex& index) const {
         return preview_.entries[static_cast<size_t>(index.row())];
     }
     core::ImportPreview preview_;
@@ -161,7 +161,7 @@ std::vector<std::string> ImportDialog::Names() const {
     std::vector<std::string> names;
     for (size_t i = 0; i < rows_->Preview().entries.size(); ++i) {
         if (rows_->Ticked(i)) {
-            names.push_back(rows_->Preview().entries[i].name);
+            names.emplace_back(rows_->Preview().Name(i));
         }
     }
     return names;
@@ -171,7 +171,7 @@ std::vector<std::string> ImportDialog::Ids() const {
     std::vector<std::string> ids;
     for (size_t i = 0; i < rows_->Preview().entries.size(); ++i) {
         if (rows_->Ticked(i)) {
-            ids.push_back(rows_->Preview().entries[i].id);
+            ids.emplace_back(rows_->Preview().Id(i));
         }
     }
     return ids;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <map>
 #include <optional>
-#include <set>
 #include <utility>
 
 namespace core {
@@ -59,18 +58,33 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
-// The file's text as UTF-8: as it is when it is UTF-8, otherwise read as Windows-1252.
-std::string Utf8Text(std::string_view bytes) {
+// The file's text as UTF-8: the bytes themselves when they are UTF-8 (no copy), otherwise read
+// as Windows-1252 into converted.
+std::string_view Utf8Text(std::string_view bytes, std::string& converted) {
     bytes = WithoutBom(bytes);
-    return IsValidUtf8(bytes) ? std::string(bytes) : DisplayUtf8(bytes);
+    if (IsValidUtf8(bytes)) {
+        return bytes;
+    }
+    converted = DisplayUtf8(bytes);
+    return converted;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view TrimmedView(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
 }
 
 std::string Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+    return std::string(TrimmedView(text));
 }
 
 std::string Lower(std::string_view text) {
@@ -80,52 +94,123 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-// A name as a typed one is kept: no control characters, no blanks around it.
-std::string CleanName(std::string_view name) {
-    return Trimmed(WithoutControlCharacters(name));
+bool StartsWithId(std::string_view text) {
+    return text.size() >= 3 && (text[0] | 0x20) == 'i' && (text[1] | 0x20) == 'd' && text[2] == ':';
 }
 
+// The repeater ID a value holds: all digits, or "ID:" and digits.
+std::optional<std::string_view> RepeaterId(std::string_view value) {
+    std::string_view text = TrimmedView(value);
+    if (StartsWithId(text)) {
+        text = TrimmedView(text.substr(3));
+    }
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Builds a source's text and rows; names lose control characters as typed names do.
+class RowWriter {
+public:
+    explicit RowWriter(ImportSource& source) : source_(source) {}
+
+    TextSpan Name(std::string_view name) {
+        const auto at = static_cast<uint32_t>(source_.text.size());
+        for (const char c : TrimmedView(name)) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x20 && byte != 0x7F) {
+                source_.text += c;
+            }
+        }
+        // Blanks that stood around a control character are blanks at an end now.
+        while (source_.text.size() > at && IsBlank(source_.text.back())) {
+            source_.text.pop_back();
+        }
+        size_t first = at;
+        while (first < source_.text.size() && IsBlank(source_.text[first])) {
+            ++first;
+        }
+        source_.text.erase(at, first - at);
+        return {at, static_cast<uint32_t>(source_.text.size() - at)};
+    }
+    TextSpan Value(std::string_view value) {
+        const std::string_view trimmed = TrimmedView(value);
+        const auto at = static_cast<uint32_t>(source_.text.size());
+        source_.text.append(trimmed);
+        return {at, static_cast<uint32_t>(trimmed.size())};
+    }
+    void Row(TextSpan name, std::initializer_list<TextSpan> values, Unusable unusable = {}) {
+        source_.names.push_back(name);
+        source_.values.insert(source_.values.end(), values);
+        source_.unusable.push_back(unusable);
+    }
+
+private:
+    ImportSource& source_;
+};
+
 // RFC 4180 records: fields in double quotes may hold the separator, quotes (doubled) and line
-// breaks. A quote left open names the line it opened on.
-std::vector<std::vector<std::string>> CsvRecords(std::string_view text, char separator) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
+// breaks. A quote left open names the line it opened on. onRecord gets each record's fields
+// as pieces of one scratch text, kept between records so that reading allocates little.
+template <class OnRecord> void ScanCsv(std::string_view text, char separator, OnRecord&& onRecord) {
+    std::string scratch;
+    std::vector<std::string_view> fields;
+    std::vector<TextSpan> spans;
     bool quoted = false;
     bool wasQuoted = false;
+    size_t fieldStart = 0;
     size_t line = 1;
     size_t quoteLine = 0;
     const auto endField = [&] {
-        record.push_back(wasQuoted ? field : Trimmed(field));
-        field.clear();
+        TextSpan span{static_cast<uint32_t>(fieldStart),
+                      static_cast<uint32_t>(scratch.size() - fieldStart)};
+        if (!wasQuoted) {
+            while (span.size > 0 && IsBlank(scratch[span.at])) {
+                ++span.at;
+                --span.size;
+            }
+            while (span.size > 0 && IsBlank(scratch[span.at + span.size - 1])) {
+                --span.size;
+            }
+        }
+        spans.push_back(span);
+        fieldStart = scratch.size();
         wasQuoted = false;
     };
     const auto endRecord = [&] {
         endField();
-        if (!(record.size() == 1 && record[0].empty())) {
-            records.push_back(std::move(record));
+        if (!(spans.size() == 1 && spans[0].size == 0)) {
+            fields.clear();
+            for (const TextSpan span : spans) {
+                fields.push_back(std::string_view(scratch).substr(span.at, span.size));
+            }
+            onRecord(fields);
         }
-        record.clear();
+        scratch.clear();
+        spans.clear();
+        fieldStart = 0;
     };
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
             if (c == '"') {
                 if (i + 1 < text.size() && text[i + 1] == '"') {
-                    field += '"';
+                    scratch += '"';
                     ++i;
                 } else {
                     quoted = false;
                 }
             } else {
                 line += c == '\n';
-                field += c;
+                scratch += c;
             }
-        } else if (c == '"' && Trimmed(field).empty() && !wasQuoted) {
+        } else if (c == '"' && !wasQuoted &&
+                   TrimmedView(std::string_view(scratch).substr(fieldStart)).empty()) {
             quoted = true;
             wasQuoted = true;
             quoteLine = line;
-            field.clear();
+            scratch.resize(fieldStart);
         } else if (c == separator) {
             endField();
         } else if (c == '\n' || c == '\r') {
@@ -138,7 +223,7 @@ std::vector<std::vector<std::string>> CsvRecords(std::string_view text, char sep
             throw Exception("Line " + std::to_string(line) +
                             " has a quote inside a field that does not start with one");
         } else if (!wasQuoted) {
-            field += c;
+            scratch += c;
         }
     }
     if (quoted) {
@@ -146,7 +231,6 @@ std::vector<std::vector<std::string>> CsvRecords(std::string_view text, char sep
                         " opens a quote that is never closed");
     }
     endRecord();
-    return records;
 }
 
 // The separator of the first line: the one of ',' and ';' that stands outside quotes more often.
@@ -167,41 +251,37 @@ char CsvSeparator(std::string_view text) {
     return semicolons > commas ? ';' : ',';
 }
 
-std::optional<size_t> Column(const std::vector<std::string>& header, std::string_view name) {
+std::optional<size_t> Column(const std::vector<std::string_view>& header, std::string_view name) {
     for (size_t i = 0; i < header.size(); ++i) {
-        if (Lower(Trimmed(header[i])) == name) {
+        if (Lower(TrimmedView(header[i])) == name) {
             return i;
         }
     }
     return std::nullopt;
 }
 
-std::string Field(const std::vector<std::string>& record, std::optional<size_t> column) {
-    return column && *column < record.size() ? record[*column] : std::string();
-}
-
-// The repeater ID a value holds: all digits, or "ID:" and digits.
-std::optional<std::string> RepeaterId(std::string_view value) {
-    std::string text = Trimmed(value);
-    if (Lower(text.substr(0, 3)) == "id:") {
-        text = Trimmed(text.substr(3));
-    }
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    return text;
+std::string_view Field(const std::vector<std::string_view>& record, std::optional<size_t> column) {
+    return column && *column < record.size() ? record[*column] : std::string_view();
 }
 
 // The field whose values first give an ID, for sources with several.
 size_t FirstFieldWithIds(const ImportSource& source) {
     for (size_t field = 0; field < source.idFields.size(); ++field) {
-        for (const SourceRow& row : source.rows) {
-            if (field < row.values.size() && RepeaterId(row.values[field])) {
+        for (size_t row = 0; row < source.Rows(); ++row) {
+            if (RepeaterId(source.Value(row, field))) {
                 return field;
             }
         }
     }
     return 0;
+}
+
+uint64_t Hash(std::string_view text) {
+    uint64_t hash = 1469598103934665603ull;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
 }
 
 // ---- A small XML reader: start tags and their attributes, end tags; nothing is expanded but
@@ -415,42 +495,51 @@ std::string CsvField(std::string_view field) {
 
 ImportSource ReadCsv(std::string_view bytes) {
     RefuseBinary(bytes);
-    const std::string text = Utf8Text(bytes);
-    const std::vector<std::vector<std::string>> records = CsvRecords(text, CsvSeparator(text));
+    std::string converted;
+    const std::string_view text = Utf8Text(bytes, converted);
     ImportSource source;
     source.format = ImportFormat::Csv;
     source.idFields = {"id"};
-    if (records.empty()) {
-        return source;
-    }
-    std::optional<size_t> nameColumn = Column(records[0], "name");
-    std::optional<size_t> idColumn = Column(records[0], "id");
-    size_t first = 1;
-    if (!nameColumn || !idColumn) {
-        // No header naming the columns: the first is the name, the second the ID.
-        nameColumn = 0;
-        idColumn = 1;
-        first = 0;
-    }
-    for (size_t i = first; i < records.size(); ++i) {
-        source.rows.push_back(
-            {CleanName(Field(records[i], nameColumn)), {Trimmed(Field(records[i], idColumn))}, {}});
-    }
+    // About one row for every 24 bytes, each row's name and ID at most the row's own bytes.
+    source.text.reserve(text.size());
+    source.names.reserve(text.size() / 24);
+    source.values.reserve(text.size() / 24);
+    source.unusable.reserve(text.size() / 24);
+    RowWriter rows(source);
+    std::optional<size_t> nameColumn;
+    std::optional<size_t> idColumn;
+    bool first = true;
+    ScanCsv(text, CsvSeparator(text), [&](const std::vector<std::string_view>& record) {
+        if (first) {
+            first = false;
+            nameColumn = Column(record, "name");
+            idColumn = Column(record, "id");
+            if (nameColumn && idColumn) {
+                return;
+            }
+            // No header naming the columns: the first is the name, the second the ID.
+            nameColumn = 0;
+            idColumn = 1;
+        }
+        const TextSpan name = rows.Name(Field(record, nameColumn));
+        rows.Row(name, {rows.Value(Field(record, idColumn))});
+    });
     return source;
 }
 
 ImportSource ReadRemoteProfile(std::string_view bytes) {
     RefuseBinary(bytes);
-    const std::string text = Utf8Text(bytes);
+    std::string converted;
+    const std::string_view text = Utf8Text(bytes, converted);
     std::map<std::string, std::string> keys;
     bool inGroup = false;
     size_t at = 0;
     while (at <= text.size()) {
         size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string line = Trimmed(std::string_view(text).substr(at, end - at));
+        const std::string_view line = TrimmedView(text.substr(at, end - at));
         at = end + 1;
         if (line.empty() || line[0] == '#') {
             continue;
@@ -461,11 +550,11 @@ ImportSource ReadRemoteProfile(std::string_view bytes) {
         }
         const size_t equals = line.find('=');
         // Only the keys we take are kept: a password is never read.
-        if (inGroup && equals != std::string::npos) {
-            const std::string key = Trimmed(std::string_view(line).substr(0, equals));
+        if (inGroup && equals != std::string_view::npos) {
+            const std::string key = Trimmed(line.substr(0, equals));
             if (key == "name" || key == "group" || key == "protocol" || key == "server" ||
                 key == "proxy") {
-                keys[key] = Trimmed(std::string_view(line).substr(equals + 1));
+                keys[key] = Trimmed(line.substr(equals + 1));
             }
         }
     }
@@ -475,29 +564,30 @@ ImportSource ReadRemoteProfile(std::string_view bytes) {
     if (keys.empty()) {
         return source;
     }
-    SourceRow row;
-    row.name =
-        CleanName(keys["group"].empty() ? keys["name"] : keys["group"] + " / " + keys["name"]);
+    RowWriter rows(source);
     const std::string& server = keys["server"];
-    row.values = {server};
+    Unusable unusable = Unusable::No;
     if (keys["protocol"] != "VNC") {
-        row.unusable = "not a VNC connection";
+        unusable = Unusable::NotVnc;
     } else if (keys["proxy"].empty()) {
-        row.unusable = "connects without a repeater";
-    } else if (Lower(server.substr(0, 3)) != "id:") {
-        row.unusable = "its server is not a repeater ID";
+        unusable = Unusable::NoRepeater;
+    } else if (!StartsWithId(server)) {
+        unusable = Unusable::NotRepeaterId;
     }
-    source.rows.push_back(std::move(row));
+    const TextSpan name =
+        rows.Name(keys["group"].empty() ? keys["name"] : keys["group"] + " / " + keys["name"]);
+    rows.Row(name, {rows.Value(server)}, unusable);
     return source;
 }
 
 ImportSource ReadConnectionsXml(std::string_view bytes) {
     RefuseBinary(bytes);
-    const std::string text = Utf8Text(bytes);
-    XmlReader reader(text);
+    std::string converted;
+    XmlReader reader(Utf8Text(bytes, converted));
     ImportSource source;
     source.format = ImportFormat::ConnectionsXml;
     source.idFields = XmlIdFields;
+    RowWriter rows(source);
     // The names of the containers the reader is inside; a connection is an empty element or
     // one closed later, a container opens a level.
     std::vector<std::string> containers;
@@ -531,12 +621,12 @@ ImportSource ReadConnectionsXml(std::string_view bytes) {
         };
         const std::string type = attribute("Type");
         if (type == "Connection") {
-            SourceRow row;
-            row.name = CleanName(JoinedPath(containers, attribute("Name")));
+            const TextSpan name = rows.Name(JoinedPath(containers, attribute("Name")));
             for (const std::string& field : XmlIdFields) {
-                row.values.push_back(attribute(field));
+                source.values.push_back(rows.Value(attribute(field)));
             }
-            source.rows.push_back(std::move(row));
+            source.names.push_back(name);
+            source.unusable.push_back(Unusable::No);
         }
         if (!tag->empty) {
             const bool container = type != "Connection";
@@ -555,49 +645,54 @@ ImportSource ReadConnectionsXml(std::string_view bytes) {
 
 ImportSource ReadConnectionsCsv(std::string_view bytes) {
     RefuseBinary(bytes);
-    const std::string text = Utf8Text(bytes);
+    std::string converted;
+    const std::string_view text = Utf8Text(bytes, converted);
     ImportSource source;
     source.format = ImportFormat::ConnectionsCsv;
     source.idFields = {"Hostname", "Description"};
+    RowWriter rows(source);
     // No quoting: one record a line, ';' between fields. Only the first columns are read by
     // their header's names; the later ones are shifted in such files.
-    std::vector<std::vector<std::string>> records;
+    std::optional<size_t> name;
+    std::optional<size_t> host;
+    std::optional<size_t> description;
+    bool first = true;
+    std::vector<std::string_view> record;
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             end = text.size();
         }
-        const std::string_view line = std::string_view(text).substr(at, end - at);
+        const std::string_view line = text.substr(at, end - at);
         at = end + 1;
-        if (Trimmed(line).empty()) {
+        if (TrimmedView(line).empty()) {
             continue;
         }
-        std::vector<std::string> record;
+        record.clear();
         size_t from = 0;
         while (true) {
             const size_t semicolon = line.find(';', from);
-            record.push_back(Trimmed(line.substr(from, semicolon - from)));
+            record.push_back(TrimmedView(line.substr(from, semicolon - from)));
             if (semicolon == std::string_view::npos) {
                 break;
             }
             from = semicolon + 1;
         }
-        records.push_back(std::move(record));
-    }
-    if (records.empty()) {
-        return source;
-    }
-    const std::optional<size_t> name = Column(records[0], "name");
-    const std::optional<size_t> host = Column(records[0], "hostname");
-    const std::optional<size_t> description = Column(records[0], "description");
-    if (!name || !host) {
-        throw Exception("The first line of this file does not name the columns Name and Hostname");
-    }
-    for (size_t i = 1; i < records.size(); ++i) {
-        source.rows.push_back({CleanName(Field(records[i], name)),
-                               {Field(records[i], host), Field(records[i], description)},
-                               {}});
+        if (first) {
+            first = false;
+            name = Column(record, "name");
+            host = Column(record, "hostname");
+            description = Column(record, "description");
+            if (!name || !host) {
+                throw Exception(
+                    "The first line of this file does not name the columns Name and Hostname");
+            }
+            continue;
+        }
+        const TextSpan rowName = rows.Name(Field(record, name));
+        const TextSpan hostValue = rows.Value(Field(record, host));
+        rows.Row(rowName, {hostValue, rows.Value(Field(record, description))});
     }
     source.defaultField = FirstFieldWithIds(source);
     return source;
@@ -631,58 +726,127 @@ ImportSource ReadImport(std::string_view bytes, std::string_view fileName) {
 }
 
 void Append(ImportSource& to, ImportSource&& more) {
-    if (to.rows.empty() && to.idFields.empty()) {
+    if (to.names.empty() && to.idFields.empty()) {
         to = std::move(more);
         return;
     }
-    for (SourceRow& row : more.rows) {
-        to.rows.push_back(std::move(row));
+    const auto shift = static_cast<uint32_t>(to.text.size());
+    to.text += more.text;
+    for (TextSpan span : more.names) {
+        span.at += shift;
+        to.names.push_back(span);
     }
+    for (TextSpan span : more.values) {
+        span.at += shift;
+        to.values.push_back(span);
+    }
+    to.unusable.insert(to.unusable.end(), more.unusable.begin(), more.unusable.end());
+}
+
+std::string_view ImportPreview::Id(size_t row) const {
+    const std::string_view value = source->Value(row, field);
+    const std::optional<std::string_view> id = RepeaterId(value);
+    return id ? *id : TrimmedView(value);
+}
+
+std::string ImportPreview::ReasonText(size_t row) const {
+    switch (entries[row].reason) {
+    case None:
+        return {};
+    case NotVnc:
+        return "not a VNC connection";
+    case NoRepeater:
+        return "connects without a repeater";
+    case NotRepeaterId:
+        return "its server is not a repeater ID";
+    case NoId:
+        return "no ID";
+    case NotDigits:
+        return "the ID holds more than digits";
+    case TooLong:
+        return "the ID is longer than " + std::to_string(maxIdLength) + " digits";
+    case NoName:
+        return "no name";
+    case IdInBook:
+        return "the ID is in your book";
+    case IdAbove:
+        return "the same ID as a row above";
+    }
+    return {};
 }
 
 ImportPreview Preview(const ImportSource& source, size_t field,
                       const std::vector<std::string>& bookIds, size_t maxIdLength) {
     ImportPreview preview;
-    const std::set<std::string, std::less<>> inBook(bookIds.begin(), bookIds.end());
-    std::set<std::string, std::less<>> known = inBook;
-    for (const SourceRow& row : source.rows) {
-        ImportEntry entry;
-        entry.name = row.name;
-        const std::string value = field < row.values.size() ? Trimmed(row.values[field]) : "";
-        const std::optional<std::string> id = RepeaterId(value);
-        entry.id = id ? *id : value;
-        if (!row.unusable.empty()) {
-            entry.status = ImportEntry::Skipped;
-            entry.reason = row.unusable;
+    preview.source = &source;
+    preview.field = field;
+    preview.maxIdLength = maxIdLength;
+    preview.entries.resize(source.Rows());
+    // Rows that may be taken, by their ID's hash: equal IDs meet when sorted.
+    std::vector<std::pair<uint64_t, uint32_t>> candidates;
+    for (size_t row = 0; row < source.Rows(); ++row) {
+        ImportPreview::Entry& entry = preview.entries[row];
+        const std::string_view value =
+            field < source.idFields.size() ? TrimmedView(source.Value(row, field)) : "";
+        const std::optional<std::string_view> id = RepeaterId(value);
+        static constexpr ImportPreview::Reason unusableReason[] = {
+            ImportPreview::None, ImportPreview::NotVnc, ImportPreview::NoRepeater,
+            ImportPreview::NotRepeaterId};
+        if (source.unusable[row] != Unusable::No) {
+            entry.reason = unusableReason[static_cast<size_t>(source.unusable[row])];
         } else if (value.empty()) {
-            entry.status = ImportEntry::Skipped;
-            entry.reason = "no ID";
+            entry.reason = ImportPreview::NoId;
         } else if (!id) {
-            entry.status = ImportEntry::Skipped;
-            entry.reason = "the ID holds more than digits";
+            entry.reason = ImportPreview::NotDigits;
         } else if (id->size() > maxIdLength) {
-            entry.status = ImportEntry::Skipped;
-            entry.reason = "the ID is longer than " + std::to_string(maxIdLength) + " digits";
-        } else if (entry.name.empty()) {
-            entry.status = ImportEntry::Skipped;
-            entry.reason = "no name";
-        } else if (!known.insert(*id).second) {
-            entry.status = ImportEntry::InBook;
-            entry.reason =
-                inBook.contains(*id) ? "the ID is in your book" : "the same ID as a row above";
+            entry.reason = ImportPreview::TooLong;
+        } else if (source.Name(row).empty()) {
+            entry.reason = ImportPreview::NoName;
+        } else {
+            candidates.emplace_back(Hash(*id), static_cast<uint32_t>(row));
+            continue;
         }
-        switch (entry.status) {
-        case ImportEntry::New:
-            ++preview.added;
-            break;
-        case ImportEntry::InBook:
-            ++preview.inBook;
-            break;
-        case ImportEntry::Skipped:
-            ++preview.skipped;
-            break;
+        entry.status = ImportPreview::Skipped;
+    }
+    std::vector<std::pair<uint64_t, size_t>> book;
+    book.reserve(bookIds.size());
+    for (size_t i = 0; i < bookIds.size(); ++i) {
+        book.emplace_back(Hash(bookIds[i]), i);
+    }
+    std::sort(book.begin(), book.end());
+    std::sort(candidates.begin(), candidates.end());
+    for (size_t first = 0; first < candidates.size();) {
+        size_t end = first;
+        while (end < candidates.size() && candidates[end].first == candidates[first].first) {
+            ++end;
         }
-        preview.entries.push_back(std::move(entry));
+        auto inBook = std::lower_bound(book.begin(), book.end(),
+                                       std::pair<uint64_t, size_t>(candidates[first].first, 0));
+        for (size_t i = first; i < end; ++i) {
+            const uint32_t row = candidates[i].second;
+            const std::string_view id = preview.Id(row);
+            ImportPreview::Entry& entry = preview.entries[row];
+            for (auto b = inBook; b != book.end() && b->first == candidates[i].first; ++b) {
+                if (bookIds[b->second] == id) {
+                    entry = {ImportPreview::InBook, ImportPreview::IdInBook};
+                    break;
+                }
+            }
+            // Rows of one hash are in the file's order: an earlier new one with the same ID
+            // is the one taken.
+            for (size_t k = first; k < i && entry.status == ImportPreview::New; ++k) {
+                if (preview.entries[candidates[k].second].status == ImportPreview::New &&
+                    preview.Id(candidates[k].second) == id) {
+                    entry = {ImportPreview::InBook, ImportPreview::IdAbove};
+                }
+            }
+        }
+        first = end;
+    }
+    for (const ImportPreview::Entry& entry : preview.entries) {
+        preview.added += entry.status == ImportPreview::New;
+        preview.inBook += entry.status == ImportPreview::InBook;
+        preview.skipped += entry.status == ImportPreview::Skipped;
     }
     return preview;
 }

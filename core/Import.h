@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,22 +16,37 @@ enum class ImportFormat {
     ConnectionsCsv, // the same manager's ';'-separated export
 };
 
-// One connection as the file has it: a name and the values an ID may be taken from, in the
-// order of the source's ID fields.
-struct SourceRow {
-    std::string name;
-    std::vector<std::string> values;
-    // Why the row can never be taken whatever field is picked (not a VNC profile, say).
-    std::string unusable;
+// A piece of an ImportSource's text.
+struct TextSpan {
+    uint32_t at = 0;
+    uint32_t size = 0;
 };
 
-// What a file holds, before any choice of the user's.
+// Why a row can never be taken, whatever field its ID is taken from.
+enum class Unusable : uint8_t { No, NotVnc, NoRepeater, NotRepeaterId };
+
+// What a file holds, before any choice of the user's: for each connection its name and the
+// values an ID may be taken from (one per ID field), kept as pieces of one text, so that a
+// file of a hundred thousand rows costs little more than its own size.
 struct ImportSource {
     ImportFormat format = ImportFormat::Csv;
     // The fields an ID may come from; the user picks one when there are several.
     std::vector<std::string> idFields;
     size_t defaultField = 0;
-    std::vector<SourceRow> rows;
+    std::string text;
+    std::vector<TextSpan> names;
+    // idFields.size() a row.
+    std::vector<TextSpan> values;
+    std::vector<Unusable> unusable;
+
+    size_t Rows() const { return names.size(); }
+    std::string_view Name(size_t row) const { return Piece(names[row]); }
+    std::string_view Value(size_t row, size_t field) const {
+        return Piece(values[row * idFields.size() + field]);
+    }
+    std::string_view Piece(TextSpan span) const {
+        return std::string_view(text).substr(span.at, span.size);
+    }
 };
 
 // The most a file may hold to be read: a book of a million clients is far smaller.
@@ -50,26 +66,45 @@ ImportSource ReadConnectionsCsv(std::string_view bytes);
 // Adds the rows of another file of the same format (the profiles of a folder, one a file).
 void Append(ImportSource& to, ImportSource&& more);
 
-// A row of the preview.
-struct ImportEntry {
-    enum Status { New, InBook, Skipped };
-    Status status = New;
-    std::string name;
-    std::string id;
-    // Why a row is skipped, or which row it repeats.
-    std::string reason;
-};
-
+// The preview: each row new, already in the book, or skipped, with the reason.
 struct ImportPreview {
-    std::vector<ImportEntry> entries;
+    enum Status : uint8_t { New, InBook, Skipped };
+    enum Reason : uint8_t {
+        None,
+        NotVnc,
+        NoRepeater,
+        NotRepeaterId,
+        NoId,
+        NotDigits,
+        TooLong,
+        NoName,
+        IdInBook,
+        IdAbove,
+    };
+    struct Entry {
+        Status status = New;
+        Reason reason = None;
+    };
+
+    const ImportSource* source = nullptr;
+    size_t field = 0;
+    size_t maxIdLength = 0;
+    std::vector<Entry> entries;
     size_t added = 0;
     size_t inBook = 0;
     size_t skipped = 0;
+
+    std::string_view Name(size_t row) const { return source->Name(row); }
+    // The repeater ID, or the value as it stands when it is none.
+    std::string_view Id(size_t row) const;
+    // Why a row is skipped or already in the book; empty for a new one.
+    std::string ReasonText(size_t row) const;
 };
 
 // The rows with the ID from the chosen field, against the IDs the book has: new, already in
 // the book (same ID, also an ID that an earlier row of the file brings), or skipped with the
-// reason (no ID, not digits, longer than maxIdLength).
+// reason (no ID, not digits, longer than maxIdLength, no name). The preview refers to the
+// source, which must outlive it.
 ImportPreview Preview(const ImportSource& source, size_t field,
                       const std::vector<std::string>& bookIds, size_t maxIdLength);
 

@@ -13,7 +13,7 @@ constexpr size_t MaxId = 9;
 struct Row {
     std::string name;
     std::string id;
-    core::ImportEntry::Status status;
+    core::ImportPreview::Status status;
     std::string reason;
     bool operator==(const Row&) const = default;
 };
@@ -25,8 +25,9 @@ std::ostream& operator<<(std::ostream& out, const Row& row) {
 
 std::vector<Row> Rows(const core::ImportPreview& preview) {
     std::vector<Row> rows;
-    for (const core::ImportEntry& entry : preview.entries) {
-        rows.push_back({entry.name, entry.id, entry.status, entry.reason});
+    for (size_t i = 0; i < preview.entries.size(); ++i) {
+        rows.push_back({std::string(preview.Name(i)), std::string(preview.Id(i)),
+                        preview.entries[i].status, preview.ReasonText(i)});
     }
     return rows;
 }
@@ -37,9 +38,9 @@ std::vector<Row> Imported(std::string_view bytes, std::string_view fileName = {}
     return Rows(core::Preview(source, source.defaultField, book, MaxId));
 }
 
-constexpr auto New = core::ImportEntry::New;
-constexpr auto InBook = core::ImportEntry::InBook;
-constexpr auto Skipped = core::ImportEntry::Skipped;
+constexpr auto New = core::ImportPreview::New;
+constexpr auto InBook = core::ImportPreview::InBook;
+constexpr auto Skipped = core::ImportPreview::Skipped;
 
 struct Sample {
     const char* what;
@@ -161,11 +162,12 @@ TEST(Import, AnExportedBookComesBackTheSame) {
     EXPECT_NE(csv.find("\"Baker, Sons\",1\r\n"), std::string::npos);
     // The Windows-1252 name leaves as UTF-8.
     EXPECT_NE(csv.find("Caf\xC3\xA9,4444\r\n"), std::string::npos);
-    const core::ImportPreview back = core::Preview(core::ReadImport(csv), 0, {}, MaxId);
+    const core::ImportSource source = core::ReadImport(csv);
+    const core::ImportPreview back = core::Preview(source, 0, {}, MaxId);
     ASSERT_EQ(back.entries.size(), names.size());
     for (size_t i = 0; i < names.size(); ++i) {
         // Blanks around a name go, as they go from a typed one.
-        EXPECT_EQ(back.entries[i].name, i == 2 ? "Spaced" : i == 3 ? "Caf\xC3\xA9" : names[i]);
-        EXPECT_EQ(back.entries[i].id, ids[i]);
+        EXPECT_EQ(back.Name(i), i == 2 ? "Spaced" : i == 3 ? "Caf\xC3\xA9" : names[i]);
+        EXPECT_EQ(back.Id(i), ids[i]);
     }
 }
