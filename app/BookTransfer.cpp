@@ -136,6 +136,12 @@ void BookTransfer::Import(const QStringList& paths) {
         QMetaObject::invokeMethod(
             progress,
             [self, progress, result, from] {
+                // Gone before the preview opens: deletion waits for the event loop, and the
+                // preview runs one of its own.
+                for (QTimer* ticker : progress->findChildren<QTimer*>()) {
+                    ticker->stop();
+                }
+                progress->hide();
                 progress->deleteLater();
                 if (self) {
                     self->busy_ = false;

@@ -31,6 +31,7 @@ class WindowPlace;
 //   SettingsBinder  the settings file's keys and their controls
 //   WindowPlace     minimum size, the growing layout, the remembered place
 //   BookWatch       another copy of the program on the same book
+//   BookTransfer    import (read, previewed, added as one step) and export
 //
 // Names: the layout's controls and the handlers keep the names the window has always had
 // (ListBox1, Button2Click); our own methods are PascalCase; Qt's overrides keep Qt's names.

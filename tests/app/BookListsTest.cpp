@@ -73,4 +73,13 @@ TEST_F(Lists, TheFilterFollowsEveryChangeWithoutBeingTold) {
     EXPECT_EQ(book.ShownCount(), 3);
     EXPECT_EQ(book.RowOfId("4"), 3);
     EXPECT_EQ(book.RowOfId("40"), std::nullopt);
+    // What an export of the clients shown takes, in the book's order; an import while the
+    // filter is on lands at the end and is filtered like any other row.
+    book.AddMany({"Acme two", "Bakers"}, {"5", "6"});
+    EXPECT_EQ(book.Clients(true), (std::pair{Rows{"Baker", "Bakery", "Bakehouse", "Bakers"},
+                                             Rows{"1", "3", "4", "6"}}));
+    EXPECT_EQ(book.Clients(false).first.size(), 6u);
+    book.UndoLast();
+    EXPECT_EQ(names.Items(), (Rows{"Baker", "Acme", "Bakery", "Bakehouse"}));
+    EXPECT_EQ(book.ShownCount(), 3);
 }

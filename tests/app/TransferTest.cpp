@@ -8,11 +8,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
@@ -135,6 +138,40 @@ TEST(Transfer, AFileThatCannotBeReadIsNamedAndChangesNothing) {
         EXPECT_EQ(sink.messages, QStringList{QString::fromStdString(c.message)}) << c.file;
     }
     EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), Rows{"Acme"});
+}
+
+TEST(Transfer, AFolderOfProfilesIsOneImportAndCancelGivesUpReading) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    std::unique_ptr<TForm1> form = folder.Start();
+    sink.messages.clear(); // the first run's notices
+    QDir(QString::fromStdString(folder.Path())).mkdir(QStringLiteral("profiles"));
+    folder.Write("profiles/desk.remmina", "[remmina]\nname=Desk\nprotocol=VNC\n"
+                                          "server=ID:5501\nproxy=repeater:5901\n");
+    folder.Write("profiles/server.remmina", "[remmina]\nname=Server\nprotocol=RDP\n"
+                                            "server=10.0.0.5\n");
+    folder.Write("profiles/notes.txt", "not a profile");
+    Preview(*form, {QString::fromStdString(folder.File("profiles"))}, [](QDialog& dialog) {
+        EXPECT_EQ(Counts(dialog).toStdString(),
+                  "1 new \xC2\xB7 0 already in your book (same ID) \xC2\xB7 1 without a usable "
+                  "ID (skipped)");
+        dialog.accept();
+    });
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), Rows{"Desk"});
+
+    // Cancel while the file is read: no preview follows, whenever the reading ends.
+    folder.Write("big.csv", std::string(4 << 20, 'x') + ",1\r\n");
+    bool opened = false;
+    QObject::connect(&form->Transfer(), &BookTransfer::PreviewOpened, [&] { opened = true; });
+    form->ImportFiles({QString::fromStdString(folder.File("big.csv"))});
+    auto* progress = form->findChild<QProgressDialog*>();
+    ASSERT_NE(progress, nullptr);
+    // As the user presses it: the dialog shows only once reading takes a while.
+    progress->findChild<QPushButton*>()->click();
+    EXPECT_TRUE(WaitFor([&] { return form->findChild<QProgressDialog*>() == nullptr; }));
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), Rows{"Desk"});
+    EXPECT_TRUE(sink.messages.isEmpty()) << sink.messages.join(u'\n').toStdString();
 }
 
 TEST(Transfer, TheCommandLineExportsTheBookAndSaysWhyItCannot) {

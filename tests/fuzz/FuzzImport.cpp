@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const core::ImportSource source = core::READER(bytes);
         for (size_t field = 0; field < source.idFields.size(); ++field) {
             const core::ImportPreview preview = core::Preview(source, field, {"42"}, 9);
-            if (preview.added + preview.inBook + preview.skipped != source.rows.size()) {
+            if (preview.added + preview.inBook + preview.skipped != source.Rows()) {
                 __builtin_trap();
             }
         }
