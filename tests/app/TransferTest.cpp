@@ -109,6 +109,33 @@ TEST(Transfer, APreviewedFileAddsTheTickedRowsAtTheEndAsOneStepThatUndoes) {
     EXPECT_TRUE(sink.messages.isEmpty()) << sink.messages.join(u'\n').toStdString();
 }
 
+TEST(Transfer, TheFieldPickedForTheIdsDecidesWhatIsImported) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "31\r\n");
+    folder.Write("confCons.xml",
+                 "<Connections><Node Name=\"Desk\" Type=\"Connection\" Hostname=\"pc\" "
+                 "Descr=\"ID:11\" UserField=\"21\"/><Node Name=\"Till\" Type=\"Connection\" "
+                 "Hostname=\"till\" Descr=\"\" UserField=\"31\"/></Connections>");
+    std::unique_ptr<TForm1> form = folder.Start();
+    Preview(*form, {QString::fromStdString(folder.File("confCons.xml"))}, [](QDialog& dialog) {
+        auto* field = dialog.findChild<QComboBox*>();
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->currentText(), QStringLiteral("Descr"));
+        EXPECT_EQ(Counts(dialog).toStdString(),
+                  "1 new \xC2\xB7 0 already in your book (same ID) \xC2\xB7 1 without a usable "
+                  "ID (skipped)");
+        field->setCurrentText(QStringLiteral("UserField"));
+        EXPECT_EQ(Counts(dialog).toStdString(),
+                  "1 new \xC2\xB7 1 already in your book (same ID) \xC2\xB7 0 without a usable "
+                  "ID (skipped)");
+        dialog.accept();
+    });
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), (Rows{"Acme", "Desk"}));
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox2")->Items(), (Rows{"31", "21"}));
+}
+
 TEST(Transfer, AFileThatCannotBeReadIsNamedAndChangesNothing) {
     ProgramFolder folder;
     RecordingSink sink;

@@ -124,6 +124,27 @@ TEST(Import, TheUserPicksTheFieldAnIdComesFromAndTheBookDecidesWhatIsNew) {
               "(skipped)");
 }
 
+TEST(Import, ProfilesOfSeveralFilesAndNestedFoldersKeepEachRowsOwnText) {
+    // Two files read one after the other, as a folder of profiles is.
+    core::ImportSource source = core::ReadImport(
+        "[remmina]\nname=One\nprotocol=VNC\nserver=ID:1\nproxy=r:1\n", "one.remmina");
+    core::Append(source, core::ReadImport("[other]\nname=x\n[remmina]\nname=\tTwo\x01 \n"
+                                          "protocol=VNC\nserver=id: 22\nproxy=r:1\n",
+                                          "two.remmina"));
+    EXPECT_EQ(Rows(core::Preview(source, 0, {}, MaxId)),
+              (std::vector<Row>{{"One", "1", New, ""}, {"Two", "22", New, ""}}));
+    // Containers in containers, comments, CDATA and elements of no interest on the way.
+    EXPECT_EQ(Imported("<?xml version=\"1.0\"?><Connections><!-- <Node Name=\"no\"/> -->"
+                       "<Node Name=\"A\" Type=\"Container\"><Panel/><Node Name=\"B\" "
+                       "Type=\"Container\"><![CDATA[<Node Name=\"no\"/>]]><Node "
+                       "Name=\"C&#x263A;\" Type=\"Connection\" Hostname=\"5\"/></Node><Node "
+                       "Name=\"D\" Type=\"Connection\" Hostname=\"6\"/></Node><Node Name=\"E\" "
+                       "Type=\"Connection\" Hostname=\"7\"/></Connections>"),
+              (std::vector<Row>{{"A / B / C\xE2\x98\xBA", "5", New, ""},
+                                {"A / D", "6", New, ""},
+                                {"E", "7", New, ""}}));
+}
+
 TEST(Import, BadInputIsRefusedWithItsReason) {
     const struct {
         std::string bytes;
