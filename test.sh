@@ -15,6 +15,23 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-test --output-on-failure -j "$(nproc)"
 
+# The password's round trip through the real Secret Service: a private session bus and an
+# unlocked keyring daemon of the test's own, in folders of its own, both gone when it ends.
+KEYRING_HOME=$(mktemp -d)
+trap 'rm -rf "$KEYRING_HOME"' EXIT
+dbus-run-session -- env HOME="$KEYRING_HOME" XDG_RUNTIME_DIR="$KEYRING_HOME" bash -c '
+    echo -n mbv-test | gnome-keyring-daemon --foreground --unlock --components=secrets \
+        >/dev/null 2>&1 &
+    keyring=$!
+    trap "kill $keyring 2>/dev/null" EXIT
+    for _ in $(seq 100); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null |
+            grep -q "boolean true" && break
+        sleep 0.1
+    done
+    MBV_REAL_KEYRING=1 build-test/tests/KeyringTest --gtest_filter="RealKeyring.*"'
+
 # Code that runs threads, once more under ThreadSanitizer.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMBV_TESTS=ON -DMBV_SANITIZE=thread
 cmake --build build-tsan --target IdIPWatchTest

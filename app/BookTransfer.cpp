@@ -143,11 +143,12 @@ void BookTransfer::Import(const QStringList& paths) {
                 }
                 progress->hide();
                 progress->deleteLater();
+                if (self && !result->cancel) {
+                    // One import at a time: a file dropped while a preview is open is not taken.
+                    self->Preview(from, *result);
+                }
                 if (self) {
                     self->busy_ = false;
-                    if (!result->cancel) {
-                        self->Preview(from, *result);
-                    }
                 }
             },
             Qt::QueuedConnection);

@@ -4,8 +4,10 @@
 #include "app/BookTransfer.h"
 #include "app/BookWatch.h"
 #include "app/FindBar.h"
+#include "app/Keyring.h"
 #include "app/Looks.h"
 #include "app/Messages.h"
+#include "app/PasswordKeeper.h"
 #include "app/QtText.h"
 #include "app/SettingsBinder.h"
 #include "app/TextRoom.h"
@@ -69,6 +71,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     IdIPWatch1->SetActive(true);
 
     settings_ = std::make_unique<SettingsBinder>(*ui);
+    keeper_ = new PasswordKeeper(*ui->CheckBox3, *ui->Edit4, *ui->KeyringBox,
+                                 KeyringKey(QString::fromStdString(files.Folder())), this);
+    connect(keeper_, &PasswordKeeper::Said, this,
+            [](const QString& what) { ShowNotice(StoredText(what)); });
     book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
@@ -219,6 +225,7 @@ void TForm1::FormCreate() {
         }
     }
     settings_->Load(base_.settings);
+    keeper_->Start(base_.settings);
     watch_ = new BookWatch(files, this);
     connect(watch_, &BookWatch::Committed, this,
             [this] { Guarded([this] { BookFilesChanged(); }); });
@@ -235,8 +242,10 @@ void TForm1::FormClose() {
         }
     });
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    core::SettingsValues values = settings_->Values();
+    keeper_->Save(values);
     const core::SaveOutcome saved =
-        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(), settings_->Values());
+        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(), values);
     files.RemoveBatchFile();
     if (!saved.merged.empty()) {
         ShowMessage(saved.merged);
@@ -319,6 +328,8 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::ConnectTo(const std::string& id) {
+    // A password kept in the keyring is on its way from the start's read.
+    keeper_->WaitForRead();
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     core::LaunchInputs launch;
     launch.folder = files.Folder();

@@ -13,6 +13,7 @@ class TForm1;
 }
 class BookLists;
 class BookTransfer;
+class PasswordKeeper;
 class BookWatch;
 class FindBar;
 class QCloseEvent;
@@ -32,6 +33,7 @@ class WindowPlace;
 //   WindowPlace     minimum size, the growing layout, the remembered place
 //   BookWatch       another copy of the program on the same book
 //   BookTransfer    import (read, previewed, added as one step) and export
+//   PasswordKeeper  the password in the file or in the system keyring
 //
 // Names: the layout's controls and the handlers keep the names the window has always had
 // (ListBox1, Button2Click); our own methods are PascalCase; Qt's overrides keep Qt's names.
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<WindowPlace> place_;
     BookLists* book_ = nullptr;
     BookTransfer* transfer_ = nullptr;
+    PasswordKeeper* keeper_ = nullptr;
     FindBar* find_ = nullptr;
     BookWatch* watch_ = nullptr;
     // The book as last read from its files, what a merge with another copy starts from; a

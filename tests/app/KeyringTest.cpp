@@ -1,0 +1,212 @@
+// The password in the system keyring, through the window, against a keyring of the test's own
+// (KEYRING_ROUND_TRIP: against the real Secret Service that test.sh starts).
+#include "app/Keyring.h"
+#include "app/ListBox.h"
+#include "app/PasswordKeeper.h"
+#include "app/UserSettings.h"
+#include "support/FormAccess.h"
+#include "support/ProgramFolder.h"
+#include "support/RecordingSink.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <map>
+
+namespace {
+
+// Answers after a delay, or fails as a locked or missing keyring does.
+class FakeKeyring final : public Keyring {
+public:
+    FakeKeyring() { SetKeyring(this); }
+    ~FakeKeyring() override { SetKeyring(nullptr); }
+
+    void Read(const QString& key, Done done) override {
+        Answer(
+            [this, key, done] {
+                const auto item = items.find(key);
+                item == items.end() ? done(Answer::Missing, {}) : done(Answer::Found, item->second);
+            },
+            done);
+    }
+    void Write(const QString& key, const QString& password, Done done) override {
+        Answer(
+            [this, key, password, done] {
+                items[key] = password;
+                done(Answer::Found, {});
+            },
+            done);
+    }
+    void Remove(const QString& key, Done done) override {
+        Answer(
+            [this, key, done] {
+                items.erase(key);
+                done(Answer::Missing, {});
+            },
+            done);
+    }
+
+    std::map<QString, QString> items;
+    bool fails = false;
+    int delay = 0;
+
+private:
+    void Answer(std::function<void()> answer, const Done& done) {
+        QTimer::singleShot(delay, [this, answer, done] {
+            fails ? done(Keyring::Answer::Failed, QStringLiteral("locked")) : answer();
+        });
+    }
+};
+
+const char* const Ini = "[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\n"
+                        "address2=\r\n[password]\r\nvalue=%1\r\nstore=1\r\n[port]\r\nviewer=\r\n"
+                        "[autoscaling]\r\nsetting=1\r\n[autoreconnect]\r\nsetting=0\r\n";
+
+std::string IniWith(const char* password) {
+    return QString::fromLatin1(Ini).arg(QLatin1String(password)).toStdString();
+}
+
+class KeyringBox : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UserSettings().remove(PasswordKeeper::ChoiceKey());
+        folder.Write("clientlist.txt", "Acme\r\n");
+        folder.Write("clientIDlist.txt", "123456\r\n");
+    }
+    void TearDown() override { UserSettings().remove(PasswordKeeper::ChoiceKey()); }
+
+    void Start() {
+        form.reset(); // the closed window lets its book go first
+        form = folder.Start();
+        box = Find<QCheckBox>(*form, "KeyringBox");
+        password = Find<QLineEdit>(*form, "Edit4");
+    }
+    // Waits for the start's read, as Connect does.
+    void Settle() {
+        WaitFor([] { return false; }, 50);
+    }
+    void CloseAndCheck(const char* value) {
+        ASSERT_TRUE(CloseWindow(*form));
+        EXPECT_EQ(folder.Read("myviewer.ini"), IniWith(value));
+    }
+    // The line Connect writes for the selected client.
+    std::string Line() {
+        Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
+        Find<ListBox>(*form, "ListBox2")->SetItemIndex(0);
+        QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        return folder.Read("vncviewer.bat");
+    }
+    QString Key() const { return KeyringKey(QString::fromStdString(folder.Path())); }
+
+    ProgramFolder folder;
+    RecordingSink sink;
+    FakeKeyring keyring;
+    std::unique_ptr<TForm1> form;
+    QCheckBox* box = nullptr;
+    QLineEdit* password = nullptr;
+};
+
+} // namespace
+
+TEST_F(KeyringBox, ANewUserGetsTheKeyringAndThePasswordComesBackFromIt) {
+    folder.Write("myviewer.ini", IniWith(""));
+    Start();
+    Settle();
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(box->isEnabled());
+    password->setText(QStringLiteral("s3cret pw"));
+    CloseAndCheck("");
+    EXPECT_EQ(keyring.items[Key()], QStringLiteral("s3cret pw"));
+
+    // The next start reads it back in the background; Connect waits for it, and the line is
+    // the one the file would have given.
+    folder.InstallViewer();
+    keyring.delay = 1500;
+    Start();
+    EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_NE(Line().find(" -password s3cret pw"), std::string::npos);
+    EXPECT_EQ(password->text(), QStringLiteral("s3cret pw"));
+    EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+}
+
+TEST_F(KeyringBox, APasswordInTheFileStaysThereUntilTheBoxMovesItAndBack) {
+    folder.Write("myviewer.ini", IniWith("old"));
+    Start();
+    Settle();
+    EXPECT_FALSE(box->isChecked());
+    CloseAndCheck("old");
+    EXPECT_TRUE(keyring.items.empty());
+
+    Start();
+    box->setChecked(true);
+    CloseAndCheck("");
+    EXPECT_EQ(keyring.items[Key()], QStringLiteral("old"));
+
+    Start();
+    Settle();
+    EXPECT_EQ(password->text(), QStringLiteral("old"));
+    box->setChecked(false);
+    CloseAndCheck("old");
+    EXPECT_TRUE(keyring.items.empty());
+}
+
+TEST_F(KeyringBox, AKeyringThatFailsIsSaidOnceAndThePasswordStaysInTheFile) {
+    UserSettings().setValue(PasswordKeeper::ChoiceKey(), true);
+    folder.Write("myviewer.ini", IniWith(""));
+    keyring.fails = true;
+    Start();
+    Settle();
+    password->setText(QStringLiteral("typed"));
+    CloseAndCheck("typed");
+    EXPECT_EQ(sink.notices,
+              QStringList{QStringLiteral("The system keyring did not answer: the password stays in "
+                                         "myviewer.ini")});
+    // Without a choice and without an answer, the box stays off and nothing is said.
+    UserSettings().remove(PasswordKeeper::ChoiceKey());
+    sink.notices.clear();
+    folder.Write("myviewer.ini", IniWith(""));
+    Start();
+    Settle();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+}
+
+// Against the real Secret Service: test.sh runs this with a private session bus and an
+// unlocked keyring daemon of its own.
+TEST(RealKeyring, ThePasswordGoesIntoTheKeyringAndComesBackAfterARestart) {
+    if (qEnvironmentVariableIsEmpty("MBV_REAL_KEYRING")) {
+        GTEST_SKIP() << "runs with the keyring daemon test.sh starts";
+    }
+    UserSettings().remove(PasswordKeeper::ChoiceKey());
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "123456\r\n");
+    folder.Write("myviewer.ini", IniWith(""));
+    std::unique_ptr<TForm1> form = folder.Start();
+    auto* box = Find<QCheckBox>(*form, "KeyringBox");
+    ASSERT_TRUE(WaitFor([&] { return box->isChecked(); }, 10000)) << "no keyring answered";
+    Find<QLineEdit>(*form, "Edit4")->setText(QStringLiteral("round trip"));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("myviewer.ini"), IniWith(""));
+
+    form.reset();
+    form = folder.Start();
+    auto* password = Find<QLineEdit>(*form, "Edit4");
+    EXPECT_TRUE(WaitFor([&] { return !password->text().isEmpty(); }, 10000));
+    EXPECT_EQ(password->text(), QStringLiteral("round trip"));
+    // Moved back into the file, the item goes.
+    Find<QCheckBox>(*form, "KeyringBox")->setChecked(false);
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("myviewer.ini"), IniWith("round trip"));
+    bool gone = false;
+    SystemKeyring().Read(
+        KeyringKey(QString::fromStdString(folder.Path())),
+        [&](Keyring::Answer answer, const QString&) { gone = answer == Keyring::Answer::Missing; });
+    EXPECT_TRUE(WaitFor([&] { return gone; }, 10000));
+    EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+    UserSettings().remove(PasswordKeeper::ChoiceKey());
+}
