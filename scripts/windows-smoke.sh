@@ -177,5 +177,34 @@ check "the uninstaller removes the program, its entry and its menu entry" \
 check "the uninstaller leaves the user's book alone" \
     "$([ -f "$BOOK/myviewer.ini" ] && [ -f "$BOOK/clientlist.txt" ] && echo kept)" kept
 
+# 5. The password in Credential Manager: with the box chosen, the close stores it there and
+# empties value=; the next start reads it back and the viewer receives it as before.
+FIFTH=$WORK/fifth
+unpack "$FIFTH"
+cp "$STAND_IN" "$FIFTH/Bin/vncviewer.exe"
+printf 'Acme\r\n' >"$FIFTH/clientlist.txt"
+printf '123456\r\n' >"$FIFTH/clientIDlist.txt"
+printf '[password]\r\nvalue=s3cret\r\nstore=1\r\n[port]\r\nviewer=5901\r\n' >"$FIFTH/myviewer.ini"
+mkdir -p "$APPDATA/Roaming/MyBrindleViewer"
+printf '[General]\r\npasswordInKeyring=true\r\n' >"$APPDATA/Roaming/MyBrindleViewer/window.ini"
+run_program "$FIFTH"
+close_main
+timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+check "with the keyring chosen the settings file holds no password" \
+    "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
+run_program "$FIFTH"
+main=$(window "My Brindle Viewer v1.0.1.35")
+press "$main" a
+for key in c m Return; do
+    xdotool key "$key"
+    sleep 0.4
+done
+timeout 60 bash -c "until [ -f '$FIFTH/viewer-args' ]; do sleep 0.2; done" || true
+check "the password comes back from Credential Manager to the viewer" \
+    "$(tr '\0' '\n' <"$FIFTH/viewer-args" 2>/dev/null | tail -n 2 | tr '\n' ' ')" "-password s3cret "
+close_main
+timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+check "nor after the second close" "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
