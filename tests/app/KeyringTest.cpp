@@ -9,6 +9,8 @@
 #include "support/RecordingSink.h"
 
 #include <QCheckBox>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -192,6 +194,16 @@ TEST(RealKeyring, ThePasswordGoesIntoTheKeyringAndComesBackAfterARestart) {
     Find<QLineEdit>(*form, "Edit4")->setText(QStringLiteral("round trip"));
     ASSERT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("myviewer.ini"), IniWith(""));
+    // Nor in any other file of the program's, nor in the user's settings.
+    for (const QString& root :
+         {QString::fromStdString(folder.Path()), QFileInfo(UserSettings().fileName()).path()}) {
+        QDirIterator files(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+            EXPECT_FALSE(file.readAll().contains("round trip")) << file.fileName().toStdString();
+        }
+    }
 
     form.reset();
     form = folder.Start();
