@@ -166,7 +166,8 @@ void BookTransfer::Preview(const QString& from, ReadResult& result) {
     dialog.setObjectName(QStringLiteral("ImportDialog"));
     QMetaObject::invokeMethod(this, &BookTransfer::PreviewOpened, Qt::QueuedConnection);
     if (dialog.exec() == QDialog::Accepted) {
-        book_.AddMany(dialog.Names(), dialog.Ids());
+        auto [names, ids] = dialog.Ticked();
+        book_.AddMany(std::move(names), std::move(ids));
     }
 }
 

@@ -157,22 +157,14 @@ QString ImportDialog::Counts() const {
     return Utf8(core::PreviewCounts(rows_->Preview()));
 }
 
-std::vector<std::string> ImportDialog::Names() const {
-    std::vector<std::string> names;
-    for (size_t i = 0; i < rows_->Preview().entries.size(); ++i) {
+std::pair<std::vector<std::string>, std::vector<std::string>> ImportDialog::Ticked() const {
+    std::pair<std::vector<std::string>, std::vector<std::string>> ticked;
+    const core::ImportPreview& preview = rows_->Preview();
+    for (size_t i = 0; i < preview.entries.size(); ++i) {
         if (rows_->Ticked(i)) {
-            names.emplace_back(rows_->Preview().Name(i));
+            ticked.first.emplace_back(preview.Name(i));
+            ticked.second.emplace_back(preview.Id(i));
         }
     }
-    return names;
-}
-
-std::vector<std::string> ImportDialog::Ids() const {
-    std::vector<std::string> ids;
-    for (size_t i = 0; i < rows_->Preview().entries.size(); ++i) {
-        if (rows_->Ticked(i)) {
-            ids.emplace_back(rows_->Preview().Id(i));
-        }
-    }
-    return ids;
+    return ticked;
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class QComboBox;
@@ -22,9 +23,8 @@ public:
                  size_t maxIdLength, QWidget* parent = nullptr);
     ~ImportDialog() override;
 
-    // The ticked rows, in the file's order.
-    std::vector<std::string> Names() const;
-    std::vector<std::string> Ids() const;
+    // The ticked rows' names and IDs, in the file's order.
+    std::pair<std::vector<std::string>, std::vector<std::string>> Ticked() const;
     // The line of counts shown above the buttons.
     QString Counts() const;
 

@@ -73,6 +73,20 @@ run_program() { # run_program FOLDER: starts it; the caller ends it
     PROGRAM=$!
 }
 
+# Types "acm" into the filter, which has the keyboard at start, connects with Enter, and
+# prints the stand-in viewer's arguments, one a line.
+connect_acme() { # connect_acme FOLDER
+    local main
+    main=$(window "My Brindle Viewer v1.0.1.35")
+    press "$main" a
+    for key in c m Return; do
+        xdotool key "$key"
+        sleep 0.4
+    done
+    timeout 60 bash -c "until [ -f '$1/viewer-args' ]; do sleep 0.2; done" || true
+    tr '\0' '\n' <"$1/viewer-args" 2>/dev/null | tail -n +2
+}
+
 # 1. First run in an empty folder.
 FIRST=$WORK/first
 unpack "$FIRST"
@@ -99,14 +113,7 @@ printf 'Globex\r\nAcme\r\n' >"$SECOND/clientlist.txt"
 printf '42\r\n123456\r\n' >"$SECOND/clientIDlist.txt"
 printf '[port]\r\nviewer=5901\r\n' >"$SECOND/myviewer.ini"
 run_program "$SECOND"
-main=$(window "My Brindle Viewer v1.0.1.35")
-press "$main" a
-for key in c m Return; do
-    xdotool key "$key"
-    sleep 0.4
-done
-timeout 60 bash -c "until [ -f '$SECOND/viewer-args' ]; do sleep 0.2; done" || true
-args=$(tr '\0' '\n' <"$SECOND/viewer-args" 2>/dev/null | tail -n +2 | sed 's/^[0-9.]*:5901$/HOST:5901/')
+args=$(connect_acme "$SECOND" | sed 's/^[0-9.]*:5901$/HOST:5901/')
 check "the viewer gets the launch line's arguments" "$args" \
     "$(printf '%s\n' -proxy HOST:5901 -autoreconnect -connect ID:123456 -quickoption 3 \
         -autoscaling -keepalive 1 -dsmplugin SecureVNCPlugin.dsm)"
@@ -193,15 +200,8 @@ timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || t
 check "with the keyring chosen the settings file holds no password" \
     "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
 run_program "$FIFTH"
-main=$(window "My Brindle Viewer v1.0.1.35")
-press "$main" a
-for key in c m Return; do
-    xdotool key "$key"
-    sleep 0.4
-done
-timeout 60 bash -c "until [ -f '$FIFTH/viewer-args' ]; do sleep 0.2; done" || true
 check "the password comes back from Credential Manager to the viewer" \
-    "$(tr '\0' '\n' <"$FIFTH/viewer-args" 2>/dev/null | tail -n 2 | tr '\n' ' ')" "-password s3cret "
+    "$(connect_acme "$FIFTH" | tail -n 2 | tr '\n' ' ')" "-password s3cret "
 close_main
 timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "nor after the second close" "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
