@@ -6,8 +6,9 @@
 #ifdef MBV_KEYCHAIN
 #include <qt6keychain/keychain.h>
 #elif defined(_WIN32)
-#include <wincred.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <wincred.h>
 
 #include <string>
 #endif
