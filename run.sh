@@ -12,4 +12,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
     echo "No display found: start it from a desktop session, or under Xvfb (DISPLAY=:99)." >&2
     exit 1
 fi
-exec ./build/MyBrindleViewer
+exec ./build/MyBrindleViewer "$@"
