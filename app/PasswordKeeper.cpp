@@ -41,6 +41,7 @@ PasswordKeeper::PasswordKeeper(QCheckBox& store, QLineEdit& password, QCheckBox&
       key_(std::move(key)) {
     inKeyring_.setEnabled(store_.isChecked());
     connect(&store_, &QCheckBox::toggled, &inKeyring_, &QWidget::setEnabled);
+    connect(&inKeyring_, &QCheckBox::clicked, this, [this] { chosen_ = true; });
 }
 
 void PasswordKeeper::Start(const std::vector<std::string>& fileValues) {
@@ -48,6 +49,7 @@ void PasswordKeeper::Start(const std::vector<std::string>& fileValues) {
     const bool fileHoldsPassword = index < fileValues.size() && !fileValues[index].empty();
     const QVariant choice = UserSettings().value(ChoiceKey());
     if (choice.isValid()) {
+        chosen_ = true;
         used_ = choice.toBool();
         inKeyring_.setChecked(used_);
         if (used_) {
@@ -113,7 +115,11 @@ void PasswordKeeper::WaitForRead() {
 
 void PasswordKeeper::Save(core::SettingsValues& values) {
     const bool keep = inKeyring_.isChecked();
-    UserSettings().setValue(ChoiceKey(), keep);
+    // A box left off only because no keyring answered is no choice: a keyring that answers at
+    // a later start is still offered.
+    if (keep || chosen_) {
+        UserSettings().setValue(ChoiceKey(), keep);
+    }
     WaitForRead();
     const QString password = password_.text();
     if (keep && store_.isChecked()) {

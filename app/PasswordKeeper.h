@@ -50,4 +50,6 @@ private:
     bool failureSaid_ = false;
     // The keyring held this book's item at start, or was chosen before.
     bool used_ = false;
+    // The user has made the choice: before, or with the box itself.
+    bool chosen_ = false;
 };

@@ -174,6 +174,12 @@ TEST_F(KeyringBox, AKeyringThatFailsIsSaidOnceAndThePasswordStaysInTheFile) {
     Settle();
     EXPECT_FALSE(box->isChecked());
     EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+    // Nor is that a choice: once a keyring answers, the next start offers it.
+    CloseAndCheck("");
+    keyring.fails = false;
+    Start();
+    Settle();
+    EXPECT_TRUE(box->isChecked());
 }
 
 // Against the real Secret Service: test.sh runs this with a private session bus and an
