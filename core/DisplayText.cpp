@@ -105,6 +105,17 @@ std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters) {
     return out;
 }
 
+bool IsUtf8(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = SequenceLength(bytes, i, false);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 bool IsControlCharacter(char32_t c) {
     return c < 0x20 || c == 0x7F;
 }

@@ -15,6 +15,10 @@ inline constexpr size_t MaxShownCharacters = 1000;
 // can be shown are looked at, so a huge row costs no more than a short one.
 std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters = std::string_view::npos);
 
+// Whether the bytes are valid UTF-8: the rule DisplayUtf8 follows, for text that is decoded
+// once as a whole.
+bool IsUtf8(std::string_view bytes);
+
 // The one rule for what may not stand in a row or a launch line: the control characters below
 // 0x20, and 0x7F. Typed text, pasted text and the filter all follow it.
 bool IsControlCharacter(char32_t c);

@@ -36,33 +36,12 @@ void RefuseBinary(std::string_view bytes) {
     }
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        size_t length = c < 0x80           ? 1
-                        : (c >> 5) == 0x6  ? 2
-                        : (c >> 4) == 0xE  ? 3
-                        : (c >> 3) == 0x1E ? 4
-                                           : 0;
-        if (length == 0 || i + length > bytes.size() || (length == 2 && c < 0xC2)) {
-            return false;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 0x2) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
-// The file's text as UTF-8: the bytes themselves when they are UTF-8 (no copy), otherwise read
-// as Windows-1252 into converted.
-std::string_view Utf8Text(std::string_view bytes, std::string& converted) {
+// The file's text as UTF-8, after refusing a binary file: the bytes themselves when they are
+// UTF-8 (no copy), otherwise read as Windows-1252 into converted.
+std::string_view FileText(std::string_view bytes, std::string& converted) {
+    RefuseBinary(bytes);
     bytes = WithoutBom(bytes);
-    if (IsValidUtf8(bytes)) {
+    if (IsUtf8(bytes)) {
         return bytes;
     }
     converted = DisplayUtf8(bytes);
@@ -118,8 +97,8 @@ public:
     TextSpan Name(std::string_view name) {
         const auto at = static_cast<uint32_t>(source_.text.size());
         for (const char c : TrimmedView(name)) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte >= 0x20 && byte != 0x7F) {
+            // Byte by byte: in UTF-8 no byte of a longer character is a control character.
+            if (!IsControlCharacter(static_cast<unsigned char>(c))) {
                 source_.text += c;
             }
         }
@@ -494,9 +473,8 @@ std::string CsvField(std::string_view field) {
 } // namespace
 
 ImportSource ReadCsv(std::string_view bytes) {
-    RefuseBinary(bytes);
     std::string converted;
-    const std::string_view text = Utf8Text(bytes, converted);
+    const std::string_view text = FileText(bytes, converted);
     ImportSource source;
     source.format = ImportFormat::Csv;
     source.idFields = {"id"};
@@ -528,9 +506,8 @@ ImportSource ReadCsv(std::string_view bytes) {
 }
 
 ImportSource ReadRemoteProfile(std::string_view bytes) {
-    RefuseBinary(bytes);
     std::string converted;
-    const std::string_view text = Utf8Text(bytes, converted);
+    const std::string_view text = FileText(bytes, converted);
     std::map<std::string, std::string> keys;
     bool inGroup = false;
     size_t at = 0;
@@ -581,9 +558,8 @@ ImportSource ReadRemoteProfile(std::string_view bytes) {
 }
 
 ImportSource ReadConnectionsXml(std::string_view bytes) {
-    RefuseBinary(bytes);
     std::string converted;
-    XmlReader reader(Utf8Text(bytes, converted));
+    XmlReader reader(FileText(bytes, converted));
     ImportSource source;
     source.format = ImportFormat::ConnectionsXml;
     source.idFields = XmlIdFields;
@@ -644,9 +620,8 @@ ImportSource ReadConnectionsXml(std::string_view bytes) {
 }
 
 ImportSource ReadConnectionsCsv(std::string_view bytes) {
-    RefuseBinary(bytes);
     std::string converted;
-    const std::string_view text = Utf8Text(bytes, converted);
+    const std::string_view text = FileText(bytes, converted);
     ImportSource source;
     source.format = ImportFormat::ConnectionsCsv;
     source.idFields = {"Hostname", "Description"};
@@ -703,7 +678,7 @@ ImportSource ReadImport(std::string_view bytes, std::string_view fileName) {
         throw Exception("This file is larger than any list of clients (" +
                         std::to_string(bytes.size() / (1024 * 1024)) + " MB)");
     }
-    RefuseBinary(bytes);
+    // Each reader refuses a binary file itself.
     const std::string_view text = WithoutBom(bytes);
     const size_t start = text.find_first_not_of(" \t\r\n");
     if (start != std::string_view::npos && text[start] == '<') {

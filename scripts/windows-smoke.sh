@@ -62,10 +62,19 @@ press() { # press WINDOW KEY
     sleep 0.6
 }
 
-close_main() {
+close_main() { # closes the main window as the user does and waits until the program ended
     local main
     main=$(window "My Brindle Viewer v1.0.1.35")
     press "$main" alt+F4
+    timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+}
+
+press_notices() { # press_notices: the first run's two notices, each with Enter
+    local box
+    for _ in 1 2; do
+        box=$(window "My Brindle Viewer")
+        press "$box" Return
+    done
 }
 
 run_program() { # run_program FOLDER: starts it; the caller ends it
@@ -97,7 +106,6 @@ for notice in 1 2; do
     press "$box" Return
 done
 close_main
-timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "the name list is written empty" "$(cat "$FIRST/clientlist.txt" 2>&1 | od -An -c | tr -d ' \n')" ""
 check "the ID list is written empty" "$(cat "$FIRST/clientIDlist.txt" 2>&1 | od -An -c | tr -d ' \n')" ""
 expected_ini=$'[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\naddress2=\r\n[password]\r\nvalue=\r\nstore=0\r\n[port]\r\nviewer=\r\n[autoscaling]\r\nsetting=1\r\n[autoreconnect]\r\nsetting=0\r\n'
@@ -118,7 +126,6 @@ check "the viewer gets the launch line's arguments" "$args" \
     "$(printf '%s\n' -proxy HOST:5901 -autoreconnect -connect ID:123456 -quickoption 3 \
         -autoscaling -keepalive 1 -dsmplugin SecureVNCPlugin.dsm)"
 close_main
-timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "the batch file is gone after the close" "$([ -e "$SECOND/vncviewer.bat" ] && echo left || echo gone)" gone
 
 # 3. A copy in a folder that may not be written (immutable: not even root writes there) keeps
@@ -127,12 +134,8 @@ THIRD=$WORK/third
 unpack "$THIRD"
 if chattr +i "$THIRD" 2>/dev/null; then
     run_program "$THIRD"
-    for notice in 1 2; do
-        box=$(window "My Brindle Viewer")
-        press "$box" Return
-    done
+    press_notices
     close_main
-    timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
     chattr -i "$THIRD"
     data=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local/"My Brindle Viewer" 2>/dev/null | head -n 1)
     check "a read-only copy keeps its settings in AppData" \
@@ -164,14 +167,9 @@ check "Apps and features names the version and the publisher" \
        tr -s ' ' | sort)" \
     "$(printf '%s\n' "DisplayVersion REG_SZ 1.0.1.35" "Publisher REG_SZ My Brindle Viewer developers")"
 check "the viewer's folder is ready beside the book" "$([ -f "$BOOK/Bin/README.txt" ] && echo yes)" yes
-(cd "$PROGRAMS" && wine ./MyBrindleViewer.exe >/dev/null 2>&1) &
-PROGRAM=$!
-for notice in 1 2; do
-    box=$(window "My Brindle Viewer")
-    press "$box" Return
-done
+run_program "$PROGRAMS"
+press_notices
 close_main
-timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "the installed program keeps its settings in AppData\\Local" \
     "$(cat "$BOOK/myviewer.ini" 2>&1; echo .)" "$expected_ini."
 check "nothing is written beside the installed program" \
@@ -196,14 +194,12 @@ mkdir -p "$APPDATA/Roaming/MyBrindleViewer"
 printf '[General]\r\npasswordInKeyring=true\r\n' >"$APPDATA/Roaming/MyBrindleViewer/window.ini"
 run_program "$FIFTH"
 close_main
-timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "with the keyring chosen the settings file holds no password" \
     "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
 run_program "$FIFTH"
 check "the password comes back from Credential Manager to the viewer" \
     "$(connect_acme "$FIFTH" | tail -n 2 | tr '\n' ' ')" "-password s3cret "
 close_main
-timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
 check "nor after the second close" "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
 
 echo "$passes passed, $failures failed"
