@@ -46,9 +46,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     AddFontSubstitutes();
     ui->setupUi(this);
     FixLooks(*ui);
-    // Before anything is placed by the window's size: fonts other than the layout's may need
-    // more room.
-    resize(size() + MakeRoomForTexts(*ui->PageControl1));
     // The address watch hands its polls to this thread through the event loop.
     MainThreadCalls::Instance().BindToCurrentThread([] {
         QMetaObject::invokeMethod(
@@ -68,6 +65,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
                 DisplayText(core::ShownPath(core::CurrentStorage().carriedFrom)) + u')';
     }
     ui->BookFolderLabel->setText(kept);
+    // Before anything is placed by the window's size, and once every text is in: fonts other
+    // than the layout's, and a deep book folder, may need more room.
+    resize(size() + MakeRoomForTexts(*ui->PageControl1));
     IdIPWatch1->SetActive(true);
 
     settings_ = std::make_unique<SettingsBinder>(*ui);

@@ -2,10 +2,12 @@
 // nothing is cut, elided, wrapped out of sight or pushed past its page. Runs offscreen here
 // and, in the Windows build, under Wine with the font the form asks for.
 #include "app/Unit1.h"
+#include "platform/Files.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -146,7 +148,18 @@ void CheckShown(const QWidget& window, std::set<const QWidget*>& seen,
 
 } // namespace
 
-TEST(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
+// Where the program is kept: its book's folder is named on the About page, and a deep one
+// takes more lines than the layout drew.
+class TextFit : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
+    const QString below = QString::fromUtf8(GetParam());
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/a book kept down-XXXXXX"));
+    if (!below.isEmpty()) {
+        ASSERT_TRUE(QDir(folder.path()).mkpath(below));
+        platform::SetExecutablePathForTesting(
+            (folder.path() + u'/' + below + QStringLiteral("/MyBrindleViewer")).toStdString());
+    }
     TForm1 form;
     form.resize(form.minimumSize());
     form.show();
@@ -157,7 +170,9 @@ TEST(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
     ASSERT_EQ(QFontInfo(form.font()).family(), form.font().family());
 #else
     // The fonts here fit the layout as drawn: the window takes no room it does not need.
-    EXPECT_EQ(form.minimumSize(), QSize(366, 213));
+    if (below.isEmpty()) {
+        EXPECT_EQ(form.minimumSize(), QSize(366, 213));
+    }
 #endif
 
     auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
@@ -180,6 +195,14 @@ TEST(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
     EXPECT_TRUE(cut.empty()) << "texts cut with the font " << form.font().family().toStdString()
                              << " (" << QFontInfo(form.font()).family().toStdString() << ")" << all;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    KeptIn, TextFit,
+    ::testing::Values("", "customers in the north of the county/second shift on weekdays/kept by "
+                          "the support desk"),
+    [](const ::testing::TestParamInfo<const char*>& info) {
+        return std::string(*info.param ? "ADeepFolder" : "TheBuildFolder");
+    });
 
 int main(int argc, char** argv) {
     // The window's remembered size and place go to a folder of the run's own.
