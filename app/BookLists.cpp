@@ -199,6 +199,10 @@ void BookLists::Watch(ListBox* list, BookFilter::List which) {
 }
 
 void BookLists::Add(std::string name, std::string id) {
+    if (editor_) {
+        editor_->AddClients({{std::move(name), std::move(id)}});
+        return;
+    }
     auto* edit = new AddClient(*this, std::move(name), std::move(id));
     const QString text = edit->text();
     undo_.push(edit);
@@ -207,6 +211,14 @@ void BookLists::Add(std::string name, std::string id) {
 
 void BookLists::AddMany(std::vector<std::string> names, std::vector<std::string> ids) {
     if (names.empty()) {
+        return;
+    }
+    if (editor_) {
+        BookEditor::Clients clients;
+        for (size_t i = 0; i < names.size(); ++i) {
+            clients.emplace_back(std::move(names[i]), i < ids.size() ? std::move(ids[i]) : "");
+        }
+        editor_->AddClients(std::move(clients));
         return;
     }
     auto* edit = new ImportClients(*this, std::move(names), std::move(ids));
@@ -221,6 +233,10 @@ void BookLists::RemoveSelected() {
     if (nameRow < 0 && idRow < 0) {
         return;
     }
+    if (editor_) {
+        editor_->RemoveRow(nameRow >= 0 ? nameRow : idRow);
+        return;
+    }
     auto* edit = new RemoveClient(*this, nameRow, nameRow >= 0 ? names_->Item(nameRow) : "", idRow,
                                   idRow >= 0 ? ids_->Item(idRow) : "");
     const QString text = edit->text();
@@ -233,6 +249,10 @@ bool BookLists::MoveSelected(int step) {
     const bool refused = step < 0 ? p < 1 : (p < 0 || p >= names_->Count() - 1);
     if (refused) {
         return false;
+    }
+    if (editor_) {
+        editor_->MoveRow(p, step);
+        return true;
     }
     undo_.push(new MoveClient(*this, p, ids_->ItemIndex(), step));
     return true;

@@ -7,9 +7,21 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ListBox;
+
+// Who edits the book when the lists are not the book themselves (a shared book on a server):
+// edits go there, and come back to the lists once they are done.
+class BookEditor {
+public:
+    using Clients = std::vector<std::pair<std::string, std::string>>;
+    virtual ~BookEditor() = default;
+    virtual void AddClients(Clients clients) = 0;
+    virtual void RemoveRow(int row) = 0;
+    virtual void MoveRow(int row, int step) = 0;
+};
 
 // The client book as its two list boxes hold it, row i of one belonging to row i of the other:
 // the rules that keep them paired (add, remove, move, the mirrored selection, scrolling
@@ -20,6 +32,9 @@ class BookLists final : public QObject {
     Q_OBJECT
 public:
     BookLists(ListBox* names, ListBox* ids, QObject* parent = nullptr);
+
+    // Edits go to the editor from now on (nullptr: the lists are the book again).
+    void SetEditor(BookEditor* editor) { editor_ = editor; }
 
     // Edits, each one step of the undo stack.
     void Add(std::string name, std::string id);
@@ -76,4 +91,5 @@ private:
     QString filterText_;
     QUndoStack undo_;
     bool reapplying_ = false;
+    BookEditor* editor_ = nullptr;
 };

@@ -36,8 +36,13 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     const QCommandLineOption exportFile(
         QStringLiteral("export"),
         QStringLiteral("Write the client book to this CSV file and exit."), QStringLiteral("file"));
+    const QCommandLineOption sharedBook(
+        QStringLiteral("shared-book"),
+        QStringLiteral("Share the client book with a team through this PostgreSQL server."),
+        QStringLiteral("postgresql://user@server:port/database?sslmode=require"));
     options.addOption(importFile);
     options.addOption(exportFile);
+    options.addOption(sharedBook);
     // Arguments the program does not know are let be, as they always were.
     options.parse(QApplication::arguments());
     // A folder chosen for the book: on the command line, or the one the user picked before.
@@ -87,6 +92,9 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     // An error while loading is reported and the window opens with what could be read.
     Guarded([&] { form->FormCreate(); });
     form->show();
+    if (options.isSet(sharedBook)) {
+        form->ShareBook(options.value(sharedBook));
+    }
     if (options.isSet(importFile)) {
         form->ImportFiles({options.value(importFile)});
     }

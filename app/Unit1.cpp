@@ -1,5 +1,10 @@
 #include "app/Unit1.h"
 
+#ifdef MBV_SHARED_BOOK
+#include "app/SharedBook.h"
+#include "app/SharedBookPage.h"
+#endif
+
 #include "app/BookLists.h"
 #include "app/BookTransfer.h"
 #include "app/BookWatch.h"
@@ -78,6 +83,15 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
+#ifdef MBV_SHARED_BOOK
+    shared_ = new SharedBookPage(*ui, *book_, this);
+    commitLocal_ = new QTimer(this);
+    commitLocal_->setSingleShot(true);
+    commitLocal_->setInterval(500);
+#else
+    // This copy was built without a PostgreSQL driver.
+    ui->PageControl1->removeTab(ui->PageControl1->indexOf(ui->TabSheet7));
+#endif
     // A file dropped on the window opens its preview.
     setAcceptDrops(true);
     move(StartPosition);
@@ -177,18 +191,22 @@ void TForm1::ConnectHandlers() {
     });
     connect(find_, &FindBar::Edge, this,
             [this](bool last) { book_->SelectShownAt(last ? -1 : 0); });
-    // Moving a client among some of the book would say nothing of where it lands.
-    connect(book_, &BookLists::ShownChanged, this,
-            [this, upHint = ui->Button4->toolTip(),
-             downHint = ui->Button5->toolTip()](int shown, int total, bool filtered) {
-                find_->SetCount(shown, total, filtered);
-                const QString hidden =
-                    QStringLiteral("Clear the filter to move clients in the list");
-                ui->Button4->setEnabled(!filtered);
-                ui->Button5->setEnabled(!filtered);
-                ui->Button4->setToolTip(filtered ? hidden : upHint);
-                ui->Button5->setToolTip(filtered ? hidden : downHint);
-            });
+    for (QWidget* edit : {static_cast<QWidget*>(ui->Button1), static_cast<QWidget*>(ui->Button3),
+                          static_cast<QWidget*>(ui->Button4), static_cast<QWidget*>(ui->Button5),
+                          static_cast<QWidget*>(ui->ImportButton)}) {
+        editTips_.emplace_back(edit, edit->toolTip());
+    }
+    connect(book_, &BookLists::ShownChanged, this, [this](int shown, int total, bool filtered) {
+        find_->SetCount(shown, total, filtered);
+        UpdateEditing();
+    });
+#ifdef MBV_SHARED_BOOK
+    connect(shared_, &SharedBookPage::Said, this, &TForm1::Say);
+    connect(&shared_->Book(), &SharedBook::StateChanged, this, &TForm1::UpdateEditing);
+    connect(&shared_->Book(), &SharedBook::BookChanged, commitLocal_, qOverload<>(&QTimer::start));
+    connect(commitLocal_, &QTimer::timeout, this,
+            [this] { Guarded([this] { CommitLocalCopy(); }); });
+#endif
     connect(book_, &BookLists::Done, this, &TForm1::Say);
 }
 
@@ -227,6 +245,9 @@ void TForm1::FormCreate() {
     settings_->Load(base_.settings);
     keeper_->Start(base_.settings);
     watch_ = new BookWatch(files, this);
+#ifdef MBV_SHARED_BOOK
+    shared_->Resume();
+#endif
     connect(watch_, &BookWatch::Committed, this,
             [this] { Guarded([this] { BookFilesChanged(); }); });
 }
@@ -279,6 +300,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // Another copy committed the book: its changes are merged into the window at once, the
 // selection and the filter stay, and what was read becomes the base of the next merge.
 void TForm1::BookFilesChanged() {
+#ifdef MBV_SHARED_BOOK
+    // A shared book's changes come from its server; the files are this computer's copy of it.
+    if (shared_->Book().On()) {
+        return;
+    }
+#endif
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     std::optional<core::BookOnDisk> theirs = files.ChangedSince(base_);
     if (!theirs) {
@@ -474,6 +501,54 @@ void TForm1::dropEvent(QDropEvent* event) {
         // After the drop has finished: the preview is a dialog of its own.
         QTimer::singleShot(0, this, [this, paths] { transfer_->Import(paths); });
     }
+}
+
+void TForm1::UpdateEditing() {
+    QString noEdit;
+#ifdef MBV_SHARED_BOOK
+    noEdit = shared_->Book().WhyNoEdit();
+#endif
+    // Moving a client among some of the book would say nothing of where it lands.
+    const QString filtered = book_->Filtered()
+                                 ? QStringLiteral("Clear the filter to move clients in the list")
+                                 : QString();
+    for (const auto& [edit, tip] : editTips_) {
+        const bool move = edit == ui->Button4 || edit == ui->Button5;
+        const QString why = !noEdit.isEmpty() ? noEdit : move ? filtered : QString();
+        edit->setEnabled(why.isEmpty());
+        edit->setToolTip(why.isEmpty() ? tip : why);
+    }
+}
+
+void TForm1::CommitLocalCopy() {
+    if (watch_) {
+        watch_->SetSaving(true);
+    }
+    const auto done = qScopeGuard([this] {
+        if (watch_) {
+            watch_->SetSaving(false);
+        }
+    });
+    // The settings as they were read: the window's own go to the file at the close.
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    try {
+        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(),
+                       core::SettingsValues(base_.settings));
+    } catch (const core::ESaveError& error) {
+        Say(QStringLiteral("The copy on this computer could not be written: ") +
+            DisplayText(error.what()));
+    }
+}
+
+bool TForm1::ShareBook(const QString& url) {
+#ifdef MBV_SHARED_BOOK
+    ui->PageControl1->setCurrentWidget(ui->TabSheet7);
+    return shared_->ConnectTo(url);
+#else
+    Q_UNUSED(url);
+    ShowMessage("This copy of the program cannot share a book: it was built without PostgreSQL");
+    return false;
+#endif
 }
 
 void TForm1::Say(const QString& what) {

@@ -17,7 +17,9 @@ class PasswordKeeper;
 class BookWatch;
 class FindBar;
 class QCloseEvent;
+class QTimer;
 class SettingsBinder;
+class SharedBookPage;
 class TIdIPWatch;
 class WindowPlace;
 
@@ -34,6 +36,7 @@ class WindowPlace;
 //   BookWatch       another copy of the program on the same book
 //   BookTransfer    import (read, previewed, added as one step) and export
 //   PasswordKeeper  the password in the file or in the system keyring
+//   SharedBookPage  the book shared by a team on a server (SharedBook: its rows and edits)
 //
 // Names: the layout's controls and the handlers keep the names the window has always had
 // (ListBox1, Button2Click); our own methods are PascalCase; Qt's overrides keep Qt's names.
@@ -69,6 +72,9 @@ public:
     // Files brought in: read, then previewed (the command line's --import, a drop).
     void ImportFiles(const QStringList& paths);
     BookTransfer& Transfer() { return *transfer_; }
+    // The command line's shared book (postgresql://user@server:port/database?sslmode=...):
+    // connected as if typed on its page; false, said, when it cannot be.
+    bool ShareBook(const QString& url);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,6 +93,11 @@ private:
     void ChooseBookFolder();
     void AskImport();
     void Say(const QString& what);
+    // Which edits the book takes now: a filter stops the moves, a shared book that cannot be
+    // changed stops them all; each disabled control's tooltip says why.
+    void UpdateEditing();
+    // The shared book's latest, written to the list files as the close writes them.
+    void CommitLocalCopy();
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<TIdIPWatch> IdIPWatch1;
@@ -97,6 +108,10 @@ private:
     PasswordKeeper* keeper_ = nullptr;
     FindBar* find_ = nullptr;
     BookWatch* watch_ = nullptr;
+    SharedBookPage* shared_ = nullptr;
+    QTimer* commitLocal_ = nullptr;
+    // The edit controls' own tooltips, shown again once they are enabled again.
+    std::vector<std::pair<QWidget*, QString>> editTips_;
     // The book as last read from its files, what a merge with another copy starts from; a
     // list file that could not be read is never written over.
     core::BookOnDisk base_;

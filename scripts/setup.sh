@@ -2,8 +2,10 @@
 # Sourced by run.sh and test.sh; usage: ensure_packages PACKAGE...
 
 MBV_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
-                    fonts-liberation fonts-dejavu-core qtkeychain-qt6-dev)
-MBV_TEST_PACKAGES=(libgtest-dev qt6-tools-dev netbase clang libclang-rt-dev gnome-keyring dbus)
+                    fonts-liberation fonts-dejavu-core qtkeychain-qt6-dev
+                    libqt6sql6-psql)
+MBV_TEST_PACKAGES=(libgtest-dev qt6-tools-dev netbase clang libclang-rt-dev gnome-keyring dbus
+                   postgresql openssl)
 MBV_PACKAGE_PACKAGES=(qt6-tools-dev dpkg-dev file desktop-file-utils appstream lintian pkgconf)
 MBV_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                       wine wine64 xvfb xauth xdotool dpkg-dev xz-utils zip unzip libgtest-dev nsis

@@ -169,9 +169,10 @@ TEST_P(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
     // Measured with the font the form asks for, not a stand-in.
     ASSERT_EQ(QFontInfo(form.font()).family(), form.font().family());
 #else
-    // The fonts here fit the layout as drawn: the window takes no room it does not need.
+    // The fonts here fit the layout as drawn: the window takes no room it does not need,
+    // beyond the width of its seventh tab's title.
     if (below.isEmpty()) {
-        EXPECT_EQ(form.minimumSize(), QSize(366, 213));
+        EXPECT_EQ(form.minimumSize(), QSize(418, 213));
     }
 #endif
 

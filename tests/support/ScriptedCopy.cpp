@@ -3,6 +3,11 @@
 // with the steps "add:NAME:ID", "remove:NAME", "quality:N", "tell:FILE" (writes FILE once the
 // window has done what came before), "wait:FILE" (runs the event loop until FILE exists), and
 // at the end the window closes as the user would. Messages go to standard output, one a line.
+// For a shared book: "share:URL" (the URL's colons as %3A; connected once the step is done),
+// "move:NAME:STEP" (-1 up, 1 down), "shows:NAME" and "lacks:NAME" (run the event loop until the
+// list shows NAME, or no longer does); the password comes from PGPASSWORD.
+#include "app/Keyring.h"
+#include "app/ListBox.h"
 #include "app/Messages.h"
 #include "app/Unit1.h"
 #include "platform/Files.h"
@@ -10,9 +15,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <cstdio>
 #include <memory>
@@ -36,6 +43,14 @@ private:
     }
 };
 
+// No keyring: a shared book's password is then the environment's.
+class NoKeyring final : public Keyring {
+public:
+    void Read(const QString&, Done done) override { done(Answer::Missing, {}); }
+    void Write(const QString&, const QString&, Done done) override { done(Answer::Found, {}); }
+    void Remove(const QString&, Done done) override { done(Answer::Missing, {}); }
+};
+
 template <class W> W* Find(const TForm1& form, const char* name) {
     return form.findChild<W*>(QString::fromLatin1(name));
 }
@@ -51,6 +66,8 @@ int main(int argc, char* argv[]) {
     platform::SetExecutablePathForTesting(std::string(argv[1]) + "MyBrindleViewer");
     PrintingSink sink;
     SetMessageSink(&sink);
+    NoKeyring keyring;
+    SetKeyring(&keyring);
     auto form = std::make_unique<TForm1>();
     form->FormCreate();
     form->show();
@@ -71,6 +88,27 @@ int main(int argc, char* argv[]) {
             Find<QComboBox>(*form, "ComboBox1")->setCurrentText(parts.value(1));
         } else if (verb == QStringLiteral("tell")) {
             QFile(parts.value(1)).open(QIODevice::WriteOnly);
+        } else if (verb == QStringLiteral("share")) {
+            form->ShareBook(QUrl::fromPercentEncoding(parts.value(1).toUtf8()));
+            auto* status = Find<QLabel>(*form, "SharedStatus");
+            while (!status->text().startsWith(QStringLiteral("Shared:"))) {
+                QTest::qWait(10);
+            }
+        } else if (verb == QStringLiteral("move")) {
+            Find<QLineEdit>(*form, "FilterEdit")->setText(parts.value(1));
+            QTest::keyClick(Find<QLineEdit>(*form, "FilterEdit"), Qt::Key_Down);
+            const int row = Find<ListBox>(*form, "ListBox1")->ItemIndex();
+            Find<QLineEdit>(*form, "FilterEdit")->clear();
+            Find<ListBox>(*form, "ListBox1")->SetItemIndex(row);
+            Find<QPushButton>(*form, parts.value(2) == QStringLiteral("-1") ? "Button4" : "Button5")
+                ->click();
+        } else if (verb == QStringLiteral("shows") || verb == QStringLiteral("lacks")) {
+            const bool shows = verb == QStringLiteral("shows");
+            const std::string name = parts.value(1).toStdString();
+            const auto& items = Find<ListBox>(*form, "ListBox1")->Items();
+            while ((std::find(items.begin(), items.end(), name) != items.end()) != shows) {
+                QTest::qWait(10);
+            }
         } else if (verb == QStringLiteral("wait")) {
             while (!QFile::exists(parts.value(1))) {
                 QTest::qWait(10);

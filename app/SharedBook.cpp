@@ -1,0 +1,257 @@
+#include "app/SharedBook.h"
+
+#include "app/Messages.h"
+#include "app/QtText.h"
+#include "app/TypedText.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+// A client as the server would hold it: what tells a local client from one already shared.
+std::pair<std::string, std::string> AsShared(const std::string& name, const std::string& id) {
+    return {BookRow(DisplayText(name)), BookRow(DisplayText(id))};
+}
+
+QString CountOf(size_t count) {
+    return count == 1 ? QStringLiteral("1 client")
+                      : QStringLiteral("%1 clients").arg(QLocale().toString(qulonglong(count)));
+}
+
+} // namespace
+
+SharedBook::SharedBook(BookLists& book, QObject* parent)
+    : QObject(parent), book_(&book), server_(new SharedBookServer) {
+    server_->moveToThread(&thread_);
+    connect(server_, &SharedBookServer::Opened, this, &SharedBook::Opened);
+    connect(server_, &SharedBookServer::Changed, this, &SharedBook::Changed);
+    connect(server_, &SharedBookServer::Lost, this, &SharedBook::Lost);
+    connect(server_, &SharedBookServer::Said, this, [this](int connection, const QString& line) {
+        if (connection == connection_) {
+            emit Said(line);
+        }
+    });
+    thread_.setObjectName(QStringLiteral("shared book"));
+    thread_.start();
+}
+
+SharedBook::~SharedBook() {
+    if (book_) {
+        book_->SetEditor(nullptr);
+    }
+    // The connection is closed where it was made.
+    QMetaObject::invokeMethod(
+        server_, [server = server_] { delete server; }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+template <class F> void SharedBook::OnServer(F f) {
+    QMetaObject::invokeMethod(server_, [server = server_, f = std::move(f)] { f(*server); });
+}
+
+void SharedBook::Connect(const SharedBookAddress& address, const QString& password, bool joining) {
+    address_ = address;
+    joining_ = joining;
+    why_.clear();
+    book_->SetEditor(this);
+    SetState(State::Connecting);
+    OnServer([address, password, connection = ++connection_](SharedBookServer& server) {
+        server.Open(address, password, connection);
+    });
+}
+
+void SharedBook::Disconnect() {
+    ++connection_;
+    OnServer([](SharedBookServer& server) { server.Close(); });
+    book_->SetEditor(nullptr);
+    rows_.clear();
+    seen_ = 0;
+    SetState(State::Off);
+}
+
+QString SharedBook::WhyNoEdit() const {
+    switch (state_) {
+    case State::Off:
+        return {};
+    case State::Online:
+        return canEdit_ ? QString()
+                        : QStringLiteral("Your user may only read the shared book: its admin "
+                                         "decides who may change it");
+    case State::Connecting:
+        return QStringLiteral("Waiting for the shared book's server");
+    case State::Offline:
+    case State::Refused:
+        return QStringLiteral("The shared book cannot be reached: it can be changed again "
+                              "once it is back");
+    }
+    return {};
+}
+
+QString SharedBook::Status() const {
+    const QString where = address_.database + QStringLiteral(" on ") + address_.host;
+    switch (state_) {
+    case State::Off:
+        return QStringLiteral("Not shared: the book is kept on this computer only");
+    case State::Connecting:
+        return QStringLiteral("Connecting to ") + where + QStringLiteral("\u2026");
+    case State::Online:
+        return QStringLiteral("Shared: ") + where + QStringLiteral(" \u00B7 ") +
+               CountOf(rows_.size()) + (canEdit_ ? QString() : QStringLiteral(" \u00B7 read only"));
+    case State::Offline:
+        return QStringLiteral("Offline since %1 (%2): showing the copy on this computer, "
+                              "reconnecting by itself")
+            .arg(QLocale().toString(since_, QLocale::ShortFormat), why_);
+    case State::Refused:
+        return QStringLiteral("Not connected: ") + why_;
+    }
+    return {};
+}
+
+void SharedBook::SetState(State state) {
+    state_ = state;
+    emit StateChanged();
+}
+
+void SharedBook::Opened(int connection, const SharedRows& rows, bool canEdit) {
+    if (connection != connection_ || state_ == State::Off) {
+        return;
+    }
+    canEdit_ = canEdit;
+    const bool joining = std::exchange(joining_, false);
+    rows_ = rows;
+    seen_ = 0;
+    for (const SharedRow& row : rows_) {
+        seen_ = std::max(seen_, row.rowId);
+    }
+    SetState(State::Online);
+    if (joining) {
+        Join(rows);
+    } else {
+        Show();
+    }
+}
+
+void SharedBook::Join(const SharedRows& rows) {
+    auto [names, ids] = book_->Clients(false);
+    std::set<std::pair<std::string, std::string>> shared;
+    for (const SharedRow& row : rows) {
+        shared.emplace(row.name, row.id);
+    }
+    Clients localOnly;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string id = i < ids.size() ? ids[i] : std::string();
+        if (!shared.count(AsShared(names[i], id))) {
+            localOnly.emplace_back(names[i], id);
+        }
+    }
+    Show();
+    if (localOnly.empty()) {
+        return;
+    }
+    const bool add =
+        canEdit_ &&
+        AskYesNo(StoredText(rows.empty() ? QStringLiteral("Upload your %1 to the shared book?")
+                                               .arg(CountOf(localOnly.size()))
+                                         : QStringLiteral("Keep your %1 that the shared book "
+                                                          "does not have by adding them to it?")
+                                               .arg(CountOf(localOnly.size()))));
+    if (add) {
+        AddClients(std::move(localOnly));
+    }
+}
+
+void SharedBook::Changed(int connection, const SharedRows& rows, const QList<qint64>& removed) {
+    if (connection != connection_ || state_ != State::Online) {
+        return;
+    }
+    QHash<qint64, size_t> at;
+    at.reserve(static_cast<qsizetype>(rows_.size()));
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        at.insert(rows_[i].rowId, i);
+    }
+    for (const SharedRow& row : rows) {
+        if (const auto found = at.constFind(row.rowId); found != at.cend()) {
+            // An older answer never undoes a newer one.
+            if (rows_[*found].version <= row.version) {
+                rows_[*found] = row;
+            }
+        } else {
+            at.insert(row.rowId, rows_.size());
+            rows_.push_back(row);
+        }
+        seen_ = std::max(seen_, row.rowId);
+    }
+    if (!removed.isEmpty()) {
+        const QSet<qint64> gone(removed.begin(), removed.end());
+        std::erase_if(rows_, [&gone](const SharedRow& row) { return gone.contains(row.rowId); });
+    }
+    std::stable_sort(rows_.begin(), rows_.end(), [](const SharedRow& a, const SharedRow& b) {
+        return a.position < b.position || (a.position == b.position && a.rowId < b.rowId);
+    });
+    Show();
+    emit StateChanged();
+}
+
+void SharedBook::Show() {
+    std::vector<std::string> names;
+    std::vector<std::string> ids;
+    names.reserve(rows_.size());
+    ids.reserve(rows_.size());
+    for (const SharedRow& row : rows_) {
+        names.push_back(row.name);
+        ids.push_back(row.id);
+    }
+    book_->Replace(std::move(names), std::move(ids));
+    emit BookChanged();
+}
+
+void SharedBook::Lost(int connection, const QString& why, bool retrying) {
+    if (connection != connection_ || state_ == State::Off) {
+        return;
+    }
+    why_ = why;
+    if (state_ != State::Offline || !retrying) {
+        since_ = QDateTime::currentDateTime();
+    }
+    SetState(retrying ? State::Offline : State::Refused);
+}
+
+void SharedBook::AddClients(Clients clients) {
+    if (!CanEdit()) {
+        emit Said(QStringLiteral("Not added: ") + WhyNoEdit());
+        return;
+    }
+    OnServer([clients = std::move(clients), seen = seen_](SharedBookServer& server) {
+        server.Add(clients, seen);
+    });
+}
+
+void SharedBook::RemoveRow(int row) {
+    if (!CanEdit()) {
+        emit Said(QStringLiteral("Not removed: ") + WhyNoEdit());
+        return;
+    }
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
+        return;
+    }
+    OnServer([id = rows_[row].rowId, version = rows_[row].version](SharedBookServer& server) {
+        server.Remove(id, version);
+    });
+}
+
+void SharedBook::MoveRow(int row, int step) {
+    if (!CanEdit()) {
+        emit Said(QStringLiteral("Not moved: ") + WhyNoEdit());
+        return;
+    }
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
+        return;
+    }
+    OnServer([id = rows_[row].rowId, version = rows_[row].version, step](SharedBookServer& server) {
+        server.Move(id, version, step);
+    });
+}

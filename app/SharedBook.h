@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/BookLists.h"
+#include "app/SharedBookAddress.h"
+#include "app/SharedBookServer.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+// The book shared by a team on a server, as the window holds it: the server's rows in the
+// book's order, handed to the lists whenever anybody changes them. While it is on, the lists'
+// edits go to the server and show once the server has them: an edit is never shown and then
+// lost. Without the server the lists keep the last book received, and editing waits for it.
+class SharedBook final : public QObject, public BookEditor {
+    Q_OBJECT
+public:
+    enum class State { Off, Connecting, Online, Offline, Refused };
+
+    explicit SharedBook(BookLists& book, QObject* parent = nullptr);
+    ~SharedBook() override;
+
+    // joining: the user connects this book now (its own clients may be offered to the shared
+    // book); otherwise the connection of an earlier start is taken up again.
+    void Connect(const SharedBookAddress& address, const QString& password, bool joining);
+    void Disconnect();
+
+    State Current() const { return state_; }
+    bool On() const { return state_ != State::Off; }
+    bool CanEdit() const { return state_ == State::Online && canEdit_; }
+    // Why the book cannot be edited now; empty when it can.
+    QString WhyNoEdit() const;
+    // One line for the page: connected where, offline since when, or why not.
+    QString Status() const;
+    const SharedBookAddress& Address() const { return address_; }
+    int Count() const { return static_cast<int>(rows_.size()); }
+
+    void AddClients(Clients clients) override;
+    void RemoveRow(int row) override;
+    void MoveRow(int row, int step) override;
+
+signals:
+    // The state or the status line changed.
+    void StateChanged();
+    // The book changed: the local copy should be committed.
+    void BookChanged();
+    // One line for the user.
+    void Said(const QString& what);
+    // The first connection of a joining book answered; what to offer (see Join).
+    void Joined();
+
+private:
+    void Opened(int connection, const SharedRows& rows, bool canEdit);
+    void Changed(int connection, const SharedRows& rows, const QList<qint64>& removed);
+    void Lost(int connection, const QString& why, bool retrying);
+    // The local clients the shared book lacks, offered to it.
+    void Join(const SharedRows& rows);
+    void Show();
+    void SetState(State state);
+    template <class F> void OnServer(F f);
+
+    QPointer<BookLists> book_;
+    QThread thread_;
+    SharedBookServer* server_;
+    SharedBookAddress address_;
+    State state_ = State::Off;
+    // The number of the connection in use; answers of earlier ones are let go.
+    int connection_ = 0;
+    bool canEdit_ = false;
+    bool joining_ = false;
+    QString why_;
+    QDateTime since_;
+    SharedRows rows_;
+    qint64 seen_ = 0;
+};

@@ -1,0 +1,138 @@
+#include "app/SharedBookPage.h"
+
+#include "app/Keyring.h"
+#include "app/SharedBook.h"
+#include "app/UserSettings.h"
+#include "ui_Unit1.h"
+
+#include <QIntValidator>
+#include <QPointer>
+
+SharedBookPage::SharedBookPage(Ui::TForm1& ui, BookLists& book, QObject* parent)
+    : QObject(parent), ui_(ui), book_(new SharedBook(book, this)) {
+    ui_.SharedPortEdit->setValidator(new QIntValidator(1, 65535, ui_.SharedPortEdit));
+    connect(ui_.SharedConnectButton, &QPushButton::clicked, this, &SharedBookPage::ConnectPressed);
+    connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::Show);
+    connect(book_, &SharedBook::Said, this, &SharedBookPage::Said);
+    Show();
+}
+
+SharedBookAddress SharedBookPage::Typed() const {
+    SharedBookAddress address;
+    address.host = ui_.SharedServerEdit->text().trimmed();
+    address.port = ui_.SharedPortEdit->text().toInt();
+    address.database = ui_.SharedDatabaseEdit->text().trimmed();
+    address.user = ui_.SharedUserEdit->text().trimmed();
+    address.tlsMode = ui_.SharedTlsCombo->currentText();
+    return address;
+}
+
+void SharedBookPage::Fill(const SharedBookAddress& address) {
+    ui_.SharedServerEdit->setText(address.host);
+    ui_.SharedPortEdit->setText(QString::number(address.port));
+    ui_.SharedDatabaseEdit->setText(address.database);
+    ui_.SharedUserEdit->setText(address.user);
+    if (ui_.SharedTlsCombo->findText(address.tlsMode) < 0) {
+        ui_.SharedTlsCombo->addItem(address.tlsMode);
+    }
+    ui_.SharedTlsCombo->setCurrentText(address.tlsMode);
+}
+
+void SharedBookPage::Resume() {
+    const QString url = UserSettings().value(AddressKey()).toString();
+    if (url.isEmpty()) {
+        return;
+    }
+    if (const auto address = SharedBookAddress::Parse(url)) {
+        Fill(*address);
+        Start(*address, false);
+    }
+}
+
+bool SharedBookPage::ConnectTo(const QString& url) {
+    QString why;
+    const auto address = SharedBookAddress::Parse(url, &why);
+    if (!address) {
+        emit Said(why);
+        ui_.SharedStatus->setText(why);
+        return false;
+    }
+    if (book_->On()) {
+        if (book_->Address() == *address) {
+            return true;
+        }
+        book_->Disconnect();
+    }
+    Fill(*address);
+    Start(*address, true);
+    return true;
+}
+
+void SharedBookPage::ConnectPressed() {
+    const bool refused = book_->Current() == SharedBook::State::Refused;
+    if (book_->On() && !refused) {
+        book_->Disconnect();
+        UserSettings().remove(AddressKey());
+        emit Said(QStringLiteral("The book is kept on this computer only from now on"));
+        return;
+    }
+    const SharedBookAddress address = Typed();
+    if (const QString problem = address.Problem(); !problem.isEmpty()) {
+        ui_.SharedStatus->setText(problem);
+        return;
+    }
+    if (refused) {
+        book_->Disconnect();
+    }
+    Start(address, true);
+}
+
+// The password typed now, or else the keyring's; a server that needs none gets none.
+void SharedBookPage::Start(const SharedBookAddress& address, bool joining) {
+    UserSettings().setValue(AddressKey(), address.Url());
+    typed_ = ui_.SharedPasswordEdit->text();
+    ui_.SharedPasswordEdit->clear();
+    if (!typed_.isEmpty()) {
+        book_->Connect(address, typed_, joining);
+        return;
+    }
+    QPointer<SharedBookPage> self(this);
+    SystemKeyring().Read(address.KeyringKey(), [self, address, joining](Keyring::Answer answer,
+                                                                        const QString& text) {
+        if (self) {
+            self->book_->Connect(address, answer == Keyring::Answer::Found ? text : QString(),
+                                 joining);
+        }
+    });
+}
+
+void SharedBookPage::Show() {
+    // A connection the server refused is tried again from the fields, changed or not.
+    const bool on = book_->On() && book_->Current() != SharedBook::State::Refused;
+    const std::initializer_list<QWidget*> fields = {ui_.SharedServerEdit, ui_.SharedPortEdit,
+                                                    ui_.SharedDatabaseEdit, ui_.SharedUserEdit,
+                                                    ui_.SharedTlsCombo};
+    for (QWidget* field : fields) {
+        field->setEnabled(!on);
+    }
+    ui_.SharedPasswordEdit->setEnabled(!on);
+    ui_.SharedConnectButton->setText(on ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    QString status = book_->Status();
+    if (book_->Current() == SharedBook::State::Refused &&
+        status.contains(QLatin1String("password"))) {
+        status += QStringLiteral(": type the password and press Connect");
+    }
+    ui_.SharedStatus->setText(status);
+    // The server took the password: from now on the keyring keeps it.
+    if (book_->Current() == SharedBook::State::Online && !typed_.isEmpty()) {
+        QPointer<SharedBookPage> self(this);
+        SystemKeyring().Write(book_->Address().KeyringKey(), std::exchange(typed_, QString()),
+                              [self](Keyring::Answer answer, const QString&) {
+                                  if (self && answer == Keyring::Answer::Failed) {
+                                      emit self->Said(QStringLiteral(
+                                          "The system keyring did not answer: the password is "
+                                          "asked again at the next start"));
+                                  }
+                              });
+    }
+}

@@ -1,0 +1,582 @@
+#include "app/SharedBookServer.h"
+
+#include "app/TypedText.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTimer>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace {
+
+// The channel every change is announced on, and the locks that put adds and moves in a line
+// (so that two of them never take the same place) and migrations one at a time.
+const QString Channel = QStringLiteral("mbv_book");
+constexpr qint64 PlaceLock = 0x6d62765f706c6163;
+constexpr qint64 SchemaLock = 0x6d62765f73636865;
+
+// What is read of a row, in SharedRow's order.
+const QString RowColumns = QStringLiteral("row_id, name, repeater_id, position, version");
+
+// A field as the book keeps it: without control characters (a line break would split a row of
+// the list files), and no longer than anything a person types.
+std::string FromServer(const QVariant& value) {
+    constexpr qsizetype MaxField = 4096;
+    return BookRow(value.toString().left(MaxField));
+}
+
+QString ToServer(const std::string& bytes) {
+    return DisplayText(bytes);
+}
+
+SharedRow RowOf(const QSqlQuery& q) {
+    return {q.value(0).toLongLong(), FromServer(q.value(1)), FromServer(q.value(2)),
+            q.value(3).toDouble(), q.value(4).toInt()};
+}
+
+QString Named(const std::string& name, const std::string& id) {
+    return DisplayText(name) + QStringLiteral(" (") + DisplayText(id) + u')';
+}
+
+// Failures that pass: the server down, restarting or out of reach. Anything else (a refused
+// password, a missing database, no encryption) stays until the user changes something.
+bool Passing(const QString& why) {
+    static const char* const passing[] = {"could not connect",      "Connection refused",
+                                          "timeout expired",        "timed out",
+                                          "No route to host",       "server closed the connection",
+                                          "could not translate",    "the database system is",
+                                          "Network is unreachable", "no connection to the server",
+                                          "terminating connection", "Connection reset"};
+    return std::any_of(std::begin(passing), std::end(passing),
+                       [&](const char* text) { return why.contains(QLatin1String(text)); });
+}
+
+QString ErrorText(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = error.text().trimmed();
+    }
+    return text.isEmpty() ? QStringLiteral("no answer") : text;
+}
+
+} // namespace
+
+SharedBookServer::SharedBookServer(QObject* parent)
+    : QObject(parent),
+      name_(QStringLiteral("mbv-shared-book-%1").arg(reinterpret_cast<quintptr>(this))),
+      retry_(new QTimer(this)), heartbeat_(new QTimer(this)), fetch_(new QTimer(this)) {
+    qRegisterMetaType<SharedRows>();
+    qRegisterMetaType<QList<qint64>>();
+    retry_->setInterval(3000);
+    connect(retry_, &QTimer::timeout, this, &SharedBookServer::Retry);
+    // A connection that dropped says nothing until it is used: it is asked now and then.
+    heartbeat_->setInterval(2000);
+    connect(heartbeat_, &QTimer::timeout, this, &SharedBookServer::Heartbeat);
+    // Changes announced together are read together.
+    fetch_->setSingleShot(true);
+    fetch_->setInterval(10);
+    connect(fetch_, &QTimer::timeout, this, &SharedBookServer::FetchChanged);
+}
+
+SharedBookServer::~SharedBookServer() {
+    Disconnect();
+}
+
+const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
+    static const std::vector<std::vector<QString>> steps = {
+        // 1: the clients, one row each.
+        {QStringLiteral("CREATE TABLE mbv_clients ("
+                        " row_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                        " name text NOT NULL CHECK (name !~ '[[:cntrl:]]'),"
+                        " repeater_id text NOT NULL CHECK (repeater_id !~ '[[:cntrl:]]'),"
+                        " position double precision NOT NULL,"
+                        " version integer NOT NULL DEFAULT 1,"
+                        " changed_by text NOT NULL DEFAULT current_user,"
+                        " changed_at timestamptz NOT NULL DEFAULT now())")},
+        // 2: the book's order at hand, and every change announced to the copies listening.
+        {QStringLiteral("CREATE INDEX mbv_clients_order ON mbv_clients (position, row_id)"),
+         QStringLiteral(
+             "CREATE FUNCTION mbv_clients_changed() RETURNS trigger LANGUAGE plpgsql AS $$ "
+             "BEGIN "
+             "IF TG_OP = 'DELETE' THEN PERFORM pg_notify('mbv_book', 'D ' || OLD.row_id); "
+             "ELSE PERFORM pg_notify('mbv_book', 'U ' || NEW.row_id); END IF; "
+             "RETURN NULL; "
+             "END $$"),
+         QStringLiteral("CREATE TRIGGER mbv_clients_changed AFTER INSERT OR UPDATE OR DELETE "
+                        "ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_changed()")},
+    };
+    return steps;
+}
+
+bool SharedBookServer::Migrate(const QString& connectionName, QString* why, int upTo) {
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    const int target = upTo < 0 ? SchemaVersion() : upTo;
+    QSqlQuery q(db);
+    const auto version = [&q](int& v) {
+        if (!q.exec(QStringLiteral("SELECT to_regclass('mbv_schema') IS NOT NULL")) || !q.next()) {
+            return false;
+        }
+        if (!q.value(0).toBool()) {
+            v = 0;
+            return true;
+        }
+        if (!q.exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM mbv_schema")) ||
+            !q.next()) {
+            return false;
+        }
+        v = q.value(0).toInt();
+        return true;
+    };
+    const auto fail = [&](const QString& text) {
+        if (why) {
+            *why = text;
+        }
+        return false;
+    };
+    int current = 0;
+    if (!version(current)) {
+        return fail(ErrorText(q.lastError()));
+    }
+    if (current > SchemaVersion()) {
+        return fail(QStringLiteral("The shared book was set up by a newer version of the "
+                                   "program: update this copy to use it"));
+    }
+    if (current >= target) {
+        return true;
+    }
+    // One copy at a time, and all of it or nothing.
+    if (!db.transaction()) {
+        return fail(ErrorText(db.lastError()));
+    }
+    const auto step = [&](const QString& statement) {
+        if (q.exec(statement)) {
+            return true;
+        }
+        const QString error = ErrorText(q.lastError());
+        db.rollback();
+        return fail(QStringLiteral("The shared book's tables could not be made (%1): an editor "
+                                   "of the database can run scripts/shared-book.sql")
+                        .arg(error));
+    };
+    if (!step(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLock)) ||
+        !step(QStringLiteral("CREATE TABLE IF NOT EXISTS mbv_schema (version integer NOT NULL)"))) {
+        return false;
+    }
+    if (!version(current)) {
+        const QString error = ErrorText(q.lastError());
+        db.rollback();
+        return fail(error);
+    }
+    for (int v = current; v < target; ++v) {
+        for (const QString& statement : Migrations()[static_cast<size_t>(v)]) {
+            if (!step(statement)) {
+                return false;
+            }
+        }
+    }
+    if (!step(QStringLiteral("DELETE FROM mbv_schema")) ||
+        !step(
+            QStringLiteral("INSERT INTO mbv_schema VALUES (%1)").arg(std::max(current, target)))) {
+        return false;
+    }
+    if (!db.commit()) {
+        const QString error = ErrorText(db.lastError());
+        db.rollback();
+        return fail(error);
+    }
+    return true;
+}
+
+void SharedBookServer::Open(const SharedBookAddress& address, const QString& password,
+                            int connection) {
+    Disconnect();
+    connection_ = connection;
+    address_ = address;
+    password_ = password;
+    wanted_ = true;
+    QString why;
+    if (!Connect(&why)) {
+        const bool retrying = Passing(why);
+        if (retrying) {
+            retry_->start();
+        }
+        emit Lost(connection_, why, retrying);
+    }
+}
+
+void SharedBookServer::Close() {
+    wanted_ = false;
+    retry_->stop();
+    Disconnect();
+}
+
+bool SharedBookServer::Connect(QString* why) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+        if (!db.isValid()) {
+            *why = QStringLiteral("This copy of the program cannot reach PostgreSQL: its driver "
+                                  "(QPSQL) is missing");
+            QSqlDatabase::removeDatabase(name_);
+            return false;
+        }
+        db.setHostName(address_.host);
+        db.setPort(address_.port);
+        db.setDatabaseName(address_.database);
+        db.setUserName(address_.user);
+        db.setPassword(password_);
+        db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=5;"
+                                            "application_name=MyBrindleViewer")
+                                 .arg(address_.tlsMode));
+        if (!db.open()) {
+            *why = ErrorText(db.lastError());
+        } else if (!Migrate(name_, why)) {
+            db.close();
+        } else {
+            // Subscribed before the book is read: nothing changed in between is missed.
+            db.driver()->subscribeToNotification(Channel);
+            connect(db.driver(), &QSqlDriver::notification, this, &SharedBookServer::Notified,
+                    Qt::UniqueConnection);
+            QSqlQuery q(db);
+            SharedRows rows;
+            if (q.exec(QStringLiteral("SELECT has_table_privilege('mbv_clients', 'INSERT') AND "
+                                      "has_table_privilege('mbv_clients', 'UPDATE') AND "
+                                      "has_table_privilege('mbv_clients', 'DELETE')")) &&
+                q.next()) {
+                const bool canEdit = q.value(0).toBool();
+                if (ReadRows(QString(), rows, why)) {
+                    open_ = true;
+                    heartbeat_->start();
+                    emit Opened(connection_, rows, canEdit);
+                    return true;
+                }
+            } else {
+                *why = ErrorText(q.lastError());
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name_);
+    return false;
+}
+
+void SharedBookServer::Disconnect() {
+    open_ = false;
+    heartbeat_->stop();
+    fetch_->stop();
+    changed_.clear();
+    if (QSqlDatabase::contains(name_)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            if (db.isOpen()) {
+                db.driver()->unsubscribeFromNotification(Channel);
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+}
+
+void SharedBookServer::Retry() {
+    if (!wanted_) {
+        retry_->stop();
+        return;
+    }
+    QString why;
+    if (Connect(&why)) {
+        retry_->stop();
+    } else if (!Passing(why)) {
+        retry_->stop();
+        emit Lost(connection_, why, false);
+    }
+}
+
+void SharedBookServer::Heartbeat() {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (!q.exec(QStringLiteral("SELECT 1"))) {
+        Failed(ErrorText(q.lastError()));
+    }
+}
+
+// A statement failed: when the server is gone, the connection is given up and taken up again.
+bool SharedBookServer::Failed(const QString& what) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (open_ && q.exec(QStringLiteral("SELECT 1"))) {
+        return false;
+    }
+    Disconnect();
+    if (wanted_) {
+        retry_->start();
+        emit Lost(connection_, what, true);
+    }
+    return true;
+}
+
+bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString* why) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM mbv_clients %2 ORDER BY position, row_id LIMIT %3")
+                    .arg(RowColumns, where)
+                    .arg(MaxClients + 1))) {
+        *why = ErrorText(q.lastError());
+        return false;
+    }
+    while (q.next()) {
+        if (rows.size() == static_cast<size_t>(MaxClients)) {
+            *why = QStringLiteral("The shared book holds more than %1 clients: it is not loaded")
+                       .arg(MaxClients);
+            return false;
+        }
+        rows.push_back(RowOf(q));
+    }
+    return true;
+}
+
+void SharedBookServer::Notified(const QString& channel, QSqlDriver::NotificationSource source,
+                                const QVariant& payload) {
+    // This copy's own edits were handed over as they were done.
+    if (channel != Channel || source == QSqlDriver::SelfSource) {
+        return;
+    }
+    // "U 42" or "D 42": the row is read again either way (a row gone is a row removed).
+    const QString text = payload.toString();
+    bool ok = false;
+    const qint64 row = text.mid(2).toLongLong(&ok);
+    if (ok) {
+        changed_.insert(row);
+        if (!fetch_->isActive()) {
+            fetch_->start();
+        }
+    }
+}
+
+void SharedBookServer::FetchChanged() {
+    if (!open_ || changed_.isEmpty()) {
+        return;
+    }
+    QStringList ids;
+    for (qint64 id : std::as_const(changed_)) {
+        ids.append(QString::number(id));
+    }
+    SharedRows rows;
+    QString why;
+    if (!ReadRows(QStringLiteral("WHERE row_id = ANY('{%1}'::bigint[])").arg(ids.join(u',')), rows,
+                  &why)) {
+        Failed(why);
+        return;
+    }
+    QList<qint64> removed;
+    for (qint64 id : std::as_const(changed_)) {
+        if (std::none_of(rows.begin(), rows.end(),
+                         [id](const SharedRow& row) { return row.rowId == id; })) {
+            removed.append(id);
+        }
+    }
+    changed_.clear();
+    emit Changed(connection_, rows, removed);
+}
+
+void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!open_ || !db.transaction()) {
+        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+        return;
+    }
+    QSqlQuery q(db);
+    SharedRows added;
+    QStringList twice;
+    bool ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PlaceLock));
+    ok =
+        ok &&
+        q.prepare(QStringLiteral(
+                      "INSERT INTO mbv_clients (name, repeater_id, position) "
+                      "SELECT :name, :id, coalesce((SELECT max(position) FROM mbv_clients), 0) + 1 "
+                      "WHERE NOT EXISTS (SELECT 1 FROM mbv_clients WHERE name = :same_name AND "
+                      "repeater_id = :same_id AND row_id > :seen) RETURNING ") +
+                  RowColumns);
+    for (size_t i = 0; ok && i < clients.size(); ++i) {
+        const QString name = ToServer(clients[i].first);
+        const QString id = ToServer(clients[i].second);
+        q.bindValue(QStringLiteral(":name"), name);
+        q.bindValue(QStringLiteral(":id"), id);
+        q.bindValue(QStringLiteral(":same_name"), name);
+        q.bindValue(QStringLiteral(":same_id"), id);
+        q.bindValue(QStringLiteral(":seen"), seen);
+        ok = q.exec();
+        if (ok && q.next()) {
+            added.push_back(RowOf(q));
+        } else if (ok) {
+            twice.append(Named(clients[i].first, clients[i].second));
+        }
+    }
+    const QString error = ErrorText(ok ? db.lastError() : q.lastError());
+    if (!ok || !db.commit()) {
+        db.rollback();
+        if (!Failed(error)) {
+            emit Said(connection_, QStringLiteral("Not saved: the server refused (%1)").arg(error));
+        } else {
+            emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+        }
+        return;
+    }
+    emit Changed(connection_, added, {});
+    if (!twice.isEmpty()) {
+        emit Said(connection_,
+                  twice.size() == 1
+                      ? QStringLiteral("%1 was just added by another technician: it is in the "
+                                       "book once")
+                            .arg(twice.front())
+                      : QStringLiteral("%1 clients were just added by another technician: each "
+                                       "is in the book once")
+                            .arg(twice.size()));
+    } else if (added.size() == 1) {
+        emit Said(connection_,
+                  QStringLiteral("Added %1").arg(Named(added.front().name, added.front().id)));
+    } else if (!added.empty()) {
+        emit Said(connection_,
+                  QStringLiteral("Added %1 clients to the shared book").arg(added.size()));
+    }
+}
+
+void SharedBookServer::Remove(qint64 rowId, int version) {
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!open_) {
+        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+        return;
+    }
+    QSqlQuery q(db);
+    const auto remove = [&](int v) {
+        q.prepare(QStringLiteral("DELETE FROM mbv_clients WHERE row_id = :row AND version = :v "
+                                 "RETURNING name, repeater_id"));
+        q.bindValue(QStringLiteral(":row"), rowId);
+        q.bindValue(QStringLiteral(":v"), v);
+        return q.exec();
+    };
+    bool ok = remove(version);
+    if (ok && q.next()) {
+        emit Changed(connection_, {}, {rowId});
+        emit Said(connection_, QStringLiteral("Removed %1")
+                                   .arg(Named(FromServer(q.value(0)), FromServer(q.value(1)))));
+        return;
+    }
+    // Lost a race: a removal wins over a move, and a client already gone stays gone.
+    if (ok) {
+        q.prepare(QStringLiteral("SELECT version FROM mbv_clients WHERE row_id = :row"));
+        q.bindValue(QStringLiteral(":row"), rowId);
+        ok = q.exec();
+    }
+    if (ok && !q.next()) {
+        emit Changed(connection_, {}, {rowId});
+        emit Said(connection_,
+                  QStringLiteral("Another technician had already removed this client"));
+        return;
+    }
+    if (ok && remove(q.value(0).toInt()) && q.next()) {
+        emit Changed(connection_, {}, {rowId});
+        emit Said(connection_, QStringLiteral("Removed %1 (another technician had just moved it)")
+                                   .arg(Named(FromServer(q.value(0)), FromServer(q.value(1)))));
+        return;
+    }
+    const QString error = ErrorText(q.lastError());
+    if (!Failed(error)) {
+        emit Said(connection_,
+                  QStringLiteral("Not removed: another technician changed it at the same moment; "
+                                 "try again"));
+    } else {
+        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+    }
+}
+
+void SharedBookServer::Move(qint64 rowId, int version, int step) {
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!open_ || !db.transaction()) {
+        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+        return;
+    }
+    QSqlQuery q(db);
+    QString said;
+    SharedRows moved;
+    bool ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PlaceLock));
+    if (ok) {
+        q.prepare(QStringLiteral("SELECT position, version, name, repeater_id FROM mbv_clients "
+                                 "WHERE row_id = :row FOR UPDATE"));
+        q.bindValue(QStringLiteral(":row"), rowId);
+        ok = q.exec();
+    }
+    if (ok && !q.next()) {
+        said = QStringLiteral("Another technician has removed this client");
+        emit Changed(connection_, {}, {rowId});
+    } else if (ok) {
+        const double position = q.value(0).toDouble();
+        const int current = q.value(1).toInt();
+        const QString name = Named(FromServer(q.value(2)), FromServer(q.value(3)));
+        // The two neighbours on the way, in the book as it is now: the client lands between
+        // them, or past the last.
+        const QString neighbours =
+            step < 0 ? QStringLiteral("SELECT position FROM mbv_clients WHERE (position, row_id) "
+                                      "< (:p, :row) ORDER BY position DESC, row_id DESC LIMIT 2")
+                     : QStringLiteral("SELECT position FROM mbv_clients WHERE (position, row_id) "
+                                      "> (:p, :row) ORDER BY position, row_id LIMIT 2");
+        std::vector<double> near;
+        for (int attempt = 0; ok && attempt < 2; ++attempt) {
+            near.clear();
+            q.prepare(neighbours);
+            q.bindValue(QStringLiteral(":p"), position);
+            q.bindValue(QStringLiteral(":row"), rowId);
+            ok = q.exec();
+            while (ok && q.next()) {
+                near.push_back(q.value(0).toDouble());
+            }
+            const bool tooClose = near.size() == 2 && ((near[0] + near[1]) / 2 == near[0] ||
+                                                       (near[0] + near[1]) / 2 == near[1]);
+            if (!ok || !tooClose) {
+                break;
+            }
+            // Halved too often to tell two places apart: the places are numbered afresh.
+            ok = q.exec(QStringLiteral(
+                "UPDATE mbv_clients SET position = n.place FROM (SELECT row_id, row_number() "
+                "OVER (ORDER BY position, row_id) AS place FROM mbv_clients) n "
+                "WHERE mbv_clients.row_id = n.row_id"));
+        }
+        if (ok && near.empty()) {
+            said = step < 0 ? QStringLiteral("%1 is already the first client").arg(name)
+                            : QStringLiteral("%1 is already the last client").arg(name);
+        } else if (ok) {
+            const double to = near.size() == 2 ? (near[0] + near[1]) / 2 : near[0] + step;
+            q.prepare(QStringLiteral("UPDATE mbv_clients SET position = :to, version = version + 1,"
+                                     " changed_by = current_user, changed_at = now() "
+                                     "WHERE row_id = :row AND version = :v RETURNING ") +
+                      RowColumns);
+            q.bindValue(QStringLiteral(":to"), to);
+            q.bindValue(QStringLiteral(":row"), rowId);
+            q.bindValue(QStringLiteral(":v"), current);
+            ok = q.exec();
+            if (ok && q.next()) {
+                moved.push_back(RowOf(q));
+                said = current == version
+                           ? QString()
+                           : QStringLiteral("%1 was moved by another technician meanwhile: "
+                                            "moved it from where it is now")
+                                 .arg(name);
+            }
+        }
+    }
+    const QString error = ErrorText(ok ? db.lastError() : q.lastError());
+    if (!ok || !db.commit()) {
+        db.rollback();
+        emit Said(connection_,
+                  Failed(error) ? QStringLiteral("Not saved: the shared book cannot be reached")
+                                : QStringLiteral("Not moved: the server refused (%1)").arg(error));
+        return;
+    }
+    if (!moved.empty()) {
+        emit Changed(connection_, moved, {});
+    }
+    if (!said.isEmpty()) {
+        emit Said(connection_, said);
+    }
+}

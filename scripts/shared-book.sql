@@ -1,0 +1,44 @@
+-- The shared client book's tables, for an admin who makes them by hand rather than letting the
+-- program make them on its first connection (it makes the same). Run once on a new, empty
+-- database, as the user who is to own the tables (with the right to create roles):
+--   psql -h SERVER -U OWNER -d DATABASE -f scripts/shared-book.sql
+-- then give each technician one of the two roles:
+--   CREATE ROLE alice LOGIN PASSWORD '...' IN ROLE mbv_editor;   -- may add, remove and move
+--   CREATE ROLE bob LOGIN PASSWORD '...' IN ROLE mbv_reader;     -- may only read
+BEGIN;
+
+-- The version of these tables: the program brings older ones up to date by itself.
+CREATE TABLE mbv_schema (version integer NOT NULL);
+INSERT INTO mbv_schema VALUES (2);
+
+-- One row per client, in the book's order by position (then row_id).
+CREATE TABLE mbv_clients (
+    row_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    name text NOT NULL CHECK (name !~ '[[:cntrl:]]'),
+    repeater_id text NOT NULL CHECK (repeater_id !~ '[[:cntrl:]]'),
+    position double precision NOT NULL,
+    version integer NOT NULL DEFAULT 1,
+    changed_by text NOT NULL DEFAULT current_user,
+    changed_at timestamptz NOT NULL DEFAULT now()
+);
+CREATE INDEX mbv_clients_order ON mbv_clients (position, row_id);
+
+-- Every change is announced to the copies of the program that have the book open.
+CREATE FUNCTION mbv_clients_changed() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+IF TG_OP = 'DELETE' THEN PERFORM pg_notify('mbv_book', 'D ' || OLD.row_id);
+ELSE PERFORM pg_notify('mbv_book', 'U ' || NEW.row_id); END IF;
+RETURN NULL;
+END $$;
+CREATE TRIGGER mbv_clients_changed AFTER INSERT OR UPDATE OR DELETE
+    ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_changed();
+
+-- Who may do what: the program asks the server, and greys out what a reader may not do.
+-- The roles are the server's, not the database's: a second book on the same server shares them.
+DO $$ BEGIN CREATE ROLE mbv_editor NOLOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$;
+DO $$ BEGIN CREATE ROLE mbv_reader NOLOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$;
+GRANT SELECT ON mbv_schema TO mbv_editor, mbv_reader;
+GRANT SELECT ON mbv_clients TO mbv_reader;
+GRANT SELECT, INSERT, UPDATE, DELETE ON mbv_clients TO mbv_editor;
+
+COMMIT;
