@@ -1,0 +1,130 @@
+// Windows on one shared book (MBV_PG_URL, password from PGPASSWORD), each with its own
+// connection, lists and thread, as in separate copies of the program:
+//   SharedBookBench latency   200 adds in one window, each timed until another window shows it
+//   SharedBookBench crowd     20 windows adding 50 clients each at once: then every window and
+//                             the server must hold the same 1,000 clients
+// The book must be empty at the start.
+#include "app/BookLists.h"
+#include "app/ListBox.h"
+#include "app/SharedBook.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Window {
+    ListBox names;
+    ListBox ids;
+    BookLists book{&names, &ids};
+    SharedBook shared{book};
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 60000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+std::vector<std::unique_ptr<Window>> Open(int count, const SharedBookAddress& address) {
+    std::vector<std::unique_ptr<Window>> windows;
+    for (int i = 0; i < count; ++i) {
+        windows.push_back(std::make_unique<Window>());
+        windows.back()->shared.Connect(address, {}, false);
+    }
+    if (!WaitFor([&] {
+            return std::all_of(windows.begin(), windows.end(), [](const auto& w) {
+                return w->shared.Current() == SharedBook::State::Online;
+            });
+        })) {
+        std::fprintf(stderr, "not connected: %s\n",
+                     windows.front()->shared.Status().toUtf8().constData());
+        std::exit(1);
+    }
+    return windows;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+int Latency(const SharedBookAddress& address) {
+    auto windows = Open(2, address);
+    std::vector<double> ms;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "Latency " + std::to_string(i);
+        QElapsedTimer clock;
+        clock.start();
+        windows[0]->book.Add(name, std::to_string(1000 + i));
+        if (!WaitFor([&] {
+                const auto& rows = windows[1]->names.Items();
+                return !rows.empty() && rows.back() == name;
+            })) {
+            std::fprintf(stderr, "add %d never arrived\n", i);
+            return 1;
+        }
+        ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    std::printf("an add seen in another window, 200 adds: median %.1f ms, 95th percentile %.1f ms, "
+                "slowest %.1f ms\n",
+                Percentile(ms, 0.5), Percentile(ms, 0.95), *std::max_element(ms.begin(), ms.end()));
+    return 0;
+}
+
+int Crowd(const SharedBookAddress& address) {
+    constexpr int Windows = 20;
+    constexpr int Adds = 50;
+    auto windows = Open(Windows, address);
+    QElapsedTimer clock;
+    clock.start();
+    // Every window's adds go out at once, one statement each, interleaved.
+    for (int i = 0; i < Adds; ++i) {
+        for (int w = 0; w < Windows; ++w) {
+            windows[static_cast<size_t>(w)]->book.Add("Window " + std::to_string(w) + " client " +
+                                                          std::to_string(i),
+                                                      std::to_string(w * 1000 + i));
+        }
+    }
+    const bool all = WaitFor([&] {
+        return std::all_of(windows.begin(), windows.end(),
+                           [](const auto& w) { return w->names.Count() == Windows * Adds; });
+    });
+    const double seconds = static_cast<double>(clock.elapsed()) / 1000;
+    bool same = all;
+    for (const auto& w : windows) {
+        same = same && w->names.Items() == windows.front()->names.Items() &&
+               w->ids.Items() == windows.front()->ids.Items();
+    }
+    std::printf("%d windows adding %d clients each at once: %s in %.1f s; every window holds %d "
+                "clients%s\n",
+                Windows, Adds, all ? "all arrived" : "NOT ALL ARRIVED", seconds,
+                windows.front()->names.Count(),
+                same ? ", the same book in each" : ", BOOKS DIFFER");
+    return all && same ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const auto address = SharedBookAddress::Parse(qEnvironmentVariable("MBV_PG_URL"));
+    if (argc < 2 || !address) {
+        std::fprintf(stderr, "usage: MBV_PG_URL=... SharedBookBench latency|crowd\n");
+        return 2;
+    }
+    return std::strcmp(argv[1], "latency") == 0 ? Latency(*address) : Crowd(*address);
+}
