@@ -28,15 +28,35 @@ build_kit() {
                -o "Dir::State::Lists=$work/apt/lists"
                -o "APT::Sandbox::User=root")
     apt-get "${apt[@]}" update -q
-    (cd "$work/src" && apt-get "${apt[@]}" source --download-only "qt6-base=$QT_VERSION+dfsg-10")
+    (cd "$work/src" && apt-get "${apt[@]}" source --download-only "qt6-base=$QT_VERSION+dfsg-10" \
+        openssl postgresql-15)
     tar -xf "$work/src/qt6-base_$QT_VERSION+dfsg.orig.tar.xz" -C "$work/src"
+    tar -xf "$work/src"/openssl_*.orig.tar.gz -C "$work/src"
+    tar -xf "$work/src"/postgresql-15_*.orig.tar.bz2 -C "$work/src"
+    # The shared book's connection: PostgreSQL's client library, encrypted with OpenSSL's (their
+    # two libraries only; no engines, modules or legacy ciphers).
+    (cd "$work/src"/openssl-[0-9]* &&
+        ./Configure mingw64 --cross-compile-prefix=x86_64-w64-mingw32- --prefix="$KIT" \
+            --libdir=lib shared no-tests no-module no-legacy no-engine no-dso no-ui-console \
+            -O2 >/dev/null &&
+        make -j"$(nproc)" build_libs >/dev/null && make install_dev install_runtime_libs >/dev/null)
+    (cd "$work/src"/postgresql-[0-9]* &&
+        ./configure --host=x86_64-w64-mingw32 --prefix="$KIT" --with-ssl=openssl \
+            --without-readline --without-zlib --without-icu \
+            CPPFLAGS="-I$KIT/include" LDFLAGS="-L$KIT/lib" >/dev/null &&
+        make -C src/interfaces/libpq -j"$(nproc)" >/dev/null &&
+        make -C src/interfaces/libpq install >/dev/null &&
+        cp src/include/postgres_ext.h src/include/pg_config_ext.h "$KIT/include/")
     cmake -S "$work/src/qtbase-everywhere-src-$QT_VERSION" -B "$work/build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$KIT" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
         -DQT_BUILD_BENCHMARKS=OFF \
-        -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF \
+        -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_printsupport=OFF \
+        -DFEATURE_sql=ON -DFEATURE_sql_psql=ON -DFEATURE_sql_sqlite=OFF -DFEATURE_sql_odbc=OFF \
+        -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF -DFEATURE_sql_ibase=OFF \
+        -DPostgreSQL_INCLUDE_DIR="$KIT/include" -DPostgreSQL_LIBRARY="$KIT/lib/libpq.a" \
         -DFEATURE_concurrent=OFF -DFEATURE_testlib=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
         -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF -DFEATURE_freetype=OFF -DFEATURE_fontconfig=OFF \
         -DFEATURE_tabletevent=OFF -DFEATURE_dynamicgl=OFF \
@@ -63,14 +83,15 @@ cmake --build "$BUILD"
 # The package: the program with exactly the DLLs it imports, and the Qt plugins it loads.
 PACKAGE=$BUILD/MyBrindleViewer
 rm -rf "$PACKAGE" "$BUILD/MyBrindleViewer-win64.zip"
-mkdir -p "$PACKAGE/platforms" "$PACKAGE/styles"
+mkdir -p "$PACKAGE/platforms" "$PACKAGE/styles" "$PACKAGE/sqldrivers"
 cp "$BUILD/MyBrindleViewer.exe" "$PACKAGE/"
+cp "$KIT/plugins/sqldrivers/qsqlpsql.dll" "$PACKAGE/sqldrivers/"
 cp "$KIT/plugins/platforms/qwindows.dll" "$PACKAGE/platforms/"
 cp "$KIT/plugins/styles/qwindowsvistastyle.dll" "$PACKAGE/styles/"
 MINGW_DIRS=("$KIT/bin" /usr/lib/gcc/x86_64-w64-mingw32/*-posix /usr/x86_64-w64-mingw32/lib)
 imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
 pending=("$PACKAGE/MyBrindleViewer.exe" "$PACKAGE/platforms/qwindows.dll"
-         "$PACKAGE/styles/qwindowsvistastyle.dll")
+         "$PACKAGE/styles/qwindowsvistastyle.dll" "$PACKAGE/sqldrivers/qsqlpsql.dll")
 while [ ${#pending[@]} -gt 0 ]; do
     file=${pending[0]}
     pending=("${pending[@]:1}")
@@ -86,7 +107,7 @@ while [ ${#pending[@]} -gt 0 ]; do
     done
 done
 x86_64-w64-mingw32-strip --strip-unneeded "$PACKAGE"/*.exe "$PACKAGE"/*.dll \
-    "$PACKAGE"/platforms/*.dll "$PACKAGE"/styles/*.dll
+    "$PACKAGE"/platforms/*.dll "$PACKAGE"/styles/*.dll "$PACKAGE"/sqldrivers/*.dll
 # The portable zip has the viewer's folder ready, with a word on what goes there.
 mkdir -p "$PACKAGE/Bin"
 cp packaging/windows/Bin-README.txt "$PACKAGE/Bin/README.txt"
