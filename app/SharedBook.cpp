@@ -148,8 +148,9 @@ void SharedBook::Join(const SharedRows& rows) {
             localOnly.emplace_back(names[i], id);
         }
     }
-    Show();
+    // The question is asked over this computer's book; the answer brings the shared one.
     if (localOnly.empty()) {
+        Show();
         return;
     }
     const bool add =
@@ -159,6 +160,7 @@ void SharedBook::Join(const SharedRows& rows) {
                                          : QStringLiteral("Keep your %1 that the shared book "
                                                           "does not have by adding them to it?")
                                                .arg(CountOf(localOnly.size()))));
+    Show();
     if (add) {
         AddClients(std::move(localOnly));
     }

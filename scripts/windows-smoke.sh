@@ -4,7 +4,9 @@
 # writes the three files at close; a run with a client book finds a client through the filter
 # and launches the stand-in viewer with the expected arguments; the installer installs for the
 # user alone without asking, the installed program keeps its files in AppData\Local, and the
-# uninstaller removes the program and leaves those files alone.
+# uninstaller removes the program and leaves those files alone; the password goes to Credential
+# Manager; a shared book on a PostgreSQL server started here, on the Linux side, is shown, kept
+# live and edited from Windows.
 # Usage: windows-smoke.sh PACKAGE_ZIP STAND_IN_VIEWER_EXE INSTALLER_EXE
 set -euo pipefail
 ZIP=$1
@@ -19,6 +21,7 @@ passes=0
 Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
 XVFB=$!
 trap 'kill $XVFB 2>/dev/null || true; wineserver --kill 2>/dev/null || true
+      scripts/shared-book-server.sh stop "$WORK/postgres" >/dev/null 2>&1 || true
       chattr -R -i "$WORK" 2>/dev/null || true; rm -rf "$WORK"' EXIT
 for _ in $(seq 100); do
     [ -s "$WORK/display" ] && break
@@ -201,6 +204,43 @@ check "the password comes back from Credential Manager to the viewer" \
     "$(connect_acme "$FIFTH" | tail -n 2 | tr '\n' ' ')" "-password s3cret "
 close_main
 check "nor after the second close" "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
+
+# 6. A shared book on a server on the Linux side: the Windows program connects from the command
+# line, shows the clients already there, and whatever the Linux side adds while it runs; what
+# it adds reaches the server. Its password comes from the environment (PGPASSWORD).
+SIXTH=$WORK/sixth
+unpack "$SIXTH"
+PGPASSWORD=$(head -c 12 /dev/urandom | base64 | tr '+/' '-_')
+export PGPASSWORD
+URL=$(MBV_TRY_PASSWORD=$PGPASSWORD scripts/shared-book-server.sh start "$WORK/postgres")
+PGPORT=$(echo "$URL" | sed 's|.*:\([0-9]*\)/.*|\1|')
+sql() { psql -qAt -h "$WORK/postgres" -p "$PGPORT" -U postgres -d book -c "$1"; }
+waits() { # waits CONDITION: up to a minute
+    timeout 60 bash -c "until $1; do sleep 0.3; done" 2>/dev/null || true
+}
+sql "INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('Linux Side Ltd', '777001', 1)"
+(cd "$SIXTH" && wine ./MyBrindleViewer.exe --shared-book "$URL" >/dev/null 2>&1) &
+PROGRAM=$!
+press_notices
+waits "grep -qa 'Linux Side Ltd' '$SIXTH/clientlist.txt'"
+check "the Windows copy shows the shared book, and keeps it in its list files" \
+    "$(tr -d '\r' <"$SIXTH/clientlist.txt" 2>&1)" "Linux Side Ltd"
+sql "INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('Added on Linux', '777002', 2)"
+waits "grep -qa 'Added on Linux' '$SIXTH/clientlist.txt'"
+check "a client the Linux side adds shows live" \
+    "$(tr -d '\r' <"$SIXTH/clientIDlist.txt" 2>&1 | tr '\n' ' ')" "777001 777002 "
+main=$(window "My Brindle Viewer v1.0.1.35")
+press "$main" ctrl+n
+xdotool type --delay 80 "Wine Desk"
+xdotool key Tab
+xdotool type --delay 80 "424242"
+xdotool key Return
+waits "[ \"\$(sql \"SELECT count(*) FROM mbv_clients WHERE repeater_id = '424242'\")\" = 1 ]"
+check "a client added on Windows reaches the server" \
+    "$(sql "SELECT name || ' ' || repeater_id FROM mbv_clients ORDER BY position, row_id" | tr '\n' ',')" \
+    "Linux Side Ltd 777001,Added on Linux 777002,Wine Desk 424242,"
+close_main
+scripts/shared-book-server.sh stop "$WORK/postgres"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -43,12 +43,13 @@ private:
     }
 };
 
-// No keyring: a shared book's password is then the environment's.
+// No keyring, whatever the machine has: a shared book's password is then the environment's, and
+// the copy's close never makes a keyring choice in the user settings it shares with the test.
 class NoKeyring final : public Keyring {
 public:
-    void Read(const QString&, Done done) override { done(Answer::Missing, {}); }
-    void Write(const QString&, const QString&, Done done) override { done(Answer::Found, {}); }
-    void Remove(const QString&, Done done) override { done(Answer::Missing, {}); }
+    void Read(const QString&, Done done) override { done(Answer::Failed, {}); }
+    void Write(const QString&, const QString&, Done done) override { done(Answer::Failed, {}); }
+    void Remove(const QString&, Done done) override { done(Answer::Failed, {}); }
 };
 
 template <class W> W* Find(const TForm1& form, const char* name) {
