@@ -35,12 +35,12 @@ build_kit() {
     tar -xf "$work/src"/postgresql-15_*.orig.tar.bz2 -C "$work/src"
     # The shared book's connection: PostgreSQL's client library, encrypted with OpenSSL's (their
     # two libraries only; no engines, modules or legacy ciphers).
-    (cd "$work/src"/openssl-[0-9]* &&
+    (cd "$work/src"/openssl-[0-9]*/ &&
         ./Configure mingw64 --cross-compile-prefix=x86_64-w64-mingw32- --prefix="$KIT" \
             --libdir=lib shared no-tests no-module no-legacy no-engine no-dso no-ui-console \
             -O2 >/dev/null &&
         make -j"$(nproc)" build_libs >/dev/null && make install_dev install_runtime_libs >/dev/null)
-    (cd "$work/src"/postgresql-[0-9]* &&
+    (cd "$work/src"/postgresql-[0-9]*/ &&
         ./configure --host=x86_64-w64-mingw32 --prefix="$KIT" --with-ssl=openssl \
             --without-readline --without-zlib --without-icu \
             CPPFLAGS="-I$KIT/include" LDFLAGS="-L$KIT/lib" >/dev/null &&
