@@ -166,6 +166,12 @@ BookLists::BookLists(ListBox* names, ListBox* ids, QObject* parent)
 }
 
 void BookLists::UndoLast() {
+    // The book's edits went to others as they were made: taking one back is an edit of its own.
+    if (editor_) {
+        emit Done(QStringLiteral("The shared book's changes are not undone: add or remove the "
+                                 "client again"));
+        return;
+    }
     if (undo_.canUndo()) {
         const QString text = undo_.undoText();
         undo_.undo();
@@ -174,6 +180,9 @@ void BookLists::UndoLast() {
 }
 
 void BookLists::RedoLast() {
+    if (editor_) {
+        return;
+    }
     if (undo_.canRedo()) {
         const QString text = undo_.redoText();
         undo_.redo();
