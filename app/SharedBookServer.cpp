@@ -56,11 +56,13 @@ bool Passing(const QString& why) {
                        [&](const char* text) { return why.contains(QLatin1String(text)); });
 }
 
+// The server's or the library's reason, its first line: what follows is advice for admins.
 QString ErrorText(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty()) {
         text = error.text().trimmed();
     }
+    text = text.section(u'\n', 0, 0).simplified();
     return text.isEmpty() ? QStringLiteral("no answer") : text;
 }
 
