@@ -46,7 +46,8 @@ build_kit() {
             CPPFLAGS="-I$KIT/include" LDFLAGS="-L$KIT/lib" >/dev/null &&
         make -C src/interfaces/libpq -j"$(nproc)" >/dev/null &&
         make -C src/interfaces/libpq install >/dev/null &&
-        cp src/include/postgres_ext.h src/include/pg_config_ext.h "$KIT/include/")
+        cp src/include/postgres_ext.h src/include/pg_config_ext.h src/include/pg_config.h \
+            "$KIT/include/")
     cmake -S "$work/src/qtbase-everywhere-src-$QT_VERSION" -B "$work/build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$KIT" \
