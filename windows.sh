@@ -76,6 +76,12 @@ fi
 
 # The program and its Windows tests.
 BUILD=$ROOT/build-windows
+# A build folder made with another kit keeps that kit's paths in its cache: it starts afresh.
+if [ -d "$BUILD" ] && [ "$(cat "$BUILD/.kit" 2>/dev/null)" != "$KIT" ]; then
+    rm -rf "$BUILD"
+fi
+mkdir -p "$BUILD"
+echo "$KIT" >"$BUILD/.kit"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DMBV_QT_KIT="$KIT" -DCMAKE_PREFIX_PATH="$KIT" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DMBV_TESTS=ON
@@ -97,11 +103,13 @@ while [ ${#pending[@]} -gt 0 ]; do
     file=${pending[0]}
     pending=("${pending[@]:1}")
     for dll in $(imports "$file"); do
-        [ -f "$PACKAGE/$dll" ] && continue
+        # Windows names DLLs without regard to case (libpq's import reads "LIBPQ.dll").
+        [ -n "$(find "$PACKAGE" -maxdepth 1 -iname "$dll" -print -quit)" ] && continue
         for dir in "${MINGW_DIRS[@]}"; do
-            if [ -f "$dir/$dll" ]; then
-                cp "$dir/$dll" "$PACKAGE/"
-                pending+=("$PACKAGE/$dll")
+            found=$(find "$dir" -maxdepth 1 -iname "$dll" -print -quit)
+            if [ -n "$found" ]; then
+                cp "$found" "$PACKAGE/"
+                pending+=("$PACKAGE/$(basename "$found")")
                 break
             fi
         done # DLLs found nowhere here are the system's own.

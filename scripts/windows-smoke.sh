@@ -13,6 +13,9 @@ ZIP=$1
 STAND_IN=$2
 INSTALLER=$3
 WORK=$(mktemp -d)
+# The shared book's server runs as an unprivileged user when this runs as root: a folder of its
+# own, outside WORK, which only root may enter.
+PG_HOME=$(mktemp -d)
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
 passes=0
@@ -21,8 +24,8 @@ passes=0
 Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
 XVFB=$!
 trap 'kill $XVFB 2>/dev/null || true; wineserver --kill 2>/dev/null || true
-      scripts/shared-book-server.sh stop "$WORK/postgres" >/dev/null 2>&1 || true
-      chattr -R -i "$WORK" 2>/dev/null || true; rm -rf "$WORK"' EXIT
+      scripts/shared-book-server.sh stop "$PG_HOME" >/dev/null 2>&1 || true
+      chattr -R -i "$WORK" 2>/dev/null || true; rm -rf "$WORK" "$PG_HOME"' EXIT
 for _ in $(seq 100); do
     [ -s "$WORK/display" ] && break
     sleep 0.1
@@ -212,9 +215,9 @@ SIXTH=$WORK/sixth
 unpack "$SIXTH"
 PGPASSWORD=$(head -c 12 /dev/urandom | base64 | tr '+/' '-_')
 export PGPASSWORD
-URL=$(MBV_TRY_PASSWORD=$PGPASSWORD scripts/shared-book-server.sh start "$WORK/postgres")
+URL=$(MBV_TRY_PASSWORD=$PGPASSWORD scripts/shared-book-server.sh start "$PG_HOME")
 PGPORT=$(echo "$URL" | sed 's|.*:\([0-9]*\)/.*|\1|')
-sql() { psql -qAt -h "$WORK/postgres" -p "$PGPORT" -U postgres -d book -c "$1"; }
+sql() { psql -qAt -h "$PG_HOME" -p "$PGPORT" -U postgres -d book -c "$1"; }
 waits() { # waits CONDITION: up to a minute
     timeout 60 bash -c "until $1; do sleep 0.3; done" 2>/dev/null || true
 }
@@ -240,7 +243,7 @@ check "a client added on Windows reaches the server" \
     "$(sql "SELECT name || ' ' || repeater_id FROM mbv_clients ORDER BY position, row_id" | tr '\n' ',')" \
     "Linux Side Ltd 777001,Added on Linux 777002,Wine Desk 424242,"
 close_main
-scripts/shared-book-server.sh stop "$WORK/postgres"
+scripts/shared-book-server.sh stop "$PG_HOME"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
