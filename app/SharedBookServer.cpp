@@ -57,6 +57,10 @@ bool Passing(const QString& why) {
 }
 
 // The server's or the library's reason, its first line: what follows is advice for admins.
+QString Unreachable() {
+    return QStringLiteral("Not saved: the shared book cannot be reached");
+}
+
 QString ErrorText(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty()) {
@@ -382,18 +386,44 @@ void SharedBookServer::FetchChanged() {
     emit Changed(connection_, rows, removed);
 }
 
-void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
+bool SharedBookServer::BeginPlacing(QSqlQuery& q) {
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!open_ || !db.transaction()) {
-        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+        emit Said(connection_, Unreachable());
+        return false;
+    }
+    if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PlaceLock))) {
+        const QString error = ErrorText(q.lastError());
+        db.rollback();
+        SayFailure(error, QStringLiteral("Not saved: the server refused (%1)").arg(error));
+        return false;
+    }
+    return true;
+}
+
+bool SharedBookServer::Commit(bool ok, const QSqlQuery& q, const QString& refused) {
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (ok && db.commit()) {
+        return true;
+    }
+    const QString error = ErrorText(ok ? db.lastError() : q.lastError());
+    db.rollback();
+    SayFailure(error, refused.arg(error));
+    return false;
+}
+
+void SharedBookServer::SayFailure(const QString& error, const QString& refused) {
+    emit Said(connection_, Failed(error) ? Unreachable() : refused);
+}
+
+void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (!BeginPlacing(q)) {
         return;
     }
-    QSqlQuery q(db);
     SharedRows added;
     QStringList twice;
-    bool ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PlaceLock));
-    ok =
-        ok &&
+    bool ok =
         q.prepare(QStringLiteral(
                       "INSERT INTO mbv_clients (name, repeater_id, position) "
                       "SELECT :name, :id, coalesce((SELECT max(position) FROM mbv_clients), 0) + 1 "
@@ -415,14 +445,7 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
             twice.append(Named(clients[i].first, clients[i].second));
         }
     }
-    const QString error = ErrorText(ok ? db.lastError() : q.lastError());
-    if (!ok || !db.commit()) {
-        db.rollback();
-        if (!Failed(error)) {
-            emit Said(connection_, QStringLiteral("Not saved: the server refused (%1)").arg(error));
-        } else {
-            emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
-        }
+    if (!Commit(ok, q, QStringLiteral("Not saved: the server refused (%1)"))) {
         return;
     }
     emit Changed(connection_, added, {});
@@ -447,7 +470,7 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
 void SharedBookServer::Remove(qint64 rowId, int version) {
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!open_) {
-        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+        emit Said(connection_, Unreachable());
         return;
     }
     QSqlQuery q(db);
@@ -483,32 +506,22 @@ void SharedBookServer::Remove(qint64 rowId, int version) {
                                    .arg(Named(FromServer(q.value(0)), FromServer(q.value(1)))));
         return;
     }
-    const QString error = ErrorText(q.lastError());
-    if (!Failed(error)) {
-        emit Said(connection_,
-                  QStringLiteral("Not removed: another technician changed it at the same moment; "
-                                 "try again"));
-    } else {
-        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
-    }
+    SayFailure(ErrorText(q.lastError()),
+               QStringLiteral("Not removed: another technician changed it at the same moment; try "
+                              "again"));
 }
 
 void SharedBookServer::Move(qint64 rowId, int version, int step) {
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!open_ || !db.transaction()) {
-        emit Said(connection_, QStringLiteral("Not saved: the shared book cannot be reached"));
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (!BeginPlacing(q)) {
         return;
     }
-    QSqlQuery q(db);
     QString said;
     SharedRows moved;
-    bool ok = q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PlaceLock));
-    if (ok) {
-        q.prepare(QStringLiteral("SELECT position, version, name, repeater_id FROM mbv_clients "
-                                 "WHERE row_id = :row FOR UPDATE"));
-        q.bindValue(QStringLiteral(":row"), rowId);
-        ok = q.exec();
-    }
+    bool ok = q.prepare(QStringLiteral("SELECT position, version, name, repeater_id FROM "
+                                       "mbv_clients WHERE row_id = :row FOR UPDATE"));
+    q.bindValue(QStringLiteral(":row"), rowId);
+    ok = ok && q.exec();
     if (ok && !q.next()) {
         said = QStringLiteral("Another technician has removed this client");
         emit Changed(connection_, {}, {rowId});
@@ -567,12 +580,7 @@ void SharedBookServer::Move(qint64 rowId, int version, int step) {
             }
         }
     }
-    const QString error = ErrorText(ok ? db.lastError() : q.lastError());
-    if (!ok || !db.commit()) {
-        db.rollback();
-        emit Said(connection_,
-                  Failed(error) ? QStringLiteral("Not saved: the shared book cannot be reached")
-                                : QStringLiteral("Not moved: the server refused (%1)").arg(error));
+    if (!Commit(ok, q, QStringLiteral("Not moved: the server refused (%1)"))) {
         return;
     }
     if (!moved.empty()) {

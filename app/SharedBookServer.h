@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class QSqlQuery;
 class QTimer;
 
 // One client of the shared book as the server holds it.
@@ -80,6 +81,13 @@ private:
                   const QVariant& payload);
     void FetchChanged();
     bool Failed(const QString& what);
+    // An edit that places clients runs in a transaction holding the book's place lock, so that
+    // two never take the same place; false, said, when it cannot start.
+    bool BeginPlacing(QSqlQuery& q);
+    // The end of such an edit: committed when all went well; otherwise rolled back and the
+    // user told whether the server refused (refused, with %1 for its reason) or is gone.
+    bool Commit(bool ok, const QSqlQuery& q, const QString& refused);
+    void SayFailure(const QString& error, const QString& refused);
     bool ReadRows(const QString& where, SharedRows& rows, QString* why);
 
     QString name_;

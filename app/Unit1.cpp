@@ -45,6 +45,18 @@ bool AllDigits(const QString& text) {
            std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+// This copy's own commit of the book is no news from another copy.
+auto OwnCommit(BookWatch* watch) {
+    if (watch) {
+        watch->SetSaving(true);
+    }
+    return qScopeGuard([watch] {
+        if (watch) {
+            watch->SetSaving(false);
+        }
+    });
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
@@ -253,15 +265,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormClose() {
-    // The close's own commit is no news from another copy.
-    if (watch_) {
-        watch_->SetSaving(true);
-    }
-    const auto done = qScopeGuard([this] {
-        if (watch_) {
-            watch_->SetSaving(false);
-        }
-    });
+    const auto own = OwnCommit(watch_);
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     core::SettingsValues values = settings_->Values();
     keeper_->Save(values);
@@ -521,14 +525,7 @@ void TForm1::UpdateEditing() {
 }
 
 void TForm1::CommitLocalCopy() {
-    if (watch_) {
-        watch_->SetSaving(true);
-    }
-    const auto done = qScopeGuard([this] {
-        if (watch_) {
-            watch_->SetSaving(false);
-        }
-    });
+    const auto own = OwnCommit(watch_);
     // The settings as they were read: the window's own go to the file at the close.
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     try {
