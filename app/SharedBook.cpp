@@ -91,6 +91,14 @@ QString SharedBook::WhyNoEdit() const {
     return {};
 }
 
+QString SharedBook::ShortWhyNoEdit() const {
+    if (state_ == State::Online) {
+        return QStringLiteral("you may only read the shared book");
+    }
+    return state_ == State::Connecting ? QStringLiteral("the server has not answered yet")
+                                       : QStringLiteral("the shared book is offline");
+}
+
 QString SharedBook::Status() const {
     const QString where = address_.database + QStringLiteral(" on ") + address_.host;
     switch (state_) {
@@ -224,7 +232,7 @@ void SharedBook::Lost(int connection, const QString& why, bool retrying) {
 
 void SharedBook::AddClients(Clients clients) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not added: ") + WhyNoEdit());
+        emit Said(QStringLiteral("Not added: ") + ShortWhyNoEdit());
         return;
     }
     OnServer([clients = std::move(clients), seen = seen_](SharedBookServer& server) {
@@ -234,7 +242,7 @@ void SharedBook::AddClients(Clients clients) {
 
 void SharedBook::RemoveRow(int row) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not removed: ") + WhyNoEdit());
+        emit Said(QStringLiteral("Not removed: ") + ShortWhyNoEdit());
         return;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
@@ -247,7 +255,7 @@ void SharedBook::RemoveRow(int row) {
 
 void SharedBook::MoveRow(int row, int step) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not moved: ") + WhyNoEdit());
+        emit Said(QStringLiteral("Not moved: ") + ShortWhyNoEdit());
         return;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {

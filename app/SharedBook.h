@@ -32,6 +32,8 @@ public:
     bool CanEdit() const { return state_ == State::Online && canEdit_; }
     // Why the book cannot be edited now; empty when it can.
     QString WhyNoEdit() const;
+    // The same in a few words, for the status line.
+    QString ShortWhyNoEdit() const;
     // One line for the page: connected where, offline since when, or why not.
     QString Status() const;
     const SharedBookAddress& Address() const { return address_; }

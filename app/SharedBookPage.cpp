@@ -130,8 +130,7 @@ void SharedBookPage::Show() {
                               [self](Keyring::Answer answer, const QString&) {
                                   if (self && answer == Keyring::Answer::Failed) {
                                       emit self->Said(QStringLiteral(
-                                          "The system keyring did not answer: the password is "
-                                          "asked again at the next start"));
+                                          "No keyring: the password is asked again next time"));
                                   }
                               });
     }

@@ -452,11 +452,8 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
     if (!twice.isEmpty()) {
         emit Said(connection_,
                   twice.size() == 1
-                      ? QStringLiteral("%1 was just added by another technician: it is in the "
-                                       "book once")
-                            .arg(twice.front())
-                      : QStringLiteral("%1 clients were just added by another technician: each "
-                                       "is in the book once")
+                      ? QStringLiteral("%1 was just added by another technician").arg(twice.front())
+                      : QStringLiteral("%1 of them were just added by another technician")
                             .arg(twice.size()));
     } else if (added.size() == 1) {
         emit Said(connection_,
@@ -507,8 +504,7 @@ void SharedBookServer::Remove(qint64 rowId, int version) {
         return;
     }
     SayFailure(ErrorText(q.lastError()),
-               QStringLiteral("Not removed: another technician changed it at the same moment; try "
-                              "again"));
+               QStringLiteral("Not removed: it changed meanwhile; try again"));
 }
 
 void SharedBookServer::Move(qint64 rowId, int version, int step) {
@@ -572,11 +568,10 @@ void SharedBookServer::Move(qint64 rowId, int version, int step) {
             ok = q.exec();
             if (ok && q.next()) {
                 moved.push_back(RowOf(q));
-                said = current == version
-                           ? QString()
-                           : QStringLiteral("%1 was moved by another technician meanwhile: "
-                                            "moved it from where it is now")
-                                 .arg(name);
+                said =
+                    current == version
+                        ? QString()
+                        : QStringLiteral("Moved %1 from where another technician put it").arg(name);
             }
         }
     }

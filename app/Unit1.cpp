@@ -554,6 +554,8 @@ void TForm1::Say(const QString& what) {
     ui->ListStatus->clear();
     ui->AddStatus->clear();
     line->setText(what);
+    // A line longer than the window is wide can still be read whole.
+    line->setToolTip(what);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
