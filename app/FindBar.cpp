@@ -1,10 +1,14 @@
 #include "app/FindBar.h"
 
+#include "app/QtText.h"
+
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+
+#include <algorithm>
 
 FindBar::FindBar(QLineEdit* field, QLabel* count, QObject* parent)
     : QObject(parent), field_(field), count_(count) {
@@ -29,9 +33,7 @@ void FindBar::SetCount(int shown, int total, bool filtered) {
     const QLocale locale;
     count_->setText(
         filtered ? QStringLiteral("%1 of %2").arg(locale.toString(shown), locale.toString(total))
-                 : QStringLiteral("%1 %2").arg(locale.toString(total),
-                                               total == 1 ? QStringLiteral("client")
-                                                          : QStringLiteral("clients")));
+                 : ClientCount(static_cast<qulonglong>(std::max(total, 0))));
 }
 
 void FindBar::TakeTypingFrom(QWidget* widget) {

@@ -2,7 +2,6 @@
 
 #include "app/Messages.h"
 #include "app/QtText.h"
-#include "app/TypedText.h"
 
 #include <QLocale>
 
@@ -13,18 +12,19 @@ namespace {
 
 // A client as the server would hold it: what tells a local client from one already shared.
 std::pair<std::string, std::string> AsShared(const std::string& name, const std::string& id) {
-    return {BookRow(DisplayText(name)), BookRow(DisplayText(id))};
-}
-
-QString CountOf(size_t count) {
-    return count == 1 ? QStringLiteral("1 client")
-                      : QStringLiteral("%1 clients").arg(QLocale().toString(qulonglong(count)));
+    return {SharedBookServer::Stored(name), SharedBookServer::Stored(id)};
 }
 
 } // namespace
 
-SharedBook::SharedBook(BookLists& book, QObject* parent)
-    : QObject(parent), book_(&book), server_(new SharedBookServer) {
+SharedBook::SharedBook(BookLists& book, QObject* parent) : QObject(parent), book_(&book) {}
+
+// The connection's thread, once a book is shared: a start without one starts no thread.
+void SharedBook::StartServer() {
+    if (server_) {
+        return;
+    }
+    server_ = new SharedBookServer;
     server_->moveToThread(&thread_);
     connect(server_, &SharedBookServer::Opened, this, &SharedBook::Opened);
     connect(server_, &SharedBookServer::Changed, this, &SharedBook::Changed);
@@ -42,6 +42,9 @@ SharedBook::~SharedBook() {
     if (book_) {
         book_->SetEditor(nullptr);
     }
+    if (!server_) {
+        return;
+    }
     // The connection is closed where it was made.
     QMetaObject::invokeMethod(
         server_, [server = server_] { delete server; }, Qt::BlockingQueuedConnection);
@@ -57,6 +60,7 @@ void SharedBook::Connect(const SharedBookAddress& address, const QString& passwo
     address_ = address;
     joining_ = joining;
     why_.clear();
+    StartServer();
     book_->SetEditor(this);
     SetState(State::Connecting);
     OnServer([address, password, connection = ++connection_](SharedBookServer& server) {
@@ -66,37 +70,36 @@ void SharedBook::Connect(const SharedBookAddress& address, const QString& passwo
 
 void SharedBook::Disconnect() {
     ++connection_;
-    OnServer([](SharedBookServer& server) { server.Close(); });
+    if (server_) {
+        OnServer([](SharedBookServer& server) { server.Close(); });
+    }
     book_->SetEditor(nullptr);
     rows_.clear();
     seen_ = 0;
     SetState(State::Off);
 }
 
-QString SharedBook::WhyNoEdit() const {
+QString SharedBook::WhyNoEdit(bool brief) const {
     switch (state_) {
     case State::Off:
         return {};
     case State::Online:
-        return canEdit_ ? QString()
-                        : QStringLiteral("Your user may only read the shared book: its admin "
-                                         "decides who may change it");
+        if (canEdit_) {
+            return {};
+        }
+        return brief ? QStringLiteral("you may only read the shared book")
+                     : QStringLiteral("Your user may only read the shared book: its admin "
+                                      "decides who may change it");
     case State::Connecting:
-        return QStringLiteral("Waiting for the shared book's server");
+        return brief ? QStringLiteral("the server has not answered yet")
+                     : QStringLiteral("Waiting for the shared book's server");
     case State::Offline:
     case State::Refused:
-        return QStringLiteral("The shared book cannot be reached: it can be changed again "
-                              "once it is back");
+        return brief ? QStringLiteral("the shared book is offline")
+                     : QStringLiteral("The shared book cannot be reached: it can be changed "
+                                      "again once it is back");
     }
     return {};
-}
-
-QString SharedBook::ShortWhyNoEdit() const {
-    if (state_ == State::Online) {
-        return QStringLiteral("you may only read the shared book");
-    }
-    return state_ == State::Connecting ? QStringLiteral("the server has not answered yet")
-                                       : QStringLiteral("the shared book is offline");
 }
 
 QString SharedBook::Status() const {
@@ -108,13 +111,18 @@ QString SharedBook::Status() const {
         return QStringLiteral("Connecting to ") + where + QStringLiteral("\u2026");
     case State::Online:
         return QStringLiteral("Shared: ") + where + QStringLiteral(" \u00B7 ") +
-               CountOf(rows_.size()) + (canEdit_ ? QString() : QStringLiteral(" \u00B7 read only"));
+               ClientCount(rows_.size()) +
+               (canEdit_ ? QString() : QStringLiteral(" \u00B7 read only"));
     case State::Offline:
         return QStringLiteral("Offline since %1 (%2): showing the copy on this computer, "
                               "reconnecting by itself")
             .arg(QLocale().toString(since_, QLocale::ShortFormat), why_);
     case State::Refused:
-        return QStringLiteral("Not connected: ") + why_;
+        // A password the server wants is typed on the page.
+        return QStringLiteral("Not connected: ") + why_ +
+               (why_.contains(QLatin1String("password"))
+                    ? QStringLiteral(": type the password and press Connect")
+                    : QString());
     }
     return {};
 }
@@ -164,10 +172,10 @@ void SharedBook::Join(const SharedRows& rows) {
     const bool add =
         canEdit_ &&
         AskYesNo(StoredText(rows.empty() ? QStringLiteral("Upload your %1 to the shared book?")
-                                               .arg(CountOf(localOnly.size()))
+                                               .arg(ClientCount(localOnly.size()))
                                          : QStringLiteral("Keep your %1 that the shared book "
                                                           "does not have by adding them to it?")
-                                               .arg(CountOf(localOnly.size()))));
+                                               .arg(ClientCount(localOnly.size()))));
     Show();
     if (add) {
         AddClients(std::move(localOnly));
@@ -232,7 +240,7 @@ void SharedBook::Lost(int connection, const QString& why, bool retrying) {
 
 void SharedBook::AddClients(Clients clients) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not added: ") + ShortWhyNoEdit());
+        emit Said(QStringLiteral("Not added: ") + WhyNoEdit(true));
         return;
     }
     OnServer([clients = std::move(clients), seen = seen_](SharedBookServer& server) {
@@ -242,7 +250,7 @@ void SharedBook::AddClients(Clients clients) {
 
 void SharedBook::RemoveRow(int row) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not removed: ") + ShortWhyNoEdit());
+        emit Said(QStringLiteral("Not removed: ") + WhyNoEdit(true));
         return;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
@@ -255,7 +263,7 @@ void SharedBook::RemoveRow(int row) {
 
 void SharedBook::MoveRow(int row, int step) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not moved: ") + ShortWhyNoEdit());
+        emit Said(QStringLiteral("Not moved: ") + WhyNoEdit(true));
         return;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {

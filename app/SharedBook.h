@@ -30,10 +30,9 @@ public:
     State Current() const { return state_; }
     bool On() const { return state_ != State::Off; }
     bool CanEdit() const { return state_ == State::Online && canEdit_; }
-    // Why the book cannot be edited now; empty when it can.
-    QString WhyNoEdit() const;
-    // The same in a few words, for the status line.
-    QString ShortWhyNoEdit() const;
+    // Why the book cannot be edited now, for a tooltip (or, brief, in a few words for the
+    // status line); empty when it can.
+    QString WhyNoEdit(bool brief = false) const;
     // One line for the page: connected where, offline since when, or why not.
     QString Status() const;
     const SharedBookAddress& Address() const { return address_; }
@@ -61,11 +60,12 @@ private:
     void Join(const SharedRows& rows);
     void Show();
     void SetState(State state);
+    void StartServer();
     template <class F> void OnServer(F f);
 
     QPointer<BookLists> book_;
     QThread thread_;
-    SharedBookServer* server_;
+    SharedBookServer* server_ = nullptr;
     SharedBookAddress address_;
     State state_ = State::Off;
     // The number of the connection in use; answers of earlier ones are let go.

@@ -13,6 +13,7 @@ SharedBookPage::SharedBookPage(Ui::TForm1& ui, BookLists& book, QObject* parent)
     ui_.SharedPortEdit->setValidator(new QIntValidator(1, 65535, ui_.SharedPortEdit));
     connect(ui_.SharedConnectButton, &QPushButton::clicked, this, &SharedBookPage::ConnectPressed);
     connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::Show);
+    connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::KeepPassword);
     connect(book_, &SharedBook::Said, this, &SharedBookPage::Said);
     Show();
 }
@@ -109,21 +110,18 @@ void SharedBookPage::Start(const SharedBookAddress& address, bool joining) {
 void SharedBookPage::Show() {
     // A connection the server refused is tried again from the fields, changed or not.
     const bool on = book_->On() && book_->Current() != SharedBook::State::Refused;
-    const std::initializer_list<QWidget*> fields = {ui_.SharedServerEdit, ui_.SharedPortEdit,
+    const std::initializer_list<QWidget*> fields = {ui_.SharedServerEdit,   ui_.SharedPortEdit,
                                                     ui_.SharedDatabaseEdit, ui_.SharedUserEdit,
-                                                    ui_.SharedTlsCombo};
+                                                    ui_.SharedPasswordEdit, ui_.SharedTlsCombo};
     for (QWidget* field : fields) {
         field->setEnabled(!on);
     }
-    ui_.SharedPasswordEdit->setEnabled(!on);
     ui_.SharedConnectButton->setText(on ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
-    QString status = book_->Status();
-    if (book_->Current() == SharedBook::State::Refused &&
-        status.contains(QLatin1String("password"))) {
-        status += QStringLiteral(": type the password and press Connect");
-    }
-    ui_.SharedStatus->setText(status);
-    // The server took the password: from now on the keyring keeps it.
+    ui_.SharedStatus->setText(book_->Status());
+}
+
+// The server took the password typed: from now on the keyring keeps it.
+void SharedBookPage::KeepPassword() {
     if (book_->Current() == SharedBook::State::Online && !typed_.isEmpty()) {
         QPointer<SharedBookPage> self(this);
         SystemKeyring().Write(book_->Address().KeyringKey(), std::exchange(typed_, QString()),

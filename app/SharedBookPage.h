@@ -37,6 +37,7 @@ private:
     void ConnectPressed();
     void Start(const SharedBookAddress& address, bool joining);
     void Show();
+    void KeepPassword();
     SharedBookAddress Typed() const;
     void Fill(const SharedBookAddress& address);
 

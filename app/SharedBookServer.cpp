@@ -198,6 +198,10 @@ bool SharedBookServer::Migrate(const QString& connectionName, QString* why, int 
     return true;
 }
 
+std::string SharedBookServer::Stored(const std::string& bytes) {
+    return FromServer(ToServer(bytes));
+}
+
 void SharedBookServer::Open(const SharedBookAddress& address, const QString& password,
                             int connection) {
     Disconnect();

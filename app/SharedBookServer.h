@@ -52,6 +52,9 @@ public:
     // A place up (-1) or down (+1) among the book as the server holds it now.
     void Move(qint64 rowId, int version, int step);
 
+    // A client's field as the shared book keeps it (what a local client is compared by).
+    static std::string Stored(const std::string& bytes);
+
     // The schema's steps, in order; the last is the version this program works with.
     static const std::vector<std::vector<QString>>& Migrations();
     static int SchemaVersion() { return static_cast<int>(Migrations().size()); }
