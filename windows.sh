@@ -64,6 +64,24 @@ build_kit() {
         -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF
     cmake --build "$work/build" --parallel "$(nproc)"
     cmake --install "$work/build"
+    # The system keyring's library, QtKeychain (Credential Manager on Windows), from Debian's
+    # source: the mirror serves trixie's original tarball, not bookworm's, so it is fetched by
+    # name and checked against the hash in trixie's signed index. Its one MSVC-only flag goes.
+    /usr/lib/apt/apt-helper "${apt[@]}" download-file \
+        http://deb.debian.org/debian/pool/main/q/qtkeychain/qtkeychain_0.15.0.orig.tar.gz \
+        "$work/src/qtkeychain.tar.gz" \
+        SHA256:f4254dc8f0933b06d90672d683eab08ef770acd8336e44dfa030ce041dc2ca22 >/dev/null
+    tar -xf "$work/src/qtkeychain.tar.gz" -C "$work/src"
+    sed -i 's|add_definitions( /utf-8 -DUNICODE )|add_definitions( -DUNICODE )|' \
+        "$work/src/qtkeychain-0.15.0/qtkeychain/CMakeLists.txt"
+    cmake -S "$work/src/qtkeychain-0.15.0" -B "$work/keychain" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" -DMBV_QT_KIT="$KIT" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$KIT" -DCMAKE_PREFIX_PATH="$KIT" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DBUILD_WITH_QT6=ON -DUSE_CREDENTIAL_STORE=ON -DBUILD_TRANSLATIONS=OFF \
+        -DBUILD_TEST_APPLICATION=OFF -DBUILD_TESTING=OFF >/dev/null
+    cmake --build "$work/keychain"
+    cmake --install "$work/keychain" >/dev/null
     rm -rf "$work"
     touch "$KIT/.complete"
 }

@@ -202,6 +202,9 @@ run_program "$FIFTH"
 close_main
 check "with the keyring chosen the settings file holds no password" \
     "$(grep -a '^value=' "$FIFTH/myviewer.ini" | tr -d '\r')" "value="
+check "the password is an item of Credential Manager named for this book" \
+    "$(wine reg query 'HKCU\Software\Wine\Credential Manager' /s 2>/dev/null | tr -d '\r' |
+        grep -c 'REG_SZ *My Brindle Viewer: .*\\fifth\\$')" 1
 run_program "$FIFTH"
 check "the password comes back from Credential Manager to the viewer" \
     "$(connect_acme "$FIFTH" | tail -n 2 | tr '\n' ' ')" "-password s3cret "
