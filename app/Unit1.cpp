@@ -84,6 +84,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     ui->BookFolderLabel->setText(kept);
     // Before anything is placed by the window's size, and once every text is in: fonts other
     // than the layout's, and a deep book folder, may need more room.
+    const int drawnMargin = WindowPlace::TableMargin(*ui);
     resize(size() + MakeRoomForTexts(*ui->PageControl1));
     IdIPWatch1->SetActive(true);
 
@@ -107,7 +108,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     // A file dropped on the window opens its preview.
     setAcceptDrops(true);
     move(StartPosition);
-    place_ = std::make_unique<WindowPlace>(*this, *ui);
+    place_ = std::make_unique<WindowPlace>(*this, *ui, drawnMargin);
     place_->Restore();
     place_->FitIds();
     ConnectKeys();

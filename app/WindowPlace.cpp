@@ -16,8 +16,9 @@ constexpr int ListGap = 7;
 
 } // namespace
 
-WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui)
-    : window_(window), ui_(ui), layoutSize_(window.size()) {
+WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui, int drawnMargin)
+    : window_(window), ui_(ui), layoutSize_(window.size()),
+      slack_(std::max(0, TableMargin(ui) - drawnMargin)) {
     window_.setMinimumSize(layoutSize_);
     for (QWidget* w : std::initializer_list<QWidget*>{
              ui.PageControl1, ui.FilterEdit, ui.FilterCount, ui.ListBox1, ui.ListBox2,
@@ -36,6 +37,11 @@ WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui)
         QObject::connect(&ids, signal, &window, [this] { FitIds(); });
     }
     QObject::connect(&ids, &ByteListModel::RowsReplaced, &window, [this] { FitIds(); });
+}
+
+int WindowPlace::TableMargin(const Ui::TForm1& ui) {
+    return ui.PageControl1->width() -
+           std::max(ui.ListBox2->geometry().right(), ui.FilterCount->geometry().right());
 }
 
 void WindowPlace::FitIds() {
@@ -59,7 +65,9 @@ void WindowPlace::LayOut() {
     if (places_.empty() || idsWidth_ == 0) {
         return;
     }
-    const int wider = std::max(0, window_.width() - layoutSize_.width());
+    const int grown = std::max(0, window_.width() - layoutSize_.width());
+    // The table takes the room its page gained for other texts too.
+    const int wider = grown + slack_;
     const int taller = std::max(0, window_.height() - layoutSize_.height());
     QRect names;
     QRect ids;
@@ -80,7 +88,7 @@ void WindowPlace::LayOut() {
     for (const auto& [w, place] : places_) {
         QRect r = place;
         if (w == ui_.PageControl1) {
-            r.setSize(place.size() + QSize(wider, taller));
+            r.setSize(place.size() + QSize(grown, taller));
         } else if (w == ui_.FilterEdit) {
             r.setWidth(place.width() + wider);
         } else if (w == ui_.FilterCount) {
@@ -96,7 +104,7 @@ void WindowPlace::LayOut() {
         } else {
             r.moveTop(place.top() + taller);
             if (w == ui_.ListStatus) {
-                r.setWidth(place.width() + wider);
+                r.setWidth(place.width() + grown);
             }
         }
         w->setGeometry(r);

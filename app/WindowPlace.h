@@ -17,7 +17,12 @@ class TForm1;
 // it at, kept in the user's own settings.
 class WindowPlace {
 public:
-    WindowPlace(QWidget& window, const Ui::TForm1& ui);
+    // `drawnMargin` is the table's margin at its page's right edge as the layout drew it,
+    // before the window made room for its texts.
+    WindowPlace(QWidget& window, const Ui::TForm1& ui, int drawnMargin);
+
+    // The room between the client table (with the count above it) and its page's right edge.
+    static int TableMargin(const Ui::TForm1& ui);
 
     // Lays the growing controls out for the window's size.
     void LayOut();
@@ -30,6 +35,8 @@ private:
     QWidget& window_;
     const Ui::TForm1& ui_;
     QSize layoutSize_;
+    // Room the page gained for other texts (a wider tab row, say) that the table takes too.
+    int slack_ = 0;
     std::vector<std::pair<QWidget*, QRect>> places_;
     int idsWidth_ = 0;
 };

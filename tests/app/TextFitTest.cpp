@@ -3,6 +3,7 @@
 // and, in the Windows build, under Wine with the font the form asks for.
 #include "app/Unit1.h"
 #include "platform/Files.h"
+#include "ui_Unit1.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -178,6 +179,21 @@ TEST_P(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
 
     auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     ASSERT_NE(pages, nullptr);
+
+    // The room made for texts elsewhere is the client table's too: it keeps the margin it was
+    // drawn with at its page's right edge, where the count ends.
+    QWidget drawnWindow;
+    Ui::TForm1 drawn;
+    drawn.setupUi(&drawnWindow);
+    const auto margin = [](const QWidget& pageControl, const QWidget& ids, const QWidget& count) {
+        return pageControl.width() - std::max(ids.geometry().right(), count.geometry().right());
+    };
+    const auto* ids = form.findChild<QWidget*>(QStringLiteral("ListBox2"));
+    const auto* count = form.findChild<QWidget*>(QStringLiteral("FilterCount"));
+    ASSERT_TRUE(ids && count);
+    EXPECT_EQ(margin(*pages, *ids, *count),
+              margin(*drawn.PageControl1, *drawn.ListBox2, *drawn.FilterCount));
+
     std::vector<std::string> cut;
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);
