@@ -56,11 +56,12 @@ bool Passing(const QString& why) {
                        [&](const char* text) { return why.contains(QLatin1String(text)); });
 }
 
-// The server's or the library's reason, its first line: what follows is advice for admins.
+// What an edit says when the server is gone, whatever it was.
 QString Unreachable() {
     return QStringLiteral("Not saved: the shared book cannot be reached");
 }
 
+// The server's or the library's reason, its first line: what follows is advice for admins.
 QString ErrorText(const QSqlError& error) {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty()) {
