@@ -8,7 +8,6 @@
 #include "platform/Folder.h"
 
 #include <QFileSystemWatcher>
-#include <QLockFile>
 #include <QTimer>
 
 namespace {
@@ -41,19 +40,18 @@ BookWatch::BookWatch(const core::ProgramFiles& files, QObject* parent)
     connect(watch_.get(), &QFileSystemWatcher::fileChanged, this, settle);
 
     // Tells who else has the book open. It never waits and never refuses: a lock left by a
-    // copy that crashed only costs a notice.
-    lock_ = std::make_unique<QLockFile>(QString::fromStdString(files.Folder()) +
-                                        QStringLiteral(".mbv-open.lock"));
-    lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0) && lock_->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        const QString who = lock_->getLockInfo(&pid, &host, &application)
-                                ? QStringLiteral(" (process %1 on %2)").arg(pid).arg(host)
-                                : QString();
-        ShowNotice("Another copy of My Brindle Viewer" + StoredText(who) +
-                   " has this book open: the changes of both copies will be kept.");
+    // copy that crashed costs nothing. What the lock file says is anybody's text, so the notice
+    // says only what the lock itself proves.
+    platform::LockOutcome outcome = platform::LockOutcome::NotALock;
+    const std::string lockPath = files.Folder() + ".mbv-open.lock";
+    lock_ = platform::TakeLock(lockPath, outcome);
+    if (outcome == platform::LockOutcome::HeldByAnother) {
+        ShowNotice("Another copy of My Brindle Viewer has this book open: the changes of both "
+                   "copies will be kept.");
+    } else if (outcome == platform::LockOutcome::NotALock) {
+        ShowNotice("The lock " + core::ShownPath(lockPath) +
+                   " is not a file of the program's: it was left alone, and another copy of "
+                   "the program on this book will not be told of.");
     }
 }
 

@@ -5,7 +5,9 @@
 #include <memory>
 
 class QFileSystemWatcher;
-class QLockFile;
+namespace platform {
+class HeldLock;
+}
 class QTimer;
 namespace core {
 class ProgramFiles;
@@ -29,7 +31,7 @@ private:
     void Settled();
 
     std::unique_ptr<QFileSystemWatcher> watch_;
-    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<platform::HeldLock> lock_;
     QTimer* settle_;
     std::string folder_;
     bool saving_ = false;

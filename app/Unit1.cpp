@@ -285,16 +285,23 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // A close whose save failed keeps the window, and with it the only copy of the book,
     // unless the user chooses to let the changes go.
     std::string failedFile;
+    bool finishedLater = false;
     const bool saved = Guarded([&] {
         try {
             FormClose();
         } catch (const core::ESaveError& error) {
             failedFile = error.File();
+            finishedLater = error.FinishedLater();
             throw;
         }
     });
-    if (saved || (!failedFile.empty() && AskYesNo("Close anyway and lose the changes to " +
-                                                  core::ShownPath(failedFile) + "?"))) {
+    // The question says what closing really does: a save past its commit point is finished by
+    // the next start, not lost.
+    const std::string question =
+        finishedLater ? "Close anyway? Your changes are kept and written to " +
+                            core::ShownPath(failedFile) + " at the next start."
+                      : "Close anyway and lose the changes to " + core::ShownPath(failedFile) + "?";
+    if (saved || (!failedFile.empty() && AskYesNo(question))) {
         place_->Save();
         event->accept();
     } else {
@@ -364,7 +371,7 @@ void TForm1::ConnectTo(const std::string& id) {
     keeper_->WaitForRead();
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     core::LaunchInputs launch;
-    launch.folder = files.Folder();
+    launch.folder = files.ViewerFolder();
     launch.quote = StoredText(ui->Label3->text());
     launch.id = id;
     launch.host = StoredText(ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text());
@@ -376,8 +383,7 @@ void TForm1::ConnectTo(const std::string& id) {
     launch.passwordSwitch = StoredText(ui->Edit7->text());
     launch.password = StoredText(ui->Edit4->text());
     core::CheckLaunchInputs(launch);
-    files.WriteBatchFile({core::LaunchLine(launch)});
-    files.StartBatchFile();
+    files.StartBatchFile(files.WriteBatchFile({core::LaunchLine(launch)}));
 }
 
 void TForm1::Button3Click() {

@@ -269,7 +269,7 @@ void CommitFiles(const std::string& folder, const std::vector<FileWrite>& files)
                 temps[j]->Keep();
             }
             record->Keep();
-            throw ESaveError(files[i].error, files[i].path);
+            throw ESaveError(files[i].error, files[i].path, true);
         }
         Step(CommitStep::FileReplaced);
     }

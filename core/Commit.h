@@ -12,12 +12,16 @@ namespace core {
 // A save that failed, with the file it could not write.
 class ESaveError : public Exception {
 public:
-    ESaveError(std::string message, std::string file)
-        : Exception(std::move(message)), file_(std::move(file)) {}
+    ESaveError(std::string message, std::string file, bool finishedLater = false)
+        : Exception(std::move(message)), file_(std::move(file)), finishedLater_(finishedLater) {}
     const std::string& File() const noexcept { return file_; }
+    // The save had passed its commit point: the next start-up (or close) writes it whole, so
+    // the changes are not lost by closing now.
+    bool FinishedLater() const noexcept { return finishedLater_; }
 
 private:
     std::string file_;
+    bool finishedLater_;
 };
 
 // One file of a commit: its new bytes, its mode, and the error shown when it cannot be written.

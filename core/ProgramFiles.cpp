@@ -77,9 +77,13 @@ bool CarryOver(const std::string& from, const std::string& to, std::string& erro
 Storage ChooseStorage(const std::string& programFolder, const std::string& dataFolder,
                       bool installedCopy, const std::string& chosenFolder) {
     if (!chosenFolder.empty()) {
-        Storage storage{Storage::Chosen, WithSeparator(chosenFolder), {}, {}};
+        Storage storage{Storage::Chosen, WithSeparator(chosenFolder), {}, {}, {}};
         if (!platform::CreateOwnerOnlyFolder(storage.folder)) {
             storage.error = "Cannot create the folder " + storage.folder + " for your client book";
+        } else if (!platform::IsPrivateFolder(storage.folder) && !dataFolder.empty() &&
+                   platform::CreateOwnerOnlyFolder(WithSeparator(dataFolder)) &&
+                   platform::IsPrivateFolder(WithSeparator(dataFolder))) {
+            storage.privateFolder = WithSeparator(dataFolder);
         }
         return storage;
     }
@@ -93,9 +97,9 @@ Storage ChooseStorage(const std::string& programFolder, const std::string& dataF
     // A folder others may write is no place for files the program acts on at start-up.
     if (!installedCopy && platform::MayCreateFilesIn(programFolder) &&
         platform::IsPrivateFolder(programFolder)) {
-        return {Storage::Portable, programFolder, {}, {}};
+        return {Storage::Portable, programFolder, {}, {}, {}};
     }
-    Storage storage{Storage::Installed, WithSeparator(dataFolder), {}, {}};
+    Storage storage{Storage::Installed, WithSeparator(dataFolder), {}, {}, {}};
     if (!platform::CreateOwnerOnlyFolder(storage.folder)) {
         storage.error = "Cannot create the folder " + storage.folder + " for your client book";
     } else if (CarryOver(programFolder, storage.folder, storage.error)) {
@@ -115,7 +119,7 @@ void UseStorage(const Storage& storage) {
 
 const Storage& CurrentStorage() {
     if (!ChosenStorage()) {
-        ChosenStorage() = Storage{Storage::Portable, platform::ProgramFolder(), {}, {}};
+        ChosenStorage() = Storage{Storage::Portable, platform::ProgramFolder(), {}, {}, {}};
     }
     return *ChosenStorage();
 }
@@ -132,7 +136,12 @@ ProgramFiles::ProgramFiles(std::string folder)
 ProgramFiles ProgramFiles::OfThisProgram() {
     // A test points the program at a folder of its own through its executable's path.
     if (ChosenStorage() && ChosenStorage()->mode != Storage::Portable) {
-        return ProgramFiles(ChosenStorage()->folder);
+        ProgramFiles files(ChosenStorage()->folder);
+        if (!ChosenStorage()->privateFolder.empty()) {
+            files.privateFolder_ = ChosenStorage()->privateFolder;
+            files.batch_ = Separated(files.privateFolder_, "vncviewer.bat");
+        }
+        return files;
     }
     return ProgramFiles(platform::ProgramFolder());
 }
@@ -214,16 +223,55 @@ MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& their
     return outcome;
 }
 
-void ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
-    if (!platform::CreateFreshFile(batch_, platform::JoinLines(lines))) {
-        throw ESaveError("Cannot create file " + ShownPath(batch_), batch_);
-    }
+namespace {
+
+std::string ViewerIn(const std::string& folder) {
+    return folder + "Bin" + platform::PathSeparator() + "vncviewer.exe";
 }
 
-void ProgramFiles::StartBatchFile() const {
-    const std::string bin = folder_ + "Bin";
-    const platform::ViewerProblem problem =
-        platform::ViewerStartProblem(bin + platform::PathSeparator() + "vncviewer.exe");
+// Whether what the folder's Bin holds is the user's alone to change: nothing is run from a
+// folder another account may write.
+bool MayRunFrom(const std::string& folder) {
+    return platform::IsPrivateFolder(folder) && platform::IsPrivateFolder(folder + "Bin") &&
+           platform::IsPrivateFile(ViewerIn(folder));
+}
+
+} // namespace
+
+std::string ProgramFiles::ViewerFolder() const {
+    if (privateFolder_.empty() || MayRunFrom(folder_)) {
+        return folder_;
+    }
+    std::string program = platform::ProgramFolder();
+    for (const std::string& other : {privateFolder_, program}) {
+        if (platform::StampOf(ViewerIn(other)).exists && MayRunFrom(other)) {
+            return other;
+        }
+    }
+    if (platform::StampOf(ViewerIn(folder_)).exists) {
+        throw Exception("The viewer in " + folder_ + "Bin is not started: other users may change "
+                        "that folder. Put vncviewer.exe in " + privateFolder_ + "Bin instead");
+    }
+    return privateFolder_;
+}
+
+std::string ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
+    std::string bytes = platform::JoinLines(lines);
+    if (!platform::CreateFreshFile(batch_, bytes)) {
+        throw ESaveError("Cannot create file " + ShownPath(batch_), batch_);
+    }
+    return bytes;
+}
+
+void ProgramFiles::StartBatchFile(const std::string& written) const {
+    const std::string folder = ViewerFolder();
+    const std::string bin = folder + "Bin";
+    platform::ViewerProblem problem = platform::ViewerStartProblem(ViewerIn(folder));
+    // In a book folder others may write, a viewer others could have put there is not run.
+    if (problem == platform::ViewerProblem::None && !privateFolder_.empty() &&
+        !MayRunFrom(folder)) {
+        problem = platform::ViewerProblem::NotPrivate;
+    }
     if (problem != platform::ViewerProblem::None) {
         // Nothing will read the batch file, and it holds the password.
         RemoveBatchFile();
@@ -235,10 +283,13 @@ void ProgramFiles::StartBatchFile() const {
         throw Exception("The viewer in " + bin +
                         " is a Windows program, and wine, which would start it, is not "
                         "installed");
+    case platform::ViewerProblem::NotPrivate:
+        throw Exception("The viewer in " + bin +
+                        " is not started: other users may change it or its folder");
     case platform::ViewerProblem::None:
         break;
     }
-    platform::StartBatchFileHidden(batch_);
+    platform::StartBatchFileHidden(batch_, written);
 }
 
 void ProgramFiles::RemoveBatchFile() const {

@@ -25,6 +25,9 @@ struct Storage {
     std::string error;
     // The folder the book was copied from at this start, when it was carried over.
     std::string carriedFrom;
+    // A chosen folder others may write is no place for what is run or holds the password: the
+    // batch file goes here instead, the user's own data folder, and a viewer is taken from here.
+    std::string privateFolder;
 };
 
 // The file the Windows installer puts beside the program it installs.
@@ -112,13 +115,19 @@ public:
     static MergeOutcome Merge(const BookOnDisk& base, const BookOnDisk& theirs,
                               const BookRows& mine, const std::vector<std::string>& mySettings);
 
+    // The folder whose Bin holds the viewer the line names: the book's folder as always, unless
+    // others may change what is in it; then the user's data folder or the program's own, when
+    // that one is private and holds a viewer. An error saying why when no viewer may be run.
+    std::string ViewerFolder() const;
     // The batch file made anew with these lines, readable by its owner only; never written
     // through a link or into anything but a new regular file. "Cannot create file <path>".
-    void WriteBatchFile(const std::vector<std::string>& lines) const;
-    // Starts the batch file; an error naming the folder when there is no viewer in Bin, or
-    // when it cannot be started (a Windows program and nothing here to run it). The batch
-    // file, which holds the password, is removed then.
-    void StartBatchFile() const;
+    // Returns the bytes written.
+    std::string WriteBatchFile(const std::vector<std::string>& lines) const;
+    // Starts the batch file that was written with these bytes (where the system runs the file
+    // itself, the file; elsewhere the bytes, never the file read again); an error naming the
+    // folder when there is no viewer in Bin, or when it cannot be started (a Windows program
+    // and nothing here to run it). The batch file, which holds the password, is removed then.
+    void StartBatchFile(const std::string& written) const;
     void RemoveBatchFile() const;
 
     // The close: any changes another copy made since base are merged in first; then the two
@@ -135,6 +144,7 @@ private:
     std::string ids_;
     std::string settings_;
     std::string batch_;
+    std::string privateFolder_;
 };
 
 } // namespace core

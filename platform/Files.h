@@ -144,4 +144,19 @@ bool RestrictToOwner(const std::string& path);
 // Deletes a file; false when it was not there or could not be deleted.
 bool RemoveFile(const std::string& path);
 
+// The mark a copy of the program holds on its book while it has it open, so that another copy
+// knows. Anybody may have put something else under the name: it is opened without following a
+// link and without waiting, and anything but a regular file is never used as a lock.
+enum class LockOutcome {
+    Taken,         // this copy holds it now
+    HeldByAnother, // a running copy holds it
+    NotALock,      // a link, a FIFO, a device or a folder stands there, or it cannot be opened
+};
+class HeldLock {
+public:
+    virtual ~HeldLock() = default;
+};
+// Held until dropped; nothing unless taken.
+std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome);
+
 } // namespace platform

@@ -62,8 +62,9 @@ mode_t TargetMode(NewFileMode newMode, ExistingFileMode existingMode, const std:
     if (existingMode == ExistingFileMode::Replace || ::stat(target.c_str(), &st) != 0) {
         return fresh;
     }
-    const mode_t kept = st.st_mode & 07777;
-    return existingMode == ExistingFileMode::Tighten ? (kept & 07700) : kept;
+    // Never setuid, setgid or sticky: whoever made the old file so, the new one is the user's.
+    const mode_t kept = st.st_mode & 0777;
+    return existingMode == ExistingFileMode::Tighten ? (kept & 0700) : kept;
 }
 
 // Held with an exclusive lock while open: a start-up of another copy of the program sees the
@@ -89,6 +90,15 @@ public:
     }
 
     bool MoveTo(const std::string& target) override {
+        // The name must still be this file: something else put under it in a folder others
+        // may write is never renamed into the book.
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd_, &held) != 0 || ::lstat(path_.c_str(), &named) != 0 ||
+            held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
+            errno = EPERM;
+            return false;
+        }
         if (!MoveOver(path_, target)) {
             return false;
         }
@@ -321,15 +331,66 @@ bool CreateOwnerOnlyFolder(const std::string& path) {
 }
 
 bool RestrictToOwner(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {
-        return true;
+    const std::optional<std::string> real = FollowOwnLinks(path);
+    if (!real) {
+        errno = EPERM;
+        return false;
     }
-    return ::chmod(path.c_str(), st.st_mode & 07700) == 0;
+    // Changed through the file opened, never by its name: a link put there meanwhile is not
+    // followed, and nothing outside the folder is touched.
+    const int fd = ::open(real->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT;
+    }
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && (st.st_mode & 07077) != 0) {
+        ok = st.st_uid == ::geteuid() && ::fchmod(fd, st.st_mode & 0700) == 0;
+    }
+    CloseKeepingErrno(fd);
+    return ok;
 }
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+namespace {
+
+class PosixLock final : public HeldLock {
+public:
+    explicit PosixLock(int fd) : fd_(fd) {}
+    ~PosixLock() override { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome) {
+    outcome = LockOutcome::NotALock;
+    constexpr int Flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | Flags, 0600);
+    if (fd < 0 && errno == EACCES) {
+        // Another member's lock in a shared folder locks as well read-only.
+        fd = ::open(path.c_str(), O_RDONLY | Flags);
+    }
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        outcome = errno == EWOULDBLOCK ? LockOutcome::HeldByAnother : LockOutcome::NotALock;
+        ::close(fd);
+        return nullptr;
+    }
+    outcome = LockOutcome::Taken;
+    return std::make_unique<PosixLock>(fd);
 }
 
 } // namespace platform

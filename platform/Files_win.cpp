@@ -362,4 +362,39 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
+namespace {
+
+class WinLock final : public HeldLock {
+public:
+    explicit WinLock(HANDLE file) : file_(file) {}
+    ~WinLock() override { CloseHandle(file_); }
+
+private:
+    HANDLE file_;
+};
+
+} // namespace
+
+std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome) {
+    outcome = LockOutcome::NotALock;
+    // Opened for this copy alone: another copy's open fails while this one holds it.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION) {
+            outcome = LockOutcome::HeldByAnother;
+        }
+        return nullptr;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    outcome = LockOutcome::Taken;
+    return std::make_unique<WinLock>(file);
+}
+
 } // namespace platform

@@ -64,4 +64,8 @@ std::optional<std::string> FollowOwnLinks(const std::string& path);
 // replace files in the folder.
 bool IsPrivateFolder(const std::string& folder);
 
+// Whether the file, when there is one, is the user's (or the system's) and nobody else may
+// change it; a link is not followed. Where files take their folder's permissions, true.
+bool IsPrivateFile(const std::string& path);
+
 } // namespace platform

@@ -243,4 +243,13 @@ bool IsPrivateFolder(const std::string& folder) {
     return true;
 }
 
+bool IsPrivateFile(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(st.st_mode) && (st.st_uid == ::geteuid() || st.st_uid == 0) &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 } // namespace platform

@@ -268,4 +268,8 @@ bool IsPrivateFolder(const std::string& folder) {
     return alone;
 }
 
+bool IsPrivateFile(const std::string&) {
+    return true;
+}
+
 } // namespace platform

@@ -111,12 +111,8 @@ ViewerProblem ViewerStartProblem(const std::string& viewerPath) {
     return ViewerProblem::None;
 }
 
-void StartBatchFileHidden(const std::string& batchPath) {
-    const auto content = ReadWholeFile(batchPath);
-    if (!content) {
-        return;
-    }
-    const std::string line = content->substr(0, content->find_first_of("\r\n"));
+void StartBatchFileHidden(const std::string&, const std::string& written) {
+    const std::string line = written.substr(0, written.find_first_of("\r\n"));
     std::vector<std::string> args = SplitCommandLine(UnescapeBatchLine(line));
     if (args.empty() || args.front().empty()) {
         return;

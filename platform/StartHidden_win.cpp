@@ -11,7 +11,7 @@ ViewerProblem ViewerStartProblem(const std::string& viewerPath) {
                : ViewerProblem::None;
 }
 
-void StartBatchFileHidden(const std::string& batchPath) {
+void StartBatchFileHidden(const std::string& batchPath, const std::string&) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;

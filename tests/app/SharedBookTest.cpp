@@ -173,6 +173,6 @@ TEST_F(SharedBook, ABookInAFolderOthersMayWriteIsCarriedOverWithoutFirstRunNotic
     ASSERT_TRUE(CloseWindow(*form));
     EXPECT_TRUE(fs::exists(kept + "clientIDlist.txt"));
     EXPECT_FALSE(folder.Exists("clientIDlist.txt"));
-    core::UseStorage({core::Storage::Portable, {}, {}, {}});
+    core::UseStorage({core::Storage::Portable, {}, {}, {}, {}});
     fs::permissions(folder.Path(), fs::perms::owner_all);
 }

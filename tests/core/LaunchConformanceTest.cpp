@@ -61,17 +61,18 @@ protected:
         core::CheckLaunchInputs(inputs);
         const std::string line = core::LaunchLine(inputs);
         // The previous launch's interpreter may still hold the batch file.
+        std::string written;
         EXPECT_TRUE(WaitUntil(
             [&] {
                 try {
-                    files.WriteBatchFile({line});
+                    written = files.WriteBatchFile({line});
                     return true;
                 } catch (const core::ESaveError&) {
                     return false;
                 }
             },
             std::chrono::seconds(10)));
-        files.StartBatchFile();
+        files.StartBatchFile(written);
         const fs::path record = folder_ / "viewer-args";
         WaitUntil([&] { return fs::exists(record); }, std::chrono::seconds(30));
         std::ifstream in(record, std::ios::binary);

@@ -20,7 +20,7 @@ protected:
     void SetUp() override { fs::create_directories(root_ / "program"); }
     void TearDown() override {
         fs::permissions(root_ / "program", fs::perms::owner_all);
-        core::UseStorage({core::Storage::Portable, {}, {}, {}});
+        core::UseStorage({core::Storage::Portable, {}, {}, {}, {}});
     }
     std::string Program() const { return (root_ / "program").string() + "/"; }
     std::string Data() const { return (root_ / "home" / "share" / "My Brindle Viewer").string(); }
