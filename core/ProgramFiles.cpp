@@ -249,8 +249,10 @@ std::string ProgramFiles::ViewerFolder() const {
         }
     }
     if (platform::StampOf(ViewerIn(folder_)).exists) {
-        throw Exception("The viewer in " + folder_ + "Bin is not started: other users may change "
-                        "that folder. Put vncviewer.exe in " + privateFolder_ + "Bin instead");
+        throw Exception("The viewer in " + folder_ +
+                        "Bin is not started: other users may change "
+                        "that folder. Put vncviewer.exe in " +
+                        privateFolder_ + "Bin instead");
     }
     return privateFolder_;
 }

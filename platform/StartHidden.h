@@ -6,8 +6,8 @@ namespace platform {
 
 enum class ViewerProblem {
     None,
-    Missing,   // no such file
-    NeedsWine, // a Windows program, and no wine on the PATH to start it
+    Missing,    // no such file
+    NeedsWine,  // a Windows program, and no wine on the PATH to start it
     NotPrivate, // another account may change it or the folders it stands in
 };
 

@@ -1,5 +1,6 @@
 #include "app/ListBox.h"
 #include "controls/Numedit.h"
+#include "core/ProgramFiles.h"
 #include "support/FormAccess.h"
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
@@ -8,6 +9,8 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
@@ -249,6 +252,42 @@ TEST_F(Launch, AViewerThatIsMissingOrCannotStartIsNamedWithItsFolder) {
               QString::fromStdString("The viewer in " + folder.Path() +
                                      "Bin is a Windows program, and wine, which would start it, "
                                      "is not installed."));
+}
+
+// A book folder chosen on purpose that other accounts may write: nothing is run from it and the
+// batch file, which holds the password, is never written there.
+TEST_F(Launch, ABookFolderOthersMayWriteRunsNoViewerFromItAndHoldsNoBatchFile) {
+    QTemporaryDir data;
+    const std::string kept = data.path().toStdString() + "/";
+    std::filesystem::permissions(folder.Path(), std::filesystem::perms::all);
+    core::UseStorage(core::ChooseStorage(folder.Path(), kept, false, folder.Path()));
+    ASSERT_EQ(core::CurrentStorage().privateFolder, kept);
+    const auto restore = qScopeGuard([&] {
+        core::UseStorage({core::Storage::Portable, {}, {}, {}, {}});
+        std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_all);
+    });
+
+    Select(0);
+    Connect();
+    EXPECT_EQ(sink.errors.last(),
+              QString::fromStdString("The viewer in " + folder.Path() +
+                                     "Bin is not started: other users may change that folder. "
+                                     "Put vncviewer.exe in " +
+                                     kept + "Bin instead."));
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+    EXPECT_FALSE(std::filesystem::exists(kept + "vncviewer.bat"));
+    EXPECT_FALSE(WaitFor([&] { return folder.Exists("viewer-args"); }, 300));
+
+    // A viewer of the user's own is run from the data folder, with the batch file beside it.
+    std::filesystem::create_directories(kept + "Bin");
+    std::filesystem::copy_file(folder.File("Bin/vncviewer.exe"), kept + "Bin/vncviewer.exe");
+    Select(0);
+    Connect();
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(kept + "viewer-args"); }));
+    std::ifstream batch(kept + "vncviewer.bat", std::ios::binary);
+    const std::string line(std::istreambuf_iterator<char>(batch), {});
+    EXPECT_NE(line.find(kept + "Bin\\vncviewer.exe"), std::string::npos) << line;
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
 }
 
 class LaunchFromFolderWithBlanks : public Launch {

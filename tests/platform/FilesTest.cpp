@@ -93,3 +93,73 @@ TEST(Files, ALinkOfAnotherAccountIsNeitherReadNorWrittenThrough) {
     EXPECT_EQ(platform::ReadWholeFile(planted), "victim's shell");
     fs::remove_all(dir);
 }
+
+// What another member of a shared book folder can plant, against what the program writes there.
+TEST(Files, AFolderOthersMayWriteCannotTurnAWriteAgainstTheUser) {
+    const fs::path dir = fs::temp_directory_path() / ("hostile-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string list = (dir / "clientlist.txt").string();
+    const fs::path outside = dir.parent_path() / ("bashrc-" + std::to_string(::getpid()));
+    std::ofstream(outside) << "victim's shell";
+    ::chmod(outside.c_str(), 0644);
+    struct stat st {};
+
+    // A setuid, setgid, sticky list file: the new one keeps the permissions, not those bits.
+    std::ofstream(list) << "#!/bin/sh\n";
+    ::chmod(list.c_str(), 07777);
+    ASSERT_TRUE(platform::WriteFileAtomically(list, "Acme\r\n", platform::NewFileMode::Shared));
+    ::stat(list.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0777u);
+    ASSERT_TRUE(platform::WriteFileAtomically(list, "Acme\r\n", platform::NewFileMode::OwnerOnly,
+                                              platform::ExistingFileMode::Tighten));
+    ::stat(list.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+    // A temporary swapped for a link before its rename: the link never reaches the book.
+    auto temp = platform::TempFile::Create(dir.string() + "/");
+    ASSERT_TRUE(temp && temp->Write("Mallory\r\n"));
+    ASSERT_TRUE(
+        temp->Finish(platform::NewFileMode::Shared, platform::ExistingFileMode::Keep, list));
+    const std::string tempPath = temp->Path();
+    fs::remove(tempPath);
+    fs::create_symlink(outside, tempPath);
+    EXPECT_FALSE(temp->MoveTo(list));
+    EXPECT_FALSE(fs::is_symlink(list));
+    EXPECT_EQ(platform::ReadWholeFile(list), "Acme\r\n");
+    fs::remove(tempPath);
+    temp.reset();
+
+    // A file that is a link when its mode is tightened: nothing outside the folder changes.
+    const std::string settings = (dir / "myviewer.ini").string();
+    fs::create_symlink(outside, settings);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown(settings.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(platform::RestrictToOwner(settings));
+    }
+    ::stat(outside.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    // The lock: a FIFO or a link to a device is no lock and is never waited on.
+    const std::string lock = (dir / ".mbv-open.lock").string();
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0666), 0);
+    platform::LockOutcome outcome = platform::LockOutcome::Taken;
+    EXPECT_EQ(platform::TakeLock(lock, outcome), nullptr);
+    EXPECT_EQ(outcome, platform::LockOutcome::NotALock);
+    fs::remove(lock);
+    fs::create_symlink("/dev/zero", lock);
+    EXPECT_EQ(platform::TakeLock(lock, outcome), nullptr);
+    EXPECT_EQ(outcome, platform::LockOutcome::NotALock);
+    fs::remove(lock);
+    // A regular file locks once at a time, whatever text it holds.
+    std::ofstream(lock) << "1\nMyBrindleViewer\nsomewhere\n";
+    auto first = platform::TakeLock(lock, outcome);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(outcome, platform::LockOutcome::Taken);
+    EXPECT_EQ(platform::TakeLock(lock, outcome), nullptr);
+    EXPECT_EQ(outcome, platform::LockOutcome::HeldByAnother);
+    first.reset();
+    EXPECT_NE(platform::TakeLock(lock, outcome), nullptr);
+
+    fs::remove_all(dir);
+    fs::remove(outside);
+}
