@@ -1,5 +1,7 @@
 #include "app/ListBox.h"
 #include "app/Unit1.h"
+#include "controls/Numedit.h"
+#include "core/Commit.h"
 #include "net/IdIPWatch.h"
 #include "support/FakeWinsock.h"
 #include "support/ProgramFolder.h"
@@ -9,8 +11,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -282,6 +286,39 @@ TEST(Startup, AFailedSaveIsReportedReplacesNothingAndAsksBeforeLettingGo) {
     EXPECT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("clientlist.txt"), "old\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("myviewer.ini")));
+}
+
+// Past its commit point a close is finished by the next start: closing then loses nothing, and
+// the question says so.
+TEST(Startup, ACloseCutOffPastItsCommitPointIsFinishedAtTheNextStartAndSaysSo) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Alpha\r\n");
+    folder.Write("clientIDlist.txt", "1\r\n");
+    auto form = folder.Start();
+    Find<QLineEdit>(*form, "Edit1")->setText(QStringLiteral("Baker"));
+    Find<TNumEdit>(*form, "NumEdit1")->setText(QStringLiteral("2"));
+    QTest::mouseClick(Find<QPushButton>(*form, "Button1"), Qt::LeftButton);
+    // The names list's rename fails once the record stands: its name is taken by a folder.
+    core::SetCommitStepHookForTesting([&](core::CommitStep step) {
+        if (step == core::CommitStep::RecordWritten) {
+            std::filesystem::remove(folder.File("clientlist.txt"));
+            std::filesystem::create_directory(folder.File("clientlist.txt"));
+        }
+    });
+    sink.answer = true;
+    EXPECT_TRUE(CloseWindow(*form));
+    core::SetCommitStepHookForTesting(nullptr);
+    const std::string names = folder.Path() + "clientlist.txt";
+    EXPECT_EQ(sink.questions,
+              QStringList{QString::fromStdString("Close anyway? Your changes are kept and written "
+                                                 "to " + names + " at the next start.")});
+    form.reset();
+
+    std::filesystem::remove(folder.File("clientlist.txt"));
+    auto next = folder.Start();
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\nBaker\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "1\r\n2\r\n");
 }
 
 TEST(Startup, AFailedSaveThatIsMendedSavesAtTheNextClose) {
