@@ -271,7 +271,7 @@ void TForm1::FormClose() {
     core::SettingsValues values = settings_->Values();
     keeper_->Save(values);
     const core::SaveOutcome saved =
-        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(), values);
+        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(), values, TakeInMerged());
     files.RemoveBatchFile();
     if (!saved.merged.empty()) {
         ShowMessage(saved.merged);
@@ -542,6 +542,14 @@ void TForm1::CommitLocalCopy() {
         Say(QStringLiteral("The copy on this computer could not be written: ") +
             DisplayText(error.what()));
     }
+}
+
+core::ProgramFiles::TookIn TForm1::TakeInMerged() {
+    return [this](std::vector<std::string> names, std::vector<std::string> ids,
+                  const std::vector<std::string>& settings) {
+        book_->Replace(std::move(names), std::move(ids));
+        settings_->Load(settings);
+    };
 }
 
 bool TForm1::ShareBook(const QString& url) {

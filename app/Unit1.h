@@ -98,6 +98,9 @@ private:
     void UpdateEditing();
     // The shared book's latest, written to the list files as the close writes them.
     void CommitLocalCopy();
+    // A save that merged another copy's changes and could not finish: the window holds what
+    // was merged, so the next save keeps it.
+    core::ProgramFiles::TookIn TakeInMerged();
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<TIdIPWatch> IdIPWatch1;

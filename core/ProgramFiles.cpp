@@ -300,7 +300,7 @@ void ProgramFiles::RemoveBatchFile() const {
 
 SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::string>& names,
                                    const std::vector<std::string>& ids,
-                                   const SettingsValues& settings) const {
+                                   const SettingsValues& settings, const TookIn& tookIn) const {
     // A commit of this user's that an earlier close could not finish goes first, so what
     // another copy changed is told from it.
     RecoverCommits(folder_, OwnNames());
@@ -308,7 +308,8 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
     SettingsValues values = settings;
     std::string nameBytes;
     std::string idBytes;
-    if (const std::optional<BookOnDisk> theirs = ChangedSince(base)) {
+    std::optional<BookOnDisk> theirs = ChangedSince(base);
+    if (theirs) {
         // Straight from the files' bytes: a few changes merged into a large book cost little
         // more than writing it.
         BookMerge counts;
@@ -360,7 +361,25 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
                           platform::ExistingFileMode::Tighten, "Unable to write to " + settings_});
     }
     if (!writes.empty()) {
-        CommitFiles(folder_, writes);
+        try {
+            CommitFiles(folder_, writes);
+        } catch (const ESaveError&) {
+            if (theirs && tookIn) {
+                // The lists stand in the commit in the book's order, names first; one that
+                // could not be read is not in it and stays as the window has it.
+                size_t at = 0;
+                std::vector<std::string> mergedNames =
+                    base.names.state == ListFile::Unreadable
+                        ? names
+                        : platform::SplitLines(writes[at++].bytes);
+                std::vector<std::string> mergedIds = base.ids.state == ListFile::Unreadable
+                                                         ? ids
+                                                         : platform::SplitLines(writes[at++].bytes);
+                base = std::move(*theirs);
+                tookIn(std::move(mergedNames), std::move(mergedIds), values.List());
+            }
+            throw;
+        }
     }
     if (platform::ProfileFile::WritesThrough()) {
         WriteSettings(profile, values);

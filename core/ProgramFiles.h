@@ -3,6 +3,7 @@
 #include "core/ListFile.h"
 #include "core/Merge.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -135,8 +136,14 @@ public:
     // the system's functions after the lists). A list file that could not be read at start-up
     // is left as it is. Throws ESaveError naming the file that could not be written; nothing
     // is replaced then. Once saved, base is what the files now hold.
+    // A save that merged another copy's changes and then failed hands the merged book to
+    // tookIn, with base then the other copy's files: whoever saves again next starts from
+    // there, and what was merged is not dropped.
+    using TookIn = std::function<void(std::vector<std::string> names, std::vector<std::string> ids,
+                                      const std::vector<std::string>& settings)>;
     SaveOutcome SaveBook(BookOnDisk& base, const std::vector<std::string>& names,
-                         const std::vector<std::string>& ids, const SettingsValues& settings) const;
+                         const std::vector<std::string>& ids, const SettingsValues& settings,
+                         const TookIn& tookIn = {}) const;
 
 private:
     std::string folder_;

@@ -125,6 +125,29 @@ TEST_F(SharedBook, AnotherCopysCommitIsMergedLiveKeepingSelectionAndFilter) {
     EXPECT_TRUE(sink.messages.isEmpty());
 }
 
+TEST_F(SharedBook, AMergingCloseThatCannotFinishKeepsWhatItMergedInTheWindow) {
+    auto form = folder.Start();
+    // Another copy's commit lands before this window has heard of it.
+    CommitAsAnotherCopy(folder, "Alpha\r\nBaker & Sons\r\nCarol\r\n", "101\r\n204518\r\n3\r\n");
+    core::SetCommitStepHookForTesting([](core::CommitStep step) {
+        if (step == core::CommitStep::TempWritten) {
+            throw core::ESaveError("Cannot create file (disk full)", "clientlist.txt");
+        }
+    });
+    EXPECT_FALSE(CloseWindow(*form));
+    core::SetCommitStepHookForTesting(nullptr);
+    EXPECT_EQ(RowsOf(*form, "ListBox1"), (Rows{"Alpha", "Baker & Sons", "Carol"}));
+    EXPECT_EQ(RowsOf(*form, "ListBox2"), (Rows{"101", "204518", "3"}));
+
+    // The next save starts from the other copy's book and keeps its client.
+    Find<QLineEdit>(*form, "Edit1")->setText(QStringLiteral("Dave"));
+    Find<QLineEdit>(*form, "NumEdit1")->setText(QStringLiteral("4"));
+    Find<QPushButton>(*form, "Button1")->click();
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\nBaker & Sons\r\nCarol\r\nDave\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "101\r\n204518\r\n3\r\n4\r\n");
+}
+
 TEST_F(SharedBook, ASecondCopyOnAnOpenBookSaysOnceThatBothAreKept) {
     auto first = folder.Start();
     EXPECT_TRUE(sink.notices.isEmpty());

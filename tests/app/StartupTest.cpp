@@ -312,7 +312,8 @@ TEST(Startup, ACloseCutOffPastItsCommitPointIsFinishedAtTheNextStartAndSaysSo) {
     const std::string names = folder.Path() + "clientlist.txt";
     EXPECT_EQ(sink.questions,
               QStringList{QString::fromStdString("Close anyway? Your changes are kept and written "
-                                                 "to " + names + " at the next start.")});
+                                                 "to " +
+                                                 names + " at the next start.")});
     form.reset();
 
     std::filesystem::remove(folder.File("clientlist.txt"));
