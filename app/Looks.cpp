@@ -53,4 +53,6 @@ void FixLooks(Ui::TForm1& ui) {
          {static_cast<QLineEdit*>(ui.Edit1), static_cast<QLineEdit*>(ui.NumEdit1), ui.FilterEdit}) {
         field->setValidator(new NoControlCharacters(field));
     }
+    // A name is no longer than the book keeps from any source.
+    ui.Edit1->setMaxLength(static_cast<int>(core::MaxNameCharacters));
 }

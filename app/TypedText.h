@@ -7,13 +7,15 @@
 
 // Drops control characters from what is typed or pasted: a name pasted with a line break would
 // become two rows of one list and one of the other, and one in the filter would match across a
-// name and its ID. The rule itself is the core's.
+// name and its ID. Invisible and reordering characters go too, so a pasted name cannot pass for
+// another client's. The rules themselves are the core's.
 class NoControlCharacters final : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int& position) const override {
         for (qsizetype i = input.size() - 1; i >= 0; --i) {
-            if (core::IsControlCharacter(input.at(i).unicode())) {
+            const char16_t c = input.at(i).unicode();
+            if (core::IsControlCharacter(c) || core::IsInvisibleCharacter(c)) {
                 input.remove(i, 1);
                 if (i < position) {
                     --position;
@@ -24,7 +26,7 @@ public:
     }
 };
 
-// A row added to the book: its text without control characters.
+// A row added to the book: the rule every name follows, whatever its source.
 inline std::string BookRow(const QString& typed) {
-    return core::WithoutControlCharacters(StoredText(typed));
+    return core::CleanName(StoredText(typed));
 }

@@ -1,6 +1,7 @@
 #include "core/DisplayText.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace core {
 namespace {
@@ -66,7 +67,89 @@ void AppendUtf8(std::string& out, char16_t code) {
     }
 }
 
+// The code point of a whole UTF-8 sequence of the given length.
+char32_t Decode(std::string_view text, size_t i, size_t length) {
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    switch (length) {
+    case 2:
+        return static_cast<char32_t>(((at(0) & 0x1F) << 6) | (at(1) & 0x3F));
+    case 3:
+        return static_cast<char32_t>(((at(0) & 0x0F) << 12) | ((at(1) & 0x3F) << 6) |
+                                     (at(2) & 0x3F));
+    case 4:
+        return static_cast<char32_t>(((at(0) & 0x07) << 18) | ((at(1) & 0x3F) << 12) |
+                                     ((at(2) & 0x3F) << 6) | (at(3) & 0x3F));
+    default:
+        return at(0);
+    }
+}
+
 } // namespace
+
+bool IsInvisibleCharacter(char32_t c) {
+    if (c < 0x80) {
+        return false;
+    }
+    return (c >= 0x80 && c <= 0x9F) || c == 0xAD || c == 0x34F || c == 0x61C || c == 0x115F ||
+           c == 0x1160 || c == 0x17B4 || c == 0x17B5 || (c >= 0x180B && c <= 0x180F) ||
+           (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || c == 0xFEFF || c == 0xFFA0 ||
+           (c >= 0xFFF9 && c <= 0xFFFB) || (c >= 0x1BCA0 && c <= 0x1BCA3) ||
+           (c >= 0x1D173 && c <= 0x1D17A) || (c >= 0xE0000 && c <= 0xE007F);
+}
+
+std::string CleanName(std::string_view text) {
+    const bool utf8 = IsUtf8(text);
+    const auto lengthAt = [utf8](std::string_view t, size_t i) {
+        return utf8 ? SequenceLength(t, i, false) : size_t{1};
+    };
+    // Both ends say most about a client ("Clinic / … / Front desk"): past the limit the middle
+    // goes. The tail is trimmed as it grows, so a huge name costs no more than a short one.
+    const size_t headKeep = (MaxNameCharacters - 1) / 2;
+    const size_t tailKeep = MaxNameCharacters - 1 - headKeep;
+    std::string head;
+    std::string tail;
+    size_t headCharacters = 0;
+    size_t tailCharacters = 0;
+    bool cut = false;
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = lengthAt(text, i);
+        const char32_t c = utf8 ? Decode(text, i, length) : static_cast<unsigned char>(text[i]);
+        if (!IsControlCharacter(c) && !(utf8 && IsInvisibleCharacter(c))) {
+            if (headCharacters < MaxNameCharacters) {
+                head.append(text.substr(i, length));
+                ++headCharacters;
+            } else {
+                tail.append(text.substr(i, length));
+                if (++tailCharacters > 2 * MaxNameCharacters) {
+                    size_t drop = 0;
+                    for (size_t k = 0; k < tailCharacters - tailKeep; ++k) {
+                        drop += lengthAt(tail, drop);
+                    }
+                    tail.erase(0, drop);
+                    tailCharacters = tailKeep;
+                    cut = true;
+                }
+            }
+        }
+        i += length;
+    }
+    if (!cut && tailCharacters == 0) {
+        return head;
+    }
+    // The head's last characters and the tail make up the name's last tailKeep characters.
+    std::string end = head + tail;
+    size_t endCharacters = headCharacters + tailCharacters;
+    size_t from = 0;
+    for (; endCharacters > tailKeep; --endCharacters) {
+        from += lengthAt(end, from);
+    }
+    size_t headBytes = 0;
+    for (size_t k = 0; k < headKeep; ++k) {
+        headBytes += lengthAt(head, headBytes);
+    }
+    return head.substr(0, headBytes) + std::string(Ellipsis) + end.substr(from);
+}
 
 std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters) {
     // A character takes at most four bytes: what lies beyond cannot be shown.
@@ -86,17 +169,24 @@ std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters) {
             valid = false;
             break;
         }
-        out.append(head.substr(consumed, length));
+        // Whatever source a row came from, what would hide or reorder its text is not shown.
+        if (length == 1 || consumed + length > head.size() ||
+            !IsInvisibleCharacter(Decode(head, consumed, length))) {
+            out.append(head.substr(consumed, length));
+            ++characters;
+        }
         consumed += length;
-        ++characters;
     }
     if (!valid) {
         out.clear();
         characters = 0;
         for (consumed = 0; consumed < head.size() && characters < maxCharacters; ++consumed) {
             const auto byte = static_cast<unsigned char>(head[consumed]);
-            AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : byte);
-            ++characters;
+            const char16_t code = byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : byte;
+            if (!IsInvisibleCharacter(code)) {
+                AppendUtf8(out, code);
+                ++characters;
+            }
         }
     }
     if (consumed < bytes.size()) {

@@ -27,6 +27,22 @@ bool IsControlCharacter(char32_t c);
 // break a row of a list file in two or end a launch line early.
 std::string WithoutControlCharacters(std::string_view text);
 
+// Characters that show nothing yet change what is shown around them: the C1 controls, the
+// bidirectional embeddings, overrides and isolates, the zero-width characters, the line and
+// paragraph separators, and the other invisible format characters. A name holding one could
+// pass for another client's ("Baker & Sons" + U+202E + "815402" shows "Baker & Sons204518"):
+// they are shown nowhere and taken from no source.
+bool IsInvisibleCharacter(char32_t c);
+
+// The most characters a client's name keeps, from whatever source: the server's limit.
+inline constexpr size_t MaxNameCharacters = 4096;
+
+// A name as the book takes it, from the keyboard, a paste, an import or a server: without
+// control characters and invisible ones, and at most MaxNameCharacters characters, a longer
+// one kept at both ends with "…" in the middle. Bytes that are not UTF-8 lose only the control
+// characters and the length.
+std::string CleanName(std::string_view text);
+
 // A path as the user reads it: the program names its files with a separator of their own
 // after the folder, and the doubled separator that gives is shown once.
 std::string ShownPath(std::string_view path);

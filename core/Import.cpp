@@ -96,27 +96,18 @@ public:
 
     TextSpan Name(std::string_view name) {
         const auto at = static_cast<uint32_t>(source_.text.size());
-        for (const char c : TrimmedView(name)) {
-            // Byte by byte: in UTF-8 no byte of a longer character is a control character.
-            if (!IsControlCharacter(static_cast<unsigned char>(c))) {
-                source_.text += c;
-            }
-        }
-        // Blanks that stood around a control character are blanks at an end now.
-        while (source_.text.size() > at && IsBlank(source_.text.back())) {
-            source_.text.pop_back();
-        }
-        size_t first = at;
-        while (first < source_.text.size() && IsBlank(source_.text[first])) {
-            ++first;
-        }
-        source_.text.erase(at, first - at);
+        // The rule every name of the book follows, whatever its source.
+        const std::string clean = CleanName(TrimmedView(name));
+        source_.text.append(TrimmedView(clean));
+        Bound();
         return {at, static_cast<uint32_t>(source_.text.size() - at)};
     }
     TextSpan Value(std::string_view value) {
-        const std::string_view trimmed = TrimmedView(value);
+        // An ID field longer than a name can be is no ID: what is kept of it only says why.
+        const std::string_view trimmed = TrimmedView(value).substr(0, MaxNameCharacters);
         const auto at = static_cast<uint32_t>(source_.text.size());
         source_.text.append(trimmed);
+        Bound();
         return {at, static_cast<uint32_t>(trimmed.size())};
     }
     void Row(TextSpan name, std::initializer_list<TextSpan> values, Unusable unusable = {}) {
@@ -126,6 +117,15 @@ public:
     }
 
 private:
+    // What a file brings is held whole until the preview is done: never more than any book.
+    void Bound() const {
+        if (source_.text.size() > MaxImportBytes) {
+            throw Exception("The clients in this file take more room than any list of clients "
+                            "(over " +
+                            std::to_string(MaxImportBytes / (1024 * 1024)) + " MB)");
+        }
+    }
+
     ImportSource& source_;
 };
 
@@ -443,12 +443,25 @@ private:
 const std::vector<std::string> XmlIdFields{"Hostname", "Descr", "UserField", "VNCProxyIP",
                                            "VNCProxyUsername"};
 
+// The folders a connection stands in, then its name. Deep folders would repeat a long path in
+// every name: only what a name can keep of both ends is joined, the middle marked with "…".
 std::string JoinedPath(const std::vector<std::string>& containers, const std::string& name) {
+    constexpr size_t Budget = MaxNameCharacters * 4;
     std::string path;
-    for (const std::string& container : containers) {
-        path += container + " / ";
+    size_t front = 0;
+    for (; front < containers.size() && path.size() < Budget; ++front) {
+        path += containers[front] + " / ";
     }
-    return path + name;
+    size_t back = containers.size();
+    std::string tail;
+    while (back > front && tail.size() < Budget) {
+        --back;
+        tail.insert(0, containers[back] + " / ");
+    }
+    if (back > front) {
+        path += "\xE2\x80\xA6 / ";
+    }
+    return path + tail + name;
 }
 
 bool NeedsQuotes(std::string_view field) {
@@ -456,9 +469,27 @@ bool NeedsQuotes(std::string_view field) {
            (!field.empty() && (field.front() == ' ' || field.back() == ' '));
 }
 
-std::string CsvField(std::string_view field) {
-    if (!NeedsQuotes(field)) {
-        return std::string(field);
+// A cell a spreadsheet would run as a formula: it starts with one of these.
+bool StartsFormula(std::string_view field) {
+    return !field.empty() && std::strchr("=+-@\t\r", field.front()) != nullptr;
+}
+
+// The apostrophe that keeps a spreadsheet from running a cell as a formula (and one more in
+// front of a cell that starts with one, so that reading it back takes exactly one away).
+bool Defused(std::string_view field) {
+    return field.size() > 1 && field.front() == '\'' &&
+           (StartsFormula(field.substr(1)) || field[1] == '\'');
+}
+
+std::string_view Undefused(std::string_view field) {
+    return Defused(field) ? field.substr(1) : field;
+}
+
+std::string CsvField(std::string_view text) {
+    const bool defuse = StartsFormula(text) || (!text.empty() && text.front() == '\'');
+    const std::string field = defuse ? "'" + std::string(text) : std::string(text);
+    if (!defuse && !NeedsQuotes(field)) {
+        return field;
     }
     std::string quoted = "\"";
     for (const char c : field) {
@@ -499,8 +530,8 @@ ImportSource ReadCsv(std::string_view bytes) {
             nameColumn = 0;
             idColumn = 1;
         }
-        const TextSpan name = rows.Name(Field(record, nameColumn));
-        rows.Row(name, {rows.Value(Field(record, idColumn))});
+        const TextSpan name = rows.Name(Undefused(Field(record, nameColumn)));
+        rows.Row(name, {rows.Value(Undefused(Field(record, idColumn)))});
     });
     return source;
 }

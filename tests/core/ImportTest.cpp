@@ -1,5 +1,6 @@
 #include "core/Import.h"
 #include "base/Exception.h"
+#include "core/DisplayText.h"
 
 #include <gtest/gtest.h>
 
@@ -191,4 +192,69 @@ TEST(Import, AnExportedBookComesBackTheSame) {
         EXPECT_EQ(back.Name(i), i == 2 ? "Spaced" : i == 3 ? "Caf\xC3\xA9" : names[i]);
         EXPECT_EQ(back.Id(i), ids[i]);
     }
+}
+
+// A cell a spreadsheet would run leaves as text, and comes back exactly.
+TEST(Import, AFormulaCellLeavesAsTextAndComesBackUnchanged) {
+    const std::vector<std::string> names{"=HYPERLINK(\"http://x\",\"y\")",
+                                         "+1",
+                                         "-2",
+                                         "@SUM(A1)",
+                                         "'quoted",
+                                         "''twice",
+                                         "O'Brien",
+                                         "'=mixed"};
+    const std::vector<std::string> ids(names.size(), "7");
+    const std::string csv = core::ExportCsv(names, ids);
+    EXPECT_NE(csv.find("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",7\r\n"), std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("\"'+1\",7\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\"'@SUM(A1)\",7\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\r\nO'Brien,7\r\n"), std::string::npos);
+    // No line of the export starts a cell with what a spreadsheet would run.
+    for (const char* formula : {"\n=", "\n+", "\n-", "\n@", "\n\"=", "\n\"+", "\n\"-", "\n\"@"}) {
+        EXPECT_EQ(csv.find(formula), std::string::npos) << formula;
+    }
+    const core::ImportSource source = core::ReadImport(csv);
+    ASSERT_EQ(source.Rows(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(source.Name(i), names[i]);
+    }
+    // Another program's cell that merely starts with an apostrophe keeps it.
+    EXPECT_EQ(core::ReadImport("name,id\r\n'Acme,1\r\n").Name(0), "'Acme");
+}
+
+// Whatever a file holds, a name is what a typed one may be: no invisible or reordering
+// character, at most the book's length, and the whole file's names bounded.
+TEST(Import, NamesLoseInvisibleCharactersAndKeepBothEndsOfADeepPath) {
+    const std::string rlo = "\xE2\x80\xAE";
+    const std::string zwsp = "\xE2\x80\x8B";
+    const core::ImportSource csv =
+        core::ReadImport("name,id\r\nBaker & Sons" + rlo + "815402," + "1\r\nA" + zwsp + "B,2\r\n");
+    EXPECT_EQ(csv.Name(0), "Baker & Sons815402");
+    EXPECT_EQ(csv.Name(1), "AB");
+
+    // Folders nested deeper than a name can say: both ends stay, "…" between them.
+    std::string xml = "<?xml version=\"1.0\"?><mrng:Connections xmlns:mrng=\"x\" Name=\"C\">";
+    const int depth = 3000;
+    for (int i = 0; i < depth; ++i) {
+        xml += "<Node Name=\"Folder" + std::to_string(i) + "\" Type=\"Container\">";
+    }
+    for (int i = 0; i < 200; ++i) {
+        xml += "<Node Name=\"Desk" + std::to_string(i) + "\" Type=\"Connection\" Hostname=\"" +
+               std::to_string(i + 1) + "\"/>";
+    }
+    for (int i = 0; i < depth; ++i) {
+        xml += "</Node>";
+    }
+    xml += "</mrng:Connections>";
+    const core::ImportSource deep = core::ReadImport(xml);
+    ASSERT_EQ(deep.Rows(), 200u);
+    const std::string_view last = deep.Name(199);
+    EXPECT_TRUE(last.starts_with("Folder0 / Folder1 / ")) << last.substr(0, 40);
+    EXPECT_TRUE(last.ends_with("Folder2999 / Desk199"));
+    EXPECT_NE(last.find("\xE2\x80\xA6"), std::string_view::npos);
+    EXPECT_LE(last.size(), core::MaxNameCharacters + 2);
+    // Each name is bounded, so the file's text is not its depth times its connections.
+    EXPECT_LT(deep.text.size(), 200 * 2 * core::MaxNameCharacters);
 }
