@@ -446,22 +446,24 @@ const std::vector<std::string> XmlIdFields{"Hostname", "Descr", "UserField", "VN
 // The folders a connection stands in, then its name. Deep folders would repeat a long path in
 // every name: only what a name can keep of both ends is joined, the middle marked with "…".
 std::string JoinedPath(const std::vector<std::string>& containers, const std::string& name) {
-    constexpr size_t Budget = MaxNameCharacters * 4;
+    constexpr size_t Budget = (MaxNameCharacters / 2 + 1) * 4;
     std::string path;
     size_t front = 0;
     for (; front < containers.size() && path.size() < Budget; ++front) {
         path += containers[front] + " / ";
     }
     size_t back = containers.size();
-    std::string tail;
-    while (back > front && tail.size() < Budget) {
+    for (size_t tail = 0; back > front && tail < Budget;) {
         --back;
-        tail.insert(0, containers[back] + " / ");
+        tail += containers[back].size() + 3;
     }
     if (back > front) {
         path += "\xE2\x80\xA6 / ";
     }
-    return path + tail + name;
+    for (; back < containers.size(); ++back) {
+        path += containers[back] + " / ";
+    }
+    return path + name;
 }
 
 bool NeedsQuotes(std::string_view field) {
