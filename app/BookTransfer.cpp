@@ -24,7 +24,12 @@ struct ReadResult {
     std::atomic<bool> cancel{false};
     std::atomic<qint64> done{0};
     qint64 total = 0;
+    // The book's IDs when the import began, and the longest ID: what the preview compares with.
+    std::vector<std::string> bookIds;
+    size_t maxIdLength = 0;
     core::ImportSource source;
+    // The first preview, made on the reading thread too: a large file never holds the window.
+    core::ImportPreview preview;
     std::string error;
 };
 
@@ -45,6 +50,11 @@ QStringList FilesOf(const QStringList& paths) {
         }
     }
     return files;
+}
+
+std::function<void()>& ReadFault() {
+    static std::function<void()> fault;
+    return fault;
 }
 
 std::string Bytes(const QString& text) {
@@ -87,14 +97,32 @@ void ReadAll(const QStringList& files, ReadResult& result) {
                 bytes.append(block, static_cast<size_t>(got));
                 result.done += got;
             }
+            if (ReadFault()) {
+                ReadFault()();
+            }
             core::Append(result.source, core::ReadImport(bytes, Bytes(info.fileName())));
+        }
+        if (!result.cancel) {
+            result.preview = core::Preview(result.source, result.source.defaultField,
+                                           result.bookIds, result.maxIdLength);
         }
     } catch (const Exception& e) {
         result.error = e.Message();
+    } catch (const std::bad_alloc&) {
+        // What was read so far goes; the window and its book stay as they were.
+        result.source = {};
+        result.preview = {};
+        result.error =
+            "There is not enough memory to read " +
+            Bytes(files.size() == 1 ? files.front() : QStringLiteral("%1 files").arg(files.size()));
     }
 }
 
 } // namespace
+
+void BookTransfer::SetReadFaultForTesting(std::function<void()> fault) {
+    ReadFault() = std::move(fault);
+}
 
 BookTransfer::BookTransfer(BookLists& book, QWidget& window, int maxIdLength)
     : QObject(&window), book_(book), window_(window), maxIdLength_(maxIdLength) {}
@@ -110,6 +138,8 @@ void BookTransfer::Import(const QStringList& paths) {
     }
     busy_ = true;
     auto result = std::make_shared<ReadResult>();
+    result->bookIds = book_.Clients(false).second;
+    result->maxIdLength = static_cast<size_t>(maxIdLength_);
     for (const QString& file : files) {
         result->total += QFileInfo(file).size();
     }
@@ -161,8 +191,8 @@ void BookTransfer::Preview(const QString& from, ReadResult& result) {
         emit PreviewOpened();
         return;
     }
-    ImportDialog dialog(from, std::move(result.source), book_.Clients(false).second,
-                        static_cast<size_t>(maxIdLength_), &window_);
+    ImportDialog dialog(from, std::move(result.source), std::move(result.preview),
+                        std::move(result.bookIds), result.maxIdLength, &window_);
     dialog.setObjectName(QStringLiteral("ImportDialog"));
     QMetaObject::invokeMethod(this, &BookTransfer::PreviewOpened, Qt::QueuedConnection);
     if (dialog.exec() == QDialog::Accepted) {

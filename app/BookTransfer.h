@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ public:
     // The CSV of a whole book, written in one step; an exception names what failed.
     static void WriteCsv(const QString& path, const std::vector<std::string>& names,
                          const std::vector<std::string>& ids);
+
+    // Runs on the reading thread once a file's bytes are read, before they are parsed: a test's
+    // allocation failure or slowness.
+    static void SetReadFaultForTesting(std::function<void()> fault);
 
 signals:
     // A file was read and its preview is open (tests wait for it), or reading failed.

@@ -97,7 +97,8 @@ private:
 };
 
 ImportDialog::ImportDialog(const QString& from, core::ImportSource source,
-                           std::vector<std::string> bookIds, size_t maxIdLength, QWidget* parent)
+                           core::ImportPreview first, std::vector<std::string> bookIds,
+                           size_t maxIdLength, QWidget* parent)
     : QDialog(parent), source_(std::move(source)), bookIds_(std::move(bookIds)),
       maxIdLength_(maxIdLength), rows_(new ImportRows(this)), counts_(new QLabel(this)),
       table_(new QTableView(this)) {
@@ -137,7 +138,9 @@ ImportDialog::ImportDialog(const QString& from, core::ImportSource source,
             [import, this] { import->setEnabled(rows_->TickedCount() > 0); });
     connect(rows_, &QAbstractItemModel::modelReset, this,
             [import, this] { import->setEnabled(rows_->TickedCount() > 0); });
-    Refresh();
+    // The preview refers to the source, which lives here now.
+    first.source = &source_;
+    Show(std::move(first));
     resize(520, 420);
 }
 
@@ -146,7 +149,11 @@ ImportDialog::~ImportDialog() = default;
 void ImportDialog::Refresh() {
     const size_t field =
         field_ ? static_cast<size_t>(field_->currentIndex()) : source_.defaultField;
-    rows_->Show(core::Preview(source_, field, bookIds_, maxIdLength_));
+    Show(core::Preview(source_, field, bookIds_, maxIdLength_));
+}
+
+void ImportDialog::Show(core::ImportPreview preview) {
+    rows_->Show(std::move(preview));
     counts_->setText(Counts());
     // Fixed widths: measuring a hundred thousand rows would keep the preview from opening.
     table_->setColumnWidth(0, 240);

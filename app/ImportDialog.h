@@ -19,8 +19,9 @@ class ImportRows;
 class ImportDialog final : public QDialog {
     Q_OBJECT
 public:
-    ImportDialog(const QString& from, core::ImportSource source, std::vector<std::string> bookIds,
-                 size_t maxIdLength, QWidget* parent = nullptr);
+    // first: the preview of the source's default field, made where it did not hold the window.
+    ImportDialog(const QString& from, core::ImportSource source, core::ImportPreview first,
+                 std::vector<std::string> bookIds, size_t maxIdLength, QWidget* parent = nullptr);
     ~ImportDialog() override;
 
     // The ticked rows' names and IDs, in the file's order.
@@ -30,6 +31,7 @@ public:
 
 private:
     void Refresh();
+    void Show(core::ImportPreview preview);
 
     core::ImportSource source_;
     std::vector<std::string> bookIds_;

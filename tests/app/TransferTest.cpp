@@ -18,8 +18,10 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
+#include <atomic>
 #include <sys/stat.h>
 
 namespace {
@@ -232,4 +234,40 @@ TEST(Transfer, TheCommandLineExportsTheBookAndSaysWhyItCannot) {
     const std::string error = run(folder.File("missing/out.csv"), status);
     EXPECT_NE(status, 0);
     EXPECT_EQ(error, "MyBrindleViewer: Cannot write " + folder.File("missing/out.csv") + "\n");
+}
+
+// Reading and the first preview run off the window's thread; running out of memory there is
+// said like any other failure, and the book, with an edit made before it, stays whole.
+TEST(Transfer, AReadThatRunsOutOfMemoryIsSaidAndLosesNothing) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "42\r\n");
+    folder.Write("deep.csv", "name,id\r\nA,1\r\n");
+    std::unique_ptr<TForm1> form = folder.Start();
+    Find<QLineEdit>(*form, "Edit1")->setText(QStringLiteral("Kept"));
+    Find<QLineEdit>(*form, "NumEdit1")->setText(QStringLiteral("9"));
+    Find<QPushButton>(*form, "Button1")->click();
+
+    std::atomic<bool> offTheWindowsThread{false};
+    QThread* const windowThread = QThread::currentThread();
+    BookTransfer::SetReadFaultForTesting([&] {
+        offTheWindowsThread = QThread::currentThread() != windowThread;
+        throw std::bad_alloc();
+    });
+    Preview(*form, {QString::fromStdString(folder.File("deep.csv"))},
+            [](QDialog&) { ADD_FAILURE() << "a preview opened"; });
+    BookTransfer::SetReadFaultForTesting(nullptr);
+    EXPECT_TRUE(offTheWindowsThread);
+    EXPECT_EQ(sink.messages, QStringList{QString::fromStdString(
+                                 "There is not enough memory to read " + folder.File("deep.csv") +
+                                 ". Nothing was changed.")});
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), (Rows{"Acme", "Kept"}));
+
+    // The next import works, and the close keeps the client added before.
+    Preview(*form, {QString::fromStdString(folder.File("deep.csv"))},
+            [](QDialog& dialog) { dialog.accept(); });
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(), (Rows{"Acme", "Kept", "A"}));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\nKept\r\nA\r\n");
 }
