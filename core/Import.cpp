@@ -869,7 +869,10 @@ std::string ExportCsv(const std::vector<std::string>& names, const std::vector<s
     std::string out = "name,id\r\n";
     const size_t rows = std::min(names.size(), ids.size());
     for (size_t i = 0; i < rows; ++i) {
-        out += CsvField(DisplayUtf8(names[i])) + ',' + CsvField(DisplayUtf8(ids[i])) + "\r\n";
+        // As the window shows them, without the control characters no typed row holds: a
+        // file that holds them would read as binary.
+        out += CsvField(WithoutControlCharacters(DisplayUtf8(names[i]))) + ',' +
+               CsvField(WithoutControlCharacters(DisplayUtf8(ids[i]))) + "\r\n";
     }
     return out;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds a libFuzzer target for each import reader with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer on) and runs each for SECONDS (default 5) from its seed corpus in
-# tests/fuzz/corpus/. A finding stops the run and leaves its input in build-fuzz/.
+# Builds a libFuzzer target for each import reader, and one for the export's round trip, with
+# clang (AddressSanitizer and UndefinedBehaviorSanitizer on) and runs each for SECONDS (default
+# 5) from its seed corpus in tests/fuzz/corpus/. A finding stops the run and leaves its input in build-fuzz/.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,12 +9,14 @@ SECONDS_EACH=${1:-5}
 OUT=build-fuzz
 mkdir -p "$OUT"
 for target in csv:ReadCsv profile:ReadRemoteProfile xml:ReadConnectionsXml \
-              managercsv:ReadConnectionsCsv; do
+              managercsv:ReadConnectionsCsv roundtrip:; do
     name=${target%%:*}
     reader=${target#*:}
+    source=tests/fuzz/FuzzImport.cpp
+    [ -n "$reader" ] || source=tests/fuzz/FuzzCsvRoundTrip.cpp
     clang++ -std=c++20 -O1 -g -I. -DREADER="$reader" \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-        tests/fuzz/FuzzImport.cpp core/Import.cpp core/DisplayText.cpp -o "$OUT/fuzz-$name"
+        "$source" core/Import.cpp core/DisplayText.cpp -o "$OUT/fuzz-$name"
     # New inputs go to a corpus of the run's own; the seeds stay as they are.
     rm -rf "$OUT/corpus-$name"
     mkdir -p "$OUT/corpus-$name"
