@@ -41,7 +41,19 @@ PasswordKeeper::PasswordKeeper(QCheckBox& store, QLineEdit& password, QCheckBox&
       key_(std::move(key)) {
     inKeyring_.setEnabled(store_.isChecked());
     connect(&store_, &QCheckBox::toggled, &inKeyring_, &QWidget::setEnabled);
-    connect(&inKeyring_, &QCheckBox::clicked, this, [this] { chosen_ = true; });
+    connect(&inKeyring_, &QCheckBox::clicked, this, [this](bool on) {
+        chosen_ = true;
+        turnedOff_ = turnedOff_ || !on;
+    });
+    // What the user types is the password, whatever the keyring holds.
+    connect(&password_, &QLineEdit::textEdited, this, [this] { known_ = true; });
+    connect(&store_, &QCheckBox::clicked, this, [this](bool on) {
+        if (!on) {
+            // Nothing is to be stored: that much is known.
+            known_ = true;
+            turnedOff_ = true;
+        }
+    });
 }
 
 void PasswordKeeper::Start(const std::vector<std::string>& fileValues) {
@@ -52,7 +64,9 @@ void PasswordKeeper::Start(const std::vector<std::string>& fileValues) {
         chosen_ = true;
         used_ = choice.toBool();
         inKeyring_.setChecked(used_);
-        if (used_) {
+        // Without "Store Password" there is no password to read.
+        if (used_ && store_.isChecked()) {
+            known_ = fileHoldsPassword;
             Read(false);
         }
     } else if (!fileHoldsPassword) {
@@ -65,34 +79,48 @@ void PasswordKeeper::Read(bool choose) {
     reading_ = true;
     QPointer<PasswordKeeper> self(this);
     SystemKeyring().Read(key_, [self, choose](Keyring::Answer answer, const QString& text) {
-        if (!self) {
+        if (!self || !self->reading_) {
             return;
         }
         self->reading_ = false;
         if (answer == Keyring::Answer::Failed) {
-            if (!choose) {
-                self->Failed();
+            if (!choose && !self->known_) {
+                self->Say(QStringLiteral("The system keyring did not answer: the password kept "
+                                         "in it cannot be read now"));
             }
             return;
         }
         if (choose) {
             self->inKeyring_.setChecked(true);
         }
+        self->known_ = true;
         if (answer == Keyring::Answer::Found) {
             self->used_ = true;
+            self->itemThere_ = true;
             // Typed before the answer came, or a password the file still had: that one stays.
             if (self->store_.isChecked() && self->password_.text().isEmpty()) {
                 self->password_.setText(text);
             }
         }
     });
+    // A keyring that is locked may never answer: that is said while the window is open, not
+    // first at its close.
+    if (!choose) {
+        QTimer::singleShot(KeyringWait, this, &PasswordKeeper::SayIfUnanswered);
+    }
 }
 
-void PasswordKeeper::Failed() {
-    if (!failureSaid_) {
-        failureSaid_ = true;
-        emit Said(QStringLiteral("The system keyring did not answer: the password stays in "
-                                 "myviewer.ini"));
+void PasswordKeeper::SayIfUnanswered() {
+    if (reading_ && !known_) {
+        Say(QStringLiteral("The system keyring has not answered: the password kept in it is not "
+                           "known until it does"));
+    }
+}
+
+void PasswordKeeper::Say(const QString& what) {
+    if (!said_.contains(what)) {
+        said_.append(what);
+        emit Said(what);
     }
 }
 
@@ -109,18 +137,30 @@ bool PasswordKeeper::Wait(const std::function<bool()>& done) {
 
 void PasswordKeeper::WaitForRead() {
     if (reading_ && !Wait([this] { return !reading_; })) {
-        Failed();
+        SayIfUnanswered();
     }
 }
 
 void PasswordKeeper::Save(core::SettingsValues& values) {
-    const bool keep = inKeyring_.isChecked();
+    WaitForRead();
+    bool keep = inKeyring_.isChecked();
+    if (!known_ && store_.isChecked()) {
+        // Nothing was read and nothing typed: the keyring keeps its item as it is, and the file
+        // holds no password, as before. Turned off now, it could not be moved back: it stays.
+        if (!keep) {
+            Say(QStringLiteral("The password stays in the system keyring: it did not answer, so "
+                               "the password could not be moved into myviewer.ini"));
+            keep = true;
+        }
+        UserSettings().setValue(ChoiceKey(), keep);
+        values.SetText(PasswordValue(), "");
+        return;
+    }
     // A box left off only because no keyring answered is no choice: a keyring that answers at
     // a later start is still offered.
     if (keep || chosen_) {
         UserSettings().setValue(ChoiceKey(), keep);
     }
-    WaitForRead();
     const QString password = password_.text();
     if (keep && store_.isChecked()) {
         auto written = std::make_shared<bool>(false);
@@ -136,11 +176,14 @@ void PasswordKeeper::Save(core::SettingsValues& values) {
             return;
         }
         // The file keeps it: a password is never dropped because a keyring failed.
-        Failed();
+        if (!password.isEmpty()) {
+            Say(QStringLiteral("The system keyring did not answer: the password stays in "
+                               "myviewer.ini"));
+        }
         return;
     }
     // Off, or nothing to store: an item left from before goes.
-    if (used_) {
+    if (used_ && (itemThere_ || turnedOff_)) {
         auto answered = std::make_shared<bool>(false);
         SystemKeyring().Remove(key_,
                                [answered](Keyring::Answer, const QString&) { *answered = true; });

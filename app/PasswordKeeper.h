@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -14,8 +15,10 @@ class QLineEdit;
 
 // Where the viewer password lives. With "Keep it in the system keyring" off, in myviewer.ini as
 // always. With it on, in the desktop's keyring: read in the background at start (Connect waits
-// for that read), written at close, and the file's value left empty. A keyring that does not
-// answer is said once, and the password then stays in the file: it is never dropped.
+// for that read), written at close, and the file's value left empty. A read that failed or never
+// answered leaves the password unknown, never empty: the close then leaves the keyring's item
+// as it is, and Connect asks for the password instead of sending none. A password typed while
+// the keyring does not answer stays in the file. It is never dropped.
 // The choice is the user's own setting, not the book's.
 class PasswordKeeper final : public QObject {
     Q_OBJECT
@@ -27,8 +30,11 @@ public:
     void Start(const std::vector<std::string>& fileValues);
     // Until the start's read has answered, at most a few seconds, the event loop running.
     void WaitForRead();
-    // At close: the values to write, without the password when the keyring took it.
+    // At close: the values to write, without the password when the keyring took it or keeps it.
     void Save(core::SettingsValues& values);
+    // Whether the password field holds the password: false while the keyring that keeps it has
+    // not answered and nothing was typed.
+    bool Known() const { return known_; }
 
     static QString ChoiceKey() { return QStringLiteral("passwordInKeyring"); }
 
@@ -38,7 +44,10 @@ signals:
 
 private:
     void Read(bool choose);
-    void Failed();
+    // A read of the keyring that holds the password has not answered in time: said once.
+    void SayIfUnanswered();
+    // One line for the user, each different line once.
+    void Say(const QString& what);
     // Runs the event loop until done() holds or the keyring's time is up; false when it is up.
     static bool Wait(const std::function<bool()>& done);
 
@@ -47,7 +56,12 @@ private:
     QCheckBox& inKeyring_;
     QString key_;
     bool reading_ = false;
-    bool failureSaid_ = false;
+    QStringList said_;
+    bool known_ = true;
+    // The keyring is known to hold this book's item: read, or written, in this session.
+    bool itemThere_ = false;
+    // The user turned "Store Password" or the keyring box off in this session.
+    bool turnedOff_ = false;
     // The keyring held this book's item at start, or was chosen before.
     bool used_ = false;
     // The user has made the choice: before, or with the box itself.

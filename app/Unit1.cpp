@@ -369,6 +369,12 @@ void TForm1::Button2Click() {
 void TForm1::ConnectTo(const std::string& id) {
     // A password kept in the keyring is on its way from the start's read.
     keeper_->WaitForRead();
+    // Without it the line would carry a bare switch and the viewer a wrong password.
+    if (ui->CheckBox3->isChecked() && !keeper_->Known()) {
+        ShowMessage("The password is kept in the system keyring, which has not answered: type it "
+                    "in the password field, or unlock the keyring, and connect again");
+        return;
+    }
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     core::LaunchInputs launch;
     launch.folder = files.ViewerFolder();

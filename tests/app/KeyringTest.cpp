@@ -53,10 +53,15 @@ public:
 
     std::map<QString, QString> items;
     bool fails = false;
+    // Never answers, as a keyring waiting to be unlocked.
+    bool silent = false;
     int delay = 0;
 
 private:
     void Answer(std::function<void()> answer, const Done& done) {
+        if (silent) {
+            return;
+        }
         QTimer::singleShot(delay, [this, answer, done] {
             fails ? done(Keyring::Answer::Failed, QStringLiteral("locked")) : answer();
         });
@@ -161,11 +166,14 @@ TEST_F(KeyringBox, AKeyringThatFailsIsSaidOnceAndThePasswordStaysInTheFile) {
     keyring.fails = true;
     Start();
     Settle();
-    password->setText(QStringLiteral("typed"));
+    const QString unread = QStringLiteral("The system keyring did not answer: the password kept "
+                                          "in it cannot be read now");
+    EXPECT_EQ(sink.notices, QStringList{unread});
+    QTest::keyClicks(password, QStringLiteral("typed"));
     CloseAndCheck("typed");
     EXPECT_EQ(sink.notices,
-              QStringList{QStringLiteral("The system keyring did not answer: the password stays in "
-                                         "myviewer.ini")});
+              (QStringList{unread, QStringLiteral("The system keyring did not answer: the "
+                                                  "password stays in myviewer.ini")}));
     // Without a choice and without an answer, the box stays off and nothing is said.
     UserSettings().remove(PasswordKeeper::ChoiceKey());
     sink.notices.clear();
@@ -180,6 +188,48 @@ TEST_F(KeyringBox, AKeyringThatFailsIsSaidOnceAndThePasswordStaysInTheFile) {
     Start();
     Settle();
     EXPECT_TRUE(box->isChecked());
+}
+
+// A keyring that holds the password but does not answer at start, because it is locked or not
+// started yet: the password is unknown, never empty. The close leaves the item alone, Connect
+// asks for it instead of sending none, and once the keyring answers it is all there.
+TEST_F(KeyringBox, ALockedOrLateKeyringNeverLosesThePassword) {
+    UserSettings().setValue(PasswordKeeper::ChoiceKey(), true);
+    folder.Write("myviewer.ini", IniWith(""));
+    folder.InstallViewer();
+    keyring.items[Key()] = QStringLiteral("kept pw");
+
+    keyring.silent = true;
+    Start();
+    Settle();
+    Line();
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+    EXPECT_EQ(sink.messages.last(),
+              QStringLiteral("The password is kept in the system keyring, which has not "
+                             "answered: type it in the password field, or unlock the keyring, "
+                             "and connect again"));
+    EXPECT_EQ(sink.notices, QStringList{QStringLiteral("The system keyring has not answered: the "
+                                                       "password kept in it is not known until "
+                                                       "it does")});
+    CloseAndCheck("");
+    EXPECT_EQ(keyring.items[Key()], QStringLiteral("kept pw"));
+
+    // Locked: the read fails. Turning the box off then cannot move the password: it stays.
+    keyring.silent = false;
+    keyring.fails = true;
+    Start();
+    Settle();
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_FALSE(box->isChecked());
+    CloseAndCheck("");
+    EXPECT_EQ(keyring.items[Key()], QStringLiteral("kept pw"));
+    EXPECT_TRUE(UserSettings().value(PasswordKeeper::ChoiceKey()).toBool());
+
+    keyring.fails = false;
+    Start();
+    Settle();
+    EXPECT_EQ(password->text(), QStringLiteral("kept pw"));
+    EXPECT_NE(Line().find(" -password kept pw"), std::string::npos);
 }
 
 // Against the real Secret Service: test.sh runs this with a private session bus and an
