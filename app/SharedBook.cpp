@@ -24,8 +24,9 @@ void SharedBook::StartServer() {
     if (server_) {
         return;
     }
+    thread_ = new QThread;
     server_ = new SharedBookServer;
-    server_->moveToThread(&thread_);
+    server_->moveToThread(thread_);
     connect(server_, &SharedBookServer::Opened, this, &SharedBook::Opened);
     connect(server_, &SharedBookServer::Changed, this, &SharedBook::Changed);
     connect(server_, &SharedBookServer::Lost, this, &SharedBook::Lost);
@@ -34,8 +35,18 @@ void SharedBook::StartServer() {
             emit Said(line);
         }
     });
-    thread_.setObjectName(QStringLiteral("shared book"));
-    thread_.start();
+    thread_->setObjectName(QStringLiteral("shared book"));
+    thread_->start();
+    // A server that stops answering (frozen, or its network gone without a word) holds a call
+    // until its socket is cut: then the connection fails, and the window says offline.
+    watchdog_ = new QTimer(this);
+    watchdog_->setInterval(1000);
+    connect(watchdog_, &QTimer::timeout, this, [this] {
+        if (server_->Stuck()) {
+            server_->Cut();
+        }
+    });
+    watchdog_->start();
 }
 
 SharedBook::~SharedBook() {
@@ -45,11 +56,23 @@ SharedBook::~SharedBook() {
     if (!server_) {
         return;
     }
-    // The connection is closed where it was made.
-    QMetaObject::invokeMethod(
-        server_, [server = server_] { delete server; }, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
+    // The connection is closed where it was made, and the window waits for that briefly: a
+    // server that does not answer has its socket cut, and one that still holds the thread is
+    // left to the end of the process.
+    QMetaObject::invokeMethod(server_, [server = server_] {
+        server->Close();
+        QThread::currentThread()->quit();
+    });
+    if (!thread_->wait(1500)) {
+        server_->Cut();
+    }
+    if (thread_->wait(400)) {
+        delete server_;
+        delete thread_;
+        return;
+    }
+    static std::vector<std::pair<QThread*, SharedBookServer*>> leftRunning;
+    leftRunning.emplace_back(thread_, server_);
 }
 
 template <class F> void SharedBook::OnServer(F f) {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 // The book shared by a team on a server, as the window holds it: the server's rows in the
 // book's order, handed to the lists whenever anybody changes them. While it is on, the lists'
@@ -64,8 +65,10 @@ private:
     template <class F> void OnServer(F f);
 
     QPointer<BookLists> book_;
-    QThread thread_;
+    QThread* thread_ = nullptr;
     SharedBookServer* server_ = nullptr;
+    // Looks every second whether the connection waits on a server that no longer answers.
+    QTimer* watchdog_ = nullptr;
     SharedBookAddress address_;
     State state_ = State::Off;
     // The number of the connection in use; answers of earlier ones are let go.

@@ -44,9 +44,15 @@ void SharedBookPage::Resume() {
     if (url.isEmpty()) {
         return;
     }
-    if (const auto address = SharedBookAddress::Parse(url)) {
+    // An address edited in the settings by hand is held to the same rules as a typed one, and
+    // refused the same way: never dropped without a word, never connected to in clear.
+    QString why;
+    if (const auto address = SharedBookAddress::Parse(url, &why)) {
         Fill(*address);
         Start(*address, false);
+    } else {
+        emit Said(why);
+        ui_.SharedStatus->setText(why);
     }
 }
 

@@ -1,7 +1,9 @@
 #include "app/SharedBookServer.h"
 
 #include "app/TypedText.h"
+#include "platform/DatabaseSocket.h"
 
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -11,32 +13,54 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <optional>
 
 namespace {
 
-// The channel every change is announced on, and the locks that put adds and moves in a line
-// (so that two of them never take the same place) and migrations one at a time.
+// The channel every change is announced on, and the lock that puts migrations one at a time.
+// Adds and moves are put in a line by a row lock on mbv_place, which only editors may take: a
+// reader cannot hold the team's edits.
 const QString Channel = QStringLiteral("mbv_book");
-constexpr qint64 PlaceLock = 0x6d62765f706c6163;
 constexpr qint64 SchemaLock = 0x6d62765f73636865;
+
+// Anybody may announce on the channel: past this many rows named, the whole book is read once
+// instead, so a flood costs one read and no memory.
+constexpr qsizetype MaxChangedRows = 10000;
 
 // What is read of a row, in SharedRow's order.
 const QString RowColumns = QStringLiteral("row_id, name, repeater_id, position, version");
 
-// A field as the book keeps it: without control characters (a line break would split a row of
-// the list files), and no longer than anything a person types.
+// The most digits of an ID, as typed.
+constexpr qsizetype MaxIdDigits = 6;
+
+// A field as the book keeps it: the rule every name follows (no control, invisible or
+// reordering character, no longer than the book keeps), whoever wrote it to the server.
 std::string FromServer(const QVariant& value) {
-    constexpr qsizetype MaxField = 4096;
-    return BookRow(value.toString().left(MaxField));
+    return BookRow(value.toString().left(static_cast<qsizetype>(core::MaxNameCharacters) * 2));
 }
 
 QString ToServer(const std::string& bytes) {
     return DisplayText(bytes);
 }
 
-SharedRow RowOf(const QSqlQuery& q) {
-    return {q.value(0).toLongLong(), FromServer(q.value(1)), FromServer(q.value(2)),
-            q.value(3).toDouble(), q.value(4).toInt()};
+// An ID from the server is what a typed one is: one to six ASCII digits. Anything else is never
+// shown or launched as an ID.
+bool IsId(const QString& id) {
+    return !id.isEmpty() && id.size() <= MaxIdDigits &&
+           std::all_of(id.begin(), id.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// The row, or nothing when its ID is not one.
+std::optional<SharedRow> RowOf(const QSqlQuery& q) {
+    const QString id = q.value(2).toString();
+    const double position = q.value(3).toDouble();
+    if (!IsId(id) || !std::isfinite(position)) {
+        return std::nullopt;
+    }
+    return SharedRow{q.value(0).toLongLong(), FromServer(q.value(1)), id.toStdString(), position,
+                     q.value(4).toLongLong()};
 }
 
 QString Named(const std::string& name, const std::string& id) {
@@ -54,6 +78,12 @@ bool Passing(const QString& why) {
                                           "terminating connection", "Connection reset"};
     return std::any_of(std::begin(passing), std::end(passing),
                        [&](const char* text) { return why.contains(QLatin1String(text)); });
+}
+
+qint64 SteadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // What an edit says when the server is gone, whatever it was.
@@ -94,6 +124,30 @@ SharedBookServer::~SharedBookServer() {
     Disconnect();
 }
 
+auto SharedBookServer::Waiting(qint64 allowance) {
+    allowance_ = allowance;
+    waitingSince_ = SteadyMilliseconds();
+    return qScopeGuard([this] { waitingSince_ = 0; });
+}
+
+void SharedBookServer::Alive() {
+    if (waitingSince_ != 0) {
+        waitingSince_ = SteadyMilliseconds();
+    }
+}
+
+bool SharedBookServer::Stuck() const {
+    const qint64 since = waitingSince_;
+    return since != 0 && SteadyMilliseconds() - since > allowance_;
+}
+
+void SharedBookServer::Cut() {
+    // Under the lock the socket is still the connection's: it is never one the number was
+    // given to since.
+    const std::lock_guard<std::mutex> lock(socketLock_);
+    platform::ShutDownSocket(socket_);
+}
+
 const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
     static const std::vector<std::vector<QString>> steps = {
         // 1: the clients, one row each.
@@ -116,6 +170,46 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
              "END $$"),
          QStringLiteral("CREATE TRIGGER mbv_clients_changed AFTER INSERT OR UPDATE OR DELETE "
                         "ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_changed()")},
+        // 3: what no editor may forge or break: row numbers, versions, who changed a row and
+        // when, an ID that is no ID, a place that is no number; and the place lock as a row
+        // only editors may lock.
+        {QStringLiteral(
+             "CREATE TABLE mbv_place (one boolean PRIMARY KEY DEFAULT true CHECK (one))"),
+         QStringLiteral("INSERT INTO mbv_place VALUES (true)"),
+         QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                        "'mbv_editor') THEN GRANT SELECT, UPDATE ON mbv_place TO mbv_editor; "
+                        "END IF; END $$"),
+         QStringLiteral("ALTER TABLE mbv_clients ALTER COLUMN version TYPE bigint"),
+         QStringLiteral("UPDATE mbv_clients SET position = n.place FROM (SELECT row_id, "
+                        "row_number() OVER (ORDER BY position, row_id) AS place FROM "
+                        "mbv_clients) n WHERE mbv_clients.row_id = n.row_id AND EXISTS (SELECT 1 "
+                        "FROM mbv_clients WHERE NOT (position > '-Infinity' AND position < "
+                        "'Infinity'))"),
+         QStringLiteral("ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_position_finite "
+                        "CHECK (position > '-Infinity'::double precision AND position < "
+                        "'Infinity'::double precision)"),
+         QStringLiteral("ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_id_digits "
+                        "CHECK (repeater_id ~ '^[0-9]{1,6}$') NOT VALID"),
+         QStringLiteral("ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_name_length "
+                        "CHECK (char_length(name) <= 4096) NOT VALID"),
+         QStringLiteral(
+             "CREATE FUNCTION mbv_clients_stamp() RETURNS trigger LANGUAGE plpgsql "
+             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+             "BEGIN "
+             "IF TG_OP = 'INSERT' THEN "
+             "NEW.row_id := nextval(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, "
+             "TG_TABLE_NAME), 'row_id')); "
+             "NEW.version := 1; "
+             "ELSE "
+             "NEW.row_id := OLD.row_id; "
+             "NEW.version := OLD.version + 1; "
+             "END IF; "
+             "NEW.changed_by := session_user; "
+             "NEW.changed_at := now(); "
+             "RETURN NEW; "
+             "END $$"),
+         QStringLiteral("CREATE TRIGGER mbv_clients_stamp BEFORE INSERT OR UPDATE ON mbv_clients "
+                        "FOR EACH ROW EXECUTE FUNCTION mbv_clients_stamp()")},
     };
     return steps;
 }
@@ -205,6 +299,8 @@ std::string SharedBookServer::Stored(const std::string& bytes) {
 
 void SharedBookServer::Open(const SharedBookAddress& address, const QString& password,
                             int connection) {
+    // Connecting has its own time-out; bringing a large book's tables up to date takes a while.
+    const auto waiting = Waiting(30000);
     Disconnect();
     connection_ = connection;
     address_ = address;
@@ -240,12 +336,16 @@ bool SharedBookServer::Connect(QString* why) {
         db.setDatabaseName(address_.database);
         db.setUserName(address_.user);
         db.setPassword(password_);
+        // Keepalives find a connection whose other end is gone without a word.
         db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=5;"
-                                            "application_name=MyBrindleViewer")
+                                            "application_name=MyBrindleViewer;keepalives=1;"
+                                            "keepalives_idle=10;keepalives_interval=3;"
+                                            "keepalives_count=3")
                                  .arg(address_.tlsMode));
         if (!db.open()) {
             *why = ErrorText(db.lastError());
-        } else if (!Migrate(name_, why)) {
+        } else if (!Limit(db, why) || !Migrate(name_, why)) {
+            Forget();
             db.close();
         } else {
             // Subscribed before the book is read: nothing changed in between is missed.
@@ -258,16 +358,18 @@ bool SharedBookServer::Connect(QString* why) {
                                       "has_table_privilege('mbv_clients', 'UPDATE') AND "
                                       "has_table_privilege('mbv_clients', 'DELETE')")) &&
                 q.next()) {
-                const bool canEdit = q.value(0).toBool();
+                canEdit_ = q.value(0).toBool();
                 if (ReadRows(QString(), rows, why)) {
                     open_ = true;
                     heartbeat_->start();
-                    emit Opened(connection_, rows, canEdit);
+                    emit Opened(connection_, rows, canEdit_);
+                    SayWhatWasLeftOut();
                     return true;
                 }
             } else {
                 *why = ErrorText(q.lastError());
             }
+            Forget();
             db.close();
         }
     }
@@ -283,6 +385,7 @@ void SharedBookServer::Disconnect() {
     if (QSqlDatabase::contains(name_)) {
         {
             QSqlDatabase db = QSqlDatabase::database(name_, false);
+            Forget();
             if (db.isOpen()) {
                 db.driver()->unsubscribeFromNotification(Channel);
                 db.close();
@@ -292,7 +395,48 @@ void SharedBookServer::Disconnect() {
     }
 }
 
+// Every statement of the connection has its time: a lock another session holds, or a server
+// that works too slowly, fails the edit (reported, not applied) instead of holding the window.
+bool SharedBookServer::Limit(QSqlDatabase& db, QString* why) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SET statement_timeout = '15s'")) ||
+        !q.exec(QStringLiteral("SET lock_timeout = '5s'")) ||
+        !q.exec(QStringLiteral("SET idle_in_transaction_session_timeout = '30s'"))) {
+        *why = ErrorText(q.lastError());
+        return false;
+    }
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0) {
+        const std::lock_guard<std::mutex> lock(socketLock_);
+        socket_ = platform::DatabaseSocket(*static_cast<void* const*>(handle.constData()));
+    }
+    return true;
+}
+
+void SharedBookServer::Forget() {
+    const std::lock_guard<std::mutex> lock(socketLock_);
+    socket_ = -1;
+}
+
+void SharedBookServer::SayWhatWasLeftOut() {
+    if (unusable_ > 0) {
+        emit Said(connection_,
+                  unusable_ == 1
+                      ? QStringLiteral("1 client of the shared book is not shown: its ID is not "
+                                       "1 to 6 digits")
+                      : QStringLiteral("%1 clients of the shared book are not shown: their IDs "
+                                       "are not 1 to 6 digits")
+                            .arg(unusable_));
+    }
+    if (tooMany_) {
+        emit Said(connection_, QStringLiteral("The shared book holds more than %1 clients: the "
+                                              "first %1 are shown")
+                                   .arg(MaxClients));
+    }
+}
+
 void SharedBookServer::Retry() {
+    const auto waiting = Waiting(30000);
     if (!wanted_) {
         retry_->stop();
         return;
@@ -307,6 +451,7 @@ void SharedBookServer::Retry() {
 }
 
 void SharedBookServer::Heartbeat() {
+    const auto waiting = Waiting();
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!q.exec(QStringLiteral("SELECT 1"))) {
         Failed(ErrorText(q.lastError()));
@@ -327,7 +472,8 @@ bool SharedBookServer::Failed(const QString& what) {
     return true;
 }
 
-bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString* why) {
+bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString* why,
+                                QList<qint64>* refused) {
     QSqlQuery q(QSqlDatabase::database(name_, false));
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT %1 FROM mbv_clients %2 ORDER BY position, row_id LIMIT %3")
@@ -336,13 +482,29 @@ bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString*
         *why = ErrorText(q.lastError());
         return false;
     }
+    qsizetype unusable = 0;
+    bool more = false;
     while (q.next()) {
         if (rows.size() == static_cast<size_t>(MaxClients)) {
-            *why = QStringLiteral("The shared book holds more than %1 clients: it is not loaded")
-                       .arg(MaxClients);
-            return false;
+            // Past the program's limit the book is shown as far as it goes, and said so.
+            more = true;
+            break;
         }
-        rows.push_back(RowOf(q));
+        if ((rows.size() & 1023) == 0) {
+            Alive();
+        }
+        if (std::optional<SharedRow> row = RowOf(q)) {
+            rows.push_back(std::move(*row));
+        } else {
+            ++unusable;
+            if (refused) {
+                refused->append(q.value(0).toLongLong());
+            }
+        }
+    }
+    if (where.isEmpty()) {
+        tooMany_ = more;
+        unusable_ = unusable;
     }
     return true;
 }
@@ -354,19 +516,45 @@ void SharedBookServer::Notified(const QString& channel, QSqlDriver::Notification
         return;
     }
     // "U 42" or "D 42": the row is read again either way (a row gone is a row removed).
-    const QString text = payload.toString();
+    // The payload is a hint, never data: anybody may send one. What it names is read from the
+    // table; past a few thousand rows named, the whole book is read once instead.
+    const QString text = payload.toString().left(32);
     bool ok = false;
     const qint64 row = text.mid(2).toLongLong(&ok);
-    if (ok) {
+    if (!ok || readAll_) {
+        return;
+    }
+    if (changed_.size() >= MaxChangedRows) {
+        readAll_ = true;
+        changed_ = {};
+    } else {
         changed_.insert(row);
-        if (!fetch_->isActive()) {
-            fetch_->start();
-        }
+    }
+    if (!fetch_->isActive()) {
+        fetch_->start();
     }
 }
 
 void SharedBookServer::FetchChanged() {
-    if (!open_ || changed_.isEmpty()) {
+    const auto waiting = Waiting();
+    if (!open_) {
+        return;
+    }
+    QString why;
+    if (std::exchange(readAll_, false)) {
+        const bool saidBefore = tooMany_ || unusable_ > 0;
+        SharedRows rows;
+        if (!ReadRows(QString(), rows, &why)) {
+            Failed(why);
+            return;
+        }
+        emit Opened(connection_, rows, canEdit_);
+        if (!saidBefore) {
+            SayWhatWasLeftOut();
+        }
+        return;
+    }
+    if (changed_.isEmpty()) {
         return;
     }
     QStringList ids;
@@ -374,12 +562,13 @@ void SharedBookServer::FetchChanged() {
         ids.append(QString::number(id));
     }
     SharedRows rows;
-    QString why;
+    QList<qint64> refused;
     if (!ReadRows(QStringLiteral("WHERE row_id = ANY('{%1}'::bigint[])").arg(ids.join(u',')), rows,
-                  &why)) {
+                  &why, &refused)) {
         Failed(why);
         return;
     }
+    // A row gone, or one that holds no ID now, is a row removed.
     QList<qint64> removed;
     for (qint64 id : std::as_const(changed_)) {
         if (std::none_of(rows.begin(), rows.end(),
@@ -387,7 +576,7 @@ void SharedBookServer::FetchChanged() {
             removed.append(id);
         }
     }
-    changed_.clear();
+    changed_ = {};
     emit Changed(connection_, rows, removed);
 }
 
@@ -397,7 +586,7 @@ bool SharedBookServer::BeginPlacing(QSqlQuery& q) {
         emit Said(connection_, Unreachable());
         return false;
     }
-    if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PlaceLock))) {
+    if (!q.exec(QStringLiteral("SELECT one FROM mbv_place FOR UPDATE"))) {
         const QString error = ErrorText(q.lastError());
         db.rollback();
         SayFailure(error, QStringLiteral("Not saved: the server refused (%1)").arg(error));
@@ -422,13 +611,24 @@ void SharedBookServer::SayFailure(const QString& error, const QString& refused) 
 }
 
 void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
+    const auto waiting = Waiting();
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
         return;
     }
     SharedRows added;
     QStringList twice;
-    bool ok =
+    // Never past what the next start reads: the book stays whole for every copy.
+    bool ok = q.exec(QStringLiteral("SELECT count(*) FROM mbv_clients")) && q.next();
+    if (ok && q.value(0).toLongLong() + static_cast<qint64>(clients.size()) > MaxClients) {
+        QSqlDatabase::database(name_, false).rollback();
+        emit Said(connection_, QStringLiteral("Not added: the shared book would hold more than "
+                                              "%1 clients")
+                                   .arg(MaxClients));
+        return;
+    }
+    ok =
+        ok &&
         q.prepare(QStringLiteral(
                       "INSERT INTO mbv_clients (name, repeater_id, position) "
                       "SELECT :name, :id, coalesce((SELECT max(position) FROM mbv_clients), 0) + 1 "
@@ -445,7 +645,9 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
         q.bindValue(QStringLiteral(":seen"), seen);
         ok = q.exec();
         if (ok && q.next()) {
-            added.push_back(RowOf(q));
+            if (std::optional<SharedRow> row = RowOf(q)) {
+                added.push_back(std::move(*row));
+            }
         } else if (ok) {
             twice.append(Named(clients[i].first, clients[i].second));
         }
@@ -469,14 +671,15 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
     }
 }
 
-void SharedBookServer::Remove(qint64 rowId, int version) {
+void SharedBookServer::Remove(qint64 rowId, qint64 version) {
+    const auto waiting = Waiting();
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!open_) {
         emit Said(connection_, Unreachable());
         return;
     }
     QSqlQuery q(db);
-    const auto remove = [&](int v) {
+    const auto remove = [&](qint64 v) {
         q.prepare(QStringLiteral("DELETE FROM mbv_clients WHERE row_id = :row AND version = :v "
                                  "RETURNING name, repeater_id"));
         q.bindValue(QStringLiteral(":row"), rowId);
@@ -502,7 +705,7 @@ void SharedBookServer::Remove(qint64 rowId, int version) {
                   QStringLiteral("Another technician had already removed this client"));
         return;
     }
-    if (ok && remove(q.value(0).toInt()) && q.next()) {
+    if (ok && remove(q.value(0).toLongLong()) && q.next()) {
         emit Changed(connection_, {}, {rowId});
         emit Said(connection_, QStringLiteral("Removed %1 (another technician had just moved it)")
                                    .arg(Named(FromServer(q.value(0)), FromServer(q.value(1)))));
@@ -512,7 +715,8 @@ void SharedBookServer::Remove(qint64 rowId, int version) {
                QStringLiteral("Not removed: it changed meanwhile; try again"));
 }
 
-void SharedBookServer::Move(qint64 rowId, int version, int step) {
+void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
+    const auto waiting = Waiting();
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
         return;
@@ -528,7 +732,7 @@ void SharedBookServer::Move(qint64 rowId, int version, int step) {
         emit Changed(connection_, {}, {rowId});
     } else if (ok) {
         const double position = q.value(0).toDouble();
-        const int current = q.value(1).toInt();
+        const qint64 current = q.value(1).toLongLong();
         const QString name = Named(FromServer(q.value(2)), FromServer(q.value(3)));
         // The two neighbours on the way, in the book as it is now: the client lands between
         // them, or past the last.
@@ -563,8 +767,8 @@ void SharedBookServer::Move(qint64 rowId, int version, int step) {
                             : QStringLiteral("%1 is already the last client").arg(name);
         } else if (ok) {
             const double to = near.size() == 2 ? (near[0] + near[1]) / 2 : near[0] + step;
-            q.prepare(QStringLiteral("UPDATE mbv_clients SET position = :to, version = version + 1,"
-                                     " changed_by = current_user, changed_at = now() "
+            // The server numbers the version and notes who changed the row and when.
+            q.prepare(QStringLiteral("UPDATE mbv_clients SET position = :to "
                                      "WHERE row_id = :row AND version = :v RETURNING ") +
                       RowColumns);
             q.bindValue(QStringLiteral(":to"), to);
@@ -572,7 +776,9 @@ void SharedBookServer::Move(qint64 rowId, int version, int step) {
             q.bindValue(QStringLiteral(":v"), current);
             ok = q.exec();
             if (ok && q.next()) {
-                moved.push_back(RowOf(q));
+                if (std::optional<SharedRow> row = RowOf(q)) {
+                    moved.push_back(std::move(*row));
+                }
                 said =
                     current == version
                         ? QString()

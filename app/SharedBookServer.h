@@ -8,10 +8,14 @@
 #include <QSqlDriver>
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+class QSqlDatabase;
 class QSqlQuery;
 class QTimer;
 
@@ -21,7 +25,7 @@ struct SharedRow {
     std::string name;
     std::string id;
     double position = 0;
-    int version = 0;
+    qint64 version = 0;
 };
 using SharedRows = std::vector<SharedRow>;
 using NewClients = std::vector<std::pair<std::string, std::string>>;
@@ -48,9 +52,9 @@ public:
     // Clients added at the end of the book. seen: the highest row this copy has been told of;
     // a client identical to one added meanwhile by somebody else is not added twice.
     void Add(const NewClients& clients, qint64 seen);
-    void Remove(qint64 rowId, int version);
+    void Remove(qint64 rowId, qint64 version);
     // A place up (-1) or down (+1) among the book as the server holds it now.
-    void Move(qint64 rowId, int version, int step);
+    void Move(qint64 rowId, qint64 version, int step);
 
     // A client's field as the shared book keeps it (what a local client is compared by).
     static std::string Stored(const std::string& bytes);
@@ -62,8 +66,15 @@ public:
     // default), in one transaction; false with why set when it cannot.
     static bool Migrate(const QString& connectionName, QString* why, int upTo = -1);
 
-    // The most clients read from a server: a book beyond it is refused, not loaded.
+    // The most clients read from a server: a book beyond it is shown as far as this, and said.
     static constexpr int MaxClients = 1000000;
+
+    // Any thread: whether the connection's thread has waited on the server longer than the call
+    // may take without a sign of life from it: a server that has stopped answering.
+    bool Stuck() const;
+    // Any thread: cuts the connection's socket, so that a call waiting on a server that has
+    // stopped answering returns at once and the connection is taken up again.
+    void Cut();
 
 signals:
     // Connected (or connected again): the whole book, and whether this user may change it.
@@ -77,6 +88,9 @@ signals:
 
 private:
     bool Connect(QString* why);
+    // The open connection's statement and lock timeouts, and its socket noted for Cut.
+    bool Limit(QSqlDatabase& db, QString* why);
+    void Forget();
     void Disconnect();
     void Retry();
     void Heartbeat();
@@ -91,7 +105,17 @@ private:
     // user told whether the server refused (refused, with %1 for its reason) or is gone.
     bool Commit(bool ok, const QSqlQuery& q, const QString& refused);
     void SayFailure(const QString& error, const QString& refused);
-    bool ReadRows(const QString& where, SharedRows& rows, QString* why);
+    // The rows, in the book's order, at most MaxClients; those whose ID is not one are left out
+    // (their row numbers into refused). A read of the whole book notes what it left out.
+    bool ReadRows(const QString& where, SharedRows& rows, QString* why,
+                  QList<qint64>* refused = nullptr);
+    // Marks the thread as waiting on the server for as long as the guard lives; past allowance
+    // milliseconds without a sign of life it is stuck.
+    [[nodiscard]] auto Waiting(qint64 allowance = 6000);
+    // A sign of life from the server during a long read.
+    void Alive();
+    // What the open read of the whole book left out, said once a connection.
+    void SayWhatWasLeftOut();
 
     QString name_;
     SharedBookAddress address_;
@@ -103,4 +127,15 @@ private:
     QTimer* heartbeat_;
     QTimer* fetch_;
     QSet<qint64> changed_;
+    // More rows were announced than are worth naming: the whole book is read instead.
+    bool readAll_ = false;
+    bool canEdit_ = false;
+    // The whole book's last read went past MaxClients, or left rows out.
+    bool tooMany_ = false;
+    qsizetype unusable_ = 0;
+    // Since when the thread waits on the server (milliseconds of a steady clock), 0 when not.
+    std::atomic<qint64> waitingSince_{0};
+    std::atomic<qint64> allowance_{0};
+    mutable std::mutex socketLock_;
+    intptr_t socket_ = -1;
 };

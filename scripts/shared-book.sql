@@ -9,7 +9,7 @@ BEGIN;
 
 -- The version of these tables: the program brings older ones up to date by itself.
 CREATE TABLE mbv_schema (version integer NOT NULL);
-INSERT INTO mbv_schema VALUES (2);
+INSERT INTO mbv_schema VALUES (3);
 
 -- One row per client, in the book's order by position (then row_id).
 CREATE TABLE mbv_clients (
@@ -17,7 +17,7 @@ CREATE TABLE mbv_clients (
     name text NOT NULL CHECK (name !~ '[[:cntrl:]]'),
     repeater_id text NOT NULL CHECK (repeater_id !~ '[[:cntrl:]]'),
     position double precision NOT NULL,
-    version integer NOT NULL DEFAULT 1,
+    version bigint NOT NULL DEFAULT 1,
     changed_by text NOT NULL DEFAULT current_user,
     changed_at timestamptz NOT NULL DEFAULT now()
 );
@@ -33,6 +33,36 @@ END $$;
 CREATE TRIGGER mbv_clients_changed AFTER INSERT OR UPDATE OR DELETE
     ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_changed();
 
+-- What no editor may forge or break: the server numbers rows and versions and notes who changed
+-- a row and when; an ID is 1 to 6 digits, a name at most 4,096 characters, a place a number.
+ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_position_finite
+    CHECK (position > '-Infinity'::double precision AND position < 'Infinity'::double precision);
+ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_id_digits
+    CHECK (repeater_id ~ '^[0-9]{1,6}$') NOT VALID;
+ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_name_length
+    CHECK (char_length(name) <= 4096) NOT VALID;
+CREATE FUNCTION mbv_clients_stamp() RETURNS trigger LANGUAGE plpgsql
+SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+IF TG_OP = 'INSERT' THEN
+NEW.row_id := nextval(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME), 'row_id'));
+NEW.version := 1;
+ELSE
+NEW.row_id := OLD.row_id;
+NEW.version := OLD.version + 1;
+END IF;
+NEW.changed_by := session_user;
+NEW.changed_at := now();
+RETURN NEW;
+END $$;
+CREATE TRIGGER mbv_clients_stamp BEFORE INSERT OR UPDATE
+    ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_stamp();
+
+-- Adds and moves take their places one at a time by locking this row, which only editors may
+-- lock: a reader cannot hold the team's edits.
+CREATE TABLE mbv_place (one boolean PRIMARY KEY DEFAULT true CHECK (one));
+INSERT INTO mbv_place VALUES (true);
+
 -- Who may do what: the program asks the server, and greys out what a reader may not do.
 -- The roles are the server's, not the database's: a second book on the same server shares them.
 DO $$ BEGIN CREATE ROLE mbv_editor NOLOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$;
@@ -40,5 +70,6 @@ DO $$ BEGIN CREATE ROLE mbv_reader NOLOGIN; EXCEPTION WHEN duplicate_object THEN
 GRANT SELECT ON mbv_schema TO mbv_editor, mbv_reader;
 GRANT SELECT ON mbv_clients TO mbv_reader;
 GRANT SELECT, INSERT, UPDATE, DELETE ON mbv_clients TO mbv_editor;
+GRANT SELECT, UPDATE ON mbv_place TO mbv_editor;
 
 COMMIT;
