@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/QtText.h"
+#include "app/TypedText.h"
 
 #include <QLocale>
 
@@ -155,11 +156,12 @@ void SharedBook::SetState(State state) {
     emit StateChanged();
 }
 
-void SharedBook::Opened(int connection, const SharedRows& rows, bool canEdit) {
+void SharedBook::Opened(int connection, const SharedRows& rows, bool canEdit, bool whole) {
     if (connection != connection_ || state_ == State::Off) {
         return;
     }
     canEdit_ = canEdit;
+    whole_ = whole;
     const bool joining = std::exchange(joining_, false);
     rows_ = rows;
     seen_ = 0;
@@ -181,11 +183,21 @@ void SharedBook::Join(const SharedRows& rows) {
         shared.emplace(row.name, row.id);
     }
     Clients localOnly;
+    size_t noId = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string id = i < ids.size() ? ids[i] : std::string();
-        if (!shared.count(AsShared(names[i], id))) {
-            localOnly.emplace_back(names[i], id);
+        // The server takes only what a typed client may be: a file's row without an ID stays
+        // on this computer.
+        if (!SharedBookServer::IsId(id)) {
+            ++noId;
+        } else if (!shared.count(AsShared(names[i], id))) {
+            localOnly.emplace_back(BookRow(DisplayText(names[i])), id);
         }
+    }
+    if (noId > 0) {
+        emit Said(
+            QStringLiteral("%1 of this computer's book can't be shared: no ID of 1 to 6 digits")
+                .arg(ClientCount(noId)));
     }
     // The question is asked over this computer's book; the answer brings the shared one.
     if (localOnly.empty()) {
@@ -233,6 +245,13 @@ void SharedBook::Changed(int connection, const SharedRows& rows, const QList<qin
     std::stable_sort(rows_.begin(), rows_.end(), [](const SharedRow& a, const SharedRow& b) {
         return a.position < b.position || (a.position == b.position && a.rowId < b.rowId);
     });
+    // Past the most the program reads, or a row gone from a book shown only in part: the book
+    // is read again as far as it goes, so the window keeps following it.
+    const auto most = static_cast<size_t>(SharedBookServer::MaxClients());
+    if (rows_.size() > most || (!whole_ && !removed.isEmpty())) {
+        rows_.resize(std::min(rows_.size(), most));
+        OnServer([](SharedBookServer& server) { server.ReadAll(); });
+    }
     Show();
     emit StateChanged();
 }

@@ -54,7 +54,7 @@ signals:
     void Joined();
 
 private:
-    void Opened(int connection, const SharedRows& rows, bool canEdit);
+    void Opened(int connection, const SharedRows& rows, bool canEdit, bool whole);
     void Changed(int connection, const SharedRows& rows, const QList<qint64>& removed);
     void Lost(int connection, const QString& why, bool retrying);
     // The local clients the shared book lacks, offered to it.
@@ -74,6 +74,8 @@ private:
     // The number of the connection in use; answers of earlier ones are let go.
     int connection_ = 0;
     bool canEdit_ = false;
+    // The rows are all the server's, not the first MaxClients of a larger book.
+    bool whole_ = true;
     bool joining_ = false;
     QString why_;
     QDateTime since_;

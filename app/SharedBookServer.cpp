@@ -45,21 +45,16 @@ QString ToServer(const std::string& bytes) {
     return DisplayText(bytes);
 }
 
-// An ID from the server is what a typed one is: one to six ASCII digits. Anything else is never
-// shown or launched as an ID.
-bool IsId(const QString& id) {
-    return !id.isEmpty() && id.size() <= MaxIdDigits &&
-           std::all_of(id.begin(), id.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
+int testLimit = 0;
 
 // The row, or nothing when its ID is not one.
 std::optional<SharedRow> RowOf(const QSqlQuery& q) {
-    const QString id = q.value(2).toString();
+    std::string id = q.value(2).toString().toStdString();
     const double position = q.value(3).toDouble();
-    if (!IsId(id) || !std::isfinite(position)) {
+    if (!SharedBookServer::IsId(id) || !std::isfinite(position)) {
         return std::nullopt;
     }
-    return SharedRow{q.value(0).toLongLong(), FromServer(q.value(1)), id.toStdString(), position,
+    return SharedRow{q.value(0).toLongLong(), FromServer(q.value(1)), std::move(id), position,
                      q.value(4).toLongLong()};
 }
 
@@ -79,6 +74,11 @@ bool Passing(const QString& why) {
     return std::any_of(std::begin(passing), std::end(passing),
                        [&](const char* text) { return why.contains(QLatin1String(text)); });
 }
+
+// A statement may take this long before the server cancels it; a call that waits longer than
+// that without a sign of life waits on a server that has stopped answering.
+constexpr qint64 StatementTimeout = 15000;
+constexpr qint64 EditAllowance = StatementTimeout + 3000;
 
 qint64 SteadyMilliseconds() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -102,6 +102,20 @@ QString ErrorText(const QSqlError& error) {
 }
 
 } // namespace
+
+int SharedBookServer::MaxClients() {
+    return testLimit > 0 ? testLimit : 1000000;
+}
+
+void SharedBookServer::SetMaxClientsForTesting(int most) {
+    testLimit = most;
+}
+
+// An ID from the server is what a typed one is. Anything else is never shown or launched as one.
+bool SharedBookServer::IsId(const std::string& id) {
+    return !id.empty() && id.size() <= static_cast<size_t>(MaxIdDigits) &&
+           std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 SharedBookServer::SharedBookServer(QObject* parent)
     : QObject(parent),
@@ -145,7 +159,9 @@ void SharedBookServer::Cut() {
     // Under the lock the socket is still the connection's: it is never one the number was
     // given to since.
     const std::lock_guard<std::mutex> lock(socketLock_);
-    platform::ShutDownSocket(socket_);
+    for (const intptr_t socket : sockets_) {
+        platform::ShutDownSocket(socket);
+    }
 }
 
 const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
@@ -331,27 +347,13 @@ bool SharedBookServer::Connect(QString* why) {
             QSqlDatabase::removeDatabase(name_);
             return false;
         }
-        db.setHostName(address_.host);
-        db.setPort(address_.port);
-        db.setDatabaseName(address_.database);
-        db.setUserName(address_.user);
-        db.setPassword(password_);
-        // Keepalives find a connection whose other end is gone without a word.
-        db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=5;"
-                                            "application_name=MyBrindleViewer;keepalives=1;"
-                                            "keepalives_idle=10;keepalives_interval=3;"
-                                            "keepalives_count=3")
-                                 .arg(address_.tlsMode));
+        Address(db);
         if (!db.open()) {
             *why = ErrorText(db.lastError());
-        } else if (!Limit(db, why) || !Migrate(name_, why)) {
+        } else if (!Limit(db, why) || !Migrate(name_, why) || !Listen(why)) {
             Forget();
             db.close();
         } else {
-            // Subscribed before the book is read: nothing changed in between is missed.
-            db.driver()->subscribeToNotification(Channel);
-            connect(db.driver(), &QSqlDriver::notification, this, &SharedBookServer::Notified,
-                    Qt::UniqueConnection);
             QSqlQuery q(db);
             SharedRows rows;
             if (q.exec(QStringLiteral("SELECT has_table_privilege('mbv_clients', 'INSERT') AND "
@@ -362,7 +364,7 @@ bool SharedBookServer::Connect(QString* why) {
                 if (ReadRows(QString(), rows, why)) {
                     open_ = true;
                     heartbeat_->start();
-                    emit Opened(connection_, rows, canEdit_);
+                    emit Opened(connection_, rows, canEdit_, !tooMany_);
                     SayWhatWasLeftOut();
                     return true;
                 }
@@ -374,7 +376,59 @@ bool SharedBookServer::Connect(QString* why) {
         }
     }
     QSqlDatabase::removeDatabase(name_);
+    StopListening();
     return false;
+}
+
+void SharedBookServer::Address(QSqlDatabase& db) const {
+    db.setHostName(address_.host);
+    db.setPort(address_.port);
+    db.setDatabaseName(address_.database);
+    db.setUserName(address_.user);
+    db.setPassword(password_);
+    // Keepalives find a connection whose other end is gone without a word.
+    db.setConnectOptions(QStringLiteral("sslmode=%1;connect_timeout=5;"
+                                        "application_name=MyBrindleViewer;keepalives=1;"
+                                        "keepalives_idle=10;keepalives_interval=3;"
+                                        "keepalives_count=3")
+                             .arg(address_.tlsMode));
+}
+
+// The changes are listened for on a connection of their own that runs no statement after it
+// subscribed: a statement makes the server send every note that waits, and the client library
+// would hold them all until its answer came. Idle, the notes come as fast as they are read.
+// Subscribed before the book is read: nothing changed in between is missed.
+bool SharedBookServer::Listen(QString* why) {
+    const QString name = name_ + QStringLiteral("-listen");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        Address(db);
+        if (db.open() && Limit(db, why, 1) && db.driver()->subscribeToNotification(Channel)) {
+            connect(db.driver(), &QSqlDriver::notification, this, &SharedBookServer::Notified,
+                    Qt::UniqueConnection);
+            return true;
+        }
+        if (why->isEmpty()) {
+            *why = ErrorText(db.lastError());
+        }
+    }
+    StopListening();
+    return false;
+}
+
+void SharedBookServer::StopListening() {
+    const QString name = name_ + QStringLiteral("-listen");
+    if (!QSqlDatabase::contains(name)) {
+        return;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen()) {
+            // Closed without a word to a server that may not answer: nothing waits on it.
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 void SharedBookServer::Disconnect() {
@@ -387,35 +441,37 @@ void SharedBookServer::Disconnect() {
             QSqlDatabase db = QSqlDatabase::database(name_, false);
             Forget();
             if (db.isOpen()) {
-                db.driver()->unsubscribeFromNotification(Channel);
                 db.close();
             }
         }
         QSqlDatabase::removeDatabase(name_);
     }
+    StopListening();
 }
 
 // Every statement of the connection has its time: a lock another session holds, or a server
 // that works too slowly, fails the edit (reported, not applied) instead of holding the window.
-bool SharedBookServer::Limit(QSqlDatabase& db, QString* why) {
+bool SharedBookServer::Limit(QSqlDatabase& db, QString* why, size_t slot) {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SET statement_timeout = '15s'")) ||
+    if (!q.exec(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeout)) ||
         !q.exec(QStringLiteral("SET lock_timeout = '5s'")) ||
         !q.exec(QStringLiteral("SET idle_in_transaction_session_timeout = '30s'"))) {
         *why = ErrorText(q.lastError());
         return false;
     }
     const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0) {
+    // Qt names libpq's connection by its struct's tag.
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 ||
+                             qstrcmp(handle.typeName(), "pg_conn*") == 0)) {
         const std::lock_guard<std::mutex> lock(socketLock_);
-        socket_ = platform::DatabaseSocket(*static_cast<void* const*>(handle.constData()));
+        sockets_[slot] = platform::DatabaseSocket(*static_cast<void* const*>(handle.constData()));
     }
     return true;
 }
 
 void SharedBookServer::Forget() {
     const std::lock_guard<std::mutex> lock(socketLock_);
-    socket_ = -1;
+    sockets_ = {-1, -1};
 }
 
 void SharedBookServer::SayWhatWasLeftOut() {
@@ -431,7 +487,7 @@ void SharedBookServer::SayWhatWasLeftOut() {
     if (tooMany_) {
         emit Said(connection_, QStringLiteral("The shared book holds more than %1 clients: the "
                                               "first %1 are shown")
-                                   .arg(MaxClients));
+                                   .arg(MaxClients()));
     }
 }
 
@@ -451,7 +507,8 @@ void SharedBookServer::Retry() {
 }
 
 void SharedBookServer::Heartbeat() {
-    const auto waiting = Waiting();
+    // A live server answers this at once: one that does not is found within seconds.
+    const auto waiting = Waiting(5000);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!q.exec(QStringLiteral("SELECT 1"))) {
         Failed(ErrorText(q.lastError()));
@@ -476,16 +533,18 @@ bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString*
                                 QList<qint64>* refused) {
     QSqlQuery q(QSqlDatabase::database(name_, false));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM mbv_clients %2 ORDER BY position, row_id LIMIT %3")
-                    .arg(RowColumns, where)
-                    .arg(MaxClients + 1))) {
+    // The whole book is read as far as the program goes; rows named by changes are few.
+    const bool whole = where.isEmpty();
+    if (!q.exec(QStringLiteral("SELECT %1 FROM mbv_clients %2 ORDER BY position, row_id %3")
+                    .arg(RowColumns, where,
+                         whole ? QStringLiteral("LIMIT %1").arg(MaxClients() + 1) : QString()))) {
         *why = ErrorText(q.lastError());
         return false;
     }
     qsizetype unusable = 0;
     bool more = false;
     while (q.next()) {
-        if (rows.size() == static_cast<size_t>(MaxClients)) {
+        if (whole && rows.size() == static_cast<size_t>(MaxClients())) {
             // Past the program's limit the book is shown as far as it goes, and said so.
             more = true;
             break;
@@ -502,7 +561,7 @@ bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString*
             }
         }
     }
-    if (where.isEmpty()) {
+    if (whole) {
         tooMany_ = more;
         unusable_ = unusable;
     }
@@ -511,7 +570,8 @@ bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString*
 
 void SharedBookServer::Notified(const QString& channel, QSqlDriver::NotificationSource source,
                                 const QVariant& payload) {
-    // This copy's own edits were handed over as they were done.
+    // Notes come to the listening connection, so this copy's own edits come back too: read
+    // again, they change nothing.
     if (channel != Channel || source == QSqlDriver::SelfSource) {
         return;
     }
@@ -535,8 +595,13 @@ void SharedBookServer::Notified(const QString& channel, QSqlDriver::Notification
     }
 }
 
+void SharedBookServer::ReadAll() {
+    readAll_ = true;
+    FetchChanged();
+}
+
 void SharedBookServer::FetchChanged() {
-    const auto waiting = Waiting();
+    const auto waiting = Waiting(EditAllowance);
     if (!open_) {
         return;
     }
@@ -548,7 +613,7 @@ void SharedBookServer::FetchChanged() {
             Failed(why);
             return;
         }
-        emit Opened(connection_, rows, canEdit_);
+        emit Opened(connection_, rows, canEdit_, !tooMany_);
         if (!saidBefore) {
             SayWhatWasLeftOut();
         }
@@ -611,7 +676,7 @@ void SharedBookServer::SayFailure(const QString& error, const QString& refused) 
 }
 
 void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
-    const auto waiting = Waiting();
+    const auto waiting = Waiting(EditAllowance);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
         return;
@@ -620,11 +685,11 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
     QStringList twice;
     // Never past what the next start reads: the book stays whole for every copy.
     bool ok = q.exec(QStringLiteral("SELECT count(*) FROM mbv_clients")) && q.next();
-    if (ok && q.value(0).toLongLong() + static_cast<qint64>(clients.size()) > MaxClients) {
+    if (ok && q.value(0).toLongLong() + static_cast<qint64>(clients.size()) > MaxClients()) {
         QSqlDatabase::database(name_, false).rollback();
         emit Said(connection_, QStringLiteral("Not added: the shared book would hold more than "
                                               "%1 clients")
-                                   .arg(MaxClients));
+                                   .arg(MaxClients()));
         return;
     }
     ok =
@@ -672,7 +737,7 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
 }
 
 void SharedBookServer::Remove(qint64 rowId, qint64 version) {
-    const auto waiting = Waiting();
+    const auto waiting = Waiting(EditAllowance);
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!open_) {
         emit Said(connection_, Unreachable());
@@ -716,7 +781,7 @@ void SharedBookServer::Remove(qint64 rowId, qint64 version) {
 }
 
 void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
-    const auto waiting = Waiting();
+    const auto waiting = Waiting(EditAllowance);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
         return;

@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -55,6 +56,8 @@ public:
     void Remove(qint64 rowId, qint64 version);
     // A place up (-1) or down (+1) among the book as the server holds it now.
     void Move(qint64 rowId, qint64 version, int step);
+    // The whole book read again, as far as the program reads it.
+    void ReadAll();
 
     // A client's field as the shared book keeps it (what a local client is compared by).
     static std::string Stored(const std::string& bytes);
@@ -67,7 +70,11 @@ public:
     static bool Migrate(const QString& connectionName, QString* why, int upTo = -1);
 
     // The most clients read from a server: a book beyond it is shown as far as this, and said.
-    static constexpr int MaxClients = 1000000;
+    static int MaxClients();
+    // A test's smaller limit (0: the program's own).
+    static void SetMaxClientsForTesting(int most);
+    // Whether the server would take the ID: one to six ASCII digits, like a typed one.
+    static bool IsId(const std::string& id);
 
     // Any thread: whether the connection's thread has waited on the server longer than the call
     // may take without a sign of life from it: a server that has stopped answering.
@@ -77,8 +84,9 @@ public:
     void Cut();
 
 signals:
-    // Connected (or connected again): the whole book, and whether this user may change it.
-    void Opened(int connection, const SharedRows& rows, bool canEdit);
+    // Connected (or connected again, or read whole again): the book, whether this user may
+    // change it, and whether those are all its rows (whole) or the first MaxClients.
+    void Opened(int connection, const SharedRows& rows, bool canEdit, bool whole);
     // Rows added or changed, and rows gone, by anybody.
     void Changed(int connection, const SharedRows& rows, const QList<qint64>& removed);
     // The server cannot be used; retrying says whether the connection is tried again by itself.
@@ -89,8 +97,11 @@ signals:
 private:
     bool Connect(QString* why);
     // The open connection's statement and lock timeouts, and its socket noted for Cut.
-    bool Limit(QSqlDatabase& db, QString* why);
+    bool Limit(QSqlDatabase& db, QString* why, size_t slot = 0);
     void Forget();
+    void Address(QSqlDatabase& db) const;
+    bool Listen(QString* why);
+    void StopListening();
     void Disconnect();
     void Retry();
     void Heartbeat();
@@ -111,7 +122,7 @@ private:
                   QList<qint64>* refused = nullptr);
     // Marks the thread as waiting on the server for as long as the guard lives; past allowance
     // milliseconds without a sign of life it is stuck.
-    [[nodiscard]] auto Waiting(qint64 allowance = 6000);
+    [[nodiscard]] auto Waiting(qint64 allowance);
     // A sign of life from the server during a long read.
     void Alive();
     // What the open read of the whole book left out, said once a connection.
@@ -137,5 +148,6 @@ private:
     std::atomic<qint64> waitingSince_{0};
     std::atomic<qint64> allowance_{0};
     mutable std::mutex socketLock_;
-    intptr_t socket_ = -1;
+    // The sockets of the connection for statements and of the one that listens.
+    std::array<intptr_t, 2> sockets_{-1, -1};
 };

@@ -11,6 +11,7 @@
 #include "support/RecordingSink.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,8 +27,14 @@
 #include <QUrl>
 
 #include <chrono>
+#include <malloc.h>
 #include <set>
 #include <thread>
+
+#ifdef __SANITIZE_ADDRESS__
+// The sanitizer's own count of live bytes (its interface header does not come with GCC).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace {
 
@@ -71,6 +78,11 @@ protected:
     }
 
     void TearDown() override {
+        SharedBookServer::SetMaxClientsForTesting(0);
+        for (const QString& session : sessions_) {
+            QSqlDatabase::database(session, false).close();
+            QSqlDatabase::removeDatabase(session);
+        }
         SetKeyring(nullptr);
         UserSettings().remove(SharedBookPage::AddressKey());
         for (const QString& database : databases_) {
@@ -139,7 +151,53 @@ protected:
         return process;
     }
 
+    // A role of the test's own in one of the book's roles, with the rights the admin's script
+    // gives that role.
+    QString Role(const char* prefix, const char* role, const QString& database) {
+        const QString name = QString::fromLatin1(prefix) + database;
+        Admin(database,
+              QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' IN ROLE %3")
+                  .arg(name, qEnvironmentVariable("PGPASSWORD"), QString::fromLatin1(role)));
+        Admin(database, QStringLiteral("GRANT SELECT ON mbv_clients, mbv_schema TO mbv_reader"));
+        Admin(database, QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON mbv_clients, "
+                                       "mbv_schema TO mbv_editor"));
+        return name;
+    }
+
+    // A session of the role over the network, as another technician's copy has one.
+    QSqlQuery Session(const QString& user, const QString& database) {
+        const QString name = user + QStringLiteral("-session");
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        sessions_.push_back(name);
+        db.setHostName(server_.host);
+        db.setPort(server_.port);
+        db.setUserName(user);
+        db.setPassword(qEnvironmentVariable("PGPASSWORD"));
+        db.setDatabaseName(database);
+        db.setConnectOptions(QStringLiteral("sslmode=require"));
+        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+        return QSqlQuery(db);
+    }
+
+    // The tables as a book of the program's second step had them.
+    QString OlderBook() {
+        const QString older = NewDatabase();
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), databases_.back());
+        const SharedBookAddress address = *SharedBookAddress::Parse(older);
+        db.setHostName(address.host);
+        db.setPort(address.port);
+        db.setUserName(address.user);
+        db.setDatabaseName(address.database);
+        db.setConnectOptions(QStringLiteral("sslmode=require"));
+        EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QString why;
+        EXPECT_TRUE(SharedBookServer::Migrate(databases_.back(), &why, 2)) << why.toStdString();
+        db.close();
+        return older;
+    }
+
     SharedBookAddress server_;
+    std::vector<QString> sessions_;
     QString url_;
     std::vector<QString> databases_;
     NoKeyring keyring_;
@@ -495,4 +553,218 @@ TEST_F(TeamBook, AServerThatWillNotEncryptIsNeverUsed) {
     EXPECT_TRUE(Status(*form).contains(QStringLiteral("SSL"))) << Status(*form).toStdString();
     // Only the request to encrypt (length 8, code 80877103).
     EXPECT_EQ(received.toHex(), QByteArray("0000000804d2162f"));
+}
+
+// Rows an editor or an older program wrote, read by the window: an ID that is no ID is never
+// shown or launched, a name never reorders what stands beside it, and what the server keeps is
+// the server's own word on who changed a row, its number, its version and its place.
+TEST_F(TeamBook, SpoofedIdsAndNamesAndForgedColumnsDoNotReachTheWindow) {
+    const QString older = OlderBook();
+    const QString book = databases_.back();
+    Admin(book, QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) VALUES "
+                               "('Baker & Sons', '204518', 1), ('Spoofer', U&'\\202E815402', 2), "
+                               "(U&'Baker & Sons\\202E815402', '999', 3), ('Letters', '12a', 4), "
+                               "('Too long', '1234567', 5), ('Lost place', '55', 'NaN')"));
+    ProgramFolder folder;
+    folder.InstallViewer();
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(older));
+    ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
+    // The third step ran: the lost place is numbered again, after the others.
+    EXPECT_EQ(Shown(*form), (Names{"Baker & Sons", "Baker & Sons815402", "Lost place"}));
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox2")->Items(), (Names{"204518", "999", "55"}));
+    EXPECT_TRUE(WaitFor([&] {
+        return Find<QLabel>(*form, "ListStatus")->text() ==
+               QStringLiteral("3 clients of the shared book are not shown: their IDs are not 1 "
+                              "to 6 digits");
+    })) << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    EXPECT_TRUE(
+        WaitFor([&] { return folder.Read("clientIDlist.txt") == "204518\r\n999\r\n55\r\n"; }));
+
+    // An editor's forgeries: the server sets what they tried to set.
+    const QString editor = Role("e", "mbv_editor", book);
+    QSqlQuery q = Session(editor, book);
+    EXPECT_TRUE(q.exec(QStringLiteral(
+        "INSERT INTO mbv_clients (row_id, name, repeater_id, position, version, changed_by, "
+        "changed_at) OVERRIDING SYSTEM VALUE VALUES (9000000000000, 'Forged', '77', 10, "
+        "2147483647, 'mallory', '2000-01-01') RETURNING row_id, version, changed_by, "
+        "changed_at > now() - interval '1 hour'")))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next());
+    EXPECT_LT(q.value(0).toLongLong(), 1000);
+    EXPECT_EQ(q.value(1).toLongLong(), 1);
+    EXPECT_EQ(q.value(2).toString(), editor);
+    EXPECT_TRUE(q.value(3).toBool());
+    EXPECT_TRUE(q.exec(QStringLiteral("UPDATE mbv_clients SET version = 9223372036854775807, "
+                                      "changed_by = 'mallory' WHERE name = 'Forged' "
+                                      "RETURNING version, changed_by")));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toLongLong(), 2);
+    EXPECT_EQ(q.value(1).toString(), editor);
+    for (const char* refused :
+         {"INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('X', U&'\\202E1', 11)",
+          "INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('X', '1', 'NaN')",
+          "INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('X', '1', 'Infinity')",
+          "INSERT INTO mbv_clients (name, repeater_id, position) VALUES (repeat('x', 4097), '1', "
+          "12)"}) {
+        EXPECT_FALSE(q.exec(QString::fromLatin1(refused))) << refused;
+    }
+    // A live change lands where the server puts it.
+    EXPECT_TRUE(q.exec(QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) "
+                                      "VALUES ('Between', '8', 1.5)")));
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form).size() == 5; }));
+    EXPECT_EQ(Shown(*form),
+              (Names{"Baker & Sons", "Between", "Baker & Sons815402", "Lost place", "Forged"}));
+
+    // Connect takes the digits it shows.
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(2);
+    form->ListBox1Click();
+    form->Button2Click();
+    EXPECT_TRUE(WaitFor([&] { return folder.Exists("viewer-args"); }));
+    EXPECT_NE(folder.Read("viewer-args").find(std::string("ID:999") + '\0'), std::string::npos);
+}
+
+// A reader holds every lock its rights allow, and an admin holds the table: editors are never
+// held longer than the lock time-out, and an edit that timed out is said and not applied.
+TEST_F(TeamBook, NoRoleCanFreezeTheTeamAndNobodyWaitsForever) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    QSqlQuery reader = Session(Role("r", "mbv_reader", Database()), Database());
+    EXPECT_TRUE(reader.exec(QStringLiteral("BEGIN")));
+    EXPECT_TRUE(reader.exec(QStringLiteral("SELECT pg_advisory_lock(%1)").arg(0x6d62765f706c6163)));
+    EXPECT_TRUE(reader.exec(QStringLiteral("LOCK TABLE mbv_clients IN ACCESS SHARE MODE")));
+    EXPECT_FALSE(reader.exec(QStringLiteral("SELECT one FROM mbv_place FOR UPDATE")));
+    Add(*form, "Team Ltd", "5");
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Team Ltd"}; }));
+    reader.exec(QStringLiteral("ROLLBACK"));
+
+    Admin(Database(), QStringLiteral("BEGIN"));
+    Admin(Database(), QStringLiteral("LOCK TABLE mbv_clients IN ACCESS EXCLUSIVE MODE"));
+    Add(*form, "Held Ltd", "6");
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const QString said = Find<QLabel>(*form, "ListStatus")->text();
+            return said.startsWith(QStringLiteral("Not saved: the server refused")) &&
+                   said.contains(QStringLiteral("canceling statement due to lock timeout"));
+        },
+        15000))
+        << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    Admin(Database(), QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(OnServer(Database()), Names{"Team Ltd"});
+    EXPECT_TRUE(Status(*form).startsWith(QStringLiteral("Shared:")));
+}
+
+namespace {
+
+// The bytes the process's live allocations hold: what the window keeps, without the
+// allocator's own reserve (under AddressSanitizer, its quarantine of freed blocks).
+long HeldKilobytes() {
+#ifdef __SANITIZE_ADDRESS__
+    return static_cast<long>(__sanitizer_get_current_allocated_bytes() / 1024);
+#else
+    return static_cast<long>(mallinfo2().uordblks / 1024);
+#endif
+}
+
+} // namespace
+
+// Anybody may notify the book's channel. A flood of 100,000 notes, most of them large, costs the
+// window one read of the book and no lasting memory, and it goes on following the book.
+TEST_F(TeamBook, ANotificationFloodCostsOneReadAndTheWindowKeepsFollowing) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    Add(*form, "Before", "1");
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 1; }));
+    WaitFor([] { return false; }, 500);
+    const long before = HeldKilobytes();
+
+    QSqlQuery reader = Session(Role("r", "mbv_reader", Database()), Database());
+    ASSERT_TRUE(reader.exec(QStringLiteral(
+        "SELECT count(pg_notify('mbv_book', CASE WHEN g % 2 = 0 THEN 'U ' || g ELSE 'U ' || g || "
+        "repeat('9', 7000) END)) FROM generate_series(1, 100000) g")))
+        << reader.lastError().text().toStdString();
+    long peak = before;
+    // The flood arrives while the window reads and draws; then a real change still shows.
+    Admin(Database(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) "
+                                     "VALUES ('After', '2', 2)"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            peak = std::max(peak, HeldKilobytes());
+            return Shown(*form) == Names{"Before", "After"};
+        },
+        60000));
+    EXPECT_LT(peak, 2 * before) << "before " << before << " kB, peak " << peak << " kB";
+    EXPECT_TRUE(Status(*form).startsWith(QStringLiteral("Shared:")));
+}
+
+// Past the most clients the program reads, the window shows what it can, says so, follows the
+// rest of the book's changes, and an add never takes the book past that size.
+TEST_F(TeamBook, ABookPastTheLimitIsShownAsFarAsItGoesAndGrowsNoFurther) {
+    SharedBookServer::SetMaxClientsForTesting(5);
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    Admin(Database(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) "
+                                     "SELECT 'C' || g, g::text, g FROM generate_series(1, 7) g"));
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form).size() == 5; }));
+    EXPECT_TRUE(WaitFor([&] {
+        return Find<QLabel>(*form, "ListStatus")->text() ==
+               QStringLiteral("The shared book holds more than 5 clients: the first 5 are shown");
+    })) << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    Add(*form, "One more", "8");
+    EXPECT_TRUE(WaitFor([&] {
+        return Find<QLabel>(*form, "ListStatus")->text() ==
+               QStringLiteral("Not added: the shared book would hold more than 5 clients");
+    })) << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    Admin(Database(), QStringLiteral("DELETE FROM mbv_clients WHERE name = 'C2'"));
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"C1", "C3", "C4", "C5", "C6"}; }));
+}
+
+// A server that stops answering without closing anything (a frozen machine, a cable pulled):
+// the window says offline within seconds, and its close does not wait for it.
+TEST_F(TeamBook, AFrozenServerIsFoundOfflineAndDoesNotHoldTheClose) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    QFile pidFile(qEnvironmentVariable("MBV_PG_FOLDER") + QStringLiteral("/data/postmaster.pid"));
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const QByteArray postmaster = pidFile.readLine().trimmed();
+    const auto signalServer = [&](const char* signal) {
+        QProcess::execute(
+            QStringLiteral("pkill"),
+            {QString::fromLatin1(signal), QStringLiteral("-P"), QString::fromLatin1(postmaster)});
+        QProcess::execute(QStringLiteral("kill"),
+                          {QString::fromLatin1(signal), QString::fromLatin1(postmaster)});
+    };
+    auto thawed = qScopeGuard([&] { signalServer("-CONT"); });
+    signalServer("-STOP");
+    EXPECT_TRUE(
+        WaitFor([&] { return Status(*form).startsWith(QStringLiteral("Offline since")); }, 20000))
+        << Status(*form).toStdString();
+    QElapsedTimer closing;
+    closing.start();
+    ASSERT_TRUE(CloseWindow(*form));
+    form.reset();
+    EXPECT_LT(closing.elapsed(), 5000);
+}
+
+// An address edited by hand in the user's settings follows the command line's rules.
+TEST_F(TeamBook, AnUnencryptedAddressInTheSettingsIsRefusedAndSaid) {
+    SharedBookAddress address = *SharedBookAddress::Parse(url_);
+    UserSettings().setValue(SharedBookPage::AddressKey(),
+                            address.Url().replace(QStringLiteral("sslmode=require"),
+                                                  QStringLiteral("sslmode=disable")));
+    ProgramFolder folder;
+    auto form = folder.Start();
+    const QString refused = QStringLiteral("The shared book is only reached encrypted: "
+                                           "sslmode=require or sslmode=verify-full");
+    EXPECT_EQ(Find<QLabel>(*form, "SharedStatus")->text(), refused);
+    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(), refused);
+    EXPECT_TRUE(Status(*form).startsWith(QStringLiteral("The shared book is only")));
 }
