@@ -93,6 +93,12 @@ void PasswordKeeper::Read(bool choose) {
         if (choose) {
             self->inKeyring_.setChecked(true);
         }
+        // A locked keyring answers as if it held nothing: for a book whose password it keeps,
+        // "no such item" tells nothing, and the close writes nothing over the item.
+        if (answer == Keyring::Answer::Missing && !choose) {
+            self->missing_ = true;
+            return;
+        }
         self->known_ = true;
         if (answer == Keyring::Answer::Found) {
             self->used_ = true;
@@ -115,6 +121,15 @@ void PasswordKeeper::SayIfUnanswered() {
         Say(QStringLiteral("The system keyring has not answered: the password kept in it is not "
                            "known until it does"));
     }
+}
+
+QString PasswordKeeper::WhyUnknown() const {
+    return missing_ ? QStringLiteral("No password for this book was found in the system keyring "
+                                     "(it may be locked): type it in the password field, and "
+                                     "connect again")
+                    : QStringLiteral("The password is kept in the system keyring, which has not "
+                                     "answered: type it in the password field, or unlock the "
+                                     "keyring, and connect again");
 }
 
 void PasswordKeeper::Say(const QString& what) {
@@ -147,7 +162,7 @@ void PasswordKeeper::Save(core::SettingsValues& values) {
     if (!known_ && store_.isChecked()) {
         // Nothing was read and nothing typed: the keyring keeps its item as it is, and the file
         // holds no password, as before. Turned off now, it could not be moved back: it stays.
-        if (!keep) {
+        if (!keep && !missing_) {
             Say(QStringLiteral("The password stays in the system keyring: it did not answer, so "
                                "the password could not be moved into myviewer.ini"));
             keep = true;

@@ -35,6 +35,8 @@ public:
     // Whether the password field holds the password: false while the keyring that keeps it has
     // not answered and nothing was typed.
     bool Known() const { return known_; }
+    // Why it is not known, for a message.
+    QString WhyUnknown() const;
 
     static QString ChoiceKey() { return QStringLiteral("passwordInKeyring"); }
 
@@ -58,6 +60,8 @@ private:
     bool reading_ = false;
     QStringList said_;
     bool known_ = true;
+    // The keyring that keeps this book's password said it holds none: locked, or emptied.
+    bool missing_ = false;
     // The keyring is known to hold this book's item: read, or written, in this session.
     bool itemThere_ = false;
     // The user turned "Store Password" or the keyring box off in this session.

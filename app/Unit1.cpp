@@ -371,8 +371,7 @@ void TForm1::ConnectTo(const std::string& id) {
     keeper_->WaitForRead();
     // Without it the line would carry a bare switch and the viewer a wrong password.
     if (ui->CheckBox3->isChecked() && !keeper_->Known()) {
-        ShowMessage("The password is kept in the system keyring, which has not answered: type it "
-                    "in the password field, or unlock the keyring, and connect again");
+        ShowMessage(StoredText(keeper_->WhyUnknown()));
         return;
     }
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();

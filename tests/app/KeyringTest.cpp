@@ -9,9 +9,12 @@
 #include "support/RecordingSink.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -277,4 +280,89 @@ TEST(RealKeyring, ThePasswordGoesIntoTheKeyringAndComesBackAfterARestart) {
     EXPECT_TRUE(WaitFor([&] { return gone; }, 10000));
     EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
     UserSettings().remove(PasswordKeeper::ChoiceKey());
+}
+
+// Against the real Secret Service: a keyring locked after the password went into it. The window
+// cannot read it, says so, and its close leaves the item as it was; unlocked again, it is there.
+TEST(RealKeyring, ALockedKeyringKeepsThePasswordThroughAClose) {
+    if (qEnvironmentVariableIsEmpty("MBV_REAL_KEYRING")) {
+        GTEST_SKIP() << "runs with the keyring daemon test.sh starts";
+    }
+    UserSettings().remove(PasswordKeeper::ChoiceKey());
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "123456\r\n");
+    folder.Write("myviewer.ini", IniWith(""));
+    {
+        std::unique_ptr<TForm1> form = folder.Start();
+        auto* box = Find<QCheckBox>(*form, "KeyringBox");
+        ASSERT_TRUE(WaitFor([&] { return box->isChecked(); }, 10000)) << "no keyring answered";
+        QTest::keyClicks(Find<QLineEdit>(*form, "Edit4"), QStringLiteral("locked pw"));
+        ASSERT_TRUE(CloseWindow(*form));
+    }
+    const auto secrets = [](const QStringList& call) {
+        return QProcess::execute(QStringLiteral("dbus-send"),
+                                 QStringList{QStringLiteral("--session"),
+                                             QStringLiteral("--print-reply"),
+                                             QStringLiteral("--dest=org.freedesktop.secrets")} +
+                                     call);
+    };
+    ASSERT_EQ(secrets({QStringLiteral("/org/freedesktop/secrets"),
+                       QStringLiteral("org.freedesktop.Secret.Service.Lock"),
+                       QStringLiteral("array:objpath:/org/freedesktop/secrets/collection/login")}),
+              0);
+    {
+        std::unique_ptr<TForm1> form = folder.Start();
+        folder.InstallViewer();
+        WaitFor([] { return false; }, 1000);
+        // Whether the locked keyring refuses, says it holds nothing or never answers, Connect
+        // sends no password and says why.
+        Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
+        Find<ListBox>(*form, "ListBox2")->SetItemIndex(0);
+        QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+        EXPECT_TRUE(sink.messages.value(0).contains(QStringLiteral("system keyring")))
+            << sink.messages.join(u'|').toStdString();
+        ASSERT_TRUE(CloseWindow(*form));
+        EXPECT_EQ(folder.Read("myviewer.ini"), IniWith(""));
+    }
+    // Unlocked: the daemon started again with the keyring's password. A new process reads the
+    // item (this one's connection to the keyring went with the daemon it replaced).
+    QProcess unlock;
+    unlock.start(QStringLiteral("gnome-keyring-daemon"),
+                 {QStringLiteral("--replace"), QStringLiteral("--unlock"),
+                  QStringLiteral("--components=secrets")});
+    ASSERT_TRUE(unlock.waitForStarted());
+    unlock.write("mbv-test");
+    unlock.closeWriteChannel();
+    ASSERT_TRUE(unlock.waitForFinished(10000));
+    QProcess reader;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MBV_KEYRING_ITEM"),
+                       KeyringKey(QString::fromStdString(folder.Path())));
+    environment.insert(QStringLiteral("MBV_KEYRING_HOLDS"), QStringLiteral("locked pw"));
+    reader.setProcessEnvironment(environment);
+    reader.setProcessChannelMode(QProcess::ForwardedChannels);
+    reader.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--gtest_filter=RealKeyring.TheItemHoldsThePassword")});
+    ASSERT_TRUE(reader.waitForFinished(30000));
+    EXPECT_EQ(reader.exitCode(), 0);
+    UserSettings().remove(PasswordKeeper::ChoiceKey());
+}
+
+// The other half of the test above, in a process of its own.
+TEST(RealKeyring, TheItemHoldsThePassword) {
+    if (qEnvironmentVariableIsEmpty("MBV_KEYRING_ITEM")) {
+        GTEST_SKIP() << "run by ALockedKeyringKeepsThePasswordThroughAClose";
+    }
+    bool answered = false;
+    QString held;
+    SystemKeyring().Read(qEnvironmentVariable("MBV_KEYRING_ITEM"),
+                         [&](Keyring::Answer answer, const QString& text) {
+                             answered = true;
+                             held = answer == Keyring::Answer::Found ? text : QStringLiteral("-");
+                         });
+    ASSERT_TRUE(WaitFor([&] { return answered; }, 10000));
+    EXPECT_EQ(held, qEnvironmentVariable("MBV_KEYRING_HOLDS"));
 }
