@@ -77,7 +77,9 @@ SharedBook::~SharedBook() {
 }
 
 template <class F> void SharedBook::OnServer(F f) {
-    QMetaObject::invokeMethod(server_, [server = server_, f = std::move(f)] { f(*server); });
+    QMetaObject::invokeMethod(server_, [server = server_, f = std::move(f)] {
+        server->Run([server, &f] { f(*server); });
+    });
 }
 
 void SharedBook::Connect(const SharedBookAddress& address, const QString& password, bool joining) {

@@ -124,14 +124,14 @@ SharedBookServer::SharedBookServer(QObject* parent)
     qRegisterMetaType<SharedRows>();
     qRegisterMetaType<QList<qint64>>();
     retry_->setInterval(3000);
-    connect(retry_, &QTimer::timeout, this, &SharedBookServer::Retry);
+    connect(retry_, &QTimer::timeout, this, [this] { Run([this] { Retry(); }); });
     // A connection that dropped says nothing until it is used: it is asked now and then.
     heartbeat_->setInterval(2000);
-    connect(heartbeat_, &QTimer::timeout, this, &SharedBookServer::Heartbeat);
+    connect(heartbeat_, &QTimer::timeout, this, [this] { Run([this] { Heartbeat(); }); });
     // Changes announced together are read together.
     fetch_->setSingleShot(true);
     fetch_->setInterval(10);
-    connect(fetch_, &QTimer::timeout, this, &SharedBookServer::FetchChanged);
+    connect(fetch_, &QTimer::timeout, this, [this] { Run([this] { FetchChanged(); }); });
 }
 
 SharedBookServer::~SharedBookServer() {
@@ -592,6 +592,20 @@ void SharedBookServer::Notified(const QString& channel, QSqlDriver::Notification
     }
     if (!fetch_->isActive()) {
         fetch_->start();
+    }
+}
+
+void SharedBookServer::Run(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::bad_alloc&) {
+        changed_ = {};
+        wanted_ = false;
+        retry_->stop();
+        Disconnect();
+        emit Lost(connection_,
+                  QStringLiteral("there was not enough memory for it: connect again to retry"),
+                  false);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -58,6 +59,9 @@ public:
     void Move(qint64 rowId, qint64 version, int step);
     // The whole book read again, as far as the program reads it.
     void ReadAll();
+    // Runs a call on this thread; running out of memory in it gives the connection up, said,
+    // instead of ending the program.
+    void Run(const std::function<void()>& call);
 
     // A client's field as the shared book keeps it (what a local client is compared by).
     static std::string Stored(const std::string& bytes);

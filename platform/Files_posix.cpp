@@ -359,11 +359,22 @@ namespace {
 
 class PosixLock final : public HeldLock {
 public:
-    explicit PosixLock(int fd) : fd_(fd) {}
-    ~PosixLock() override { ::close(fd_); }
+    PosixLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // The file goes with the lock, unless something else stands under its name by now.
+    ~PosixLock() override {
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd_, &held) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev &&
+            held.st_uid == ::geteuid()) {
+            ::unlink(path_.c_str());
+        }
+        ::close(fd_);
+    }
 
 private:
     int fd_;
+    std::string path_;
 };
 
 } // namespace
@@ -390,7 +401,7 @@ std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome
         return nullptr;
     }
     outcome = LockOutcome::Taken;
-    return std::make_unique<PosixLock>(fd);
+    return std::make_unique<PosixLock>(fd, path);
 }
 
 } // namespace platform

@@ -377,10 +377,11 @@ private:
 
 std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome) {
     outcome = LockOutcome::NotALock;
-    // Opened for this copy alone: another copy's open fails while this one holds it.
-    const HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // Opened for this copy alone: another copy's open fails while this one holds it. The file
+    // goes when the lock does.
+    const HANDLE file = CreateFileA(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_SHARING_VIOLATION) {
             outcome = LockOutcome::HeldByAnother;
