@@ -179,8 +179,8 @@ protected:
         return QSqlQuery(db);
     }
 
-    // The tables as a book of the program's second step had them.
-    QString OlderBook() {
+    // A new database with the tables as the program's first steps, up to this one, made them.
+    QString OlderBook(int step) {
         const QString older = NewDatabase();
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), databases_.back());
         const SharedBookAddress address = *SharedBookAddress::Parse(older);
@@ -191,7 +191,7 @@ protected:
         db.setConnectOptions(QStringLiteral("sslmode=require"));
         EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
         QString why;
-        EXPECT_TRUE(SharedBookServer::Migrate(databases_.back(), &why, 2)) << why.toStdString();
+        EXPECT_TRUE(SharedBookServer::Migrate(databases_.back(), &why, step)) << why.toStdString();
         db.close();
         return older;
     }
@@ -263,20 +263,7 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
 
     // An older book, made by the first step alone, with a client in it: brought up to date
     // with its client kept, and live from then on.
-    const QString older = NewDatabase();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), databases_.back());
-        const SharedBookAddress address = *SharedBookAddress::Parse(older);
-        db.setHostName(address.host);
-        db.setPort(address.port);
-        db.setUserName(address.user);
-        db.setDatabaseName(address.database);
-        db.setConnectOptions(QStringLiteral("sslmode=require"));
-        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
-        QString why;
-        ASSERT_TRUE(SharedBookServer::Migrate(databases_.back(), &why, 1)) << why.toStdString();
-        db.close();
-    }
+    const QString older = OlderBook(1);
     Admin(databases_.back(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, "
                                             "position) VALUES ('Kept from before', '42', 1)"));
     auto again = folder.Start();
@@ -559,7 +546,7 @@ TEST_F(TeamBook, AServerThatWillNotEncryptIsNeverUsed) {
 // shown or launched, a name never reorders what stands beside it, and what the server keeps is
 // the server's own word on who changed a row, its number, its version and its place.
 TEST_F(TeamBook, SpoofedIdsAndNamesAndForgedColumnsDoNotReachTheWindow) {
-    const QString older = OlderBook();
+    const QString older = OlderBook(2);
     const QString book = databases_.back();
     Admin(book, QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) VALUES "
                                "('Baker & Sons', '204518', 1), ('Spoofer', U&'\\202E815402', 2), "
