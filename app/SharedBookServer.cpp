@@ -403,10 +403,16 @@ bool SharedBookServer::Listen(QString* why) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         Address(db);
-        if (db.open() && Limit(db, why, 1) && db.driver()->subscribeToNotification(Channel)) {
-            connect(db.driver(), &QSqlDriver::notification, this, &SharedBookServer::Notified,
-                    Qt::UniqueConnection);
-            return true;
+        QSqlQuery q(db);
+        if (db.open() && Limit(db, why, 1) && q.exec(QStringLiteral("SELECT pg_backend_pid()")) &&
+            q.next()) {
+            listener_ = q.value(0).toLongLong();
+            q.finish();
+            if (db.driver()->subscribeToNotification(Channel)) {
+                connect(db.driver(), &QSqlDriver::notification, this, &SharedBookServer::Notified,
+                        Qt::UniqueConnection);
+                return true;
+            }
         }
         if (why->isEmpty()) {
             *why = ErrorText(db.lastError());
@@ -510,8 +516,17 @@ void SharedBookServer::Heartbeat() {
     // A live server answers this at once: one that does not is found within seconds.
     const auto waiting = Waiting(5000);
     QSqlQuery q(QSqlDatabase::database(name_, false));
-    if (!q.exec(QStringLiteral("SELECT 1"))) {
+    // The listening connection runs no statement: the server is asked whether it is still there,
+    // or changes would stop arriving without a word.
+    q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_stat_activity WHERE pid = :pid)"));
+    q.bindValue(QStringLiteral(":pid"), listener_);
+    if (!q.exec() || !q.next()) {
         Failed(ErrorText(q.lastError()));
+    } else if (!q.value(0).toBool()) {
+        Disconnect();
+        retry_->start();
+        emit Lost(connection_, QStringLiteral("the server ended the connection that hears changes"),
+                  true);
     }
 }
 

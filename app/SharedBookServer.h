@@ -148,6 +148,8 @@ private:
     // The whole book's last read went past MaxClients, or left rows out.
     bool tooMany_ = false;
     qsizetype unusable_ = 0;
+    // The server's process of the listening connection.
+    qint64 listener_ = 0;
     // Since when the thread waits on the server (milliseconds of a steady clock), 0 when not.
     std::atomic<qint64> waitingSince_{0};
     std::atomic<qint64> allowance_{0};

@@ -755,3 +755,22 @@ TEST_F(TeamBook, AnUnencryptedAddressInTheSettingsIsRefusedAndSaid) {
     EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(), refused);
     EXPECT_TRUE(Status(*form).startsWith(QStringLiteral("The shared book is only")));
 }
+
+// The connection that hears changes runs no statement; when the server ends it, the window
+// notices at its next look and takes it up again: changes never stop arriving without a word.
+TEST_F(TeamBook, AListeningConnectionTheServerEndsIsTakenUpAgain) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    QSqlQuery ended =
+        Admin(Database(), QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM "
+                                         "pg_stat_activity WHERE datname = current_database() "
+                                         "AND query LIKE 'LISTEN%'"));
+    ASSERT_TRUE(ended.next());
+    EXPECT_EQ(ended.value(0).toInt(), 1);
+    Admin(Database(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) "
+                                     "VALUES ('Later', '9', 1)"));
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Later"}; }, 20000))
+        << Status(*form).toStdString();
+}
