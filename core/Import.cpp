@@ -489,7 +489,12 @@ std::string_view Undefused(std::string_view field) {
 
 std::string CsvField(std::string_view text) {
     const bool defuse = StartsFormula(text) || (!text.empty() && text.front() == '\'');
-    const std::string field = defuse ? "'" + std::string(text) : std::string(text);
+    std::string field;
+    field.reserve(text.size() + 1);
+    if (defuse) {
+        field += '\'';
+    }
+    field.append(text);
     if (!defuse && !NeedsQuotes(field)) {
         return field;
     }
