@@ -84,6 +84,25 @@ char32_t Decode(std::string_view text, size_t i, size_t length) {
     }
 }
 
+// Whether a UTF-8 sequence with this lead byte can encode an invisible character at all: most
+// text (ASCII, Latin accents, most scripts) is passed without being decoded.
+bool MayBeInvisible(unsigned char lead) {
+    switch (lead) {
+    case 0xC2: // U+0080..U+00BF: the C1 controls, the soft hyphen
+    case 0xCD: // U+034F
+    case 0xD8: // U+061C
+    case 0xE1: // U+115F, U+1160, U+17B4, U+17B5, U+180B..U+180F
+    case 0xE2: // U+200B..U+206F
+    case 0xE3: // U+3164
+    case 0xEF: // U+FEFF, U+FFA0, U+FFF9..U+FFFB
+    case 0xF0: // U+1BCA0.., U+1D173..
+    case 0xF3: // U+E0000..U+E007F
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool IsInvisibleCharacter(char32_t c) {
@@ -170,7 +189,8 @@ std::string DisplayUtf8(std::string_view bytes, size_t maxCharacters) {
             break;
         }
         // Whatever source a row came from, what would hide or reorder its text is not shown.
-        if (length == 1 || consumed + length > head.size() ||
+        if (length == 1 || !MayBeInvisible(static_cast<unsigned char>(head[consumed])) ||
+            consumed + length > head.size() ||
             !IsInvisibleCharacter(Decode(head, consumed, length))) {
             out.append(head.substr(consumed, length));
             ++characters;
