@@ -235,18 +235,30 @@ TEST_F(KeyringBox, ALockedOrLateKeyringNeverLosesThePassword) {
     EXPECT_NE(Line().find(" -password kept pw"), std::string::npos);
 }
 
-// Against the real Secret Service: test.sh runs this with a private session bus and an
-// unlocked keyring daemon of its own.
-TEST(RealKeyring, ThePasswordGoesIntoTheKeyringAndComesBackAfterARestart) {
-    if (qEnvironmentVariableIsEmpty("MBV_REAL_KEYRING")) {
-        GTEST_SKIP() << "runs with the keyring daemon test.sh starts";
+namespace {
+
+// Against the real Secret Service: test.sh runs these with a private session bus and an
+// unlocked keyring daemon of its own. A new user's book, without a password in its file.
+class RealKeyring : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("MBV_REAL_KEYRING")) {
+            GTEST_SKIP() << "runs with the keyring daemon test.sh starts";
+        }
+        UserSettings().remove(PasswordKeeper::ChoiceKey());
+        folder.Write("clientlist.txt", "Acme\r\n");
+        folder.Write("clientIDlist.txt", "123456\r\n");
+        folder.Write("myviewer.ini", IniWith(""));
     }
-    UserSettings().remove(PasswordKeeper::ChoiceKey());
+    void TearDown() override { UserSettings().remove(PasswordKeeper::ChoiceKey()); }
+
     ProgramFolder folder;
     RecordingSink sink;
-    folder.Write("clientlist.txt", "Acme\r\n");
-    folder.Write("clientIDlist.txt", "123456\r\n");
-    folder.Write("myviewer.ini", IniWith(""));
+};
+
+} // namespace
+
+TEST_F(RealKeyring, ThePasswordGoesIntoTheKeyringAndComesBackAfterARestart) {
     std::unique_ptr<TForm1> form = folder.Start();
     auto* box = Find<QCheckBox>(*form, "KeyringBox");
     ASSERT_TRUE(WaitFor([&] { return box->isChecked(); }, 10000)) << "no keyring answered";
@@ -279,21 +291,11 @@ TEST(RealKeyring, ThePasswordGoesIntoTheKeyringAndComesBackAfterARestart) {
         [&](Keyring::Answer answer, const QString&) { gone = answer == Keyring::Answer::Missing; });
     EXPECT_TRUE(WaitFor([&] { return gone; }, 10000));
     EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
-    UserSettings().remove(PasswordKeeper::ChoiceKey());
 }
 
 // Against the real Secret Service: a keyring locked after the password went into it. The window
 // cannot read it, says so, and its close leaves the item as it was; unlocked again, it is there.
-TEST(RealKeyring, ALockedKeyringKeepsThePasswordThroughAClose) {
-    if (qEnvironmentVariableIsEmpty("MBV_REAL_KEYRING")) {
-        GTEST_SKIP() << "runs with the keyring daemon test.sh starts";
-    }
-    UserSettings().remove(PasswordKeeper::ChoiceKey());
-    ProgramFolder folder;
-    RecordingSink sink;
-    folder.Write("clientlist.txt", "Acme\r\n");
-    folder.Write("clientIDlist.txt", "123456\r\n");
-    folder.Write("myviewer.ini", IniWith(""));
+TEST_F(RealKeyring, ALockedKeyringKeepsThePasswordThroughAClose) {
     {
         std::unique_ptr<TForm1> form = folder.Start();
         auto* box = Find<QCheckBox>(*form, "KeyringBox");
@@ -345,14 +347,13 @@ TEST(RealKeyring, ALockedKeyringKeepsThePasswordThroughAClose) {
     reader.setProcessEnvironment(environment);
     reader.setProcessChannelMode(QProcess::ForwardedChannels);
     reader.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--gtest_filter=RealKeyring.TheItemHoldsThePassword")});
+                 {QStringLiteral("--gtest_filter=RealKeyringItem.HoldsThePassword")});
     ASSERT_TRUE(reader.waitForFinished(30000));
     EXPECT_EQ(reader.exitCode(), 0);
-    UserSettings().remove(PasswordKeeper::ChoiceKey());
 }
 
 // The other half of the test above, in a process of its own.
-TEST(RealKeyring, TheItemHoldsThePassword) {
+TEST(RealKeyringItem, HoldsThePassword) {
     if (qEnvironmentVariableIsEmpty("MBV_KEYRING_ITEM")) {
         GTEST_SKIP() << "run by ALockedKeyringKeepsThePasswordThroughAClose";
     }
