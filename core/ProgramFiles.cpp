@@ -153,6 +153,16 @@ std::vector<std::string> ProgramFiles::OwnNames() {
 std::string ProgramFiles::CleanUpAtStart() const {
     const std::vector<std::string> leftAlone = RecoverCommits(folder_, OwnNames());
     platform::RemoveFile(batch_);
+    // One that an earlier version left in a folder others may write holds a password too; only
+    // the user's own regular file is removed, never through a link.
+    if (!privateFolder_.empty()) {
+        if (const auto book = platform::Folder::Open(folder_)) {
+            const platform::Entry left = book->Look("vncviewer.bat");
+            if (left.kind == platform::Entry::Regular && left.ours) {
+                book->Remove("vncviewer.bat");
+            }
+        }
+    }
     return leftAlone.empty() ? std::string() : LeftAloneRecordNotice(leftAlone);
 }
 

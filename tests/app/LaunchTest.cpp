@@ -262,6 +262,10 @@ TEST_F(Launch, ABookFolderOthersMayWriteRunsNoViewerFromItAndHoldsNoBatchFile) {
     std::filesystem::permissions(folder.Path(), std::filesystem::perms::all);
     core::UseStorage(core::ChooseStorage(folder.Path(), kept, false, folder.Path()));
     ASSERT_EQ(core::CurrentStorage().privateFolder, kept);
+    // One left there by an earlier version goes at the next start.
+    folder.Write("vncviewer.bat", "\"viewer\" -password secret\r\n");
+    core::ProgramFiles::OfThisProgram().CleanUpAtStart();
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
     const auto restore = qScopeGuard([&] {
         core::UseStorage({core::Storage::Portable, {}, {}, {}, {}});
         std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_all);
