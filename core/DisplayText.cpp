@@ -1,7 +1,6 @@
 #include "core/DisplayText.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace core {
 namespace {
@@ -130,7 +129,6 @@ std::string CleanName(std::string_view text) {
     std::string tail;
     size_t headCharacters = 0;
     size_t tailCharacters = 0;
-    bool cut = false;
     for (size_t i = 0; i < text.size();) {
         const size_t length = lengthAt(text, i);
         const char32_t c = utf8 ? Decode(text, i, length) : static_cast<unsigned char>(text[i]);
@@ -147,13 +145,12 @@ std::string CleanName(std::string_view text) {
                     }
                     tail.erase(0, drop);
                     tailCharacters = tailKeep;
-                    cut = true;
                 }
             }
         }
         i += length;
     }
-    if (!cut && tailCharacters == 0) {
+    if (tailCharacters == 0) {
         return head;
     }
     // The head's last characters and the tail make up the name's last tailKeep characters.

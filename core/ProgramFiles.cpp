@@ -252,7 +252,7 @@ std::string ProgramFiles::ViewerFolder() const {
     if (privateFolder_.empty() || MayRunFrom(folder_)) {
         return folder_;
     }
-    std::string program = platform::ProgramFolder();
+    const std::string program = platform::ProgramFolder();
     for (const std::string& other : {privateFolder_, program}) {
         if (platform::StampOf(ViewerIn(other)).exists && MayRunFrom(other)) {
             return other;
