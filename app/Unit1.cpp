@@ -18,9 +18,11 @@
 #include "app/TextRoom.h"
 #include "app/TypedText.h"
 #include "app/UserSettings.h"
+#include "app/ViewerSessions.h"
 #include "app/WindowPlace.h"
 #include "core/Commit.h"
 #include "core/LaunchLine.h"
+#include "core/NativeViewer.h"
 #include "net/IdIPWatch.h"
 #include "ui_Unit1.h"
 
@@ -93,6 +95,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
                                  KeyringKey(QString::fromStdString(files.Folder())), this);
     connect(keeper_, &PasswordKeeper::Said, this,
             [](const QString& what) { ShowNotice(StoredText(what)); });
+    viewers_ = new ViewerSessions(this);
+    ChooseViewer(files);
     book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
@@ -194,6 +198,14 @@ void TForm1::ConnectHandlers() {
     handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
     handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
     handle(ui->CheckBox3, &QCheckBox::toggled, &TForm1::CheckBox3Click);
+    // The viewer: remembered once the technician picks one, never before.
+    connect(ui->ViewerBinButton, &QRadioButton::clicked, this,
+            [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("bin")); });
+    connect(ui->ViewerSystemButton, &QRadioButton::clicked, this,
+            [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("system")); });
+    connect(viewers_, &ViewerSessions::Said, this, &TForm1::Say);
+    connect(viewers_, &ViewerSessions::Failed, this,
+            [](const QString& what) { Messages().ShowNotice(what); });
 
     connect(find_, &FindBar::Changed, book_, &BookLists::SetFilter);
     connect(find_, &FindBar::Enter, this, [this] { Guarded([this] { EnterPress(); }); });
@@ -352,7 +364,8 @@ void TForm1::Button1Click() {
 
 void TForm1::Button2Click() {
     if (book_->Selected() >= 0) {
-        ConnectTo(ui->ListBox2->Item(ui->ListBox2->ItemIndex()));
+        ConnectTo(ui->ListBox2->Item(ui->ListBox2->ItemIndex()),
+                  DisplayText(ui->ListBox1->Item(ui->ListBox1->ItemIndex()), 80));
         return;
     }
     // With a filter on, the message says what the filter found.
@@ -366,7 +379,15 @@ void TForm1::Button2Click() {
     }
 }
 
-void TForm1::ConnectTo(const std::string& id) {
+void TForm1::ChooseViewer(const core::ProgramFiles& files) {
+    ui->ViewerGroup->setVisible(core::SystemViewersExist());
+    const QString chosen = UserSettings().value(ViewerSessions::ChoiceKey()).toString();
+    const bool system = core::SystemViewersExist() &&
+                        (chosen == u"system" || (chosen != u"bin" && !files.HasViewerInBin()));
+    (system ? ui->ViewerSystemButton : ui->ViewerBinButton)->setChecked(true);
+}
+
+void TForm1::ConnectTo(const std::string& id, const QString& name) {
     // A password kept in the keyring is on its way from the start's read.
     keeper_->WaitForRead();
     // Without it the line would carry a bare switch and the viewer a wrong password.
@@ -375,8 +396,10 @@ void TForm1::ConnectTo(const std::string& id) {
         return;
     }
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    const bool system = ui->ViewerSystemButton->isChecked();
     core::LaunchInputs launch;
-    launch.folder = files.ViewerFolder();
+    // The system's viewer is not in the program's folder, and no line names it.
+    launch.folder = system ? std::string() : files.ViewerFolder();
     launch.quote = StoredText(ui->Label3->text());
     launch.id = id;
     launch.host = StoredText(ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text());
@@ -388,6 +411,18 @@ void TForm1::ConnectTo(const std::string& id) {
     launch.passwordSwitch = StoredText(ui->Edit7->text());
     launch.password = StoredText(ui->Edit4->text());
     core::CheckLaunchInputs(launch);
+    if (system) {
+        // The password goes to the viewer's standard input: no batch file holds it.
+        ViewerSessions::Request request;
+        request.client = name.isEmpty()
+                             ? QStringLiteral("ID ") + QString::fromStdString(id)
+                             : name + QStringLiteral(" (ID %1)").arg(QString::fromStdString(id));
+        request.launch = core::NativeViewerLaunch(launch);
+        request.binFolder = files.Folder() + "Bin";
+        request.reconnect = !launch.autoreconnect.empty();
+        viewers_->Start(std::move(request));
+        return;
+    }
     files.StartBatchFile(files.WriteBatchFile({core::LaunchLine(launch)}));
 }
 
@@ -464,7 +499,7 @@ void TForm1::EnterPress() {
             const std::optional<int> known = book_->RowOfId(id);
             if (!known) {
                 if (AskYesNo("Connect to ID " + id + "? It is not in your book.")) {
-                    ConnectTo(id);
+                    ConnectTo(id, {});
                 }
                 return;
             }

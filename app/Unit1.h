@@ -21,6 +21,7 @@ class QTimer;
 class SettingsBinder;
 class SharedBookPage;
 class TIdIPWatch;
+class ViewerSessions;
 class WindowPlace;
 
 // The main window: the client book, the connection settings and the hidden controls that carry
@@ -37,6 +38,7 @@ class WindowPlace;
 //   BookTransfer    import (read, previewed, added as one step) and export
 //   PasswordKeeper  the password in the file or in the system keyring
 //   SharedBookPage  the book shared by a team on a server (SharedBook: its rows and edits)
+//   ViewerSessions  the system's VNC viewer: started, watched, its end told
 //
 // Names: the layout's controls and the handlers keep the names the window has always had
 // (ListBox1, Button2Click); our own methods are PascalCase; Qt's overrides keep Qt's names.
@@ -86,8 +88,11 @@ protected:
 private:
     void ConnectHandlers();
     void ConnectKeys();
-    // Writes the launch line for this ID and starts the viewer.
-    void ConnectTo(const std::string& id);
+    // Writes the launch line for this ID and starts the viewer in Bin, or starts the system's
+    // viewer with the same settings. name: the client's as shown, or empty.
+    void ConnectTo(const std::string& id, const QString& name);
+    // The viewer the technician chose, or the one in Bin when one is there.
+    void ChooseViewer(const core::ProgramFiles& files);
     // Another copy committed the book: its changes merged in.
     void BookFilesChanged();
     void ChooseBookFolder();
@@ -112,6 +117,7 @@ private:
     FindBar* find_ = nullptr;
     BookWatch* watch_ = nullptr;
     SharedBookPage* shared_ = nullptr;
+    ViewerSessions* viewers_ = nullptr;
     QTimer* commitLocal_ = nullptr;
     // The edit controls' own tooltips, shown again once they are enabled again.
     std::vector<std::pair<QWidget*, QString>> editTips_;

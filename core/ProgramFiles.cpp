@@ -2,12 +2,14 @@
 
 #include "core/Commit.h"
 #include "core/DisplayText.h"
+#include "core/NativeViewer.h"
 #include "core/Settings.h"
 #include "platform/Files.h"
 #include "platform/Folder.h"
 #include "platform/ProfileFile.h"
 #include "platform/StartHidden.h"
 #include "platform/TextLines.h"
+#include "platform/ViewerProcess.h"
 
 #include <optional>
 
@@ -267,6 +269,15 @@ std::string ProgramFiles::ViewerFolder() const {
     return privateFolder_;
 }
 
+bool ProgramFiles::HasViewerInBin() const {
+    for (const std::string& folder : {folder_, privateFolder_, platform::ProgramFolder()}) {
+        if (!folder.empty() && platform::StampOf(ViewerIn(folder)).exists) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) const {
     std::string bytes = platform::JoinLines(lines);
     if (!platform::CreateFreshFile(batch_, bytes)) {
@@ -290,6 +301,10 @@ void ProgramFiles::StartBatchFile(const std::string& written) const {
     }
     switch (problem) {
     case platform::ViewerProblem::Missing:
+        if (platform::HasSystemViewers() &&
+            platform::FindTrustedProgram(SystemViewerName).empty()) {
+            throw Exception(NoViewerMessage(bin));
+        }
         throw Exception("No viewer was found in " + bin + ": put vncviewer.exe there");
     case platform::ViewerProblem::NeedsWine:
         throw Exception("The viewer in " + bin +

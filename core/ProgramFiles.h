@@ -120,6 +120,8 @@ public:
     // others may change what is in it; then the user's data folder or the program's own, when
     // that one is private and holds a viewer. An error saying why when no viewer may be run.
     std::string ViewerFolder() const;
+    // Whether a Bin the line could name holds a viewer at all, runnable or not.
+    bool HasViewerInBin() const;
     // The batch file made anew with these lines, readable by its owner only; never written
     // through a link or into anything but a new regular file. "Cannot create file <path>".
     // Returns the bytes written.
