@@ -169,6 +169,21 @@ TEST_F(Connect, TheCustomersDesktopReachesTheTechniciansScreenAndThePasswordNoCo
     EXPECT_EQ(repeater.ViewerIds(), (std::vector<std::string>{"ID:" + id, "ID:" + id}));
 }
 
+TEST_F(Connect, AViewerTheTechnicianClosesIsNotStartedAgain) {
+    auto server = Serve(QStringLiteral("pw"));
+    StorePassword(QStringLiteral("pw"));
+    ConnectToCustomer();
+    ASSERT_TRUE(WaitFor([&] { return DesktopShown(); }, 30000));
+    technician.CloseWindows();
+    EXPECT_TRUE(WaitFor([&] {
+        return Status() == u"The connection to Customer (ID 271828) ended";
+    })) << Status().toStdString();
+    // Past the pause a dropped connection waits before it is made again: nothing is.
+    QTest::qWait(2500);
+    EXPECT_EQ(repeater.ViewerIds().size(), 1U);
+    EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+}
+
 TEST_F(Connect, AWrongPasswordIsReportedInTheViewersOwnWords) {
     auto server = Serve(QStringLiteral("right"));
     StorePassword(QStringLiteral("wrong"));

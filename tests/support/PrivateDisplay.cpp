@@ -66,6 +66,34 @@ void PrivateDisplay::Paint(unsigned rgb) const {
     XCloseDisplay(display);
 }
 
+void PrivateDisplay::CloseWindows() const {
+    Display* display = XOpenDisplay(name_.toLatin1().constData());
+    if (display == nullptr) {
+        return;
+    }
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+        const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+        const Atom close = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        for (unsigned i = 0; i < count; ++i) {
+            XEvent event{};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = children[i];
+            event.xclient.message_type = protocols;
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = static_cast<long>(close);
+            event.xclient.data.l[1] = CurrentTime;
+            XSendEvent(display, children[i], False, NoEventMask, &event);
+        }
+        XFree(children);
+    }
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
 int PrivateDisplay::Count(unsigned rgb) const {
     Display* display = XOpenDisplay(name_.toLatin1().constData());
     if (display == nullptr) {

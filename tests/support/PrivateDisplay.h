@@ -15,6 +15,8 @@ public:
     const QString& Name() const { return name_; }
     // Paints the whole screen one colour (0xRRGGBB).
     void Paint(unsigned rgb) const;
+    // Asks every window on the screen to close, as a window manager's close button does.
+    void CloseWindows() const;
     // How many of the screen's pixels hold this colour, give or take a little in each channel.
     int Count(unsigned rgb) const;
 
