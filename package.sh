@@ -42,7 +42,7 @@ grep -q "designer/libmbv_designer.so\$" <<<"$(dpkg-deb -c "$DEV")" ||
     { echo "$DEV lacks the Designer plugin" >&2; exit 1; }
 depends=$(dpkg-deb -f "$DEB" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || { echo "Depends lacks Qt: $depends" >&2; exit 1; }
-[ "$(dpkg-deb -f "$DEB" Recommends)" = ssvnc ] ||
+grep -q '\bssvnc\b' <<<"$(dpkg-deb -f "$DEB" Recommends)" ||
     { echo "$DEB does not recommend ssvnc" >&2; exit 1; }
 echo "Packaged: $DEB ($(du -h "$DEB" | cut -f1)), $DEV; Depends: $depends"
 
