@@ -184,7 +184,7 @@ TEST_F(Connect, AViewerTheTechnicianClosesIsNotStartedAgain) {
     EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
 }
 
-TEST_F(Connect, AWrongPasswordIsReportedInTheViewersOwnWords) {
+TEST_F(Connect, AWrongPasswordOrAnUnreachableRepeaterIsToldInTheViewersOwnWords) {
     auto server = Serve(QStringLiteral("right"));
     StorePassword(QStringLiteral("wrong"));
     ConnectToCustomer();
@@ -195,6 +195,15 @@ TEST_F(Connect, AWrongPasswordIsReportedInTheViewersOwnWords) {
     EXPECT_TRUE(sink.notices.last().contains(u"password check failed"))
         << sink.notices.last().toStdString();
     EXPECT_FALSE(DesktopShown());
+
+    // A repeater nobody listens for: the viewer's own words again.
+    Find<TNumEdit>(*form, "NumEdit2")->setText(QStringLiteral("1"));
+    ConnectToCustomer();
+    ASSERT_TRUE(WaitFor([&] { return sink.notices.size() == 2; }, 30000));
+    EXPECT_EQ(sink.notices.last(),
+              QStringLiteral("Could not connect to Customer (ID %1): Unable to connect to VNC "
+                             "server (127.0.0.1:1)")
+                  .arg(QString::fromStdString(id)));
 }
 
 TEST_F(Connect, AnIdWithNothingBehindItIsReportedAfterTheWaitAndTheViewerEnded) {
