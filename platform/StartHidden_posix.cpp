@@ -2,6 +2,7 @@
 
 #include "platform/BatchLine.h"
 #include "platform/Files.h"
+#include "platform/PathEntries.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -33,25 +34,13 @@ bool IsWindowsExecutable(const std::string& path) {
 }
 
 std::string FindOnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) {
-        return {};
-    }
-    const std::string dirs = path;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) {
-            end = dirs.size();
-        }
-        const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-        const std::string candidate = dir + "/" + name;
+    for (const std::string& entry : PathEntries()) {
+        const std::string candidate = (entry.empty() ? "." : entry) + "/" + name;
         struct stat st {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }
-        start = end + 1;
     }
     return {};
 }

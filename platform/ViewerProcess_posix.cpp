@@ -1,6 +1,7 @@
 #include "platform/ViewerProcess.h"
 
 #include "base/Exception.h"
+#include "platform/PathEntries.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -47,10 +48,11 @@ bool HasSystemViewers() {
     return true;
 }
 
-std::string FindTrustedProgram(const std::string& name) {
+std::vector<std::string> PathEntries() {
+    std::vector<std::string> entries;
     const char* path = std::getenv("PATH");
-    if (path == nullptr || name.empty() || name.find('/') != std::string::npos) {
-        return {};
+    if (path == nullptr) {
+        return entries;
     }
     const std::string dirs = path;
     size_t start = 0;
@@ -59,8 +61,17 @@ std::string FindTrustedProgram(const std::string& name) {
         if (end == std::string::npos) {
             end = dirs.size();
         }
-        const std::string dir = dirs.substr(start, end - start);
+        entries.push_back(dirs.substr(start, end - start));
         start = end + 1;
+    }
+    return entries;
+}
+
+std::string FindTrustedProgram(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) {
+        return {};
+    }
+    for (const std::string& dir : PathEntries()) {
         // "", "." and other relative entries name whatever folder the program stands in.
         if (dir.empty() || dir.front() != '/') {
             continue;

@@ -152,21 +152,32 @@ TEST_F(Connect, TheCustomersDesktopReachesTheTechniciansScreenAndThePasswordNoCo
             << file.path();
     }
 
+    // A second connection while the first runs: it has nobody behind its ID and is given up,
+    // and the first goes on.
+    UserSettings().setValue(ViewerSessions::WaitKey(), 3);
+    ListBox* names = Find<ListBox>(*form, "ListBox1");
+    QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
+                      names->visualRect(names->model()->index(0, 0)).center());
+    QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !sink.notices.isEmpty(); }, 20000));
+    EXPECT_TRUE(sink.notices.last().startsWith(u"No answer from Someone else (ID 100001)"));
+    EXPECT_TRUE(DesktopShown());
+
     // The customer's side goes away: the connection is made again, and with nobody answering
     // any more, that is reported once the wait is over.
-    UserSettings().setValue(ViewerSessions::WaitKey(), 3);
     server.reset();
     EXPECT_TRUE(
         WaitFor([&] { return Status().contains(u"dropped: connecting again (1 of 3)"); }, 15000))
         << Status().toStdString();
-    ASSERT_TRUE(WaitFor([&] { return !sink.notices.isEmpty(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return sink.notices.size() == 2; }, 20000));
     EXPECT_EQ(sink.notices.last(),
               QStringLiteral("No answer from Customer (ID %1) through the repeater at "
                              "127.0.0.1:%2 within 3 seconds: the client's computer may be off "
                              "or not connected to the repeater.")
                   .arg(QString::fromStdString(id))
                   .arg(repeater.ViewerPort()));
-    EXPECT_EQ(repeater.ViewerIds(), (std::vector<std::string>{"ID:" + id, "ID:" + id}));
+    EXPECT_EQ(repeater.ViewerIds(),
+              (std::vector<std::string>{"ID:" + id, "ID:100001", "ID:" + id}));
 }
 
 TEST_F(Connect, AViewerTheTechnicianClosesIsNotStartedAgain) {
