@@ -67,13 +67,37 @@ int ViewerSessions::WaitSeconds() {
 }
 
 void ViewerSessions::Start(Request request) {
-    auto session = std::make_unique<Session>();
+    auto owned = std::make_unique<Session>();
+    Session* const session = owned.get();
     session->request = std::move(request);
+    session->wait.setSingleShot(true);
+    connect(&session->wait, &QTimer::timeout, this, [session] {
+        session->timedOut = true;
+        session->child->Stop();
+        session->force.start();
+    });
+    session->force.setSingleShot(true);
+    session->force.setInterval(3000);
+    connect(&session->force, &QTimer::timeout, this, [session] { session->child->Stop(true); });
+    // Kernels before 5.3 have no descriptor for a process's end: there it is asked for.
+    session->poll.setInterval(200);
+    connect(&session->poll, &QTimer::timeout, this, [this, session] { Finish(*session); });
+    session->again.setSingleShot(true);
+    session->again.setInterval(2000);
+    connect(&session->again, &QTimer::timeout, this, [this, session] {
+        try {
+            Launch(*session);
+        } catch (const std::exception& error) {
+            Failed(QString::fromUtf8(error.what()));
+            Forget(session);
+        }
+    });
+
     Launch(*session);
-    sessions_.push_back(std::move(session));
+    sessions_.push_back(std::move(owned));
     Said(QStringLiteral("Connecting to %1 through the repeater at %2…")
-             .arg(sessions_.back()->request.client,
-                  Text(core::DisplayUtf8(sessions_.back()->request.launch.repeater, 200))));
+             .arg(session->request.client,
+                  Text(core::DisplayUtf8(session->request.launch.repeater, 200))));
 }
 
 void ViewerSessions::Launch(Session& session) {
@@ -87,30 +111,16 @@ void ViewerSessions::Launch(Session& session) {
         std::make_unique<QSocketNotifier>(session.child->OutputDescriptor(), QSocketNotifier::Read);
     connect(session.output.get(), &QSocketNotifier::activated, this,
             [this, s = &session] { Read(*s); });
+    session.end.reset();
     if (session.child->EndDescriptor() >= 0) {
         session.end = std::make_unique<QSocketNotifier>(session.child->EndDescriptor(),
                                                         QSocketNotifier::Read);
         connect(session.end.get(), &QSocketNotifier::activated, this,
                 [this, s = &session] { Finish(*s); });
     } else {
-        session.poll.setInterval(200);
-        session.poll.disconnect();
-        connect(&session.poll, &QTimer::timeout, this, [this, s = &session] { Finish(*s); });
         session.poll.start();
     }
-
-    session.wait.setSingleShot(true);
-    session.wait.disconnect();
-    connect(&session.wait, &QTimer::timeout, this, [s = &session] {
-        s->timedOut = true;
-        s->child->Stop();
-        s->force.start();
-    });
     session.wait.start(WaitSeconds() * 1000);
-    session.force.setSingleShot(true);
-    session.force.setInterval(3000);
-    session.force.disconnect();
-    connect(&session.force, &QTimer::timeout, this, [s = &session] { s->child->Stop(true); });
 }
 
 void ViewerSessions::Read(Session& session) {
@@ -185,6 +195,7 @@ void ViewerSessions::Finish(Session& session) {
     session.wait.stop();
     session.force.stop();
 
+    // Every text in one arg(): a name holding "%1" stays the name.
     const QString client = session.request.client;
     const QString said = Text(core::LastWords(session.lines));
     const QString because = said.isEmpty() ? QString() : QStringLiteral(": ") + said;
@@ -193,8 +204,8 @@ void ViewerSessions::Finish(Session& session) {
         Failed(QStringLiteral("No answer from %1 through the repeater at %2 within %3 seconds: "
                               "the client's computer may be off or not connected to the "
                               "repeater.")
-                   .arg(client, Text(core::DisplayUtf8(session.request.launch.repeater, 200)))
-                   .arg(WaitSeconds()));
+                   .arg(client, Text(core::DisplayUtf8(session.request.launch.repeater, 200)),
+                        QString::number(WaitSeconds())));
     } else {
         switch (core::JudgeEnd(end->exitedNormally, end->exitCode, session.shown,
                                session.serverClosed)) {
@@ -205,40 +216,31 @@ void ViewerSessions::Finish(Session& session) {
             if (session.request.reconnect && session.reconnects < Reconnects) {
                 ++session.reconnects;
                 Said(QStringLiteral("The connection to %1 dropped: connecting again (%2 of %3)…")
-                         .arg(client)
-                         .arg(session.reconnects)
-                         .arg(Reconnects));
+                         .arg(client, QString::number(session.reconnects),
+                              QString::number(Reconnects)));
                 over = false;
             } else {
                 Failed(QStringLiteral("The connection to %1 dropped%2").arg(client, because));
             }
             break;
         case core::ViewerEnd::Failed:
-            Failed(said.isEmpty()
-                       ? QStringLiteral("Could not connect to %1: the viewer ended with code %2")
-                             .arg(client)
-                             .arg(end->exitCode)
-                       : QStringLiteral("Could not connect to %1%2").arg(client, because));
+            Failed(
+                QStringLiteral("Could not connect to %1%2")
+                    .arg(client,
+                         !said.isEmpty() ? because
+                         : end->exitedNormally
+                             ? QStringLiteral(": the viewer ended with code %1").arg(end->exitCode)
+                             : QStringLiteral(": the viewer was ended by signal %1")
+                                   .arg(end->exitCode)));
             break;
         }
     }
 
-    Session* const finished = &session;
-    if (!over) {
-        session.again.setSingleShot(true);
-        session.again.disconnect();
-        connect(&session.again, &QTimer::timeout, this, [this, finished] {
-            try {
-                Launch(*finished);
-            } catch (const std::exception& error) {
-                Failed(QString::fromUtf8(error.what()));
-                Forget(finished);
-            }
-        });
-        session.again.start(2000);
-        return;
+    if (over) {
+        Forget(&session);
+    } else {
+        session.again.start();
     }
-    Forget(finished);
 }
 
 void ViewerSessions::Forget(Session* session) {

@@ -74,7 +74,7 @@ protected:
         customer.Paint(Magenta);
         // The viewer shows on the technician's screen; the window itself stays offscreen.
         qputenv("DISPLAY", technician.Name().toLatin1());
-        folder.Write("clientlist.txt", "Someone else\r\nCustomer\r\n");
+        folder.Write("clientlist.txt", "Someone %1 else\r\nCustomer\r\n");
         folder.Write("clientIDlist.txt", "100001\r\n" + id + "\r\n");
         form = folder.Start();
         Find<QRadioButton>(*form, "RadioButton10")->setChecked(true);
@@ -160,7 +160,13 @@ TEST_F(Connect, TheCustomersDesktopReachesTheTechniciansScreenAndThePasswordNoCo
                       names->visualRect(names->model()->index(0, 0)).center());
     QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return !sink.notices.isEmpty(); }, 20000));
-    EXPECT_TRUE(sink.notices.last().startsWith(u"No answer from Someone else (ID 100001)"));
+    // A name holding "%1" stays the name in the message.
+    EXPECT_EQ(sink.notices.last(),
+              QStringLiteral("No answer from Someone %1 else (ID 100001) through the repeater at "
+                             "127.0.0.1:") +
+                  QString::number(repeater.ViewerPort()) +
+                  QStringLiteral(" within 3 seconds: the client's computer may be off or not "
+                                 "connected to the repeater."));
     EXPECT_TRUE(DesktopShown());
 
     // The customer's side goes away: the connection is made again, and with nobody answering
