@@ -223,6 +223,17 @@ TEST_F(Connect, AWrongPasswordOrAnUnreachableRepeaterIsToldInTheViewersOwnWords)
                   .arg(QString::fromStdString(id)));
 }
 
+TEST_F(Connect, WithoutAStoredPasswordTheViewerAsksAndIsNotGivenUpWhileItDoes) {
+    UserSettings().setValue(ViewerSessions::WaitKey(), 2);
+    auto server = Serve(QStringLiteral("pw"));
+    ConnectToCustomer();
+    // Its own password box is on the technician's screen; the wait was for the repeater only.
+    EXPECT_TRUE(WaitFor([&] { return technician.Count(0x000000) < 640 * 480; }, 20000));
+    QTest::qWait(3000);
+    EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+    EXPECT_TRUE(Status().startsWith(u"Connecting to Customer")) << Status().toStdString();
+}
+
 TEST_F(Connect, AnIdWithNothingBehindItIsReportedAfterTheWaitAndTheViewerEnded) {
     UserSettings().setValue(ViewerSessions::WaitKey(), 2);
     ConnectToCustomer();
