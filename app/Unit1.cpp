@@ -1,10 +1,5 @@
 #include "app/Unit1.h"
 
-#ifdef MBV_SHARED_BOOK
-#include "app/SharedBook.h"
-#include "app/SharedBookPage.h"
-#endif
-
 #include "app/BookLists.h"
 #include "app/BookTransfer.h"
 #include "app/BookWatch.h"
@@ -24,6 +19,7 @@
 #include "core/LaunchLine.h"
 #include "core/NativeViewer.h"
 #include "net/IdIPWatch.h"
+#include "store/SharedBookPage.h"
 #include "ui_Unit1.h"
 
 #include <QApplication>
@@ -84,6 +80,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
                 DisplayText(core::ShownPath(core::CurrentStorage().carriedFrom)) + u')';
     }
     ui->BookFolderLabel->setText(kept);
+    book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
+    // The Shared Book page is the last; a copy built without PostgreSQL has none.
+    shared_ = new SharedBookPage(*ui->PageControl1, *book_, this);
     // Before anything is placed by the window's size, and once every text is in: fonts other
     // than the layout's, and a deep book folder, may need more room.
     const int drawnMargin = WindowPlace::TableMargin(*ui);
@@ -97,18 +96,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
             [](const QString& what) { ShowNotice(StoredText(what)); });
     viewers_ = new ViewerSessions(this);
     ChooseViewer(files);
-    book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
-#ifdef MBV_SHARED_BOOK
-    shared_ = new SharedBookPage(*ui, *book_, this);
     commitLocal_ = new QTimer(this);
     commitLocal_->setSingleShot(true);
     commitLocal_->setInterval(500);
-#else
-    // This copy was built without a PostgreSQL driver.
-    ui->PageControl1->removeTab(ui->PageControl1->indexOf(ui->TabSheet7));
-#endif
     // A file dropped on the window opens its preview.
     setAcceptDrops(true);
     move(StartPosition);
@@ -225,13 +217,11 @@ void TForm1::ConnectHandlers() {
         find_->SetCount(shown, total, filtered);
         UpdateEditing();
     });
-#ifdef MBV_SHARED_BOOK
     connect(shared_, &SharedBookPage::Said, this, &TForm1::Say);
-    connect(&shared_->Book(), &SharedBook::StateChanged, this, &TForm1::UpdateEditing);
-    connect(&shared_->Book(), &SharedBook::BookChanged, commitLocal_, qOverload<>(&QTimer::start));
+    connect(shared_, &SharedBookPage::StateChanged, this, &TForm1::UpdateEditing);
+    connect(shared_, &SharedBookPage::BookChanged, commitLocal_, qOverload<>(&QTimer::start));
     connect(commitLocal_, &QTimer::timeout, this,
             [this] { Guarded([this] { CommitLocalCopy(); }); });
-#endif
     connect(book_, &BookLists::Done, this, &TForm1::Say);
 }
 
@@ -270,9 +260,7 @@ void TForm1::FormCreate() {
     settings_->Load(base_.settings);
     keeper_->Start(base_.settings);
     watch_ = new BookWatch(files, this);
-#ifdef MBV_SHARED_BOOK
     shared_->Resume();
-#endif
     connect(watch_, &BookWatch::Committed, this,
             [this] { Guarded([this] { BookFilesChanged(); }); });
 }
@@ -324,12 +312,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // Another copy committed the book: its changes are merged into the window at once, the
 // selection and the filter stay, and what was read becomes the base of the next merge.
 void TForm1::BookFilesChanged() {
-#ifdef MBV_SHARED_BOOK
     // A shared book's changes come from its server; the files are this computer's copy of it.
-    if (shared_->Book().On()) {
+    if (shared_->On()) {
         return;
     }
-#endif
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     std::optional<core::BookOnDisk> theirs = files.ChangedSince(base_);
     if (!theirs) {
@@ -555,10 +541,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::UpdateEditing() {
-    QString noEdit;
-#ifdef MBV_SHARED_BOOK
-    noEdit = shared_->Book().WhyNoEdit();
-#endif
+    const QString noEdit = shared_->WhyNoEdit();
     // Moving a client among some of the book would say nothing of where it lands.
     const QString filtered = book_->Filtered()
                                  ? QStringLiteral("Clear the filter to move clients in the list")
@@ -593,14 +576,7 @@ core::ProgramFiles::TookIn TForm1::TakeInMerged() {
 }
 
 bool TForm1::ShareBook(const QString& url) {
-#ifdef MBV_SHARED_BOOK
-    ui->PageControl1->setCurrentWidget(ui->TabSheet7);
     return shared_->ConnectTo(url);
-#else
-    Q_UNUSED(url);
-    ShowMessage("This copy of the program cannot share a book: it was built without PostgreSQL");
-    return false;
-#endif
 }
 
 void TForm1::Say(const QString& what) {

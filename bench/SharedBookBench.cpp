@@ -6,7 +6,7 @@
 // The book must be empty at the start.
 #include "app/BookLists.h"
 #include "app/ListBox.h"
-#include "app/SharedBook.h"
+#include "store/SharedBook.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -5,7 +5,7 @@
 // long the process takes to end is no part of its start-up.
 #include "app/Keyring.h"
 #include "app/Program.h"
-#include "app/SharedBookPage.h"
+#include "store/SharedBookPage.h"
 #include "app/UserSettings.h"
 
 #include <QApplication>

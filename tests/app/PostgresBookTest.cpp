@@ -2,9 +2,9 @@
 // (MBV_PG_URL, MBV_PG_FOLDER, PGPASSWORD); each test on a database of its own.
 #include "app/Keyring.h"
 #include "app/ListBox.h"
-#include "app/SharedBookAddress.h"
-#include "app/SharedBookPage.h"
-#include "app/SharedBookServer.h"
+#include "store/SharedBookAddress.h"
+#include "store/SharedBookPage.h"
+#include "store/SharedBookServer.h"
 #include "app/UserSettings.h"
 #include "support/FormAccess.h"
 #include "support/ProgramFolder.h"

@@ -1,4 +1,4 @@
-#include "app/SharedBookAddress.h"
+#include "store/SharedBookAddress.h"
 
 #include <QUrl>
 #include <QUrlQuery>

@@ -1,42 +1,58 @@
-#include "app/SharedBookPage.h"
+#include "store/SharedBookPage.h"
 
 #include "app/Keyring.h"
-#include "app/SharedBook.h"
 #include "app/UserSettings.h"
-#include "ui_Unit1.h"
+#include "store/SharedBook.h"
+#include "ui_SharedBookPage.h"
 
 #include <QIntValidator>
 #include <QPointer>
+#include <QTabWidget>
 
-SharedBookPage::SharedBookPage(Ui::TForm1& ui, BookLists& book, QObject* parent)
-    : QObject(parent), ui_(ui), book_(new SharedBook(book, this)) {
-    ui_.SharedPortEdit->setValidator(new QIntValidator(1, 65535, ui_.SharedPortEdit));
-    connect(ui_.SharedConnectButton, &QPushButton::clicked, this, &SharedBookPage::ConnectPressed);
+SharedBookPage::SharedBookPage(QTabWidget& pages, BookLists& book, QObject* parent)
+    : QObject(parent), pages_(&pages), page_(new QWidget),
+      ui_(std::make_unique<Ui::SharedBookPage>()), book_(new SharedBook(book, this)) {
+    ui_->setupUi(page_);
+    pages.addTab(page_, QStringLiteral("Shared Book"));
+    ui_->SharedPortEdit->setValidator(new QIntValidator(1, 65535, ui_->SharedPortEdit));
+    connect(ui_->SharedConnectButton, &QPushButton::clicked, this, &SharedBookPage::ConnectPressed);
     connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::Show);
     connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::KeepPassword);
     connect(book_, &SharedBook::Said, this, &SharedBookPage::Said);
+    connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::StateChanged);
+    connect(book_, &SharedBook::BookChanged, this, &SharedBookPage::BookChanged);
     Show();
+}
+
+SharedBookPage::~SharedBookPage() = default;
+
+bool SharedBookPage::On() const {
+    return book_->On();
+}
+
+QString SharedBookPage::WhyNoEdit() const {
+    return book_->WhyNoEdit();
 }
 
 SharedBookAddress SharedBookPage::Typed() const {
     SharedBookAddress address;
-    address.host = ui_.SharedServerEdit->text().trimmed();
-    address.port = ui_.SharedPortEdit->text().toInt();
-    address.database = ui_.SharedDatabaseEdit->text().trimmed();
-    address.user = ui_.SharedUserEdit->text().trimmed();
-    address.tlsMode = ui_.SharedTlsCombo->currentText();
+    address.host = ui_->SharedServerEdit->text().trimmed();
+    address.port = ui_->SharedPortEdit->text().toInt();
+    address.database = ui_->SharedDatabaseEdit->text().trimmed();
+    address.user = ui_->SharedUserEdit->text().trimmed();
+    address.tlsMode = ui_->SharedTlsCombo->currentText();
     return address;
 }
 
 void SharedBookPage::Fill(const SharedBookAddress& address) {
-    ui_.SharedServerEdit->setText(address.host);
-    ui_.SharedPortEdit->setText(QString::number(address.port));
-    ui_.SharedDatabaseEdit->setText(address.database);
-    ui_.SharedUserEdit->setText(address.user);
-    if (ui_.SharedTlsCombo->findText(address.tlsMode) < 0) {
-        ui_.SharedTlsCombo->addItem(address.tlsMode);
+    ui_->SharedServerEdit->setText(address.host);
+    ui_->SharedPortEdit->setText(QString::number(address.port));
+    ui_->SharedDatabaseEdit->setText(address.database);
+    ui_->SharedUserEdit->setText(address.user);
+    if (ui_->SharedTlsCombo->findText(address.tlsMode) < 0) {
+        ui_->SharedTlsCombo->addItem(address.tlsMode);
     }
-    ui_.SharedTlsCombo->setCurrentText(address.tlsMode);
+    ui_->SharedTlsCombo->setCurrentText(address.tlsMode);
 }
 
 void SharedBookPage::Resume() {
@@ -52,16 +68,17 @@ void SharedBookPage::Resume() {
         Start(*address, false);
     } else {
         emit Said(why);
-        ui_.SharedStatus->setText(why);
+        ui_->SharedStatus->setText(why);
     }
 }
 
 bool SharedBookPage::ConnectTo(const QString& url) {
+    pages_->setCurrentWidget(page_);
     QString why;
     const auto address = SharedBookAddress::Parse(url, &why);
     if (!address) {
         emit Said(why);
-        ui_.SharedStatus->setText(why);
+        ui_->SharedStatus->setText(why);
         return false;
     }
     if (book_->On()) {
@@ -85,7 +102,7 @@ void SharedBookPage::ConnectPressed() {
     }
     const SharedBookAddress address = Typed();
     if (const QString problem = address.Problem(); !problem.isEmpty()) {
-        ui_.SharedStatus->setText(problem);
+        ui_->SharedStatus->setText(problem);
         return;
     }
     if (refused) {
@@ -97,8 +114,8 @@ void SharedBookPage::ConnectPressed() {
 // The password typed now, or else the keyring's; a server that needs none gets none.
 void SharedBookPage::Start(const SharedBookAddress& address, bool joining) {
     UserSettings().setValue(AddressKey(), address.Url());
-    typed_ = ui_.SharedPasswordEdit->text();
-    ui_.SharedPasswordEdit->clear();
+    typed_ = ui_->SharedPasswordEdit->text();
+    ui_->SharedPasswordEdit->clear();
     if (!typed_.isEmpty()) {
         book_->Connect(address, typed_, joining);
         return;
@@ -116,14 +133,15 @@ void SharedBookPage::Start(const SharedBookAddress& address, bool joining) {
 void SharedBookPage::Show() {
     // A connection the server refused is tried again from the fields, changed or not.
     const bool on = book_->On() && book_->Current() != SharedBook::State::Refused;
-    const std::initializer_list<QWidget*> fields = {ui_.SharedServerEdit,   ui_.SharedPortEdit,
-                                                    ui_.SharedDatabaseEdit, ui_.SharedUserEdit,
-                                                    ui_.SharedPasswordEdit, ui_.SharedTlsCombo};
+    const std::initializer_list<QWidget*> fields = {ui_->SharedServerEdit,   ui_->SharedPortEdit,
+                                                    ui_->SharedDatabaseEdit, ui_->SharedUserEdit,
+                                                    ui_->SharedPasswordEdit, ui_->SharedTlsCombo};
     for (QWidget* field : fields) {
         field->setEnabled(!on);
     }
-    ui_.SharedConnectButton->setText(on ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
-    ui_.SharedStatus->setText(book_->Status());
+    ui_->SharedConnectButton->setText(on ? QStringLiteral("Disconnect")
+                                         : QStringLiteral("Connect"));
+    ui_->SharedStatus->setText(book_->Status());
 }
 
 // The server took the password typed: from now on the keyring keeps it.

@@ -1,24 +1,32 @@
 #pragma once
 
-#include "app/SharedBookAddress.h"
-
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace Ui {
-class TForm1;
+class SharedBookPage;
 }
 class BookLists;
+class QTabWidget;
+class QWidget;
 class SharedBook;
+struct SharedBookAddress;
 
 // The Shared Book page: the server's address in its fields, Connect and Disconnect, and the
 // status line. The address is remembered for this user (never the password: that goes to the
 // system keyring once the server has taken it), and a book shared before is connected again
 // at the next start.
+//
+// A copy built without PostgreSQL has the same part with no page: it shares nothing and says
+// so when asked to (SharedBookPage_none.cpp).
 class SharedBookPage final : public QObject {
     Q_OBJECT
 public:
-    SharedBookPage(Ui::TForm1& ui, BookLists& book, QObject* parent = nullptr);
+    // Adds the page as the last of pages; its edits go to book while it is shared.
+    SharedBookPage(QTabWidget& pages, BookLists& book, QObject* parent = nullptr);
+    ~SharedBookPage() override;
 
     // At start: the shared book of an earlier start, taken up again.
     void Resume();
@@ -26,12 +34,19 @@ public:
     // with the reason said, when the address is not one.
     bool ConnectTo(const QString& url);
 
-    SharedBook& Book() { return *book_; }
+    // Whether the book is the server's now: its files are this computer's copy of it.
+    bool On() const;
+    // Why the book takes no edits now (a reader, offline); empty when it does.
+    QString WhyNoEdit() const;
 
     static QString AddressKey() { return QStringLiteral("sharedBook"); }
 
 signals:
     void Said(const QString& what);
+    // Connected, offline, refused…: what the book takes may have changed.
+    void StateChanged();
+    // The server's rows changed the book: its copy on this computer is due.
+    void BookChanged();
 
 private:
     void ConnectPressed();
@@ -41,8 +56,10 @@ private:
     SharedBookAddress Typed() const;
     void Fill(const SharedBookAddress& address);
 
-    Ui::TForm1& ui_;
-    SharedBook* book_;
+    QTabWidget* pages_ = nullptr;
+    QWidget* page_ = nullptr;
+    std::unique_ptr<Ui::SharedBookPage> ui_;
+    SharedBook* book_ = nullptr;
     // The password typed for this connection, for the keyring once the server took it.
     QString typed_;
 };

@@ -1,4 +1,4 @@
-#include "app/SharedBookServer.h"
+#include "store/SharedBookServer.h"
 
 #include "app/TypedText.h"
 #include "platform/DatabaseSocket.h"

@@ -1,4 +1,4 @@
-#include "app/SharedBook.h"
+#include "store/SharedBook.h"
 
 #include "app/Messages.h"
 #include "app/QtText.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SharedBookAddress.h"
+#include "store/SharedBookAddress.h"
 
 #include <QList>
 #include <QObject>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/BookLists.h"
-#include "app/SharedBookAddress.h"
-#include "app/SharedBookServer.h"
+#include "store/SharedBookAddress.h"
+#include "store/SharedBookServer.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,0 +1,24 @@
+#include "app/Messages.h"
+#include "store/SharedBookPage.h"
+
+// This copy was built without PostgreSQL: no page, no book shared, and a command line that asks
+// for one is told why.
+SharedBookPage::SharedBookPage(QTabWidget& pages, BookLists&, QObject* parent)
+    : QObject(parent), pages_(&pages) {}
+
+SharedBookPage::~SharedBookPage() = default;
+
+void SharedBookPage::Resume() {}
+
+bool SharedBookPage::ConnectTo(const QString&) {
+    ShowMessage("This copy of the program cannot share a book: it was built without PostgreSQL");
+    return false;
+}
+
+bool SharedBookPage::On() const {
+    return false;
+}
+
+QString SharedBookPage::WhyNoEdit() const {
+    return {};
+}
