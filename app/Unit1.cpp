@@ -5,6 +5,7 @@
 #include "app/BookWatch.h"
 #include "app/FindBar.h"
 #include "app/Keyring.h"
+#include "app/LocalBook.h"
 #include "app/Looks.h"
 #include "app/Messages.h"
 #include "app/PasswordKeeper.h"
@@ -43,18 +44,6 @@ bool AllDigits(const QString& text) {
            std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
-// This copy's own commit of the book is no news from another copy.
-auto OwnCommit(BookWatch* watch) {
-    if (watch) {
-        watch->SetSaving(true);
-    }
-    return qScopeGuard([watch] {
-        if (watch) {
-            watch->SetSaving(false);
-        }
-    });
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
@@ -90,6 +79,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     IdIPWatch1->SetActive(true);
 
     settings_ = std::make_unique<SettingsBinder>(*ui);
+    local_ = new LocalBook(*ui->ListBox1, *ui->ListBox2, *book_, *settings_, this);
     keeper_ = new PasswordKeeper(*ui->CheckBox3, *ui->Edit4, *ui->KeyringBox,
                                  KeyringKey(QString::fromStdString(files.Folder())), this);
     connect(keeper_, &PasswordKeeper::Said, this,
@@ -221,7 +211,16 @@ void TForm1::ConnectHandlers() {
     connect(shared_, &SharedBookPage::StateChanged, this, &TForm1::UpdateEditing);
     connect(shared_, &SharedBookPage::BookChanged, commitLocal_, qOverload<>(&QTimer::start));
     connect(commitLocal_, &QTimer::timeout, this,
-            [this] { Guarded([this] { CommitLocalCopy(); }); });
+            [this] { Guarded([this] { local_->CommitCopy(); }); });
+    connect(local_, &LocalBook::Said, this, &TForm1::Say);
+    // A shared book's changes come from its server; the files are this computer's copy of it.
+    connect(local_, &LocalBook::Committed, this, [this] {
+        Guarded([this] {
+            if (!shared_->On()) {
+                local_->TakeTheirs();
+            }
+        });
+    });
     connect(book_, &BookLists::Done, this, &TForm1::Say);
 }
 
@@ -245,34 +244,18 @@ void TForm1::FormCreate() {
         ui->Edit3->clear();
         ReportError(error.what());
     }
-    base_ = files.LoadBook();
-    // A book carried over from the program's folder is no first run.
-    const bool firstRunNotices = core::CurrentStorage().carriedFrom.empty();
-    for (auto [list, file] : {std::pair{ui->ListBox1, &base_.names}, {ui->ListBox2, &base_.ids}}) {
-        list->SetItems(std::move(file->rows));
-        file->rows.clear();
-        if (file->state != core::ListFile::Missing || firstRunNotices) {
-            if (const std::string notice = core::LoadNotice(*file); !notice.empty()) {
-                ShowMessage(notice);
-            }
-        }
-    }
-    settings_->Load(base_.settings);
-    keeper_->Start(base_.settings);
-    watch_ = new BookWatch(files, this);
+    const std::vector<std::string>& settings = local_->Load();
+    settings_->Load(settings);
+    keeper_->Start(settings);
+    local_->Watch();
     shared_->Resume();
-    connect(watch_, &BookWatch::Committed, this,
-            [this] { Guarded([this] { BookFilesChanged(); }); });
 }
 
 void TForm1::FormClose() {
-    const auto own = OwnCommit(watch_);
-    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     core::SettingsValues values = settings_->Values();
     keeper_->Save(values);
-    const core::SaveOutcome saved =
-        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(), values, TakeInMerged());
-    files.RemoveBatchFile();
+    const core::SaveOutcome saved = local_->Save(values);
+    core::ProgramFiles::OfThisProgram().RemoveBatchFile();
     if (!saved.merged.empty()) {
         ShowMessage(saved.merged);
     }
@@ -306,33 +289,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
     } else {
         event->ignore();
-    }
-}
-
-// Another copy committed the book: its changes are merged into the window at once, the
-// selection and the filter stay, and what was read becomes the base of the next merge.
-void TForm1::BookFilesChanged() {
-    // A shared book's changes come from its server; the files are this computer's copy of it.
-    if (shared_->On()) {
-        return;
-    }
-    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    std::optional<core::BookOnDisk> theirs = files.ChangedSince(base_);
-    if (!theirs) {
-        return;
-    }
-    const core::MergeOutcome merged = core::ProgramFiles::Merge(
-        base_, *theirs, core::RowsOf(ui->ListBox1->Items(), ui->ListBox2->Items()),
-        settings_->Values().List());
-    // The merged rows are views into both books: owned before either changes.
-    core::Book book = merged.bookChanged ? core::Owned(merged.book) : core::Book();
-    base_ = std::move(*theirs);
-    if (merged.bookChanged) {
-        book_->Replace(std::move(book.names), std::move(book.ids));
-    }
-    settings_->Load(merged.settings);
-    if (!merged.summary.empty()) {
-        ShowNotice(merged.summary);
     }
 }
 
@@ -552,27 +508,6 @@ void TForm1::UpdateEditing() {
         edit->setEnabled(why.isEmpty());
         edit->setToolTip(why.isEmpty() ? tip : why);
     }
-}
-
-void TForm1::CommitLocalCopy() {
-    const auto own = OwnCommit(watch_);
-    // The settings as they were read: the window's own go to the file at the close.
-    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    try {
-        files.SaveBook(base_, ui->ListBox1->Items(), ui->ListBox2->Items(),
-                       core::SettingsValues(base_.settings));
-    } catch (const core::ESaveError& error) {
-        Say(QStringLiteral("The copy on this computer could not be written: ") +
-            DisplayText(error.what()));
-    }
-}
-
-core::ProgramFiles::TookIn TForm1::TakeInMerged() {
-    return [this](std::vector<std::string> names, std::vector<std::string> ids,
-                  const std::vector<std::string>& settings) {
-        book_->Replace(std::move(names), std::move(ids));
-        settings_->Load(settings);
-    };
 }
 
 bool TForm1::ShareBook(const QString& url) {

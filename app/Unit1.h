@@ -14,8 +14,8 @@ class TForm1;
 class BookLists;
 class BookTransfer;
 class PasswordKeeper;
-class BookWatch;
 class FindBar;
+class LocalBook;
 class QCloseEvent;
 class QTimer;
 class SettingsBinder;
@@ -34,7 +34,8 @@ class WindowPlace;
 //   FindBar         the filter field, the count and their keys
 //   SettingsBinder  the settings file's keys and their controls
 //   WindowPlace     minimum size, the growing layout, the remembered place
-//   BookWatch       another copy of the program on the same book
+//   LocalBook       the book's files: read, merged with another copy's commits, committed
+//                   (BookWatch: another copy of the program on the same book)
 //   BookTransfer    import (read, previewed, added as one step) and export
 //   PasswordKeeper  the password in the file or in the system keyring
 //   SharedBookPage  the book shared by a team on a server (SharedBook: its rows and edits)
@@ -93,19 +94,12 @@ private:
     void ConnectTo(const std::string& id, const QString& name);
     // The viewer the technician chose, or the one in Bin when one is there.
     void ChooseViewer(const core::ProgramFiles& files);
-    // Another copy committed the book: its changes merged in.
-    void BookFilesChanged();
     void ChooseBookFolder();
     void AskImport();
     void Say(const QString& what);
     // Which edits the book takes now: a filter stops the moves, a shared book that cannot be
     // changed stops them all; each disabled control's tooltip says why.
     void UpdateEditing();
-    // The shared book's latest, written to the list files as the close writes them.
-    void CommitLocalCopy();
-    // A save that merged another copy's changes and could not finish: the window holds what
-    // was merged, so the next save keeps it.
-    core::ProgramFiles::TookIn TakeInMerged();
 
     std::unique_ptr<Ui::TForm1> ui;
     std::unique_ptr<TIdIPWatch> IdIPWatch1;
@@ -115,13 +109,10 @@ private:
     BookTransfer* transfer_ = nullptr;
     PasswordKeeper* keeper_ = nullptr;
     FindBar* find_ = nullptr;
-    BookWatch* watch_ = nullptr;
+    LocalBook* local_ = nullptr;
     SharedBookPage* shared_ = nullptr;
     ViewerSessions* viewers_ = nullptr;
     QTimer* commitLocal_ = nullptr;
     // The edit controls' own tooltips, shown again once they are enabled again.
     std::vector<std::pair<QWidget*, QString>> editTips_;
-    // The book as last read from its files, what a merge with another copy starts from; a
-    // list file that could not be read is never written over.
-    core::BookOnDisk base_;
 };

@@ -9,13 +9,20 @@
 #include <QPointer>
 #include <QTabWidget>
 
+struct SharedBookPage::Page {
+    // Owned by the tab widget once added.
+    QWidget* widget = new QWidget;
+    Ui::SharedBookPage ui;
+};
+
 SharedBookPage::SharedBookPage(QTabWidget& pages, BookLists& book, QObject* parent)
-    : QObject(parent), pages_(&pages), page_(new QWidget),
-      ui_(std::make_unique<Ui::SharedBookPage>()), book_(new SharedBook(book, this)) {
-    ui_->setupUi(page_);
-    pages.addTab(page_, QStringLiteral("Shared Book"));
-    ui_->SharedPortEdit->setValidator(new QIntValidator(1, 65535, ui_->SharedPortEdit));
-    connect(ui_->SharedConnectButton, &QPushButton::clicked, this, &SharedBookPage::ConnectPressed);
+    : QObject(parent), pages_(&pages), page_(std::make_unique<Page>()),
+      book_(new SharedBook(book, this)) {
+    page_->ui.setupUi(page_->widget);
+    pages.addTab(page_->widget, QStringLiteral("Shared Book"));
+    page_->ui.SharedPortEdit->setValidator(new QIntValidator(1, 65535, page_->ui.SharedPortEdit));
+    connect(page_->ui.SharedConnectButton, &QPushButton::clicked, this,
+            &SharedBookPage::ConnectPressed);
     connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::Show);
     connect(book_, &SharedBook::StateChanged, this, &SharedBookPage::KeepPassword);
     connect(book_, &SharedBook::Said, this, &SharedBookPage::Said);
@@ -36,23 +43,23 @@ QString SharedBookPage::WhyNoEdit() const {
 
 SharedBookAddress SharedBookPage::Typed() const {
     SharedBookAddress address;
-    address.host = ui_->SharedServerEdit->text().trimmed();
-    address.port = ui_->SharedPortEdit->text().toInt();
-    address.database = ui_->SharedDatabaseEdit->text().trimmed();
-    address.user = ui_->SharedUserEdit->text().trimmed();
-    address.tlsMode = ui_->SharedTlsCombo->currentText();
+    address.host = page_->ui.SharedServerEdit->text().trimmed();
+    address.port = page_->ui.SharedPortEdit->text().toInt();
+    address.database = page_->ui.SharedDatabaseEdit->text().trimmed();
+    address.user = page_->ui.SharedUserEdit->text().trimmed();
+    address.tlsMode = page_->ui.SharedTlsCombo->currentText();
     return address;
 }
 
 void SharedBookPage::Fill(const SharedBookAddress& address) {
-    ui_->SharedServerEdit->setText(address.host);
-    ui_->SharedPortEdit->setText(QString::number(address.port));
-    ui_->SharedDatabaseEdit->setText(address.database);
-    ui_->SharedUserEdit->setText(address.user);
-    if (ui_->SharedTlsCombo->findText(address.tlsMode) < 0) {
-        ui_->SharedTlsCombo->addItem(address.tlsMode);
+    page_->ui.SharedServerEdit->setText(address.host);
+    page_->ui.SharedPortEdit->setText(QString::number(address.port));
+    page_->ui.SharedDatabaseEdit->setText(address.database);
+    page_->ui.SharedUserEdit->setText(address.user);
+    if (page_->ui.SharedTlsCombo->findText(address.tlsMode) < 0) {
+        page_->ui.SharedTlsCombo->addItem(address.tlsMode);
     }
-    ui_->SharedTlsCombo->setCurrentText(address.tlsMode);
+    page_->ui.SharedTlsCombo->setCurrentText(address.tlsMode);
 }
 
 void SharedBookPage::Resume() {
@@ -68,17 +75,17 @@ void SharedBookPage::Resume() {
         Start(*address, false);
     } else {
         emit Said(why);
-        ui_->SharedStatus->setText(why);
+        page_->ui.SharedStatus->setText(why);
     }
 }
 
 bool SharedBookPage::ConnectTo(const QString& url) {
-    pages_->setCurrentWidget(page_);
+    pages_->setCurrentWidget(page_->widget);
     QString why;
     const auto address = SharedBookAddress::Parse(url, &why);
     if (!address) {
         emit Said(why);
-        ui_->SharedStatus->setText(why);
+        page_->ui.SharedStatus->setText(why);
         return false;
     }
     if (book_->On()) {
@@ -102,7 +109,7 @@ void SharedBookPage::ConnectPressed() {
     }
     const SharedBookAddress address = Typed();
     if (const QString problem = address.Problem(); !problem.isEmpty()) {
-        ui_->SharedStatus->setText(problem);
+        page_->ui.SharedStatus->setText(problem);
         return;
     }
     if (refused) {
@@ -114,8 +121,8 @@ void SharedBookPage::ConnectPressed() {
 // The password typed now, or else the keyring's; a server that needs none gets none.
 void SharedBookPage::Start(const SharedBookAddress& address, bool joining) {
     UserSettings().setValue(AddressKey(), address.Url());
-    typed_ = ui_->SharedPasswordEdit->text();
-    ui_->SharedPasswordEdit->clear();
+    typed_ = page_->ui.SharedPasswordEdit->text();
+    page_->ui.SharedPasswordEdit->clear();
     if (!typed_.isEmpty()) {
         book_->Connect(address, typed_, joining);
         return;
@@ -133,15 +140,15 @@ void SharedBookPage::Start(const SharedBookAddress& address, bool joining) {
 void SharedBookPage::Show() {
     // A connection the server refused is tried again from the fields, changed or not.
     const bool on = book_->On() && book_->Current() != SharedBook::State::Refused;
-    const std::initializer_list<QWidget*> fields = {ui_->SharedServerEdit,   ui_->SharedPortEdit,
-                                                    ui_->SharedDatabaseEdit, ui_->SharedUserEdit,
-                                                    ui_->SharedPasswordEdit, ui_->SharedTlsCombo};
+    const std::initializer_list<QWidget*> fields = {
+        page_->ui.SharedServerEdit, page_->ui.SharedPortEdit,     page_->ui.SharedDatabaseEdit,
+        page_->ui.SharedUserEdit,   page_->ui.SharedPasswordEdit, page_->ui.SharedTlsCombo};
     for (QWidget* field : fields) {
         field->setEnabled(!on);
     }
-    ui_->SharedConnectButton->setText(on ? QStringLiteral("Disconnect")
-                                         : QStringLiteral("Connect"));
-    ui_->SharedStatus->setText(book_->Status());
+    page_->ui.SharedConnectButton->setText(on ? QStringLiteral("Disconnect")
+                                              : QStringLiteral("Connect"));
+    page_->ui.SharedStatus->setText(book_->Status());
 }
 
 // The server took the password typed: from now on the keyring keeps it.

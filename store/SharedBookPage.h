@@ -5,12 +5,8 @@
 
 #include <memory>
 
-namespace Ui {
-class SharedBookPage;
-}
 class BookLists;
 class QTabWidget;
-class QWidget;
 class SharedBook;
 struct SharedBookAddress;
 
@@ -56,9 +52,10 @@ private:
     SharedBookAddress Typed() const;
     void Fill(const SharedBookAddress& address);
 
+    // The page's widgets; none where the book cannot be shared.
+    struct Page;
     QTabWidget* pages_ = nullptr;
-    QWidget* page_ = nullptr;
-    std::unique_ptr<Ui::SharedBookPage> ui_;
+    std::unique_ptr<Page> page_;
     SharedBook* book_ = nullptr;
     // The password typed for this connection, for the keyring once the server took it.
     QString typed_;

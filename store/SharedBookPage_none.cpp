@@ -3,6 +3,8 @@
 
 // This copy was built without PostgreSQL: no page, no book shared, and a command line that asks
 // for one is told why.
+struct SharedBookPage::Page {};
+
 SharedBookPage::SharedBookPage(QTabWidget& pages, BookLists&, QObject* parent)
     : QObject(parent), pages_(&pages) {}
 

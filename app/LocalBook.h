@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/ProgramFiles.h"
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class BookLists;
+class BookWatch;
+class ListBox;
+class SettingsBinder;
+
+// The book's files on this computer: what was read at start (the base of every merge), another
+// copy's commits merged in while the window is open, the close's commit of the lists and the
+// settings, and the copy kept of a shared book. The two list boxes stay the book; this part
+// reads them into the files and the files into them.
+class LocalBook final : public QObject {
+    Q_OBJECT
+public:
+    LocalBook(ListBox& names, ListBox& ids, BookLists& book, SettingsBinder& settings,
+              QObject* parent = nullptr);
+
+    // The lists from their files, each with its notice (a first run, a file that could not be
+    // read); returns the settings as the file holds them.
+    const std::vector<std::string>& Load();
+    // From now on another copy's commit says so (Committed).
+    void Watch();
+    // Another copy committed the book: its changes are merged into the window, the selection
+    // and the filter stay, and what was read becomes the base of the next merge.
+    void TakeTheirs();
+    // The close: any changes another copy made are merged in first; then the lists and these
+    // settings are replaced as one commit. Throws core::ESaveError naming the file.
+    core::SaveOutcome Save(const core::SettingsValues& values);
+    // The shared book's latest, written to the list files as the close writes them; the
+    // settings as they were read (the window's own go to the file at the close).
+    void CommitCopy();
+
+signals:
+    // Another copy committed the book.
+    void Committed();
+    // For the window's status line.
+    void Said(const QString& what);
+
+private:
+    // A save that merged another copy's changes and could not finish: the window holds what
+    // was merged, so the next save keeps it.
+    core::ProgramFiles::TookIn TakeInMerged();
+
+    ListBox& names_;
+    ListBox& ids_;
+    BookLists& book_;
+    SettingsBinder& settings_;
+    BookWatch* watch_ = nullptr;
+    // The book as last read from its files, what a merge with another copy starts from; a
+    // list file that could not be read is never written over.
+    core::BookOnDisk base_;
+};
