@@ -2,7 +2,7 @@
 
 #include "app/BookLists.h"
 #include "app/BookTransfer.h"
-#include "app/BookWatch.h"
+#include "app/ClientConnection.h"
 #include "app/FindBar.h"
 #include "app/Keyring.h"
 #include "app/LocalBook.h"
@@ -14,11 +14,10 @@
 #include "app/TextRoom.h"
 #include "app/TypedText.h"
 #include "app/UserSettings.h"
-#include "app/ViewerSessions.h"
+#include "app/WindowKeys.h"
 #include "app/WindowPlace.h"
 #include "core/Commit.h"
 #include "core/LaunchLine.h"
-#include "core/NativeViewer.h"
 #include "net/IdIPWatch.h"
 #include "store/SharedBookPage.h"
 #include "ui_Unit1.h"
@@ -84,8 +83,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
                                  KeyringKey(QString::fromStdString(files.Folder())), this);
     connect(keeper_, &PasswordKeeper::Said, this,
             [](const QString& what) { ShowNotice(StoredText(what)); });
-    viewers_ = new ViewerSessions(this);
-    ChooseViewer(files);
+    connection_ = new ClientConnection(*ui, *keeper_, this);
+    connection_->ChooseViewer(files);
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
     commitLocal_ = new QTimer(this);
@@ -97,48 +96,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     place_ = std::make_unique<WindowPlace>(*this, *ui, drawnMargin);
     place_->Restore();
     place_->FitIds();
-    ConnectKeys();
+    keys_ = new WindowKeys(*this, *ui, *find_, *book_);
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
     find_->SetCount(0, 0, false);
 }
 
-TForm1::~TForm1() = default;
-
-// The keys that find a client and act on it, wherever the focus is on the Client List page,
-// and those of the Add page.
-void TForm1::ConnectKeys() {
-    for (QWidget* list :
-         {static_cast<QWidget*>(ui->ListBox1), static_cast<QWidget*>(ui->ListBox2)}) {
-        list->installEventFilter(this);
-        find_->TakeTypingFrom(list);
-    }
-    // Esc clears the filter wherever the focus is on the page.
-    for (QWidget* button : {ui->Button2, ui->Button3, ui->Button4, ui->Button5}) {
-        button->installEventFilter(this);
-    }
-    const auto shortcut = [this](const QKeySequence& keys, const std::function<void()>& action) {
-        auto* s = new QShortcut(keys, this);
-        connect(s, &QShortcut::activated, this, [action] { Guarded(action); });
-    };
-    shortcut(QKeySequence::Find, [this] {
-        ui->PageControl1->setCurrentWidget(ui->TabSheet1);
-        find_->Focus();
-    });
-    shortcut(QKeySequence::New, [this] {
-        ui->PageControl1->setCurrentWidget(ui->TabSheet2);
-        ui->Edit1->setFocus(Qt::ShortcutFocusReason);
-    });
-    shortcut(QKeySequence::Undo, [this] { book_->UndoLast(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { book_->RedoLast(); });
-    // On the Add page Enter in either field is OK, and focus entering the ID field selects its
-    // text, so typing replaces it.
-    connect(ui->Edit1, &QLineEdit::returnPressed, this,
-            [this] { Guarded([this] { Button1Click(); }); });
-    ui->NumEdit1->installEventFilter(this);
-    // Typing filters at once.
-    ui->FilterEdit->setFocus(Qt::OtherFocusReason);
+TForm1::~TForm1() {
+    // The keys watch the controls, which the window's close while it is destroyed still hides.
+    delete keys_;
 }
 
 void TForm1::ConnectHandlers() {
@@ -180,14 +147,7 @@ void TForm1::ConnectHandlers() {
     handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
     handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
     handle(ui->CheckBox3, &QCheckBox::toggled, &TForm1::CheckBox3Click);
-    // The viewer: remembered once the technician picks one, never before.
-    connect(ui->ViewerBinButton, &QRadioButton::clicked, this,
-            [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("bin")); });
-    connect(ui->ViewerSystemButton, &QRadioButton::clicked, this,
-            [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("system")); });
-    connect(viewers_, &ViewerSessions::Said, this, &TForm1::Say);
-    connect(viewers_, &ViewerSessions::Failed, this,
-            [](const QString& what) { Messages().ShowNotice(what); });
+    connect(connection_, &ClientConnection::Said, this, &TForm1::Say);
 
     connect(find_, &FindBar::Changed, book_, &BookLists::SetFilter);
     connect(find_, &FindBar::Enter, this, [this] { Guarded([this] { EnterPress(); }); });
@@ -306,8 +266,8 @@ void TForm1::Button1Click() {
 
 void TForm1::Button2Click() {
     if (book_->Selected() >= 0) {
-        ConnectTo(ui->ListBox2->Item(ui->ListBox2->ItemIndex()),
-                  DisplayText(ui->ListBox1->Item(ui->ListBox1->ItemIndex()), 80));
+        connection_->Connect(ui->ListBox2->Item(ui->ListBox2->ItemIndex()),
+                             DisplayText(ui->ListBox1->Item(ui->ListBox1->ItemIndex()), 80));
         return;
     }
     // With a filter on, the message says what the filter found.
@@ -319,53 +279,6 @@ void TForm1::Button2Click() {
         ShowMessage("Select one of the " + StoredText(QLocale().toString(book_->ShownCount())) +
                     " clients shown");
     }
-}
-
-void TForm1::ChooseViewer(const core::ProgramFiles& files) {
-    ui->ViewerGroup->setVisible(core::SystemViewersExist());
-    const QString chosen = UserSettings().value(ViewerSessions::ChoiceKey()).toString();
-    const bool system = core::SystemViewersExist() &&
-                        (chosen == u"system" || (chosen != u"bin" && !files.HasViewerInBin()));
-    (system ? ui->ViewerSystemButton : ui->ViewerBinButton)->setChecked(true);
-}
-
-void TForm1::ConnectTo(const std::string& id, const QString& name) {
-    // A password kept in the keyring is on its way from the start's read.
-    keeper_->WaitForRead();
-    // Without it the line would carry a bare switch and the viewer a wrong password.
-    if (ui->CheckBox3->isChecked() && !keeper_->Known()) {
-        ShowMessage(StoredText(keeper_->WhyUnknown()));
-        return;
-    }
-    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    const bool system = ui->ViewerSystemButton->isChecked();
-    core::LaunchInputs launch;
-    // The system's viewer is not in the program's folder, and no line names it.
-    launch.folder = system ? std::string() : files.ViewerFolder();
-    launch.quote = StoredText(ui->Label3->text());
-    launch.id = id;
-    launch.host = StoredText(ui->RadioButton9->isChecked() ? ui->Edit3->text() : ui->Edit2->text());
-    launch.port = StoredText(ui->NumEdit2->text());
-    launch.autoreconnect = StoredText(ui->Label5->text());
-    launch.connect = StoredText(ui->Label6->text());
-    launch.quality = StoredText(ui->ComboBox1->currentText());
-    launch.autoscaling = StoredText(ui->Label4->text());
-    launch.passwordSwitch = StoredText(ui->Edit7->text());
-    launch.password = StoredText(ui->Edit4->text());
-    core::CheckLaunchInputs(launch);
-    if (system) {
-        // The password goes to the viewer's standard input: no batch file holds it.
-        ViewerSessions::Request request;
-        request.client = name.isEmpty()
-                             ? QStringLiteral("ID ") + QString::fromStdString(id)
-                             : name + QStringLiteral(" (ID %1)").arg(QString::fromStdString(id));
-        request.launch = core::NativeViewerLaunch(launch);
-        request.binFolder = files.Folder() + "Bin";
-        request.reconnect = !launch.autoreconnect.empty();
-        viewers_->Start(std::move(request));
-        return;
-    }
-    files.StartBatchFile(files.WriteBatchFile({core::LaunchLine(launch)}));
 }
 
 void TForm1::Button3Click() {
@@ -441,7 +354,7 @@ void TForm1::EnterPress() {
             const std::optional<int> known = book_->RowOfId(id);
             if (!known) {
                 if (AskYesNo("Connect to ID " + id + "? It is not in your book.")) {
-                    ConnectTo(id, {});
+                    connection_->Connect(id, {});
                 }
                 return;
             }
@@ -522,50 +435,6 @@ void TForm1::Say(const QString& what) {
     line->setText(what);
     // A line longer than the window is wide can still be read whole.
     line->setToolTip(what);
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    // Focus entering the ID field, by click or Tab, selects its text once the click is done.
-    if (watched == ui->NumEdit1) {
-        if (event->type() == QEvent::FocusIn) {
-            QTimer::singleShot(0, ui->NumEdit1, [this] { ui->NumEdit1->selectAll(); });
-        }
-        // The digits-only field lets no Enter through to its line edit: OK is pressed here.
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                Guarded([this] { Button1Click(); });
-                return true;
-            }
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-    if (event->type() != QEvent::KeyPress) {
-        return QWidget::eventFilter(watched, event);
-    }
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!plain) {
-        return QWidget::eventFilter(watched, event);
-    }
-    if (key->key() == Qt::Key_Escape) {
-        find_->Clear();
-        return true;
-    }
-    if (qobject_cast<QPushButton*>(watched)) {
-        return QWidget::eventFilter(watched, event);
-    }
-    switch (key->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        Guarded([this] { EnterPress(); });
-        return true;
-    case Qt::Key_Delete:
-        Guarded([this] { DeletePress(); });
-        return true;
-    default:
-        return QWidget::eventFilter(watched, event);
-    }
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

@@ -13,6 +13,7 @@ class TForm1;
 }
 class BookLists;
 class BookTransfer;
+class ClientConnection;
 class PasswordKeeper;
 class FindBar;
 class LocalBook;
@@ -21,7 +22,7 @@ class QTimer;
 class SettingsBinder;
 class SharedBookPage;
 class TIdIPWatch;
-class ViewerSessions;
+class WindowKeys;
 class WindowPlace;
 
 // The main window: the client book, the connection settings and the hidden controls that carry
@@ -39,7 +40,8 @@ class WindowPlace;
 //   BookTransfer    import (read, previewed, added as one step) and export
 //   PasswordKeeper  the password in the file or in the system keyring
 //   SharedBookPage  the book shared by a team on a server (SharedBook: its rows and edits)
-//   ViewerSessions  the system's VNC viewer: started, watched, its end told
+//   ClientConnection  Connect To Client: the batch file's line, or the system's viewer
+//                   (ViewerSessions: each viewer started, watched, its end told)
 //
 // Names: the layout's controls and the handlers keep the names the window has always had
 // (ListBox1, Button2Click); our own methods are PascalCase; Qt's overrides keep Qt's names.
@@ -84,16 +86,9 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ConnectHandlers();
-    void ConnectKeys();
-    // Writes the launch line for this ID and starts the viewer in Bin, or starts the system's
-    // viewer with the same settings. name: the client's as shown, or empty.
-    void ConnectTo(const std::string& id, const QString& name);
-    // The viewer the technician chose, or the one in Bin when one is there.
-    void ChooseViewer(const core::ProgramFiles& files);
     void ChooseBookFolder();
     void AskImport();
     void Say(const QString& what);
@@ -111,7 +106,8 @@ private:
     FindBar* find_ = nullptr;
     LocalBook* local_ = nullptr;
     SharedBookPage* shared_ = nullptr;
-    ViewerSessions* viewers_ = nullptr;
+    ClientConnection* connection_ = nullptr;
+    WindowKeys* keys_ = nullptr;
     QTimer* commitLocal_ = nullptr;
     // The edit controls' own tooltips, shown again once they are enabled again.
     std::vector<std::pair<QWidget*, QString>> editTips_;

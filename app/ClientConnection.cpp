@@ -1,0 +1,70 @@
+#include "app/ClientConnection.h"
+
+#include "app/Messages.h"
+#include "app/PasswordKeeper.h"
+#include "app/QtText.h"
+#include "app/UserSettings.h"
+#include "app/ViewerSessions.h"
+#include "core/LaunchLine.h"
+#include "core/NativeViewer.h"
+#include "core/ProgramFiles.h"
+#include "ui_Unit1.h"
+
+ClientConnection::ClientConnection(Ui::TForm1& ui, PasswordKeeper& keeper, QObject* parent)
+    : QObject(parent), ui_(ui), keeper_(keeper), viewers_(new ViewerSessions(this)) {
+    // Remembered once the technician picks one, never before.
+    connect(ui_.ViewerBinButton, &QRadioButton::clicked, this,
+            [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("bin")); });
+    connect(ui_.ViewerSystemButton, &QRadioButton::clicked, this,
+            [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("system")); });
+    connect(viewers_, &ViewerSessions::Said, this, &ClientConnection::Said);
+    connect(viewers_, &ViewerSessions::Failed, this,
+            [](const QString& what) { Messages().ShowNotice(what); });
+}
+
+void ClientConnection::ChooseViewer(const core::ProgramFiles& files) {
+    ui_.ViewerGroup->setVisible(core::SystemViewersExist());
+    const QString chosen = UserSettings().value(ViewerSessions::ChoiceKey()).toString();
+    const bool system = core::SystemViewersExist() &&
+                        (chosen == u"system" || (chosen != u"bin" && !files.HasViewerInBin()));
+    (system ? ui_.ViewerSystemButton : ui_.ViewerBinButton)->setChecked(true);
+}
+
+void ClientConnection::Connect(const std::string& id, const QString& name) {
+    // A password kept in the keyring is on its way from the start's read.
+    keeper_.WaitForRead();
+    // Without it the line would carry a bare switch and the viewer a wrong password.
+    if (ui_.CheckBox3->isChecked() && !keeper_.Known()) {
+        ShowMessage(StoredText(keeper_.WhyUnknown()));
+        return;
+    }
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    const bool system = ui_.ViewerSystemButton->isChecked();
+    core::LaunchInputs launch;
+    // The system's viewer is not in the program's folder, and no line names it.
+    launch.folder = system ? std::string() : files.ViewerFolder();
+    launch.quote = StoredText(ui_.Label3->text());
+    launch.id = id;
+    launch.host = StoredText(ui_.RadioButton9->isChecked() ? ui_.Edit3->text() : ui_.Edit2->text());
+    launch.port = StoredText(ui_.NumEdit2->text());
+    launch.autoreconnect = StoredText(ui_.Label5->text());
+    launch.connect = StoredText(ui_.Label6->text());
+    launch.quality = StoredText(ui_.ComboBox1->currentText());
+    launch.autoscaling = StoredText(ui_.Label4->text());
+    launch.passwordSwitch = StoredText(ui_.Edit7->text());
+    launch.password = StoredText(ui_.Edit4->text());
+    core::CheckLaunchInputs(launch);
+    if (system) {
+        // The password goes to the viewer's standard input: no batch file holds it.
+        ViewerSessions::Request request;
+        request.client = name.isEmpty()
+                             ? QStringLiteral("ID ") + QString::fromStdString(id)
+                             : name + QStringLiteral(" (ID %1)").arg(QString::fromStdString(id));
+        request.launch = core::NativeViewerLaunch(launch);
+        request.binFolder = files.Folder() + "Bin";
+        request.reconnect = !launch.autoreconnect.empty();
+        viewers_->Start(std::move(request));
+        return;
+    }
+    files.StartBatchFile(files.WriteBatchFile({core::LaunchLine(launch)}));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <string>
+
+namespace Ui {
+class TForm1;
+}
+namespace core {
+class ProgramFiles;
+}
+class PasswordKeeper;
+class ViewerSessions;
+
+// Connect To Client: the launch line from the window's controls, written to the batch file and
+// started, or the same settings given to the system's viewer; and the choice between the two.
+class ClientConnection final : public QObject {
+    Q_OBJECT
+public:
+    ClientConnection(Ui::TForm1& ui, PasswordKeeper& keeper, QObject* parent = nullptr);
+
+    // The viewer the technician chose, or the one in Bin when one is there.
+    void ChooseViewer(const core::ProgramFiles& files);
+    // Connects to this ID; name: the client's as shown, or empty. An error says why not.
+    void Connect(const std::string& id, const QString& name);
+
+signals:
+    // For the window's status line.
+    void Said(const QString& what);
+
+private:
+    Ui::TForm1& ui_;
+    PasswordKeeper& keeper_;
+    ViewerSessions* viewers_;
+};

@@ -1,0 +1,90 @@
+#include "app/WindowKeys.h"
+
+#include "app/BookLists.h"
+#include "app/FindBar.h"
+#include "app/Messages.h"
+#include "app/Unit1.h"
+#include "ui_Unit1.h"
+
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QTimer>
+
+#include <functional>
+
+WindowKeys::WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& book)
+    : QObject(&form), form_(form), ui_(ui), find_(find) {
+    for (QWidget* list : {static_cast<QWidget*>(ui.ListBox1), static_cast<QWidget*>(ui.ListBox2)}) {
+        list->installEventFilter(this);
+        find.TakeTypingFrom(list);
+    }
+    // Esc clears the filter wherever the focus is on the page.
+    for (QWidget* button : {ui.Button2, ui.Button3, ui.Button4, ui.Button5}) {
+        button->installEventFilter(this);
+    }
+    const auto shortcut = [&form](const QKeySequence& keys, const std::function<void()>& action) {
+        auto* s = new QShortcut(keys, &form);
+        connect(s, &QShortcut::activated, &form, [action] { Guarded(action); });
+    };
+    shortcut(QKeySequence::Find, [&ui, &find] {
+        ui.PageControl1->setCurrentWidget(ui.TabSheet1);
+        find.Focus();
+    });
+    shortcut(QKeySequence::New, [&ui] {
+        ui.PageControl1->setCurrentWidget(ui.TabSheet2);
+        ui.Edit1->setFocus(Qt::ShortcutFocusReason);
+    });
+    shortcut(QKeySequence::Undo, [&book] { book.UndoLast(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [&book] { book.RedoLast(); });
+    // On the Add page Enter in either field is OK, and focus entering the ID field selects its
+    // text, so typing replaces it.
+    connect(ui.Edit1, &QLineEdit::returnPressed, &form,
+            [&form] { Guarded([&form] { form.Button1Click(); }); });
+    ui.NumEdit1->installEventFilter(this);
+    // Typing filters at once.
+    ui.FilterEdit->setFocus(Qt::OtherFocusReason);
+}
+
+bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
+    // Focus entering the ID field, by click or Tab, selects its text once the click is done.
+    if (watched == ui_.NumEdit1) {
+        if (event->type() == QEvent::FocusIn) {
+            QTimer::singleShot(0, ui_.NumEdit1, [this] { ui_.NumEdit1->selectAll(); });
+        }
+        // The digits-only field lets no Enter through to its line edit: OK is pressed here.
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                Guarded([this] { form_.Button1Click(); });
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    if (event->type() != QEvent::KeyPress) {
+        return QObject::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!plain) {
+        return QObject::eventFilter(watched, event);
+    }
+    if (key->key() == Qt::Key_Escape) {
+        find_.Clear();
+        return true;
+    }
+    if (qobject_cast<QPushButton*>(watched)) {
+        return QObject::eventFilter(watched, event);
+    }
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        Guarded([this] { form_.EnterPress(); });
+        return true;
+    case Qt::Key_Delete:
+        Guarded([this] { form_.DeletePress(); });
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+namespace Ui {
+class TForm1;
+}
+class BookLists;
+class FindBar;
+class TForm1;
+
+// The keys of the window: those that find a client and act on it wherever the focus is on the
+// Client List page (Enter connects, Delete removes, Esc clears the filter, typing filters),
+// Ctrl+F, Ctrl+N, undo and redo, and Enter on the Add page.
+class WindowKeys final : public QObject {
+public:
+    WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& book);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TForm1& form_;
+    Ui::TForm1& ui_;
+    FindBar& find_;
+};
