@@ -2,15 +2,20 @@
 
 #include "app/BookLists.h"
 #include "app/ImportDialog.h"
+#include "app/ListBox.h"
 #include "app/Messages.h"
 #include "base/Exception.h"
 #include "core/Import.h"
 #include "platform/Files.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QTimer>
@@ -126,6 +131,63 @@ void BookTransfer::SetReadFaultForTesting(std::function<void()> fault) {
 
 BookTransfer::BookTransfer(BookLists& book, QWidget& window, int maxIdLength)
     : QObject(&window), book_(book), window_(window), maxIdLength_(maxIdLength) {}
+
+void BookTransfer::Offer(QAbstractButton& importButton, QAbstractButton& exportButton,
+                         std::initializer_list<ListBox*> lists) {
+    connect(&importButton, &QAbstractButton::clicked, this, [this] { AskImport(); });
+    connect(&exportButton, &QAbstractButton::clicked, this, [this] { Export(false); });
+    for (ListBox* list : lists) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this, [this, list](QPoint at) {
+            QMenu menu(&window_);
+            menu.addAction(QStringLiteral("Import\u2026"), this, [this] { AskImport(); });
+            menu.addAction(QStringLiteral("Export\u2026"), this, [this] { Export(false); });
+            if (book_.Filtered()) {
+                menu.addAction(QStringLiteral("Export the %1 shown\u2026").arg(book_.ShownCount()),
+                               this, [this] { Export(true); });
+            }
+            menu.exec(list->viewport()->mapToGlobal(at));
+        });
+    }
+    // A file dropped on the window opens its preview.
+    window_.setAcceptDrops(true);
+    window_.installEventFilter(this);
+}
+
+void BookTransfer::AskImport() {
+    Import(QFileDialog::getOpenFileNames(
+        &window_, QStringLiteral("Import clients"), QDir::homePath(),
+        QStringLiteral("Client lists (*.csv *.txt *.remmina *.xml);;All files (*)")));
+}
+
+bool BookTransfer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != &window_) {
+        return QObject::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::DragEnter) {
+        auto* enter = static_cast<QDragEnterEvent*>(event);
+        if (enter->mimeData()->hasUrls()) {
+            enter->acceptProposedAction();
+        }
+        return true;
+    }
+    if (event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        QStringList paths;
+        for (const QUrl& url : drop->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                paths.append(url.toLocalFile());
+            }
+        }
+        if (!paths.isEmpty()) {
+            drop->acceptProposedAction();
+            // After the drop has finished: the preview is a dialog of its own.
+            QTimer::singleShot(0, this, [this, paths] { Import(paths); });
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void BookTransfer::Import(const QStringList& paths) {
     if (busy_ || paths.isEmpty()) {

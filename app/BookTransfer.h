@@ -4,10 +4,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 class BookLists;
+class ListBox;
+class QAbstractButton;
 class QWidget;
 
 // Bringing clients in from other programs' files and handing the book on as CSV. A file is
@@ -18,8 +21,14 @@ class BookTransfer final : public QObject {
 public:
     BookTransfer(BookLists& book, QWidget& window, int maxIdLength);
 
+    // Where the user reaches it: the Add page's two buttons, each list's context menu, and
+    // files dropped on the window.
+    void Offer(QAbstractButton& importButton, QAbstractButton& exportButton,
+               std::initializer_list<ListBox*> lists);
     // Files, or a folder of connection profiles, read and previewed.
     void Import(const QStringList& paths);
+    // Asks which files, then imports them.
+    void AskImport();
     // Asks where to, then writes the book (or only the clients shown) as CSV.
     void Export(bool shownOnly);
 
@@ -35,6 +44,9 @@ signals:
     // A file was read and its preview is open (tests wait for it), or reading failed.
     void PreviewOpened();
     void Said(const QString& what);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Preview(const QString& from, struct ReadResult& result);

@@ -90,8 +90,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     commitLocal_ = new QTimer(this);
     commitLocal_->setSingleShot(true);
     commitLocal_->setInterval(500);
-    // A file dropped on the window opens its preview.
-    setAcceptDrops(true);
     move(StartPosition);
     place_ = std::make_unique<WindowPlace>(*this, *ui, drawnMargin);
     place_->Restore();
@@ -125,24 +123,9 @@ void TForm1::ConnectHandlers() {
     handle(ui->ListBox1, &ListBox::doubleClicked, &TForm1::Button2Click);
     handle(ui->ListBox2, &ListBox::doubleClicked, &TForm1::Button2Click);
     handle(ui->BookFolderButton, &QPushButton::clicked, &TForm1::ChooseBookFolder);
-    // Import and export: on the Add page, and in the client list's context menu.
+    // Import and export: on the Add page, in the client list's context menu, and by a drop.
     connect(transfer_, &BookTransfer::Said, this, &TForm1::Say);
-    connect(ui->ImportButton, &QPushButton::clicked, this, [this] { AskImport(); });
-    connect(ui->ExportButton, &QPushButton::clicked, this, [this] { transfer_->Export(false); });
-    for (ListBox* list : {ui->ListBox1, ui->ListBox2}) {
-        list->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(list, &QWidget::customContextMenuRequested, this, [this, list](QPoint at) {
-            QMenu menu(this);
-            menu.addAction(QStringLiteral("Import\u2026"), this, [this] { AskImport(); });
-            menu.addAction(QStringLiteral("Export\u2026"), this,
-                           [this] { transfer_->Export(false); });
-            if (book_->Filtered()) {
-                menu.addAction(QStringLiteral("Export the %1 shown\u2026").arg(book_->ShownCount()),
-                               this, [this] { transfer_->Export(true); });
-            }
-            menu.exec(list->viewport()->mapToGlobal(at));
-        });
-    }
+    transfer_->Offer(*ui->ImportButton, *ui->ExportButton, {ui->ListBox1, ui->ListBox2});
     // A check box's handler runs on every change of its state, by the user or from code.
     handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
     handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
@@ -378,35 +361,8 @@ void TForm1::DeletePress() {
     }
 }
 
-void TForm1::AskImport() {
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Import clients"), QDir::homePath(),
-        QStringLiteral("Client lists (*.csv *.txt *.remmina *.xml);;All files (*)"));
-    transfer_->Import(files);
-}
-
 void TForm1::ImportFiles(const QStringList& paths) {
     transfer_->Import(paths);
-}
-
-void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    }
-}
-
-void TForm1::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            paths.append(url.toLocalFile());
-        }
-    }
-    if (!paths.isEmpty()) {
-        event->acceptProposedAction();
-        // After the drop has finished: the preview is a dialog of its own.
-        QTimer::singleShot(0, this, [this, paths] { transfer_->Import(paths); });
-    }
 }
 
 void TForm1::UpdateEditing() {

@@ -83,14 +83,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ConnectHandlers();
     void ChooseBookFolder();
-    void AskImport();
     void Say(const QString& what);
     // Which edits the book takes now: a filter stops the moves, a shared book that cannot be
     // changed stops them all; each disabled control's tooltip says why.
