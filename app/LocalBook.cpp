@@ -9,6 +9,7 @@
 #include "core/Commit.h"
 
 #include <QScopeGuard>
+#include <QTimer>
 
 namespace {
 
@@ -28,7 +29,16 @@ auto OwnCommit(BookWatch* watch) {
 
 LocalBook::LocalBook(ListBox& names, ListBox& ids, BookLists& book, SettingsBinder& settings,
                      QObject* parent)
-    : QObject(parent), names_(names), ids_(ids), book_(book), settings_(settings) {}
+    : QObject(parent), names_(names), ids_(ids), book_(book), settings_(settings),
+      commitCopy_(new QTimer(this)) {
+    commitCopy_->setSingleShot(true);
+    commitCopy_->setInterval(500);
+    connect(commitCopy_, &QTimer::timeout, this, [this] { Guarded([this] { CommitCopy(); }); });
+}
+
+void LocalBook::CommitCopySoon() {
+    commitCopy_->start();
+}
 
 const std::vector<std::string>& LocalBook::Load() {
     base_ = core::ProgramFiles::OfThisProgram().LoadBook();

@@ -11,6 +11,7 @@
 class BookLists;
 class BookWatch;
 class ListBox;
+class QTimer;
 class SettingsBinder;
 
 // The book's files on this computer: what was read at start (the base of every merge), another
@@ -37,6 +38,8 @@ public:
     // The shared book's latest, written to the list files as the close writes them; the
     // settings as they were read (the window's own go to the file at the close).
     void CommitCopy();
+    // The same, once the server's changes have settled for a moment.
+    void CommitCopySoon();
 
 signals:
     // Another copy committed the book.
@@ -54,6 +57,7 @@ private:
     BookLists& book_;
     SettingsBinder& settings_;
     BookWatch* watch_ = nullptr;
+    QTimer* commitCopy_;
     // The book as last read from its files, what a merge with another copy starts from; a
     // list file that could not be read is never written over.
     core::BookOnDisk base_;

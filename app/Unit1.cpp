@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/BookFolder.h"
 #include "app/BookLists.h"
 #include "app/BookTransfer.h"
 #include "app/ClientConnection.h"
@@ -17,20 +18,12 @@
 #include "app/WindowKeys.h"
 #include "app/WindowPlace.h"
 #include "core/Commit.h"
-#include "core/LaunchLine.h"
 #include "net/IdIPWatch.h"
 #include "store/SharedBookPage.h"
 #include "ui_Unit1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileDialog>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMimeData>
-#include <QScopeGuard>
-#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -61,13 +54,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     const bool portable = core::CurrentStorage().mode == core::Storage::Portable;
     IdIPWatch1->SetHistoryFilename(portable ? "iphist.dat" : files.Folder() + "iphist.dat");
-    QString kept = QStringLiteral("Your client book is kept in ") +
-                   DisplayText(core::ShownPath(files.Folder()));
-    if (!core::CurrentStorage().carriedFrom.empty()) {
-        kept += QStringLiteral(" (carried over from ") +
-                DisplayText(core::ShownPath(core::CurrentStorage().carriedFrom)) + u')';
-    }
-    ui->BookFolderLabel->setText(kept);
+    new BookFolder(*ui->BookFolderLabel, *ui->BookFolderButton, this);
     book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
     // The Shared Book page is the last; a copy built without PostgreSQL has none.
     shared_ = new SharedBookPage(*ui->PageControl1, *book_, this);
@@ -87,9 +74,6 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     connection_->ChooseViewer(files);
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
-    commitLocal_ = new QTimer(this);
-    commitLocal_->setSingleShot(true);
-    commitLocal_->setInterval(500);
     move(StartPosition);
     place_ = std::make_unique<WindowPlace>(*this, *ui, drawnMargin);
     place_->Restore();
@@ -122,7 +106,6 @@ void TForm1::ConnectHandlers() {
     handle(ui->ListBox2, &ListBox::UserSelectionChanged, &TForm1::ListBox2Click);
     handle(ui->ListBox1, &ListBox::doubleClicked, &TForm1::Button2Click);
     handle(ui->ListBox2, &ListBox::doubleClicked, &TForm1::Button2Click);
-    handle(ui->BookFolderButton, &QPushButton::clicked, &TForm1::ChooseBookFolder);
     // Import and export: on the Add page, in the client list's context menu, and by a drop.
     connect(transfer_, &BookTransfer::Said, this, &TForm1::Say);
     transfer_->Offer(*ui->ImportButton, *ui->ExportButton, {ui->ListBox1, ui->ListBox2});
@@ -152,9 +135,7 @@ void TForm1::ConnectHandlers() {
     });
     connect(shared_, &SharedBookPage::Said, this, &TForm1::Say);
     connect(shared_, &SharedBookPage::StateChanged, this, &TForm1::UpdateEditing);
-    connect(shared_, &SharedBookPage::BookChanged, commitLocal_, qOverload<>(&QTimer::start));
-    connect(commitLocal_, &QTimer::timeout, this,
-            [this] { Guarded([this] { local_->CommitCopy(); }); });
+    connect(shared_, &SharedBookPage::BookChanged, local_, &LocalBook::CommitCopySoon);
     connect(local_, &LocalBook::Said, this, &TForm1::Say);
     // A shared book's changes come from its server; the files are this computer's copy of it.
     connect(local_, &LocalBook::Committed, this, [this] {
@@ -398,17 +379,4 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     if (place_) {
         place_->LayOut();
     }
-}
-
-// The folder is remembered for this user; the program keeps the book there from its next start.
-void TForm1::ChooseBookFolder() {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Keep the book in"),
-        DisplayText(core::ProgramFiles::OfThisProgram().Folder()));
-    if (folder.isEmpty()) {
-        return;
-    }
-    UserSettings().setValue(BookFolderKey(), QDir::toNativeSeparators(folder));
-    ShowMessage("Your client book will be kept in " + StoredText(QDir::toNativeSeparators(folder)) +
-                " from the next start of the program.");
 }

@@ -87,7 +87,6 @@ protected:
 
 private:
     void ConnectHandlers();
-    void ChooseBookFolder();
     void Say(const QString& what);
     // Which edits the book takes now: a filter stops the moves, a shared book that cannot be
     // changed stops them all; each disabled control's tooltip says why.
@@ -105,7 +104,6 @@ private:
     SharedBookPage* shared_ = nullptr;
     ClientConnection* connection_ = nullptr;
     WindowKeys* keys_ = nullptr;
-    QTimer* commitLocal_ = nullptr;
     // The edit controls' own tooltips, shown again once they are enabled again.
     std::vector<std::pair<QWidget*, QString>> editTips_;
 };

@@ -1,0 +1,36 @@
+#include "app/BookFolder.h"
+
+#include "app/Messages.h"
+#include "app/QtText.h"
+#include "app/UserSettings.h"
+#include "core/Commit.h"
+#include "core/ProgramFiles.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+
+BookFolder::BookFolder(QLabel& where, QAbstractButton& choose, QObject* parent)
+    : QObject(parent), choose_(choose) {
+    QString kept = QStringLiteral("Your client book is kept in ") +
+                   DisplayText(core::ShownPath(core::ProgramFiles::OfThisProgram().Folder()));
+    if (!core::CurrentStorage().carriedFrom.empty()) {
+        kept += QStringLiteral(" (carried over from ") +
+                DisplayText(core::ShownPath(core::CurrentStorage().carriedFrom)) + u')';
+    }
+    where.setText(kept);
+    connect(&choose, &QAbstractButton::clicked, this, [this] { Guarded([this] { Choose(); }); });
+}
+
+void BookFolder::Choose() {
+    const QString folder = QFileDialog::getExistingDirectory(
+        choose_.window(), QStringLiteral("Keep the book in"),
+        DisplayText(core::ProgramFiles::OfThisProgram().Folder()));
+    if (folder.isEmpty()) {
+        return;
+    }
+    UserSettings().setValue(BookFolderKey(), QDir::toNativeSeparators(folder));
+    ShowMessage("Your client book will be kept in " + StoredText(QDir::toNativeSeparators(folder)) +
+                " from the next start of the program.");
+}
