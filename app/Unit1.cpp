@@ -4,6 +4,7 @@
 #include "app/BookLists.h"
 #include "app/BookTransfer.h"
 #include "app/ClientConnection.h"
+#include "app/EditingControls.h"
 #include "app/FindBar.h"
 #include "app/Keyring.h"
 #include "app/LocalBook.h"
@@ -30,11 +31,6 @@ namespace {
 
 // Where the window first opens, in screen pixels.
 constexpr QPoint StartPosition(196, 248);
-
-bool AllDigits(const QString& text) {
-    return !text.isEmpty() &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
 
 } // namespace
 
@@ -78,7 +74,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     place_ = std::make_unique<WindowPlace>(*this, *ui, drawnMargin);
     place_->Restore();
     place_->FitIds();
-    keys_ = new WindowKeys(*this, *ui, *find_, *book_);
+    keys_ = new WindowKeys(*this, *ui, *find_, *book_, *connection_);
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -115,20 +111,9 @@ void TForm1::ConnectHandlers() {
     handle(ui->CheckBox3, &QCheckBox::toggled, &TForm1::CheckBox3Click);
     connect(connection_, &ClientConnection::Said, this, &TForm1::Say);
 
-    connect(find_, &FindBar::Changed, book_, &BookLists::SetFilter);
-    connect(find_, &FindBar::Enter, this, [this] { Guarded([this] { EnterPress(); }); });
-    connect(find_, &FindBar::Step, book_, &BookLists::SelectShown);
-    connect(find_, &FindBar::Page, this, [this](int pages) {
-        const int row = std::max(1, ui->ListBox1->sizeHintForRow(0));
-        book_->SelectShown(pages * std::max(1, ui->ListBox1->viewport()->height() / row));
-    });
-    connect(find_, &FindBar::Edge, this,
-            [this](bool last) { book_->SelectShownAt(last ? -1 : 0); });
-    for (QWidget* edit : {static_cast<QWidget*>(ui->Button1), static_cast<QWidget*>(ui->Button3),
-                          static_cast<QWidget*>(ui->Button4), static_cast<QWidget*>(ui->Button5),
-                          static_cast<QWidget*>(ui->ImportButton)}) {
-        editTips_.emplace_back(edit, edit->toolTip());
-    }
+    editing_ = std::make_unique<EditingControls>(
+        std::initializer_list<QWidget*>{ui->Button1, ui->Button3, ui->ImportButton},
+        std::initializer_list<QWidget*>{ui->Button4, ui->Button5});
     connect(book_, &BookLists::ShownChanged, this, [this](int shown, int total, bool filtered) {
         find_->SetCount(shown, total, filtered);
         UpdateEditing();
@@ -302,62 +287,12 @@ void TForm1::CheckBox3Click() {
     }
 }
 
-// The selected client; for a filter of digits alone, the client with exactly that ID, or that
-// ID itself after the user agrees (never another client that merely holds the digits); for a
-// filter with letters, the only client shown.
-void TForm1::EnterPress() {
-    if (book_->Selected() < 0 && book_->Filtered()) {
-        const QString filter = find_->Text().trimmed();
-        if (AllDigits(filter)) {
-            if (filter.size() > ui->NumEdit1->maxLength()) {
-                ShowMessage("An ID has at most " + std::to_string(ui->NumEdit1->maxLength()) +
-                            " digits");
-                return;
-            }
-            const std::string id = StoredText(filter);
-            const std::optional<int> known = book_->RowOfId(id);
-            if (!known) {
-                if (AskYesNo("Connect to ID " + id + "? It is not in your book.")) {
-                    connection_->Connect(id, {});
-                }
-                return;
-            }
-            book_->Select(*known);
-        } else if (book_->ShownCount() == 1) {
-            book_->SelectShownAt(0);
-        }
-    }
-    Button2Click();
-}
-
-void TForm1::DeletePress() {
-    const int row = ui->ListBox1->ItemIndex();
-    if (row < 0) {
-        return;
-    }
-    const int idRow = ui->ListBox2->ItemIndex();
-    const std::string id = idRow >= 0 ? ui->ListBox2->Item(idRow) : std::string();
-    if (AskYesNo("Remove " + ui->ListBox1->Item(row) + " (" + id + ") from your book?")) {
-        Button3Click();
-    }
-}
-
 void TForm1::ImportFiles(const QStringList& paths) {
     transfer_->Import(paths);
 }
 
 void TForm1::UpdateEditing() {
-    const QString noEdit = shared_->WhyNoEdit();
-    // Moving a client among some of the book would say nothing of where it lands.
-    const QString filtered = book_->Filtered()
-                                 ? QStringLiteral("Clear the filter to move clients in the list")
-                                 : QString();
-    for (const auto& [edit, tip] : editTips_) {
-        const bool move = edit == ui->Button4 || edit == ui->Button5;
-        const QString why = !noEdit.isEmpty() ? noEdit : move ? filtered : QString();
-        edit->setEnabled(why.isEmpty());
-        edit->setToolTip(why.isEmpty() ? tip : why);
-    }
+    editing_->Update(shared_->WhyNoEdit(), book_->Filtered());
 }
 
 bool TForm1::ShareBook(const QString& url) {

@@ -15,6 +15,7 @@ class BookLists;
 class BookTransfer;
 class ClientConnection;
 class PasswordKeeper;
+class EditingControls;
 class FindBar;
 class LocalBook;
 class QCloseEvent;
@@ -70,10 +71,6 @@ public:
     void CheckBox2Click();
     void CheckBox3Click();
 
-    // Finding a client: Enter in the filter or a list; Delete in a list.
-    void EnterPress();
-    void DeletePress();
-
     // Files brought in: read, then previewed (the command line's --import, a drop).
     void ImportFiles(const QStringList& paths);
     BookTransfer& Transfer() { return *transfer_; }
@@ -104,6 +101,5 @@ private:
     SharedBookPage* shared_ = nullptr;
     ClientConnection* connection_ = nullptr;
     WindowKeys* keys_ = nullptr;
-    // The edit controls' own tooltips, shown again once they are enabled again.
-    std::vector<std::pair<QWidget*, QString>> editTips_;
+    std::unique_ptr<EditingControls> editing_;
 };

@@ -1,8 +1,11 @@
 #include "app/WindowKeys.h"
 
 #include "app/BookLists.h"
+#include "app/ClientConnection.h"
 #include "app/FindBar.h"
+#include "app/ListBox.h"
 #include "app/Messages.h"
+#include "app/QtText.h"
 #include "app/Unit1.h"
 #include "ui_Unit1.h"
 
@@ -10,10 +13,21 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
-WindowKeys::WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& book)
-    : QObject(&form), form_(form), ui_(ui), find_(find) {
+namespace {
+
+bool AllDigits(const QString& text) {
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+} // namespace
+
+WindowKeys::WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& book,
+                       ClientConnection& connection)
+    : QObject(&form), form_(form), ui_(ui), find_(find), book_(book), connection_(connection) {
     for (QWidget* list : {static_cast<QWidget*>(ui.ListBox1), static_cast<QWidget*>(ui.ListBox2)}) {
         list->installEventFilter(this);
         find.TakeTypingFrom(list);
@@ -41,6 +55,16 @@ WindowKeys::WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& b
     connect(ui.Edit1, &QLineEdit::returnPressed, &form,
             [&form] { Guarded([&form] { form.Button1Click(); }); });
     ui.NumEdit1->installEventFilter(this);
+    // The filter's keys steer the selection among the clients shown.
+    connect(&find, &FindBar::Changed, &book, &BookLists::SetFilter);
+    connect(&find, &FindBar::Enter, this, [this] { Guarded([this] { EnterPress(); }); });
+    connect(&find, &FindBar::Step, &book, &BookLists::SelectShown);
+    connect(&find, &FindBar::Page, &book, [&book, list = ui.ListBox1](int pages) {
+        const int row = std::max(1, list->sizeHintForRow(0));
+        book.SelectShown(pages * std::max(1, list->viewport()->height() / row));
+    });
+    connect(&find, &FindBar::Edge, &book,
+            [&book](bool last) { book.SelectShownAt(last ? -1 : 0); });
     // Typing filters at once.
     ui.FilterEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -79,12 +103,52 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        Guarded([this] { form_.EnterPress(); });
+        Guarded([this] { EnterPress(); });
         return true;
     case Qt::Key_Delete:
-        Guarded([this] { form_.DeletePress(); });
+        Guarded([this] { DeletePress(); });
         return true;
     default:
         return QObject::eventFilter(watched, event);
+    }
+}
+
+// The selected client; for a filter of digits alone, the client with exactly that ID, or that
+// ID itself after the user agrees (never another client that merely holds the digits); for a
+// filter with letters, the only client shown.
+void WindowKeys::EnterPress() {
+    if (book_.Selected() < 0 && book_.Filtered()) {
+        const QString filter = find_.Text().trimmed();
+        if (AllDigits(filter)) {
+            if (filter.size() > ui_.NumEdit1->maxLength()) {
+                ShowMessage("An ID has at most " + std::to_string(ui_.NumEdit1->maxLength()) +
+                            " digits");
+                return;
+            }
+            const std::string id = StoredText(filter);
+            const std::optional<int> known = book_.RowOfId(id);
+            if (!known) {
+                if (AskYesNo("Connect to ID " + id + "? It is not in your book.")) {
+                    connection_.Connect(id, {});
+                }
+                return;
+            }
+            book_.Select(*known);
+        } else if (book_.ShownCount() == 1) {
+            book_.SelectShownAt(0);
+        }
+    }
+    form_.Button2Click();
+}
+
+void WindowKeys::DeletePress() {
+    const int row = ui_.ListBox1->ItemIndex();
+    if (row < 0) {
+        return;
+    }
+    const int idRow = ui_.ListBox2->ItemIndex();
+    const std::string id = idRow >= 0 ? ui_.ListBox2->Item(idRow) : std::string();
+    if (AskYesNo("Remove " + ui_.ListBox1->Item(row) + " (" + id + ") from your book?")) {
+        form_.Button3Click();
     }
 }

@@ -1,0 +1,28 @@
+#include "app/EditingControls.h"
+
+#include <QWidget>
+
+EditingControls::EditingControls(std::initializer_list<QWidget*> edits,
+                                 std::initializer_list<QWidget*> moves) {
+    for (QWidget* edit : edits) {
+        edits_.emplace_back(edit, edit->toolTip());
+    }
+    for (QWidget* move : moves) {
+        moves_.emplace_back(move, move->toolTip());
+    }
+}
+
+void EditingControls::Update(const QString& noEdit, bool filtered) const {
+    // Moving a client among some of the book would say nothing of where it lands.
+    const QString notMoved =
+        filtered ? QStringLiteral("Clear the filter to move clients in the list") : QString();
+    for (const auto* controls : {&edits_, &moves_}) {
+        for (const auto& [control, tip] : *controls) {
+            const QString why = !noEdit.isEmpty()     ? noEdit
+                                : controls == &moves_ ? notMoved
+                                                      : QString();
+            control->setEnabled(why.isEmpty());
+            control->setToolTip(why.isEmpty() ? tip : why);
+        }
+    }
+}
