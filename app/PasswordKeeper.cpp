@@ -5,10 +5,10 @@
 #include "app/UserSettings.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <memory>
@@ -19,6 +19,25 @@ namespace {
 // How long the window waits for the keyring: enough for a desktop that unlocks it on demand,
 // short enough that a hung one does not hold the close.
 constexpr int KeyringWait = 5000;
+
+// Runs the event loop until the keyring answers the request made, or its time is up: the answer
+// ends the wait, nothing asks again and again. False when the time came first.
+bool Await(const std::function<void(const std::function<void()>& answered)>& request) {
+    QEventLoop loop;
+    auto done = std::make_shared<bool>(false);
+    QPointer<QEventLoop> waiting(&loop);
+    request([done, waiting] {
+        *done = true;
+        if (waiting) {
+            waiting->quit();
+        }
+    });
+    if (!*done) {
+        QTimer::singleShot(KeyringWait, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return *done;
+}
 
 const core::SettingKey& PasswordValue() {
     for (const core::SettingKey& key : core::SettingsSchema) {
@@ -83,6 +102,12 @@ void PasswordKeeper::Read(bool choose) {
             return;
         }
         self->reading_ = false;
+        // Told last, once the answer is taken in, whichever way it went.
+        const auto told = qScopeGuard([self] {
+            if (self) {
+                emit self->ReadDone();
+            }
+        });
         if (answer == Keyring::Answer::Failed) {
             if (!choose && !self->known_) {
                 self->Say(QStringLiteral("The system keyring did not answer: the password kept "
@@ -139,19 +164,17 @@ void PasswordKeeper::Say(const QString& what) {
     }
 }
 
-bool PasswordKeeper::Wait(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < KeyringWait) {
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
+bool PasswordKeeper::WaitForAnswer() {
+    // The answer ends the wait, or the keyring's time: nothing is asked again and again.
+    QEventLoop loop;
+    connect(this, &PasswordKeeper::ReadDone, &loop, &QEventLoop::quit);
+    QTimer::singleShot(KeyringWait, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !reading_;
 }
 
 void PasswordKeeper::WaitForRead() {
-    if (reading_ && !Wait([this] { return !reading_; })) {
+    if (reading_ && !WaitForAnswer()) {
         SayIfUnanswered();
     }
 }
@@ -179,13 +202,13 @@ void PasswordKeeper::Save(core::SettingsValues& values) {
     const QString password = password_.text();
     if (keep && store_.isChecked()) {
         auto written = std::make_shared<bool>(false);
-        auto answered = std::make_shared<bool>(false);
-        SystemKeyring().Write(key_, password,
-                              [written, answered](Keyring::Answer answer, const QString&) {
-                                  *written = answer == Keyring::Answer::Found;
-                                  *answered = true;
-                              });
-        Wait([answered] { return *answered; });
+        Await([&](const std::function<void()>& answered) {
+            SystemKeyring().Write(key_, password,
+                                  [written, answered](Keyring::Answer answer, const QString&) {
+                                      *written = answer == Keyring::Answer::Found;
+                                      answered();
+                                  });
+        });
         if (*written) {
             values.SetText(PasswordValue(), "");
             return;
@@ -199,9 +222,9 @@ void PasswordKeeper::Save(core::SettingsValues& values) {
     }
     // Off, or nothing to store: an item left from before goes.
     if (used_ && (itemThere_ || turnedOff_)) {
-        auto answered = std::make_shared<bool>(false);
-        SystemKeyring().Remove(key_,
-                               [answered](Keyring::Answer, const QString&) { *answered = true; });
-        Wait([answered] { return *answered; });
+        Await([this](const std::function<void()>& answered) {
+            SystemKeyring().Remove(key_,
+                                   [answered](Keyring::Answer, const QString&) { answered(); });
+        });
     }
 }

@@ -43,6 +43,8 @@ public:
 signals:
     // One line for the user: the keyring failed and where the password is now.
     void Said(const QString& what);
+    // The keyring answered the start's read, whatever it said.
+    void ReadDone();
 
 private:
     void Read(bool choose);
@@ -50,8 +52,9 @@ private:
     void SayIfUnanswered();
     // One line for the user, each different line once.
     void Say(const QString& what);
-    // Runs the event loop until done() holds or the keyring's time is up; false when it is up.
-    static bool Wait(const std::function<bool()>& done);
+    // Waits for the read's answer (ReadDone) or the keyring's time, whichever comes first;
+    // false when the time came.
+    bool WaitForAnswer();
 
     QCheckBox& store_;
     QLineEdit& password_;
