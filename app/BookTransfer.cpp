@@ -16,13 +16,12 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
 #include <QProgressDialog>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
 #include <memory>
-#include <thread>
 
 // What the reading thread hands back.
 struct ReadResult {
@@ -222,29 +221,37 @@ void BookTransfer::Import(const QStringList& paths) {
     ticker->start(100);
     const QString from = paths.size() == 1 ? QDir::toNativeSeparators(paths[0])
                                            : QStringLiteral("%1 files").arg(paths.size());
-    QPointer<BookTransfer> self(this);
-    std::thread([files, result, self, progress, from] {
-        ReadAll(files, *result);
-        QMetaObject::invokeMethod(
-            progress,
-            [self, progress, result, from] {
-                // Gone before the preview opens: deletion waits for the event loop, and the
-                // preview runs one of its own.
-                for (QTimer* ticker : progress->findChildren<QTimer*>()) {
-                    ticker->stop();
-                }
-                progress->hide();
-                progress->deleteLater();
-                if (self && !result->cancel) {
-                    // One import at a time: a file dropped while a preview is open is not taken.
-                    self->Preview(from, *result);
-                }
-                if (self) {
-                    self->busy_ = false;
-                }
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    // The reading thread owns nothing of the window's: it fills result, and its end is told here.
+    reader_ = QThread::create([files, result] { ReadAll(files, *result); });
+    reader_->setParent(this);
+    reading_ = result;
+    connect(reader_, &QThread::finished, this, [this, progress, result, from] {
+        reader_->deleteLater();
+        reader_ = nullptr;
+        reading_.reset();
+        // Gone before the preview opens: deletion waits for the event loop, and the preview
+        // runs one of its own.
+        for (QTimer* ticker : progress->findChildren<QTimer*>()) {
+            ticker->stop();
+        }
+        progress->hide();
+        progress->deleteLater();
+        // One import at a time: a file dropped while a preview is open is not taken.
+        if (!result->cancel) {
+            Preview(from, *result);
+        }
+        busy_ = false;
+    });
+    reader_->start();
+}
+
+BookTransfer::~BookTransfer() {
+    // A window closed while a file is read: the reading stops at its next block and is waited
+    // for, so nothing it holds outlives the window.
+    if (reader_) {
+        reading_->cancel = true;
+        reader_->wait();
+    }
 }
 
 void BookTransfer::Preview(const QString& from, ReadResult& result) {

@@ -5,12 +5,14 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 class BookLists;
 class ListBox;
 class QAbstractButton;
+class QThread;
 class QWidget;
 
 // Bringing clients in from other programs' files and handing the book on as CSV. A file is
@@ -20,6 +22,7 @@ class BookTransfer final : public QObject {
     Q_OBJECT
 public:
     BookTransfer(BookLists& book, QWidget& window, int maxIdLength);
+    ~BookTransfer() override;
 
     // Where the user reaches it: the Add page's two buttons, each list's context menu, and
     // files dropped on the window.
@@ -55,4 +58,7 @@ private:
     QWidget& window_;
     int maxIdLength_;
     bool busy_ = false;
+    // The file being read, on a thread of its own, and what it reads into.
+    QThread* reader_ = nullptr;
+    std::shared_ptr<struct ReadResult> reading_;
 };
