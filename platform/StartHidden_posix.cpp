@@ -5,7 +5,6 @@
 #include "platform/PathEntries.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -45,45 +43,49 @@ std::string FindOnPath(const std::string& name) {
     return {};
 }
 
-// Starts the program in a session of its own, with no terminal and its standard streams on
-// /dev/null, and reaps it on a thread of its own so that it never lingers as a zombie.
+// Starts the program in a session of its own, with no terminal, its standard streams on
+// /dev/null and the signals at their defaults. A child in between starts it and ends at once:
+// the program is then the system's to reap, and never lingers as a zombie of ours, with no
+// thread left waiting for it.
 void SpawnDetached(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    for (const int fd : {0, 1, 2}) {
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
-                                         0);
+    // Everything is made before the fork: after it, only calls safe in a copy of a threaded
+    // process.
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0) {
+        return;
     }
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (failed == 0) {
-        std::thread([pid] {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    const pid_t between = ::fork();
+    if (between == 0) {
+        if (::fork() == 0) {
+            ::setsid();
+            struct sigaction fallback {};
+            fallback.sa_handler = SIG_DFL;
+            for (int signal = 1; signal < NSIG; ++signal) {
+                if (signal != SIGKILL && signal != SIGSTOP) {
+                    ::sigaction(signal, &fallback, nullptr);
+                }
             }
-        }).detach();
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (const int fd : {0, 1, 2}) {
+                ::dup2(null, fd);
+            }
+            ::close_range(3, ~0U, 0);
+            ::execve(argv[0], argv.data(), environ);
+        }
+        ::_exit(0);
+    }
+    ::close(null);
+    if (between > 0) {
+        int status = 0;
+        while (::waitpid(between, &status, 0) < 0 && errno == EINTR) {
+        }
     }
 }
 
