@@ -6,7 +6,6 @@
 #include "app/Messages.h"
 #include "base/Exception.h"
 #include "core/Import.h"
-#include "platform/Files.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -290,9 +289,5 @@ void BookTransfer::Export(bool shownOnly) {
 
 void BookTransfer::WriteCsv(const QString& path, const std::vector<std::string>& names,
                             const std::vector<std::string>& ids) {
-    const std::string file = QDir::toNativeSeparators(path).toStdString();
-    if (!platform::WriteFileAtomically(file, core::ExportCsv(names, ids),
-                                       platform::NewFileMode::Shared)) {
-        throw Exception("Cannot write " + file);
-    }
+    core::WriteExportCsv(QDir::toNativeSeparators(path).toStdString(), names, ids);
 }

@@ -4,8 +4,6 @@
 #include "app/QtText.h"
 #include "core/Commit.h"
 #include "core/ProgramFiles.h"
-#include "platform/Files.h"
-#include "platform/Folder.h"
 
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -26,12 +24,9 @@ BookWatch::BookWatch(const core::ProgramFiles& files, QObject* parent)
     connect(settle_, &QTimer::timeout, this, &BookWatch::Settled);
     // The folder tells of renames into it; the files of writes in place; a list that is a
     // link of the user's is watched where it leads.
-    QStringList paths{QString::fromStdString(files.Folder())};
-    for (const std::string& path : {files.Names(), files.Ids(), files.Settings()}) {
-        if (const auto real = platform::FollowOwnLinks(path)) {
-            paths << QString::fromStdString(platform::FolderOf(*real))
-                  << QString::fromStdString(*real);
-        }
+    QStringList paths;
+    for (const std::string& path : files.WatchedPaths()) {
+        paths << QString::fromStdString(path);
     }
     paths.removeDuplicates();
     watch_->addPaths(paths);
@@ -42,14 +37,13 @@ BookWatch::BookWatch(const core::ProgramFiles& files, QObject* parent)
     // Tells who else has the book open. It never waits and never refuses: a lock left by a
     // copy that crashed costs nothing. What the lock file says is anybody's text, so the notice
     // says only what the lock itself proves.
-    platform::LockOutcome outcome = platform::LockOutcome::NotALock;
-    const std::string lockPath = files.Folder() + ".mbv-open.lock";
-    lock_ = platform::TakeLock(lockPath, outcome);
-    if (outcome == platform::LockOutcome::HeldByAnother) {
+    core::ProgramFiles::OpenBy others = core::ProgramFiles::OpenBy::Nobody;
+    lock_ = files.MarkOpen(others);
+    if (others == core::ProgramFiles::OpenBy::Another) {
         ShowNotice("Another copy of My Brindle Viewer has this book open: the changes of both "
                    "copies will be kept.");
-    } else if (outcome == platform::LockOutcome::NotALock) {
-        ShowNotice("The lock " + core::ShownPath(lockPath) +
+    } else if (others == core::ProgramFiles::OpenBy::NotALock) {
+        ShowNotice("The lock " + core::ShownPath(files.LockPath()) +
                    " is not a file of the program's: it was left alone, and another copy of "
                    "the program on this book will not be told of.");
     }

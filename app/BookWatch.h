@@ -5,9 +5,6 @@
 #include <memory>
 
 class QFileSystemWatcher;
-namespace platform {
-class HeldLock;
-}
 class QTimer;
 namespace core {
 class ProgramFiles;
@@ -31,7 +28,7 @@ private:
     void Settled();
 
     std::unique_ptr<QFileSystemWatcher> watch_;
-    std::unique_ptr<platform::HeldLock> lock_;
+    std::shared_ptr<void> lock_;
     QTimer* settle_;
     std::string folder_;
     bool saving_ = false;

@@ -3,7 +3,6 @@
 #include "app/QtText.h"
 #include "app/UserSettings.h"
 #include "base/Exception.h"
-#include "platform/ViewerProcess.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -27,7 +26,7 @@ QString Text(const std::string& bytes) {
 
 struct ViewerSessions::Session {
     Request request;
-    std::unique_ptr<platform::ChildProcess> child;
+    std::unique_ptr<core::ViewerProcess> child;
     std::unique_ptr<QSocketNotifier> output;
     std::unique_ptr<QSocketNotifier> end;
     // Until the repeater joins the viewer to the client's computer.
@@ -178,7 +177,7 @@ void ViewerSessions::Finish(Session& session) {
     if (session.finished) {
         return;
     }
-    const std::optional<platform::ProcessEnd> end = session.child->Ended();
+    const std::optional<core::ViewerProcessEnd> end = session.child->Ended();
     if (!end) {
         return;
     }

@@ -114,5 +114,9 @@ std::string PreviewCounts(const ImportPreview& preview);
 // Our CSV of the rows: a header "name,id", UTF-8, CR LF, fields quoted where they must be.
 // Names from the files are shown as the window shows them (Windows-1252 where not UTF-8).
 std::string ExportCsv(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+// That CSV written to the file in one step (never half written); throws Exception "Cannot write
+// <file>".
+void WriteExportCsv(const std::string& file, const std::vector<std::string>& names,
+                    const std::vector<std::string>& ids);
 
 } // namespace core

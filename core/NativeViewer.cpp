@@ -154,8 +154,8 @@ bool SystemViewersExist() {
     return platform::HasSystemViewers();
 }
 
-std::unique_ptr<platform::ChildProcess> StartNativeViewer(const NativeLaunch& launch,
-                                                          const std::string& binFolder) {
+std::unique_ptr<ViewerProcess> StartNativeViewer(const NativeLaunch& launch,
+                                                 const std::string& binFolder) {
     const std::string program = platform::FindTrustedProgram(SystemViewerName);
     if (program.empty()) {
         throw Exception(NoViewerMessage(binFolder));

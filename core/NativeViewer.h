@@ -1,17 +1,18 @@
 #pragma once
 
 #include "core/LaunchLine.h"
+#include "platform/ViewerProcess.h"
 
 #include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace platform {
-class ChildProcess;
-}
-
 namespace core {
+
+// A viewer's process, as the window watches it, and how it ended.
+using ViewerProcess = platform::ChildProcess;
+using ViewerProcessEnd = platform::ProcessEnd;
 
 // The system's VNC viewer on Linux, and the package that brings it.
 inline constexpr const char* SystemViewerName = "ssvncviewer";
@@ -69,7 +70,7 @@ bool SystemViewersExist();
 // come to its output, never into boxes of its own the technician would have to close. An
 // error naming the folder and the package when it is not installed, or naming why it could not
 // start.
-std::unique_ptr<platform::ChildProcess> StartNativeViewer(const NativeLaunch& launch,
-                                                          const std::string& binFolder);
+std::unique_ptr<ViewerProcess> StartNativeViewer(const NativeLaunch& launch,
+                                                 const std::string& binFolder);
 
 } // namespace core

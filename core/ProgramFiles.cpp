@@ -269,6 +269,26 @@ std::string ProgramFiles::ViewerFolder() const {
     return privateFolder_;
 }
 
+std::vector<std::string> ProgramFiles::WatchedPaths() const {
+    std::vector<std::string> paths{folder_};
+    for (const std::string& path : {names_, ids_, settings_}) {
+        if (const auto real = platform::FollowOwnLinks(path)) {
+            paths.push_back(platform::FolderOf(*real));
+            paths.push_back(*real);
+        }
+    }
+    return paths;
+}
+
+std::shared_ptr<void> ProgramFiles::MarkOpen(OpenBy& others) const {
+    platform::LockOutcome outcome = platform::LockOutcome::NotALock;
+    std::shared_ptr<platform::HeldLock> lock = platform::TakeLock(LockPath(), outcome);
+    others = outcome == platform::LockOutcome::HeldByAnother ? OpenBy::Another
+             : outcome == platform::LockOutcome::NotALock    ? OpenBy::NotALock
+                                                             : OpenBy::Nobody;
+    return lock;
+}
+
 bool ProgramFiles::HasViewerInBin() const {
     for (const std::string& folder : {folder_, privateFolder_, platform::ProgramFolder()}) {
         if (!folder.empty() && platform::StampOf(ViewerIn(folder)).exists) {

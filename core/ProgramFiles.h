@@ -4,6 +4,7 @@
 #include "core/Merge.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -120,6 +121,14 @@ public:
     // others may change what is in it; then the user's data folder or the program's own, when
     // that one is private and holds a viewer. An error saying why when no viewer may be run.
     std::string ViewerFolder() const;
+    // What is watched for another copy's commit: the folder, and each file of the book that is
+    // a link of the user's with the folder it leads to.
+    std::vector<std::string> WatchedPaths() const;
+    // Marks the book open by this copy for as long as the mark lives. others: whether another
+    // copy has it open, or whether the lock file there is not the program's (and was left).
+    enum class OpenBy { Nobody, Another, NotALock };
+    std::shared_ptr<void> MarkOpen(OpenBy& others) const;
+    std::string LockPath() const { return folder_ + ".mbv-open.lock"; }
     // Whether a Bin the line could name holds a viewer at all, runnable or not.
     bool HasViewerInBin() const;
     // The batch file made anew with these lines, readable by its owner only; never written
