@@ -81,17 +81,29 @@ void LocalBook::TakeTheirs() {
     }
 }
 
-core::SaveOutcome LocalBook::Save(const core::SettingsValues& values) {
+core::SaveOutcome LocalBook::Save(const core::SettingsValues& values, bool mirror) {
     const auto own = OwnCommit(watch_);
-    return core::ProgramFiles::OfThisProgram().SaveBook(base_, names_.Items(), ids_.Items(), values,
-                                                        TakeInMerged());
+    const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    if (mirror) {
+        TakeAsBase(files);
+    }
+    return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged());
+}
+
+void LocalBook::TakeAsBase(const core::ProgramFiles& files) {
+    if (std::optional<core::BookOnDisk> theirs = files.ChangedSince(base_)) {
+        base_ = std::move(*theirs);
+    }
 }
 
 void LocalBook::CommitCopy() {
     const auto own = OwnCommit(watch_);
     try {
-        core::ProgramFiles::OfThisProgram().SaveBook(base_, names_.Items(), ids_.Items(),
-                                                     core::SettingsValues(base_.settings));
+        const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+        // The copy is the server's book: what another copy committed to these files meanwhile
+        // is written over, never merged in; the settings stay as the files hold them.
+        TakeAsBase(files);
+        files.SaveBook(base_, names_.Items(), ids_.Items(), core::SettingsValues(base_.settings));
     } catch (const core::ESaveError& error) {
         emit Said(QStringLiteral("The copy on this computer could not be written: ") +
                   DisplayText(error.what()));

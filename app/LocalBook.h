@@ -33,10 +33,12 @@ public:
     // and the filter stay, and what was read becomes the base of the next merge.
     void TakeTheirs();
     // The close: any changes another copy made are merged in first; then the lists and these
-    // settings are replaced as one commit. Throws core::ESaveError naming the file.
-    core::SaveOutcome Save(const core::SettingsValues& values);
-    // The shared book's latest, written to the list files as the close writes them; the
-    // settings as they were read (the window's own go to the file at the close).
+    // settings are replaced as one commit. Throws core::ESaveError naming the file. mirror: the
+    // lists are a shared book's, written over what another copy committed, never merged.
+    core::SaveOutcome Save(const core::SettingsValues& values, bool mirror);
+    // The shared book's latest, written to the list files as the close writes them, over
+    // whatever another copy committed there; the settings as the files hold them (the
+    // window's own go to the file at the close).
     void CommitCopy();
     // The same, once the server's changes have settled for a moment.
     void CommitCopySoon();
@@ -48,6 +50,8 @@ signals:
     void Said(const QString& what);
 
 private:
+    // What the files hold now becomes the base: nothing another copy committed is merged.
+    void TakeAsBase(const core::ProgramFiles& files);
     // A save that merged another copy's changes and could not finish: the window holds what
     // was merged, so the next save keeps it.
     core::ProgramFiles::TookIn TakeInMerged();

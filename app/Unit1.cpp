@@ -163,7 +163,7 @@ void TForm1::FormCreate() {
 void TForm1::FormClose() {
     core::SettingsValues values = settings_->Values();
     keeper_->Save(values);
-    const core::SaveOutcome saved = local_->Save(values);
+    const core::SaveOutcome saved = local_->Save(values, shared_->On());
     core::ProgramFiles::OfThisProgram().RemoveBatchFile();
     if (!saved.merged.empty()) {
         ShowMessage(saved.merged);

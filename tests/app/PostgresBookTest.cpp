@@ -2,10 +2,12 @@
 // (MBV_PG_URL, MBV_PG_FOLDER, PGPASSWORD); each test on a database of its own.
 #include "app/Keyring.h"
 #include "app/ListBox.h"
+#include "app/UserSettings.h"
+#include "core/ProgramFiles.h"
+#include "core/Settings.h"
 #include "store/SharedBookAddress.h"
 #include "store/SharedBookPage.h"
 #include "store/SharedBookServer.h"
-#include "app/UserSettings.h"
 #include "support/FormAccess.h"
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
@@ -484,6 +486,39 @@ TEST_F(TeamBook, WithoutTheServerTheLocalCopyIsShownAndEditingWaitsUntilItIsBack
     Add(*next, "Lima", "8");
     EXPECT_TRUE(WaitFor([&] { return Shown(*next) == Names{"Kilo", "Lima"}; }));
     EXPECT_EQ(OnServer(Database()), (Names{"Kilo", "Lima"}));
+}
+
+// While the book is shared, its files on this computer are the server's book: what another
+// copy of the program commits to them meanwhile is not merged into that copy.
+TEST_F(TeamBook, TheLocalCopyMirrorsTheServerWhateverAnotherCopyCommits) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    Add(*form, "Lima", "8");
+    ASSERT_TRUE(WaitFor([&] { return folder.Read("clientlist.txt") == "Lima\r\n"; }));
+
+    // Another copy, not sharing, commits a client of its own to the same files.
+    const core::ProgramFiles files(folder.Path());
+    core::BookOnDisk base = files.LoadBook();
+    files.SaveBook(base, {"Lima", "Stray"}, {"8", "99"}, core::SettingsValues(base.settings));
+    ASSERT_EQ(folder.Read("clientlist.txt"), "Lima\r\nStray\r\n");
+
+    // The server's next change writes the copy: the server's book, and only that.
+    Add(*form, "Mike", "9");
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Lima", "Mike"}; }));
+    EXPECT_TRUE(WaitFor([&] {
+        return folder.Read("clientlist.txt") == "Lima\r\nMike\r\n" &&
+               folder.Read("clientIDlist.txt") == "8\r\n9\r\n";
+    })) << folder.Read("clientlist.txt")
+        << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+
+    // So does the close's commit.
+    base = files.LoadBook();
+    files.SaveBook(base, {"Lima", "Mike", "Stray"}, {"8", "9", "99"},
+                   core::SettingsValues(base.settings));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Lima\r\nMike\r\n");
 }
 
 TEST_F(TeamBook, MovingInOffersTheClientsThisComputerHas) {
