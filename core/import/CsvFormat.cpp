@@ -4,7 +4,6 @@
 #include "core/DisplayText.h"
 #include "core/import/CsvScanner.h"
 #include "core/import/ImportText.h"
-#include "platform/Files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -105,14 +104,6 @@ std::string ExportCsv(const std::vector<std::string>& names, const std::vector<s
                CsvField(WithoutControlCharacters(DisplayUtf8(ids[i]))) + "\r\n";
     }
     return out;
-}
-
-void WriteExportCsv(const std::string& file, const std::vector<std::string>& names,
-                    const std::vector<std::string>& ids) {
-    if (!platform::WriteFileAtomically(file, ExportCsv(names, ids),
-                                       platform::NewFileMode::Shared)) {
-        throw Exception("Cannot write " + file);
-    }
 }
 
 } // namespace core
