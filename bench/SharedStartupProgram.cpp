@@ -5,8 +5,8 @@
 // long the process takes to end is no part of its start-up.
 #include "app/Keyring.h"
 #include "app/Program.h"
-#include "store/SharedBookPage.h"
 #include "app/UserSettings.h"
+#include "store/SharedBookPage.h"
 
 #include <QApplication>
 #include <QEvent>
