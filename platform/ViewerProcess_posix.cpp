@@ -178,7 +178,11 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
     child->output_ = out[0];
     if (got == static_cast<ssize_t>(sizeof error)) {
         CloseQuietly(in[1]);
-        child->Ended();
+        // It ends right after telling: reaped here, never left a zombie.
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        child->reaped_ = true;
         throw Exception("Cannot start " + program + ": " + std::strerror(error));
     }
     // Readable once the child has ended (Linux 5.3 and later; -1 before).

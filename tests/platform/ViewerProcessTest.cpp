@@ -60,6 +60,15 @@ TEST(ChildProcess, TheInputArrivesBothStreamsComeBackAndTheEndIsTold) {
     // A program that cannot be run is an error, not a process that ends at once.
     EXPECT_THROW(platform::ChildProcess::Start("/nonexistent/viewer", {"viewer"}, {}, ""),
                  Exception);
+    // Each of them reaped: no zombie of ours is left.
+    std::string children;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::ifstream list(task.path() / "children");
+        for (std::string pid; list >> pid;) {
+            children += pid + " ";
+        }
+    }
+    EXPECT_EQ(children, "");
 }
 
 TEST(ChildProcess, ItOutlivesItsWatcherAndIsStoppedWithWhatItStarted) {
