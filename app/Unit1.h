@@ -19,7 +19,6 @@ class EditingControls;
 class FindBar;
 class LocalBook;
 class QCloseEvent;
-class QTimer;
 class SettingsBinder;
 class SharedBookPage;
 class TIdIPWatch;

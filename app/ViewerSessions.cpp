@@ -39,7 +39,6 @@ struct ViewerSessions::Session {
     QTimer poll;
     std::string partial;
     std::deque<std::string> lines;
-    bool reached = false;
     bool shown = false;
     bool serverClosed = false;
     bool timedOut = false;
@@ -103,7 +102,7 @@ void ViewerSessions::Launch(Session& session) {
     session.child = core::StartNativeViewer(session.request.launch, session.request.binFolder);
     session.partial.clear();
     session.lines.clear();
-    session.reached = session.shown = session.serverClosed = session.timedOut = false;
+    session.shown = session.serverClosed = session.timedOut = false;
     session.finished = false;
 
     session.output =
@@ -147,11 +146,9 @@ void ViewerSessions::Read(Session& session) {
 void ViewerSessions::Heard(Session& session, std::string line) {
     switch (core::NewsIn(line)) {
     case core::ViewerNews::ServerReached:
-        session.reached = true;
         session.wait.stop();
         break;
     case core::ViewerNews::DesktopShown:
-        session.reached = true;
         session.wait.stop();
         if (!session.shown) {
             session.shown = true;

@@ -28,8 +28,6 @@ public:
 
     // Starts the viewer; an error saying why when it cannot be started.
     void Start(Request request);
-    // Connections whose viewer runs or is about to be started again.
-    int Running() const { return static_cast<int>(sessions_.size()); }
 
     // How long the viewer may wait at the repeater for the client's computer before the
     // connection is given up: the user's setting, 60 seconds unless set.

@@ -8,6 +8,7 @@
 #include "app/ViewerSessions.h"
 #include "core/NativeViewer.h"
 #include "platform/Files.h"
+#include "support/ChildProcesses.h"
 #include "support/PrivateDisplay.h"
 #include "support/TestRepeater.h"
 
@@ -50,16 +51,8 @@ void Spin(const std::function<bool()>& done) {
 
 // The viewers the window started: they outlive it by design, not the benchmark.
 void StopWindowsViewers() {
-    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-        std::ifstream list(task.path() / "children");
-        for (int pid; list >> pid;) {
-            std::ifstream command("/proc/" + std::to_string(pid) + "/cmdline");
-            const std::string line{std::istreambuf_iterator<char>(command),
-                                   std::istreambuf_iterator<char>()};
-            if (line.find("vncviewer") != std::string::npos) {
-                ::kill(-pid, SIGKILL);
-            }
-        }
+    for (const int pid : ChildProcessesRunning("vncviewer")) {
+        ::kill(-pid, SIGKILL);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/PathEntries.h"
 
 #include "platform/Folder.h"
 
@@ -402,6 +403,25 @@ std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome
     }
     outcome = LockOutcome::Taken;
     return std::make_unique<PosixLock>(fd, path);
+}
+
+std::vector<std::string> PathEntries() {
+    std::vector<std::string> entries;
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) {
+        return entries;
+    }
+    const std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) {
+            end = dirs.size();
+        }
+        entries.push_back(dirs.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
 }
 
 } // namespace platform

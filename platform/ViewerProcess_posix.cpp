@@ -48,25 +48,6 @@ bool HasSystemViewers() {
     return true;
 }
 
-std::vector<std::string> PathEntries() {
-    std::vector<std::string> entries;
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) {
-        return entries;
-    }
-    const std::string dirs = path;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) {
-            end = dirs.size();
-        }
-        entries.push_back(dirs.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
-}
-
 std::string FindTrustedProgram(const std::string& name) {
     if (name.empty() || name.find('/') != std::string::npos) {
         return {};

@@ -5,6 +5,7 @@
 #include "app/UserSettings.h"
 #include "app/ViewerSessions.h"
 #include "controls/Numedit.h"
+#include "support/ChildProcesses.h"
 #include "support/FormAccess.h"
 #include "support/PrivateDisplay.h"
 #include "support/ProgramFolder.h"
@@ -53,14 +54,8 @@ std::vector<std::string> CommandLinesHolding(const std::string& text) {
 
 // The viewers this process started: they outlive the window by design, not the test.
 void StopViewers() {
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream list(task.path() / "children");
-        for (int pid; list >> pid;) {
-            if (ReadAll("/proc/" + std::to_string(pid) + "/cmdline").find("vncviewer") !=
-                std::string::npos) {
-                ::kill(-pid, SIGKILL);
-            }
-        }
+    for (const int pid : ChildProcessesRunning("vncviewer")) {
+        ::kill(-pid, SIGKILL);
     }
 }
 
@@ -243,18 +238,7 @@ TEST_F(Connect, AnIdWithNothingBehindItIsReportedAfterTheWaitAndTheViewerEnded) 
     EXPECT_TRUE(sink.notices.last().startsWith(u"No answer from Customer (ID 271828)"));
     EXPECT_EQ(repeater.ViewerIds(), std::vector<std::string>{"ID:" + id});
     // Given up means ended: no viewer is left waiting at the repeater.
-    EXPECT_TRUE(WaitFor([&] {
-        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-            std::ifstream list(task.path() / "children");
-            for (int pid; list >> pid;) {
-                if (ReadAll("/proc/" + std::to_string(pid) + "/cmdline").find("vncviewer") !=
-                    std::string::npos) {
-                    return false;
-                }
-            }
-        }
-        return true;
-    }));
+    EXPECT_TRUE(WaitFor([] { return ChildProcessesRunning("vncviewer").empty(); }));
 }
 
 TEST_F(Connect, TheChoiceIsTheTechniciansAndNeitherViewerIsNamedWithBoth) {

@@ -1,6 +1,7 @@
 #include "platform/ViewerProcess.h"
 
 #include "base/Exception.h"
+#include "support/ChildProcesses.h"
 
 #include <gtest/gtest.h>
 
@@ -61,14 +62,7 @@ TEST(ChildProcess, TheInputArrivesBothStreamsComeBackAndTheEndIsTold) {
     EXPECT_THROW(platform::ChildProcess::Start("/nonexistent/viewer", {"viewer"}, {}, ""),
                  Exception);
     // Each of them reaped: no zombie of ours is left.
-    std::string children;
-    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-        std::ifstream list(task.path() / "children");
-        for (std::string pid; list >> pid;) {
-            children += pid + " ";
-        }
-    }
-    EXPECT_EQ(children, "");
+    EXPECT_EQ(ChildProcesses(), std::vector<int>{});
 }
 
 TEST(ChildProcess, ItOutlivesItsWatcherAndIsStoppedWithWhatItStarted) {

@@ -105,25 +105,15 @@ int PrivateDisplay::Count(unsigned rgb) const {
     XImage* image = XGetImage(display, root, 0, 0, static_cast<unsigned>(attributes.width),
                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     int count = 0;
-    if (image != nullptr && image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 &&
-        image->green_mask == 0xFF00 && image->blue_mask == 0xFF) {
-        // The usual TrueColor layout, read without a call per pixel.
+    if (image != nullptr) {
+        // The usual TrueColor layout is read in place; any other through Xlib, a call a pixel.
+        const bool direct = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 &&
+                            image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
         for (int y = 0; y < attributes.height; ++y) {
             const auto* row =
                 reinterpret_cast<const uint32_t*>(image->data + y * image->bytes_per_line);
             for (int x = 0; x < attributes.width; ++x) {
-                bool near = true;
-                for (const int shift : {16, 8, 0}) {
-                    near = near && std::abs(Channel(row[x], shift) - Channel(rgb, shift)) <= 16;
-                }
-                count += near ? 1 : 0;
-            }
-        }
-        XDestroyImage(image);
-    } else if (image != nullptr) {
-        for (int y = 0; y < attributes.height; ++y) {
-            for (int x = 0; x < attributes.width; ++x) {
-                const unsigned long pixel = XGetPixel(image, x, y);
+                const unsigned long pixel = direct ? row[x] : XGetPixel(image, x, y);
                 bool near = true;
                 for (const int shift : {16, 8, 0}) {
                     near = near && std::abs(Channel(pixel, shift) - Channel(rgb, shift)) <= 16;

@@ -31,7 +31,6 @@ public:
     CustomerServer(const PrivateDisplay& display, const QString& password, const QString& id,
                    int repeaterPort);
     ~CustomerServer();
-    bool Running() const { return process_.state() == QProcess::Running; }
 
 private:
     QProcess process_;
