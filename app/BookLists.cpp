@@ -19,73 +19,31 @@ QString Client(const std::string& name, const std::string& id) {
 
 } // namespace
 
-// One edit of the book, done and undone on both lists.
+// One edit of the book, done through the store and undone the same way.
 class BookEdit : public QUndoCommand {
 public:
-    explicit BookEdit(BookLists& lists, const QString& text) : QUndoCommand(text), lists_(lists) {}
+    explicit BookEdit(BookLists& lists, const QString& text)
+        : QUndoCommand(text), lists_(lists), store_(*lists.store_) {}
 
 protected:
-    ListBox& Names() { return *lists_.names_; }
-    ListBox& Ids() { return *lists_.ids_; }
+    // What was selected before the edit is selected again once it is undone.
+    void Reselect(int nameRow, int idRow) { lists_.SelectEach(nameRow, idRow); }
     BookLists& lists_;
+    BookStore& store_;
 };
 
 namespace {
 
-class AddClient final : public BookEdit {
+// Clients added at the end of the book: one typed, or many from a file as one step.
+class AddClients final : public BookEdit {
 public:
-    AddClient(BookLists& lists, std::string name, std::string id)
-        : BookEdit(lists, QStringLiteral("Added ") + Client(name, id)), name_(std::move(name)),
-          id_(std::move(id)) {}
-    void redo() override {
-        nameRow_ = Names().Count();
-        idRow_ = Ids().Count();
-        Names().Add(name_);
-        Ids().Add(id_);
-    }
-    void undo() override {
-        Names().Delete(nameRow_);
-        Ids().Delete(idRow_);
-    }
+    AddClients(BookLists& lists, const QString& text, core::Book clients)
+        : BookEdit(lists, text), clients_(std::move(clients)) {}
+    void redo() override { store_.Append(clients_); }
+    void undo() override { store_.TakeLast(clients_.names.size(), clients_.ids.size()); }
 
 private:
-    std::string name_;
-    std::string id_;
-    int nameRow_ = 0;
-    int idRow_ = 0;
-};
-
-// Clients brought in from a file, at the end of the book: one step, and one change of each
-// list however many they are.
-class ImportClients final : public BookEdit {
-public:
-    ImportClients(BookLists& lists, std::vector<std::string> names, std::vector<std::string> ids)
-        : BookEdit(lists, QStringLiteral("Imported %1 clients").arg(names.size())),
-          names_(std::move(names)), ids_(std::move(ids)) {}
-    void redo() override {
-        nameCount_ = Names().Count();
-        idCount_ = Ids().Count();
-        Names().SetItems(Joined(Names().Items(), names_));
-        Ids().SetItems(Joined(Ids().Items(), ids_));
-    }
-    void undo() override {
-        Names().SetItems({Names().Items().begin(), Names().Items().begin() + nameCount_});
-        Ids().SetItems({Ids().Items().begin(), Ids().Items().begin() + idCount_});
-    }
-
-private:
-    static std::vector<std::string> Joined(const std::vector<std::string>& rows,
-                                           const std::vector<std::string>& more) {
-        std::vector<std::string> joined;
-        joined.reserve(rows.size() + more.size());
-        joined = rows;
-        joined.insert(joined.end(), more.begin(), more.end());
-        return joined;
-    }
-    std::vector<std::string> names_;
-    std::vector<std::string> ids_;
-    int nameCount_ = 0;
-    int idCount_ = 0;
+    core::Book clients_;
 };
 
 // Each list's selected row; a list without a selection keeps its rows.
@@ -94,23 +52,10 @@ public:
     RemoveClient(BookLists& lists, int nameRow, std::string name, int idRow, std::string id)
         : BookEdit(lists, QStringLiteral("Removed ") + Client(name, id)), nameRow_(nameRow),
           idRow_(idRow), name_(std::move(name)), id_(std::move(id)) {}
-    void redo() override {
-        if (nameRow_ >= 0) {
-            Names().Delete(nameRow_);
-        }
-        if (idRow_ >= 0) {
-            Ids().Delete(idRow_);
-        }
-    }
+    void redo() override { store_.Remove(nameRow_, idRow_); }
     void undo() override {
-        if (nameRow_ >= 0) {
-            Names().Insert(nameRow_, name_);
-            Names().SetItemIndex(nameRow_);
-        }
-        if (idRow_ >= 0) {
-            Ids().Insert(idRow_, id_);
-            Ids().SetItemIndex(idRow_);
-        }
+        store_.Restore(nameRow_, name_, idRow_, id_);
+        Reselect(nameRow_, idRow_);
     }
 
 private:
@@ -128,28 +73,17 @@ public:
         : BookEdit(lists, step < 0 ? QStringLiteral("Moved a client up")
                                    : QStringLiteral("Moved a client down")),
           nameRow_(nameRow), idRow_(idRow), step_(step) {}
-    void redo() override {
-        Names().Move(nameRow_, nameRow_ + step_);
-        if (IdMoves()) {
-            Ids().Move(idRow_, idRow_ + step_);
-        } else {
-            Ids().SetItemIndex(-1);
-        }
-    }
+    void redo() override { idMoved_ = store_.Move(nameRow_, idRow_, step_); }
     void undo() override {
-        Names().Move(nameRow_ + step_, nameRow_);
-        Names().SetItemIndex(nameRow_);
-        if (IdMoves()) {
-            Ids().Move(idRow_ + step_, idRow_);
-            Ids().SetItemIndex(idRow_);
-        }
+        store_.Move(nameRow_ + step_, idMoved_ ? idRow_ + step_ : -1, -step_);
+        Reselect(nameRow_, idMoved_ ? idRow_ : -1);
     }
 
 private:
-    bool IdMoves() { return idRow_ >= 0 && idRow_ + step_ >= 0 && idRow_ + step_ < Ids().Count(); }
     int nameRow_;
     int idRow_;
     int step_;
+    bool idMoved_ = false;
 };
 
 } // namespace
@@ -165,11 +99,20 @@ BookLists::BookLists(ListBox* names, ListBox* ids, QObject* parent)
     Watch(ids_, BookFilter::Ids);
 }
 
+void BookLists::SetStore(BookStore& home) {
+    home_ = &home;
+    store_ = &home;
+}
+
+void BookLists::Share(BookStore* shared) {
+    // The steps on the stack were edits of the other book.
+    undo_.clear();
+    store_ = shared ? shared : home_;
+}
+
 void BookLists::UndoLast() {
-    // The book's edits went to others as they were made: taking one back is an edit of its own.
-    if (editor_) {
-        emit Done(QStringLiteral("The shared book's changes are not undone: add or remove the "
-                                 "client again"));
+    if (const QString why = store_->WhyNoUndo(); !why.isEmpty()) {
+        emit Done(why);
         return;
     }
     if (undo_.canUndo()) {
@@ -180,13 +123,18 @@ void BookLists::UndoLast() {
 }
 
 void BookLists::RedoLast() {
-    if (editor_) {
-        return;
-    }
-    if (undo_.canRedo()) {
+    if (store_->Undoable() && undo_.canRedo()) {
         const QString text = undo_.redoText();
         undo_.redo();
         emit Done(QStringLiteral("Done again: ") + text);
+    }
+}
+
+void BookLists::Push(QUndoCommand* edit, const QString& said) {
+    undo_.push(edit);
+    // A store that cannot undo tells what its edits did once they are done.
+    if (store_->Undoable() && !said.isEmpty()) {
+        emit Done(said);
     }
 }
 
@@ -207,33 +155,20 @@ void BookLists::Watch(ListBox* list, BookFilter::List which) {
     });
 }
 
-void BookLists::Add(std::string name, std::string id) {
-    if (editor_) {
-        editor_->AddClients({{std::move(name), std::move(id)}});
-        return;
-    }
-    auto* edit = new AddClient(*this, std::move(name), std::move(id));
-    const QString text = edit->text();
-    undo_.push(edit);
-    emit Done(text);
+void BookLists::Add(core::Client client) {
+    const QString text = QStringLiteral("Added ") + Client(client.name, client.id);
+    core::Book clients;
+    clients.Add(std::move(client));
+    Push(new AddClients(*this, text, std::move(clients)), text);
 }
 
-void BookLists::AddMany(std::vector<std::string> names, std::vector<std::string> ids) {
-    if (names.empty()) {
+void BookLists::AddMany(core::Book clients) {
+    if (clients.names.empty()) {
         return;
     }
-    if (editor_) {
-        BookEditor::Clients clients;
-        for (size_t i = 0; i < names.size(); ++i) {
-            clients.emplace_back(std::move(names[i]), i < ids.size() ? std::move(ids[i]) : "");
-        }
-        editor_->AddClients(std::move(clients));
-        return;
-    }
-    auto* edit = new ImportClients(*this, std::move(names), std::move(ids));
-    const QString text = edit->text();
-    undo_.push(edit);
-    emit Done(text + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+    const QString text = QStringLiteral("Imported %1 clients").arg(clients.names.size());
+    Push(new AddClients(*this, text, std::move(clients)),
+         text + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
 }
 
 void BookLists::RemoveSelected() {
@@ -242,15 +177,9 @@ void BookLists::RemoveSelected() {
     if (nameRow < 0 && idRow < 0) {
         return;
     }
-    if (editor_) {
-        editor_->RemoveRow(nameRow >= 0 ? nameRow : idRow);
-        return;
-    }
     auto* edit = new RemoveClient(*this, nameRow, nameRow >= 0 ? names_->Item(nameRow) : "", idRow,
                                   idRow >= 0 ? ids_->Item(idRow) : "");
-    const QString text = edit->text();
-    undo_.push(edit);
-    emit Done(text + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+    Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
 }
 
 bool BookLists::MoveSelected(int step) {
@@ -259,23 +188,19 @@ bool BookLists::MoveSelected(int step) {
     if (refused) {
         return false;
     }
-    if (editor_) {
-        editor_->MoveRow(p, step);
-        return true;
-    }
-    undo_.push(new MoveClient(*this, p, ids_->ItemIndex(), step));
+    Push(new MoveClient(*this, p, ids_->ItemIndex(), step), {});
     return true;
 }
 
-void BookLists::Replace(std::vector<std::string> names, std::vector<std::string> ids) {
+void BookLists::Replace(core::Book book) {
     // The same client stays selected, wherever it now stands.
     const int nameRow = names_->ItemIndex();
     const int idRow = ids_->ItemIndex();
     const std::string name = nameRow >= 0 ? names_->Item(nameRow) : std::string();
     const std::string id = idRow >= 0 ? ids_->Item(idRow) : std::string();
     undo_.clear();
-    names_->SetItems(std::move(names));
-    ids_->SetItems(std::move(ids));
+    names_->SetItems(std::move(book.names));
+    ids_->SetItems(std::move(book.ids));
     if (nameRow < 0) {
         return;
     }
@@ -294,6 +219,15 @@ void BookLists::Mirror(const ListBox* from) {
     const int position = from->ItemIndex();
     if (position >= 0 && position <= MaxMirroredPosition) {
         to->SetItemIndex(position);
+    }
+}
+
+void BookLists::SelectEach(int nameRow, int idRow) {
+    if (nameRow >= 0) {
+        names_->SetItemIndex(nameRow);
+    }
+    if (idRow >= 0) {
+        ids_->SetItemIndex(idRow);
     }
 }
 
@@ -364,19 +298,17 @@ std::optional<int> BookLists::RowOfId(const std::string& id) const {
     return static_cast<int>(known - ids.begin());
 }
 
-std::pair<std::vector<std::string>, std::vector<std::string>>
-BookLists::Clients(bool shownOnly) const {
+core::Book BookLists::Clients(bool shownOnly) const {
     const std::vector<std::string>& names = names_->Items();
     const std::vector<std::string>& ids = ids_->Items();
     if (!shownOnly || !Filtered()) {
         return {names, ids};
     }
-    std::pair<std::vector<std::string>, std::vector<std::string>> shown;
+    core::Book shown;
     for (int place = 0; place < names_->ShownCount(); ++place) {
         const auto row = static_cast<size_t>(names_->ShownRow(place));
         if (row < names.size() && row < ids.size()) {
-            shown.first.push_back(names[row]);
-            shown.second.push_back(ids[row]);
+            shown.Add({names[row], ids[row]});
         }
     }
     return shown;

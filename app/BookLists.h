@@ -1,45 +1,36 @@
 #pragma once
 
 #include "app/BookFilter.h"
+#include "app/BookStore.h"
+#include "core/Book.h"
 
 #include <QObject>
 #include <QUndoStack>
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 class ListBox;
 
-// Who edits the book when the lists are not the book themselves (a shared book on a server):
-// edits go there, and come back to the lists once they are done.
-class BookEditor {
-public:
-    using Clients = std::vector<std::pair<std::string, std::string>>;
-    virtual ~BookEditor() = default;
-    virtual void AddClients(Clients clients) = 0;
-    virtual void RemoveRow(int row) = 0;
-    virtual void MoveRow(int row, int step) = 0;
-};
-
-// The client book as its two list boxes hold it, row i of one belonging to row i of the other:
-// the rules that keep them paired (add, remove, move, the mirrored selection, scrolling
-// together), the filter over them, and the undo of every edit. The list boxes stay the only
-// copy of the book; this part learns of every change from their models, so no caller has to
-// say that the book changed.
+// The client book as its two list boxes show it, row i of one belonging to row i of the other:
+// the mirrored selection, scrolling together, the filter over them, and every edit as a step
+// of the undo stack, done by the book's store (BookStore). This part learns of every change
+// from the lists' models, so no caller has to say that the book changed.
 class BookLists final : public QObject {
     Q_OBJECT
 public:
     BookLists(ListBox* names, ListBox* ids, QObject* parent = nullptr);
 
-    // Edits go to the editor from now on (nullptr: the lists are the book again).
-    void SetEditor(BookEditor* editor) { editor_ = editor; }
+    // Where edits go: the book on this computer, from the start.
+    void SetStore(BookStore& home);
+    // A shared book takes the edits while it is on (nullptr: this computer's book again).
+    void Share(BookStore* shared);
 
     // Edits, each one step of the undo stack.
-    void Add(std::string name, std::string id);
+    void Add(core::Client client);
     // Clients brought in at the end of the book, as one step.
-    void AddMany(std::vector<std::string> names, std::vector<std::string> ids);
+    void AddMany(core::Book clients);
     // Removes each list's selected row; nothing without a selection.
     void RemoveSelected();
     // Moves the selected client a place up (-1) or down (+1); false, changing nothing, when it
@@ -51,7 +42,7 @@ public:
 
     // The whole book anew (another copy's changes merged in): the undo steps no longer fit it;
     // the selected client stays selected.
-    void Replace(std::vector<std::string> names, std::vector<std::string> ids);
+    void Replace(core::Book book);
 
     // Selects in the other list the row the user selected in this one.
     void Mirror(const ListBox* from);
@@ -69,7 +60,7 @@ public:
     int ShownCount() const;
     int Count() const;
     // The clients' names and IDs, all of them or only those shown, in the book's order.
-    std::pair<std::vector<std::string>, std::vector<std::string>> Clients(bool shownOnly) const;
+    core::Book Clients(bool shownOnly) const;
     // The first client whose ID is exactly this one.
     std::optional<int> RowOfId(const std::string& id) const;
 
@@ -83,6 +74,10 @@ signals:
 private:
     friend class BookEdit;
     void Reapply();
+    // The edit is done (and the line said) as a step of the undo stack.
+    void Push(QUndoCommand* edit, const QString& said);
+    // Each list's row selected; -1 leaves that list as it is.
+    void SelectEach(int nameRow, int idRow);
     void Watch(ListBox* list, BookFilter::List which);
 
     ListBox* names_;
@@ -91,5 +86,6 @@ private:
     QString filterText_;
     QUndoStack undo_;
     bool reapplying_ = false;
-    BookEditor* editor_ = nullptr;
+    BookStore* home_ = nullptr;
+    BookStore* store_ = nullptr;
 };

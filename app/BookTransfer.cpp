@@ -198,7 +198,7 @@ void BookTransfer::Import(const QStringList& paths) {
     }
     busy_ = true;
     auto result = std::make_shared<ReadResult>();
-    result->bookIds = book_.Clients(false).second;
+    result->bookIds = book_.Clients(false).ids;
     result->maxIdLength = static_cast<size_t>(maxIdLength_);
     for (const QString& file : files) {
         result->total += QFileInfo(file).size();
@@ -264,8 +264,7 @@ void BookTransfer::Preview(const QString& from, ReadResult& result) {
     dialog.setObjectName(QStringLiteral("ImportDialog"));
     QMetaObject::invokeMethod(this, &BookTransfer::PreviewOpened, Qt::QueuedConnection);
     if (dialog.exec() == QDialog::Accepted) {
-        auto [names, ids] = dialog.Ticked();
-        book_.AddMany(std::move(names), std::move(ids));
+        book_.AddMany(dialog.Ticked());
     }
 }
 
@@ -277,17 +276,16 @@ void BookTransfer::Export(bool shownOnly) {
     if (path.isEmpty()) {
         return;
     }
-    const auto [names, ids] = book_.Clients(shownOnly);
+    const core::Book clients = book_.Clients(shownOnly);
     try {
-        WriteCsv(path, names, ids);
-        emit Said(QStringLiteral("Exported %1 clients to ").arg(names.size()) +
+        WriteCsv(path, clients);
+        emit Said(QStringLiteral("Exported %1 clients to ").arg(clients.names.size()) +
                   QDir::toNativeSeparators(path));
     } catch (const Exception& e) {
         ShowMessage(e.Message());
     }
 }
 
-void BookTransfer::WriteCsv(const QString& path, const std::vector<std::string>& names,
-                            const std::vector<std::string>& ids) {
-    core::WriteExportCsv(QDir::toNativeSeparators(path).toStdString(), names, ids);
+void BookTransfer::WriteCsv(const QString& path, const core::Book& clients) {
+    core::WriteExportCsv(QDir::toNativeSeparators(path).toStdString(), clients);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Book.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -36,8 +38,7 @@ public:
     void Export(bool shownOnly);
 
     // The CSV of a whole book, written in one step; an exception names what failed.
-    static void WriteCsv(const QString& path, const std::vector<std::string>& names,
-                         const std::vector<std::string>& ids);
+    static void WriteCsv(const QString& path, const core::Book& clients);
 
     // Runs on the reading thread once a file's bytes are read, before they are parsed: a test's
     // allocation failure or slowness.

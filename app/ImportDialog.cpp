@@ -164,13 +164,12 @@ QString ImportDialog::Counts() const {
     return Utf8(core::PreviewCounts(rows_->Preview()));
 }
 
-std::pair<std::vector<std::string>, std::vector<std::string>> ImportDialog::Ticked() const {
-    std::pair<std::vector<std::string>, std::vector<std::string>> ticked;
+core::Book ImportDialog::Ticked() const {
+    core::Book ticked;
     const core::ImportPreview& preview = rows_->Preview();
     for (size_t i = 0; i < preview.entries.size(); ++i) {
         if (rows_->Ticked(i)) {
-            ticked.first.emplace_back(preview.Name(i));
-            ticked.second.emplace_back(preview.Id(i));
+            ticked.Add({std::string(preview.Name(i)), std::string(preview.Id(i))});
         }
     }
     return ticked;

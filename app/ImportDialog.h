@@ -5,7 +5,6 @@
 #include <QDialog>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 class QComboBox;
@@ -25,7 +24,7 @@ public:
     ~ImportDialog() override;
 
     // The ticked rows' names and IDs, in the file's order.
-    std::pair<std::vector<std::string>, std::vector<std::string>> Ticked() const;
+    core::Book Ticked() const;
     // The line of counts shown above the buttons.
     QString Counts() const;
 

@@ -29,8 +29,9 @@ auto OwnCommit(BookWatch* watch) {
 
 LocalBook::LocalBook(ListBox& names, ListBox& ids, BookLists& book, SettingsBinder& settings,
                      QObject* parent)
-    : QObject(parent), names_(names), ids_(ids), book_(book), settings_(settings),
+    : QObject(parent), LocalLists(names, ids), book_(book), settings_(settings),
       commitCopy_(new QTimer(this)) {
+    book_.SetStore(*this);
     commitCopy_->setSingleShot(true);
     commitCopy_->setInterval(500);
     connect(commitCopy_, &QTimer::timeout, this, [this] { Guarded([this] { CommitCopy(); }); });
@@ -56,6 +57,64 @@ const std::vector<std::string>& LocalBook::Load() {
     return base_.settings;
 }
 
+void LocalLists::Append(core::Book clients) {
+    // One change of each list however many clients come.
+    if (clients.names.size() == 1 && clients.ids.size() == 1) {
+        names_.Add(clients.names.front());
+        ids_.Add(clients.ids.front());
+        return;
+    }
+    for (auto [list, more] : {std::pair{&names_, &clients.names}, {&ids_, &clients.ids}}) {
+        std::vector<std::string> rows;
+        rows.reserve(list->Items().size() + more->size());
+        rows = list->Items();
+        rows.insert(rows.end(), std::make_move_iterator(more->begin()),
+                    std::make_move_iterator(more->end()));
+        list->SetItems(std::move(rows));
+    }
+}
+
+void LocalLists::TakeLast(size_t names, size_t ids) {
+    for (auto [list, count] : {std::pair{&names_, names}, {&ids_, ids}}) {
+        if (count == 1) {
+            list->Delete(list->Count() - 1);
+        } else if (count > 0) {
+            const auto& rows = list->Items();
+            list->SetItems({rows.begin(), rows.end() - static_cast<std::ptrdiff_t>(count)});
+        }
+    }
+}
+
+void LocalLists::Remove(int nameRow, int idRow) {
+    if (nameRow >= 0) {
+        names_.Delete(nameRow);
+    }
+    if (idRow >= 0) {
+        ids_.Delete(idRow);
+    }
+}
+
+void LocalLists::Restore(int nameRow, const std::string& name, int idRow, const std::string& id) {
+    if (nameRow >= 0) {
+        names_.Insert(nameRow, name);
+    }
+    if (idRow >= 0) {
+        ids_.Insert(idRow, id);
+    }
+}
+
+bool LocalLists::Move(int nameRow, int idRow, int step) {
+    names_.Move(nameRow, nameRow + step);
+    if (idRow >= 0 && idRow + step >= 0 && idRow + step < ids_.Count()) {
+        ids_.Move(idRow, idRow + step);
+        return true;
+    }
+    if (idRow >= 0) {
+        ids_.SetItemIndex(-1);
+    }
+    return false;
+}
+
 void LocalBook::Watch() {
     watch_ = new BookWatch(core::ProgramFiles::OfThisProgram(), this);
     connect(watch_, &BookWatch::Committed, this, &LocalBook::Committed);
@@ -73,7 +132,7 @@ void LocalBook::TakeTheirs() {
     core::Book book = merged.bookChanged ? core::Owned(merged.book) : core::Book();
     base_ = std::move(*theirs);
     if (merged.bookChanged) {
-        book_.Replace(std::move(book.names), std::move(book.ids));
+        book_.Replace(std::move(book));
     }
     settings_.Load(merged.settings);
     if (!merged.summary.empty()) {
@@ -113,7 +172,7 @@ void LocalBook::CommitCopy() {
 core::ProgramFiles::TookIn LocalBook::TakeInMerged() {
     return [this](std::vector<std::string> names, std::vector<std::string> ids,
                   const std::vector<std::string>& settings) {
-        book_.Replace(std::move(names), std::move(ids));
+        book_.Replace({std::move(names), std::move(ids)});
         settings_.Load(settings);
     };
 }

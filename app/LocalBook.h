@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/BookStore.h"
 #include "core/ProgramFiles.h"
 
 #include <QObject>
@@ -14,11 +15,28 @@ class ListBox;
 class QTimer;
 class SettingsBinder;
 
-// The book's files on this computer: what was read at start (the base of every merge), another
-// copy's commits merged in while the window is open, the close's commit of the lists and the
-// settings, and the copy kept of a shared book. The two list boxes stay the book; this part
-// reads them into the files and the files into them.
-class LocalBook final : public QObject {
+// The book on this computer while the window is open: the two list boxes, and its edits made
+// on them, each list on its own rows.
+class LocalLists : public BookStore {
+public:
+    LocalLists(ListBox& names, ListBox& ids) : names_(names), ids_(ids) {}
+
+    void Append(core::Book clients) override;
+    void Remove(int nameRow, int idRow) override;
+    bool Move(int nameRow, int idRow, int step) override;
+    QString WhyNoUndo() const override { return {}; }
+    void TakeLast(size_t names, size_t ids) override;
+    void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;
+
+protected:
+    ListBox& names_;
+    ListBox& ids_;
+};
+
+// The book on this computer: its lists (above), and its files, with what was read at start
+// (the base of every merge); another copy's commits merged in while the window is open; the
+// close's commit of the lists and the settings; and the copy kept of a shared book.
+class LocalBook final : public QObject, public LocalLists {
     Q_OBJECT
 public:
     LocalBook(ListBox& names, ListBox& ids, BookLists& book, SettingsBinder& settings,
@@ -56,8 +74,6 @@ private:
     // was merged, so the next save keeps it.
     core::ProgramFiles::TookIn TakeInMerged();
 
-    ListBox& names_;
-    ListBox& ids_;
     BookLists& book_;
     SettingsBinder& settings_;
     BookWatch* watch_ = nullptr;

@@ -71,13 +71,14 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     if (options.isSet(exportFile)) {
         try {
             const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-            const core::BookOnDisk book = files.LoadBook();
+            core::BookOnDisk book = files.LoadBook();
             for (const core::ListFile* list : {&book.names, &book.ids}) {
                 if (list->state == core::ListFile::Unreadable) {
                     throw Exception(list->reason);
                 }
             }
-            BookTransfer::WriteCsv(options.value(exportFile), book.names.rows, book.ids.rows);
+            BookTransfer::WriteCsv(options.value(exportFile),
+                                   {std::move(book.names.rows), std::move(book.ids.rows)});
             return 0;
         } catch (const Exception& e) {
             std::fprintf(stderr, "MyBrindleViewer: %s\n", e.what());

@@ -202,7 +202,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::Button1Click() {
-    book_->Add(BookRow(ui->Edit1->text()), BookRow(ui->NumEdit1->text()));
+    book_->Add({BookRow(ui->Edit1->text()), BookRow(ui->NumEdit1->text())});
     ui->Edit1->clear();
     ui->NumEdit1->clear();
     ui->Edit1->setFocus(Qt::OtherFocusReason);

@@ -5,10 +5,8 @@
 // The export's file: the readers and the CSV itself stay free of any file system.
 namespace core {
 
-void WriteExportCsv(const std::string& file, const std::vector<std::string>& names,
-                    const std::vector<std::string>& ids) {
-    if (!platform::WriteFileAtomically(file, ExportCsv(names, ids),
-                                       platform::NewFileMode::Shared)) {
+void WriteExportCsv(const std::string& file, const Book& book) {
+    if (!platform::WriteFileAtomically(file, ExportCsv(book), platform::NewFileMode::Shared)) {
         throw Exception("Cannot write " + file);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Book.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -113,10 +115,9 @@ std::string PreviewCounts(const ImportPreview& preview);
 
 // Our CSV of the rows: a header "name,id", UTF-8, CR LF, fields quoted where they must be.
 // Names from the files are shown as the window shows them (Windows-1252 where not UTF-8).
-std::string ExportCsv(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+std::string ExportCsv(const Book& book);
 // That CSV written to the file in one step (never half written); throws Exception "Cannot write
 // <file>".
-void WriteExportCsv(const std::string& file, const std::vector<std::string>& names,
-                    const std::vector<std::string>& ids);
+void WriteExportCsv(const std::string& file, const Book& book);
 
 } // namespace core

@@ -141,16 +141,6 @@ void MergeMiddle(const BookRows& base, size_t baseTo, const BookRows& mine, size
 
 } // namespace
 
-BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids) {
-    return {std::vector<std::string_view>(names.begin(), names.end()),
-            std::vector<std::string_view>(ids.begin(), ids.end())};
-}
-
-Book Owned(const BookRows& rows) {
-    return {std::vector<std::string>(rows.names.begin(), rows.names.end()),
-            std::vector<std::string>(rows.ids.begin(), rows.ids.end())};
-}
-
 BookMerge MergeBooks(const BookRows& base, const BookRows& mine, const BookRows& theirs) {
     // Most of a book is the same in all three: only the rows between the common beginning and
     // the common end are merged client by client.

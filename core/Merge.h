@@ -1,27 +1,12 @@
 #pragma once
 
+#include "core/Book.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace core {
-
-// A client book as its two lists hold it, viewed in place: row i of each is one client. Lists
-// out of step still merge: a row missing on one side is part of the client too.
-struct BookRows {
-    std::vector<std::string_view> names;
-    std::vector<std::string_view> ids;
-};
-
-BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids);
-
-// The same book owning its rows.
-struct Book {
-    std::vector<std::string> names;
-    std::vector<std::string> ids;
-};
-
-Book Owned(const BookRows& rows);
 
 struct BookMerge {
     // Views into the books merged.

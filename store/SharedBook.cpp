@@ -12,8 +12,8 @@
 namespace {
 
 // A client as the server would hold it: what tells a local client from one already shared.
-std::pair<std::string, std::string> AsShared(const std::string& name, const std::string& id) {
-    return {SharedBookServer::Stored(name), SharedBookServer::Stored(id)};
+core::Client AsShared(const core::Client& client) {
+    return {SharedBookServer::Stored(client.name), SharedBookServer::Stored(client.id)};
 }
 
 } // namespace
@@ -52,7 +52,7 @@ void SharedBook::StartServer() {
 
 SharedBook::~SharedBook() {
     if (book_) {
-        book_->SetEditor(nullptr);
+        book_->Share(nullptr);
     }
     if (!server_) {
         return;
@@ -87,7 +87,7 @@ void SharedBook::Connect(const SharedBookAddress& address, const QString& passwo
     joining_ = joining;
     why_.clear();
     StartServer();
-    book_->SetEditor(this);
+    book_->Share(this);
     SetState(State::Connecting);
     OnServer([address, password, connection = ++connection_](SharedBookServer& server) {
         server.Open(address, password, connection);
@@ -99,7 +99,7 @@ void SharedBook::Disconnect() {
     if (server_) {
         OnServer([](SharedBookServer& server) { server.Close(); });
     }
-    book_->SetEditor(nullptr);
+    book_->Share(nullptr);
     rows_.clear();
     seen_ = 0;
     SetState(State::Off);
@@ -179,21 +179,22 @@ void SharedBook::Opened(int connection, const SharedRows& rows, bool canEdit, bo
 }
 
 void SharedBook::Join(const SharedRows& rows) {
-    auto [names, ids] = book_->Clients(false);
+    const core::Book local = book_->Clients(false);
     std::set<std::pair<std::string, std::string>> shared;
     for (const SharedRow& row : rows) {
-        shared.emplace(row.name, row.id);
+        shared.emplace(row.client.name, row.client.id);
     }
-    Clients localOnly;
+    core::Book localOnly;
     size_t noId = 0;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const std::string id = i < ids.size() ? ids[i] : std::string();
+    for (size_t i = 0; i < local.names.size(); ++i) {
+        const core::Client client = local.At(i);
         // The server takes only what a typed client may be: a file's row without an ID stays
         // on this computer.
-        if (!SharedBookServer::IsId(id)) {
+        if (!SharedBookServer::IsId(client.id)) {
             ++noId;
-        } else if (!shared.count(AsShared(names[i], id))) {
-            localOnly.emplace_back(BookRow(DisplayText(names[i])), id);
+        } else if (const core::Client stored = AsShared(client);
+                   !shared.count({stored.name, stored.id})) {
+            localOnly.Add({BookRow(DisplayText(client.name)), client.id});
         }
     }
     if (noId > 0) {
@@ -202,20 +203,20 @@ void SharedBook::Join(const SharedRows& rows) {
                 .arg(ClientCount(noId)));
     }
     // The question is asked over this computer's book; the answer brings the shared one.
-    if (localOnly.empty()) {
+    if (localOnly.Count() == 0) {
         Show();
         return;
     }
     const bool add =
         canEdit_ &&
         AskYesNo(StoredText(rows.empty() ? QStringLiteral("Upload your %1 to the shared book?")
-                                               .arg(ClientCount(localOnly.size()))
+                                               .arg(ClientCount(localOnly.Count()))
                                          : QStringLiteral("Keep your %1 that the shared book "
                                                           "does not have by adding them to it?")
-                                               .arg(ClientCount(localOnly.size()))));
+                                               .arg(ClientCount(localOnly.Count()))));
     Show();
     if (add) {
-        AddClients(std::move(localOnly));
+        Append(std::move(localOnly));
     }
 }
 
@@ -259,15 +260,13 @@ void SharedBook::Changed(int connection, const SharedRows& rows, const QList<qin
 }
 
 void SharedBook::Show() {
-    std::vector<std::string> names;
-    std::vector<std::string> ids;
-    names.reserve(rows_.size());
-    ids.reserve(rows_.size());
+    core::Book book;
+    book.names.reserve(rows_.size());
+    book.ids.reserve(rows_.size());
     for (const SharedRow& row : rows_) {
-        names.push_back(row.name);
-        ids.push_back(row.id);
+        book.Add(row.client);
     }
-    book_->Replace(std::move(names), std::move(ids));
+    book_->Replace(std::move(book));
     emit BookChanged();
 }
 
@@ -282,7 +281,7 @@ void SharedBook::Lost(int connection, const QString& why, bool retrying) {
     SetState(retrying ? State::Offline : State::Refused);
 }
 
-void SharedBook::AddClients(Clients clients) {
+void SharedBook::Append(core::Book clients) {
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not added: ") + WhyNoEdit(true));
         return;
@@ -292,7 +291,8 @@ void SharedBook::AddClients(Clients clients) {
     });
 }
 
-void SharedBook::RemoveRow(int row) {
+void SharedBook::Remove(int nameRow, int idRow) {
+    const int row = nameRow >= 0 ? nameRow : idRow;
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not removed: ") + WhyNoEdit(true));
         return;
@@ -305,15 +305,30 @@ void SharedBook::RemoveRow(int row) {
     });
 }
 
-void SharedBook::MoveRow(int row, int step) {
+bool SharedBook::Move(int row, int, int step) {
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not moved: ") + WhyNoEdit(true));
-        return;
+        return false;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
-        return;
+        return false;
     }
     OnServer([id = rows_[row].rowId, version = rows_[row].version, step](SharedBookServer& server) {
         server.Move(id, version, step);
     });
+    return true;
+}
+
+QString SharedBook::WhyNoUndo() const {
+    return QStringLiteral("The shared book's changes are not undone: add or remove the client "
+                          "again");
+}
+
+// The stack never calls these (WhyNoUndo); were it to, the user hears why nothing happens.
+void SharedBook::TakeLast(size_t, size_t) {
+    emit Said(WhyNoUndo());
+}
+
+void SharedBook::Restore(int, const std::string&, int, const std::string&) {
+    emit Said(WhyNoUndo());
 }

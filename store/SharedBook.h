@@ -15,7 +15,7 @@
 // book's order, handed to the lists whenever anybody changes them. While it is on, the lists'
 // edits go to the server and show once the server has them: an edit is never shown and then
 // lost. Without the server the lists keep the last book received, and editing waits for it.
-class SharedBook final : public QObject, public BookEditor {
+class SharedBook final : public QObject, public BookStore {
     Q_OBJECT
 public:
     enum class State { Off, Connecting, Online, Offline, Refused };
@@ -39,9 +39,13 @@ public:
     const SharedBookAddress& Address() const { return address_; }
     int Count() const { return static_cast<int>(rows_.size()); }
 
-    void AddClients(Clients clients) override;
-    void RemoveRow(int row) override;
-    void MoveRow(int row, int step) override;
+    // Edits go to the server, which tells every copy (this one too) once they are done.
+    void Append(core::Book clients) override;
+    void Remove(int nameRow, int idRow) override;
+    bool Move(int nameRow, int idRow, int step) override;
+    QString WhyNoUndo() const override;
+    void TakeLast(size_t names, size_t ids) override;
+    void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;
 
 signals:
     // The state or the status line changed.

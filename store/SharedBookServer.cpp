@@ -54,7 +54,9 @@ std::optional<SharedRow> RowOf(const QSqlQuery& q) {
     if (!SharedBookServer::IsId(id) || !std::isfinite(position)) {
         return std::nullopt;
     }
-    return SharedRow{q.value(0).toLongLong(), FromServer(q.value(1)), std::move(id), position,
+    return SharedRow{q.value(0).toLongLong(),
+                     {FromServer(q.value(1)), std::move(id)},
+                     position,
                      q.value(4).toLongLong()};
 }
 
@@ -704,7 +706,7 @@ void SharedBookServer::SayFailure(const QString& error, const QString& refused) 
     emit Said(connection_, Failed(error) ? Unreachable() : refused);
 }
 
-void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
+void SharedBookServer::Add(const core::Book& clients, qint64 seen) {
     const auto waiting = Waiting(EditAllowance);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
@@ -714,7 +716,7 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
     QStringList twice;
     // Never past what the next start reads: the book stays whole for every copy.
     bool ok = q.exec(QStringLiteral("SELECT count(*) FROM mbv_clients")) && q.next();
-    if (ok && q.value(0).toLongLong() + static_cast<qint64>(clients.size()) > MaxClients()) {
+    if (ok && q.value(0).toLongLong() + static_cast<qint64>(clients.Count()) > MaxClients()) {
         QSqlDatabase::database(name_, false).rollback();
         emit Said(connection_, QStringLiteral("Not added: the shared book would hold more than "
                                               "%1 clients")
@@ -729,9 +731,10 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
                       "WHERE NOT EXISTS (SELECT 1 FROM mbv_clients WHERE name = :same_name AND "
                       "repeater_id = :same_id AND row_id > :seen) RETURNING ") +
                   RowColumns);
-    for (size_t i = 0; ok && i < clients.size(); ++i) {
-        const QString name = ToServer(clients[i].first);
-        const QString id = ToServer(clients[i].second);
+    for (size_t i = 0; ok && i < clients.Count(); ++i) {
+        const core::Client client = clients.At(i);
+        const QString name = ToServer(client.name);
+        const QString id = ToServer(client.id);
         q.bindValue(QStringLiteral(":name"), name);
         q.bindValue(QStringLiteral(":id"), id);
         q.bindValue(QStringLiteral(":same_name"), name);
@@ -743,7 +746,7 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
                 added.push_back(std::move(*row));
             }
         } else if (ok) {
-            twice.append(Named(clients[i].first, clients[i].second));
+            twice.append(Named(client.name, client.id));
         }
     }
     if (!Commit(ok, q, QStringLiteral("Not saved: the server refused (%1)"))) {
@@ -757,8 +760,8 @@ void SharedBookServer::Add(const NewClients& clients, qint64 seen) {
                       : QStringLiteral("%1 of them were just added by another technician")
                             .arg(twice.size()));
     } else if (added.size() == 1) {
-        emit Said(connection_,
-                  QStringLiteral("Added %1").arg(Named(added.front().name, added.front().id)));
+        emit Said(connection_, QStringLiteral("Added %1")
+                                   .arg(Named(added.front().client.name, added.front().client.id)));
     } else if (!added.empty()) {
         emit Said(connection_,
                   QStringLiteral("Added %1 clients to the shared book").arg(added.size()));

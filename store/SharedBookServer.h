@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Book.h"
 #include "store/SharedBookAddress.h"
 
 #include <QList>
@@ -24,13 +25,11 @@ class QTimer;
 // One client of the shared book as the server holds it.
 struct SharedRow {
     qint64 rowId = 0;
-    std::string name;
-    std::string id;
+    core::Client client;
     double position = 0;
     qint64 version = 0;
 };
 using SharedRows = std::vector<SharedRow>;
-using NewClients = std::vector<std::pair<std::string, std::string>>;
 Q_DECLARE_METATYPE(SharedRows)
 
 // The connection to the shared book's server, on a thread of its own so that the window never
@@ -53,7 +52,7 @@ public:
 
     // Clients added at the end of the book. seen: the highest row this copy has been told of;
     // a client identical to one added meanwhile by somebody else is not added twice.
-    void Add(const NewClients& clients, qint64 seen);
+    void Add(const core::Book& clients, qint64 seen);
     void Remove(qint64 rowId, qint64 version);
     // A place up (-1) or down (+1) among the book as the server holds it now.
     void Move(qint64 rowId, qint64 version, int step);

@@ -94,7 +94,9 @@ ImportSource ReadCsv(std::string_view bytes) {
     return source;
 }
 
-std::string ExportCsv(const std::vector<std::string>& names, const std::vector<std::string>& ids) {
+std::string ExportCsv(const Book& book) {
+    const std::vector<std::string>& names = book.names;
+    const std::vector<std::string>& ids = book.ids;
     std::string out = "name,id\r\n";
     const size_t rows = std::min(names.size(), ids.size());
     for (size_t i = 0; i < rows; ++i) {

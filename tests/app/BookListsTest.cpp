@@ -1,6 +1,7 @@
 // The pair rules, the filter and the undo of the two lists, without the window.
 #include "app/BookLists.h"
 #include "app/ListBox.h"
+#include "app/LocalBook.h"
 
 #include <QSignalSpy>
 
@@ -12,6 +13,8 @@ using Rows = std::vector<std::string>;
 
 class Lists : public ::testing::Test {
 protected:
+    // The edits land on the lists as they do in the window's own book.
+    Lists() { book.SetStore(edits); }
     void Set(Rows n, Rows i) {
         names.SetItems(std::move(n));
         ids.SetItems(std::move(i));
@@ -19,6 +22,7 @@ protected:
     ListBox names;
     ListBox ids;
     BookLists book{&names, &ids};
+    LocalLists edits{names, ids};
 };
 
 } // namespace
@@ -37,7 +41,7 @@ TEST_F(Lists, EveryEditUndoesToTheBytesItStartedFromEvenOutOfStep) {
     ASSERT_TRUE(book.MoveSelected(-1)); // the ID list's row 1 does not exist: it stays
     EXPECT_EQ(names.Items(), (Rows{"Beta", "Alpha"}));
     EXPECT_FALSE(book.MoveSelected(-1)); // no selection after a move
-    book.Add("Delta", "4");
+    book.Add({"Delta", "4"});
     for (int i = 0; i < 3; ++i) {
         book.UndoLast();
     }
@@ -49,7 +53,7 @@ TEST_F(Lists, EveryEditUndoesToTheBytesItStartedFromEvenOutOfStep) {
     EXPECT_EQ(names.Items(), (Rows{"Beta", "Alpha", "Delta"}));
     EXPECT_EQ(ids.Items(), (Rows{"1", "4"}));
     // The book read anew from the files leaves nothing to undo.
-    book.Replace({"X"}, {"9"});
+    book.Replace({{"X"}, {"9"}});
     book.UndoLast();
     EXPECT_EQ(names.Items(), Rows{"X"});
 }
@@ -59,7 +63,7 @@ TEST_F(Lists, TheFilterFollowsEveryChangeWithoutBeingTold) {
     QSignalSpy counts(&book, &BookLists::ShownChanged);
     book.SetFilter(QStringLiteral("bak"));
     EXPECT_EQ(book.ShownCount(), 2);
-    book.Add("Bakehouse", "4");
+    book.Add({"Bakehouse", "4"});
     EXPECT_EQ(book.ShownCount(), 3);
     names.SetItemIndex(0);
     ids.SetItemIndex(0);
@@ -75,10 +79,10 @@ TEST_F(Lists, TheFilterFollowsEveryChangeWithoutBeingTold) {
     EXPECT_EQ(book.RowOfId("40"), std::nullopt);
     // What an export of the clients shown takes, in the book's order; an import while the
     // filter is on lands at the end and is filtered like any other row.
-    book.AddMany({"Acme two", "Bakers"}, {"5", "6"});
-    EXPECT_EQ(book.Clients(true), (std::pair{Rows{"Baker", "Bakery", "Bakehouse", "Bakers"},
-                                             Rows{"1", "3", "4", "6"}}));
-    EXPECT_EQ(book.Clients(false).first.size(), 6u);
+    book.AddMany({{"Acme two", "Bakers"}, {"5", "6"}});
+    EXPECT_EQ(book.Clients(true), (core::Book{Rows{"Baker", "Bakery", "Bakehouse", "Bakers"},
+                                              Rows{"1", "3", "4", "6"}}));
+    EXPECT_EQ(book.Clients(false).names.size(), 6u);
     book.UndoLast();
     EXPECT_EQ(names.Items(), (Rows{"Baker", "Acme", "Bakery", "Bakehouse"}));
     EXPECT_EQ(book.ShownCount(), 3);

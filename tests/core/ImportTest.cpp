@@ -179,7 +179,7 @@ TEST(Import, AnExportedBookComesBackTheSame) {
     const std::vector<std::string> names{"Baker, Sons", "Quote \"Q\"", " Spaced ", "Caf\xE9",
                                          "Plain"};
     const std::vector<std::string> ids{"1", "22", "333", "4444", "55555"};
-    const std::string csv = core::ExportCsv(names, ids);
+    const std::string csv = core::ExportCsv({names, ids});
     EXPECT_EQ(csv.substr(0, 9), "name,id\r\n");
     EXPECT_NE(csv.find("\"Baker, Sons\",1\r\n"), std::string::npos);
     // The Windows-1252 name leaves as UTF-8.
@@ -205,7 +205,7 @@ TEST(Import, AFormulaCellLeavesAsTextAndComesBackUnchanged) {
                                          "O'Brien",
                                          "'=mixed"};
     const std::vector<std::string> ids(names.size(), "7");
-    const std::string csv = core::ExportCsv(names, ids);
+    const std::string csv = core::ExportCsv({names, ids});
     EXPECT_NE(csv.find("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",7\r\n"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find("\"'+1\",7\r\n"), std::string::npos);

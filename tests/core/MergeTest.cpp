@@ -43,8 +43,7 @@ TEST_P(MergeBooks, KeepsEveryEditOfBothCopies) {
     const core::Book mine = B(c.mine);
     const core::Book theirs = B(c.theirs);
     const core::BookMerge merge =
-        core::MergeBooks(core::RowsOf(base.names, base.ids), core::RowsOf(mine.names, mine.ids),
-                         core::RowsOf(theirs.names, theirs.ids));
+        core::MergeBooks(core::RowsOf(base), core::RowsOf(mine), core::RowsOf(theirs));
     const core::Book merged = core::Owned(merge.book);
     const core::Book expected = B(c.merged);
     EXPECT_EQ(merged.names, expected.names);

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at = end + 1;
     }
     ids.resize(names.size());
-    const std::string csv = core::ExportCsv(names, ids);
+    const std::string csv = core::ExportCsv({names, ids});
     for (const char* formula : {"\n=", "\n+", "\n-", "\n@", "\n\"=", "\n\"+", "\n\"-", "\n\"@",
                                 ",=", ",+", ",-", ",@", ",\"=", ",\"+", ",\"-", ",\"@"}) {
         // A quoted name may hold ",=" itself: only a cell's first characters count, so look

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/Book.h"
+
+#include <QString>
+
+#include <string>
+
+// Where the book's edits go: this computer's files (LocalBook) or a team's server (SharedBook).
+// The undo stack's commands are the one way to edit and call only this; the lists show what an
+// edit did, at once for a local book, once the server has it for a shared one.
+//
+// Rows are each list's own: they differ only in a book whose two lists are out of step, where a
+// list without a selection (-1) keeps its rows.
+class BookStore {
+public:
+    virtual ~BookStore() = default;
+
+    // Clients added at the end of the book.
+    virtual void Append(core::Book clients) = 0;
+    // The client at these rows removed.
+    virtual void Remove(int nameRow, int idRow) = 0;
+    // The client at these rows moved a place up (-1) or down (+1); true when the ID row moved
+    // with the name's (it cannot past the end of a shorter ID list, and loses its selection).
+    virtual bool Move(int nameRow, int idRow, int step) = 0;
+
+    // Why the undo stack cannot take an edit back, empty when it can. A shared book's edits went
+    // to others as they were made and are told by the server's answer, not by the stack.
+    virtual QString WhyNoUndo() const = 0;
+    bool Undoable() const { return WhyNoUndo().isEmpty(); }
+    // The ways back, called by the stack only where Undoable: the last rows of each list taken
+    // off (an append undone), and a removed client put back at its rows.
+    virtual void TakeLast(size_t names, size_t ids) = 0;
+    virtual void Restore(int nameRow, const std::string& name, int idRow,
+                         const std::string& id) = 0;
+};
