@@ -31,8 +31,19 @@ void ClientConnection::ChooseViewer(const core::ProgramFiles& files) {
 }
 
 void ClientConnection::Connect(const std::string& id, const QString& name) {
-    // A password kept in the keyring is on its way from the start's read.
-    keeper_.WaitForRead();
+    // A password kept in the keyring is on its way from the start's read: the connection is
+    // made once it is here. A press while it is on its way asks for nothing more.
+    if (waiting_) {
+        return;
+    }
+    waiting_ = true;
+    keeper_.WhenRead(this, [this, id, name] {
+        waiting_ = false;
+        Guarded([&] { ConnectNow(id, name); });
+    });
+}
+
+void ClientConnection::ConnectNow(const std::string& id, const QString& name) {
     // Without it the line would carry a bare switch and the viewer a wrong password.
     if (ui_.CheckBox3->isChecked() && !keeper_.Known()) {
         ShowMessage(StoredText(keeper_.WhyUnknown()));

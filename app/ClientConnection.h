@@ -23,15 +23,20 @@ public:
 
     // The viewer the technician chose, or the one in Bin when one is there.
     void ChooseViewer(const core::ProgramFiles& files);
-    // Connects to this ID; name: the client's as shown, or empty. An error says why not.
+    // Connects to this ID, once a password read from the keyring is here; name: the client's as
+    // shown, or empty. An error says why not.
     void Connect(const std::string& id, const QString& name);
+    bool Waiting() const { return waiting_; }
 
 signals:
     // For the window's status line.
     void Said(const QString& what);
 
 private:
+    void ConnectNow(const std::string& id, const QString& name);
+
     Ui::TForm1& ui_;
     PasswordKeeper& keeper_;
     ViewerSessions* viewers_;
+    bool waiting_ = false;
 };

@@ -5,7 +5,6 @@
 #include "app/UserSettings.h"
 
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScopeGuard>
@@ -13,6 +12,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -20,23 +20,25 @@ namespace {
 // short enough that a hung one does not hold the close.
 constexpr int KeyringWait = 5000;
 
-// Runs the event loop until the keyring answers the request made, or its time is up: the answer
-// ends the wait, nothing asks again and again. False when the time came first.
-bool Await(const std::function<void(const std::function<void()>& answered)>& request) {
-    QEventLoop loop;
-    auto done = std::make_shared<bool>(false);
-    QPointer<QEventLoop> waiting(&loop);
-    request([done, waiting] {
-        *done = true;
-        if (waiting) {
-            waiting->quit();
+// Makes the request and calls then once: when the keyring answers it (true), or when its time is
+// up (false), whichever comes first. Nothing waits in a loop of its own and nothing asks twice;
+// the window goes on with its events meanwhile.
+void AfterAnswer(QObject* context,
+                 const std::function<void(const std::function<void()>& answered)>& request,
+                 std::function<void(bool answered)> then) {
+    auto pending = std::make_shared<std::function<void(bool)>>(std::move(then));
+    const auto finish = [pending](bool answered) {
+        if (*pending) {
+            const auto call = std::exchange(*pending, nullptr);
+            call(answered);
+        }
+    };
+    QTimer::singleShot(KeyringWait, context, [finish] { finish(false); });
+    request([finish, alive = QPointer<QObject>(context)] {
+        if (alive) {
+            finish(true);
         }
     });
-    if (!*done) {
-        QTimer::singleShot(KeyringWait, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return *done;
 }
 
 const core::SettingKey& PasswordValue() {
@@ -164,23 +166,31 @@ void PasswordKeeper::Say(const QString& what) {
     }
 }
 
-bool PasswordKeeper::WaitForAnswer() {
-    // The answer ends the wait, or the keyring's time: nothing is asked again and again.
-    QEventLoop loop;
-    connect(this, &PasswordKeeper::ReadDone, &loop, &QEventLoop::quit);
-    QTimer::singleShot(KeyringWait, &loop, &QEventLoop::quit);
-    loop.exec();
-    return !reading_;
-}
-
-void PasswordKeeper::WaitForRead() {
-    if (reading_ && !WaitForAnswer()) {
-        SayIfUnanswered();
+void PasswordKeeper::WhenRead(QObject* context, std::function<void()> then) {
+    if (!reading_) {
+        then();
+        return;
     }
+    AfterAnswer(
+        context,
+        [this, context](const std::function<void()>& answered) {
+            connect(this, &PasswordKeeper::ReadDone, context, answered, Qt::SingleShotConnection);
+        },
+        [this, then = std::move(then)](bool answered) {
+            if (!answered) {
+                SayIfUnanswered();
+            }
+            then();
+        });
 }
 
-void PasswordKeeper::Save(core::SettingsValues& values) {
-    WaitForRead();
+void PasswordKeeper::Save(core::SettingsValues values, Saved done) {
+    WhenRead(this, [this, values = std::move(values), done = std::move(done)]() mutable {
+        SaveRead(std::move(values), std::move(done));
+    });
+}
+
+void PasswordKeeper::SaveRead(core::SettingsValues values, Saved done) {
     bool keep = inKeyring_.isChecked();
     if (!known_ && store_.isChecked()) {
         // Nothing was read and nothing typed: the keyring keeps its item as it is, and the file
@@ -192,6 +202,7 @@ void PasswordKeeper::Save(core::SettingsValues& values) {
         }
         UserSettings().setValue(ChoiceKey(), keep);
         values.SetText(PasswordValue(), "");
+        done(std::move(values));
         return;
     }
     // A box left off only because no keyring answered is no choice: a keyring that answers at
@@ -202,29 +213,40 @@ void PasswordKeeper::Save(core::SettingsValues& values) {
     const QString password = password_.text();
     if (keep && store_.isChecked()) {
         auto written = std::make_shared<bool>(false);
-        Await([&](const std::function<void()>& answered) {
-            SystemKeyring().Write(key_, password,
-                                  [written, answered](Keyring::Answer answer, const QString&) {
-                                      *written = answer == Keyring::Answer::Found;
-                                      answered();
-                                  });
-        });
-        if (*written) {
-            values.SetText(PasswordValue(), "");
-            return;
-        }
-        // The file keeps it: a password is never dropped because a keyring failed.
-        if (!password.isEmpty()) {
-            Say(QStringLiteral("The system keyring did not answer: the password stays in "
-                               "myviewer.ini"));
-        }
+        AfterAnswer(
+            this,
+            [&](const std::function<void()>& answered) {
+                SystemKeyring().Write(key_, password,
+                                      [written, answered](Keyring::Answer answer, const QString&) {
+                                          *written = answer == Keyring::Answer::Found;
+                                          answered();
+                                      });
+            },
+            [this, written, password, values = std::move(values),
+             done = std::move(done)](bool) mutable {
+                if (*written) {
+                    values.SetText(PasswordValue(), "");
+                } else if (!password.isEmpty()) {
+                    // The file keeps it: a password is never dropped because a keyring failed.
+                    Say(QStringLiteral("The system keyring did not answer: the password stays in "
+                                       "myviewer.ini"));
+                }
+                done(std::move(values));
+            });
         return;
     }
     // Off, or nothing to store: an item left from before goes.
     if (used_ && (itemThere_ || turnedOff_)) {
-        Await([this](const std::function<void()>& answered) {
-            SystemKeyring().Remove(key_,
-                                   [answered](Keyring::Answer, const QString&) { answered(); });
-        });
+        AfterAnswer(
+            this,
+            [this](const std::function<void()>& answered) {
+                SystemKeyring().Remove(key_,
+                                       [answered](Keyring::Answer, const QString&) { answered(); });
+            },
+            [values = std::move(values), done = std::move(done)](bool) mutable {
+                done(std::move(values));
+            });
+        return;
     }
+    done(std::move(values));
 }

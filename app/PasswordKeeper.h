@@ -28,10 +28,13 @@ public:
 
     // After the settings file is loaded; the values as read from it.
     void Start(const std::vector<std::string>& fileValues);
-    // Until the start's read has answered, at most a few seconds, the event loop running.
-    void WaitForRead();
-    // At close: the values to write, without the password when the keyring took it or keeps it.
-    void Save(core::SettingsValues& values);
+    // Calls then once the start's read has answered, or after the keyring's time (saying so),
+    // the window going on meanwhile; at once when no read is on its way.
+    void WhenRead(QObject* context, std::function<void()> then);
+    // At close, once the keyring has answered or its time is up (at once when it has nothing to
+    // do): the values to write, without the password when the keyring took it or keeps it.
+    using Saved = std::function<void(core::SettingsValues values)>;
+    void Save(core::SettingsValues values, Saved done);
     // Whether the password field holds the password: false while the keyring that keeps it has
     // not answered and nothing was typed.
     bool Known() const { return known_; }
@@ -52,9 +55,8 @@ private:
     void SayIfUnanswered();
     // One line for the user, each different line once.
     void Say(const QString& what);
-    // Waits for the read's answer (ReadDone) or the keyring's time, whichever comes first;
-    // false when the time came.
-    bool WaitForAnswer();
+    // Save, once the start's read is done.
+    void SaveRead(core::SettingsValues values, Saved done);
 
     QCheckBox& store_;
     QLineEdit& password_;

@@ -160,9 +160,7 @@ void TForm1::FormCreate() {
     shared_->Resume();
 }
 
-void TForm1::FormClose() {
-    core::SettingsValues values = settings_->Values();
-    keeper_->Save(values);
+void TForm1::FormClose(const core::SettingsValues& values) {
     const core::SaveOutcome saved = local_->Save(values, shared_->On());
     core::ProgramFiles::OfThisProgram().RemoveBatchFile();
     if (!saved.merged.empty()) {
@@ -173,14 +171,42 @@ void TForm1::FormClose() {
     }
 }
 
+bool TForm1::KeyringWait() const {
+    return keyringWait_ || connection_->Waiting();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
+    // The keyring takes the password first. While it is waited for, the window stays open and
+    // the close goes on once it has answered or its time is up.
+    if (!closeValues_) {
+        event->ignore();
+        if (keyringWait_) {
+            return;
+        }
+        keyringWait_ = true;
+        askingKeyring_ = true;
+        keeper_->Save(settings_->Values(), [this](core::SettingsValues values) {
+            keyringWait_ = false;
+            closeValues_ = std::move(values);
+            // An answer that came later closes the window now; one at once goes on below.
+            if (!askingKeyring_) {
+                close();
+            }
+        });
+        askingKeyring_ = false;
+        if (keyringWait_) {
+            return;
+        }
+        event->accept();
+    }
+    const core::SettingsValues values = *std::exchange(closeValues_, std::nullopt);
     // A close whose save failed keeps the window, and with it the only copy of the book,
     // unless the user chooses to let the changes go.
     std::string failedFile;
     bool finishedLater = false;
     const bool saved = Guarded([&] {
         try {
-            FormClose();
+            FormClose(values);
         } catch (const core::ESaveError& error) {
             failedFile = error.File();
             finishedLater = error.FinishedLater();

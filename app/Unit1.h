@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/ProgramFiles.h"
+#include "core/Settings.h"
 
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,8 +55,10 @@ public:
 
     // Window created: fills the controls from the list files and the settings file.
     void FormCreate();
-    // Window closing: writes the lists and the settings back and removes the batch file.
-    void FormClose();
+    // Window closing: writes the lists and these settings back and removes the batch file.
+    void FormClose(const core::SettingsValues& values);
+    // A connect or the close waits for the keyring (the password on its way in or out).
+    bool KeyringWait() const;
 
     // Add, connect, remove, move up, move down; the mirrored selection.
     void Button1Click();
@@ -101,4 +105,8 @@ private:
     ClientConnection* connection_ = nullptr;
     WindowKeys* keys_ = nullptr;
     std::unique_ptr<EditingControls> editing_;
+    bool keyringWait_ = false;
+    bool askingKeyring_ = false;
+    // What the close writes, once the keyring has the password.
+    std::optional<core::SettingsValues> closeValues_;
 };

@@ -102,6 +102,8 @@ protected:
         QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
                           names->visualRect(names->model()->index(1, 0)).center());
         QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        // The connection is made once the keyring's read at start has answered.
+        WaitFor([&] { return !form->KeyringWait(); });
     }
 
     bool DesktopShown() const {

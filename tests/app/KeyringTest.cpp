@@ -102,11 +102,14 @@ protected:
         ASSERT_TRUE(CloseWindow(*form));
         EXPECT_EQ(folder.Read("myviewer.ini"), IniWith(value));
     }
-    // The line Connect writes for the selected client.
+    // The line Connect writes for the selected client, once the keyring's read is done (or
+    // what it says instead).
     std::string Line() {
         Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
         Find<ListBox>(*form, "ListBox2")->SetItemIndex(0);
+        const qsizetype said = sink.messages.size();
         QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        WaitFor([&] { return folder.Exists("vncviewer.bat") || sink.messages.size() > said; });
         return folder.Read("vncviewer.bat");
     }
     QString Key() const { return KeyringKey(QString::fromStdString(folder.Path())); }
@@ -235,6 +238,43 @@ TEST_F(KeyringBox, ALockedOrLateKeyringNeverLosesThePassword) {
     EXPECT_NE(Line().find(" -password kept pw"), std::string::npos);
 }
 
+// A keyring that takes its time holds neither Connect nor the close inside a loop of their own:
+// the window goes on (its timers run), and each finishes once the keyring answers.
+TEST_F(KeyringBox, ConnectAndTheCloseWaitForTheKeyringWithoutHoldingTheWindow) {
+    UserSettings().setValue(PasswordKeeper::ChoiceKey(), true);
+    folder.Write("myviewer.ini", IniWith(""));
+    folder.InstallViewer();
+    keyring.items[Key()] = QStringLiteral("slow pw");
+    keyring.delay = 1000;
+    Start();
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
+    Find<ListBox>(*form, "ListBox2")->SetItemIndex(0);
+    bool ticked = false;
+    QTimer::singleShot(100, [&] { ticked = true; });
+    auto* connect = Find<QPushButton>(*form, "Button2");
+    QTest::mouseClick(connect, Qt::LeftButton);
+    EXPECT_FALSE(ticked);
+    EXPECT_TRUE(form->KeyringWait());
+    EXPECT_FALSE(folder.Exists("vncviewer.bat"));
+    ASSERT_TRUE(WaitFor([&] { return folder.Exists("vncviewer.bat"); }));
+    EXPECT_TRUE(ticked);
+    EXPECT_NE(folder.Read("vncviewer.bat").find(" -password slow pw"), std::string::npos);
+
+    // The close: the window stays until the keyring has the password, then goes, the file
+    // without it.
+    password->setText(QStringLiteral("new pw"));
+    ticked = false;
+    QTimer::singleShot(100, [&] { ticked = true; });
+    form->close();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->KeyringWait());
+    form->close();
+    ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(folder.Read("myviewer.ini"), IniWith(""));
+    EXPECT_EQ(keyring.items[Key()], QStringLiteral("new pw"));
+}
+
 namespace {
 
 // Against the real Secret Service: test.sh runs these with a private session bus and an
@@ -323,6 +363,7 @@ TEST_F(RealKeyring, ALockedKeyringKeepsThePasswordThroughAClose) {
         Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
         Find<ListBox>(*form, "ListBox2")->SetItemIndex(0);
         QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        WaitFor([&] { return !sink.messages.isEmpty(); });
         EXPECT_FALSE(folder.Exists("vncviewer.bat"));
         EXPECT_TRUE(sink.messages.value(0).contains(QStringLiteral("system keyring")))
             << sink.messages.join(u'|').toStdString();

@@ -39,7 +39,11 @@ protected:
                           names->visualRect(names->model()->index(row, 0)).center());
     }
 
-    void Connect() { QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton); }
+    // The line is written once the keyring's read at start has answered.
+    void Connect() {
+        QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
+        WaitFor([&] { return !form->KeyringWait(); });
+    }
 
     // How the stand-in viewer was started: session and streams, then argv.
     Args Received() {

@@ -85,6 +85,8 @@ std::unique_ptr<TForm1> ProgramFolder::Start() const {
 bool CloseWindow(TForm1& form) {
     form.close();
     QCoreApplication::processEvents();
+    // A close that waits for the keyring ends once it answers, or its time is up.
+    WaitFor([&] { return !form.KeyringWait(); });
     return !form.isVisible();
 }
 

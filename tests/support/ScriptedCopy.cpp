@@ -117,5 +117,8 @@ int main(int argc, char* argv[]) {
         }
     }
     form->close();
+    while (form->KeyringWait()) {
+        QTest::qWait(10);
+    }
     return form->isVisible() ? 1 : 0;
 }
