@@ -117,7 +117,11 @@ bool LocalLists::Move(int nameRow, int idRow, int step) {
 
 void LocalBook::Watch() {
     watch_ = new BookWatch(core::ProgramFiles::OfThisProgram(), this);
-    connect(watch_, &BookWatch::Committed, this, &LocalBook::Committed);
+    connect(watch_, &BookWatch::Committed, this, [this] {
+        if (!mirror_) {
+            Guarded([this] { TakeTheirs(); });
+        }
+    });
 }
 
 void LocalBook::TakeTheirs() {
@@ -140,10 +144,10 @@ void LocalBook::TakeTheirs() {
     }
 }
 
-core::SaveOutcome LocalBook::Save(const core::SettingsValues& values, bool mirror) {
+core::SaveOutcome LocalBook::Save(const core::SettingsValues& values) {
     const auto own = OwnCommit(watch_);
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-    if (mirror) {
+    if (mirror_) {
         TakeAsBase(files);
     }
     return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged());

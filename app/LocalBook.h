@@ -45,15 +45,18 @@ public:
     // The lists from their files, each with its notice (a first run, a file that could not be
     // read); returns the settings as the file holds them.
     const std::vector<std::string>& Load();
-    // From now on another copy's commit says so (Committed).
+    // From now on another copy's commit is merged into the window as it comes (TakeTheirs).
     void Watch();
     // Another copy committed the book: its changes are merged into the window, the selection
     // and the filter stay, and what was read becomes the base of the next merge.
     void TakeTheirs();
-    // The close: any changes another copy made are merged in first; then the lists and these
-    // settings are replaced as one commit. Throws core::ESaveError naming the file. mirror: the
-    // lists are a shared book's, written over what another copy committed, never merged.
-    core::SaveOutcome Save(const core::SettingsValues& values, bool mirror);
+    // While a shared book is on, the lists are the server's and the files are this computer's
+    // copy of it: written over whatever another copy committed there, never merged with it.
+    void Mirror(bool on) { mirror_ = on; }
+    // The close: any changes another copy made are merged in first (unless mirrored); then the
+    // lists and these settings are replaced as one commit. Throws core::ESaveError naming the
+    // file.
+    core::SaveOutcome Save(const core::SettingsValues& values);
     // The shared book's latest, written to the list files as the close writes them, over
     // whatever another copy committed there; the settings as the files hold them (the
     // window's own go to the file at the close).
@@ -62,8 +65,6 @@ public:
     void CommitCopySoon();
 
 signals:
-    // Another copy committed the book.
-    void Committed();
     // For the window's status line.
     void Said(const QString& what);
 
@@ -81,4 +82,5 @@ private:
     // The book as last read from its files, what a merge with another copy starts from; a
     // list file that could not be read is never written over.
     core::BookOnDisk base_;
+    bool mirror_ = false;
 };

@@ -119,17 +119,13 @@ void TForm1::ConnectHandlers() {
         UpdateEditing();
     });
     connect(shared_, &SharedBookPage::Said, this, &TForm1::Say);
-    connect(shared_, &SharedBookPage::StateChanged, this, &TForm1::UpdateEditing);
+    // A shared book's changes come from its server; the files are this computer's copy of it.
+    connect(shared_, &SharedBookPage::StateChanged, this, [this] {
+        local_->Mirror(shared_->On());
+        UpdateEditing();
+    });
     connect(shared_, &SharedBookPage::BookChanged, local_, &LocalBook::CommitCopySoon);
     connect(local_, &LocalBook::Said, this, &TForm1::Say);
-    // A shared book's changes come from its server; the files are this computer's copy of it.
-    connect(local_, &LocalBook::Committed, this, [this] {
-        Guarded([this] {
-            if (!shared_->On()) {
-                local_->TakeTheirs();
-            }
-        });
-    });
     connect(book_, &BookLists::Done, this, &TForm1::Say);
 }
 
@@ -161,7 +157,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormClose(const core::SettingsValues& values) {
-    const core::SaveOutcome saved = local_->Save(values, shared_->On());
+    const core::SaveOutcome saved = local_->Save(values);
     core::ProgramFiles::OfThisProgram().RemoveBatchFile();
     if (!saved.merged.empty()) {
         ShowMessage(saved.merged);
