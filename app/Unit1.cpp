@@ -102,6 +102,9 @@ void TForm1::ConnectHandlers() {
     handle(ui->ListBox2, &ListBox::UserSelectionChanged, &TForm1::ListBox2Click);
     handle(ui->ListBox1, &ListBox::doubleClicked, &TForm1::Button2Click);
     handle(ui->ListBox2, &ListBox::doubleClicked, &TForm1::Button2Click);
+    handle(keys_, &WindowKeys::AddPressed, &TForm1::Button1Click);
+    handle(keys_, &WindowKeys::ConnectPressed, &TForm1::Button2Click);
+    handle(keys_, &WindowKeys::RemovePressed, &TForm1::Button3Click);
     // Import and export: on the Add page, in the client list's context menu, and by a drop.
     connect(transfer_, &BookTransfer::Said, this, &TForm1::Say);
     transfer_->Offer(*ui->ImportButton, *ui->ExportButton, {ui->ListBox1, ui->ListBox2});

@@ -6,7 +6,6 @@
 #include "app/ListBox.h"
 #include "app/Messages.h"
 #include "app/QtText.h"
-#include "app/Unit1.h"
 #include "ui_Unit1.h"
 
 #include <QKeyEvent>
@@ -25,9 +24,9 @@ bool AllDigits(const QString& text) {
 
 } // namespace
 
-WindowKeys::WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& book,
+WindowKeys::WindowKeys(QWidget& form, Ui::TForm1& ui, FindBar& find, BookLists& book,
                        ClientConnection& connection)
-    : QObject(&form), form_(form), ui_(ui), find_(find), book_(book), connection_(connection) {
+    : QObject(&form), ui_(ui), find_(find), book_(book), connection_(connection) {
     for (QWidget* list : {static_cast<QWidget*>(ui.ListBox1), static_cast<QWidget*>(ui.ListBox2)}) {
         list->installEventFilter(this);
         find.TakeTypingFrom(list);
@@ -52,8 +51,7 @@ WindowKeys::WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& b
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [&book] { book.RedoLast(); });
     // On the Add page Enter in either field is OK, and focus entering the ID field selects its
     // text, so typing replaces it.
-    connect(ui.Edit1, &QLineEdit::returnPressed, &form,
-            [&form] { Guarded([&form] { form.Button1Click(); }); });
+    connect(ui.Edit1, &QLineEdit::returnPressed, this, &WindowKeys::AddPressed);
     ui.NumEdit1->installEventFilter(this);
     // The filter's keys steer the selection among the clients shown.
     connect(&find, &FindBar::Changed, &book, &BookLists::SetFilter);
@@ -79,7 +77,7 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                Guarded([this] { form_.Button1Click(); });
+                emit AddPressed();
                 return true;
             }
         }
@@ -138,7 +136,7 @@ void WindowKeys::EnterPress() {
             book_.SelectShownAt(0);
         }
     }
-    form_.Button2Click();
+    emit ConnectPressed();
 }
 
 void WindowKeys::DeletePress() {
@@ -149,6 +147,6 @@ void WindowKeys::DeletePress() {
     const int idRow = ui_.ListBox2->ItemIndex();
     const std::string id = idRow >= 0 ? ui_.ListBox2->Item(idRow) : std::string();
     if (AskYesNo("Remove " + ui_.ListBox1->Item(row) + " (" + id + ") from your book?")) {
-        form_.Button3Click();
+        emit RemovePressed();
     }
 }

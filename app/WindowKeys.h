@@ -8,15 +8,23 @@ class TForm1;
 class BookLists;
 class ClientConnection;
 class FindBar;
-class TForm1;
+class QWidget;
 
 // The keys of the window: those that find a client and act on it wherever the focus is on the
 // Client List page (Enter connects, Delete removes, Esc clears the filter, typing filters),
 // Ctrl+F, Ctrl+N, undo and redo, and Enter on the Add page.
+// What a key asks of the window's buttons is a signal: the window runs the button's handler.
 class WindowKeys final : public QObject {
+    Q_OBJECT
 public:
-    WindowKeys(TForm1& form, Ui::TForm1& ui, FindBar& find, BookLists& book,
+    WindowKeys(QWidget& window, Ui::TForm1& ui, FindBar& find, BookLists& book,
                ClientConnection& connection);
+
+signals:
+    // Enter on the Add page (OK), Enter on the client list (Connect), Delete agreed (Remove).
+    void AddPressed();
+    void ConnectPressed();
+    void RemovePressed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -29,7 +37,6 @@ private:
     // Delete in a list: the selected client, after the user agrees.
     void DeletePress();
 
-    TForm1& form_;
     Ui::TForm1& ui_;
     FindBar& find_;
     BookLists& book_;

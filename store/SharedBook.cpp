@@ -28,9 +28,9 @@ void SharedBook::StartServer() {
     thread_ = new QThread;
     server_ = new SharedBookServer;
     server_->moveToThread(thread_);
-    connect(server_, &SharedBookServer::Opened, this, &SharedBook::Opened);
-    connect(server_, &SharedBookServer::Changed, this, &SharedBook::Changed);
-    connect(server_, &SharedBookServer::Lost, this, &SharedBook::Lost);
+    connect(server_, &SharedBookServer::Opened, this, &SharedBook::OnOpened);
+    connect(server_, &SharedBookServer::Changed, this, &SharedBook::OnChanged);
+    connect(server_, &SharedBookServer::Lost, this, &SharedBook::OnLost);
     connect(server_, &SharedBookServer::Said, this, [this](int connection, const QString& line) {
         if (connection == connection_) {
             emit Said(line);
@@ -158,7 +158,7 @@ void SharedBook::SetState(State state) {
     emit StateChanged();
 }
 
-void SharedBook::Opened(int connection, const SharedRows& rows, bool canEdit, bool whole) {
+void SharedBook::OnOpened(int connection, const SharedRows& rows, bool canEdit, bool whole) {
     if (connection != connection_ || state_ == State::Off) {
         return;
     }
@@ -220,7 +220,7 @@ void SharedBook::Join(const SharedRows& rows) {
     }
 }
 
-void SharedBook::Changed(int connection, const SharedRows& rows, const QList<qint64>& removed) {
+void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<qint64>& removed) {
     if (connection != connection_ || state_ != State::Online) {
         return;
     }
@@ -270,7 +270,7 @@ void SharedBook::Show() {
     emit BookChanged();
 }
 
-void SharedBook::Lost(int connection, const QString& why, bool retrying) {
+void SharedBook::OnLost(int connection, const QString& why, bool retrying) {
     if (connection != connection_ || state_ == State::Off) {
         return;
     }

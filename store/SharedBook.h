@@ -58,9 +58,9 @@ signals:
     void Joined();
 
 private:
-    void Opened(int connection, const SharedRows& rows, bool canEdit, bool whole);
-    void Changed(int connection, const SharedRows& rows, const QList<qint64>& removed);
-    void Lost(int connection, const QString& why, bool retrying);
+    void OnOpened(int connection, const SharedRows& rows, bool canEdit, bool whole);
+    void OnChanged(int connection, const SharedRows& rows, const QList<qint64>& removed);
+    void OnLost(int connection, const QString& why, bool retrying);
     // The local clients the shared book lacks, offered to it.
     void Join(const SharedRows& rows);
     void Show();

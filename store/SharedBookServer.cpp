@@ -137,7 +137,7 @@ SharedBookServer::SharedBookServer(QObject* parent)
 }
 
 SharedBookServer::~SharedBookServer() {
-    Disconnect();
+    Drop();
 }
 
 auto SharedBookServer::Waiting(qint64 allowance) {
@@ -319,13 +319,13 @@ void SharedBookServer::Open(const SharedBookAddress& address, const QString& pas
                             int connection) {
     // Connecting has its own time-out; bringing a large book's tables up to date takes a while.
     const auto waiting = Waiting(30000);
-    Disconnect();
+    Drop();
     connection_ = connection;
     address_ = address;
     password_ = password;
     wanted_ = true;
     QString why;
-    if (!Connect(&why)) {
+    if (!Reach(&why)) {
         const bool retrying = Passing(why);
         if (retrying) {
             retry_->start();
@@ -337,10 +337,10 @@ void SharedBookServer::Open(const SharedBookAddress& address, const QString& pas
 void SharedBookServer::Close() {
     wanted_ = false;
     retry_->stop();
-    Disconnect();
+    Drop();
 }
 
-bool SharedBookServer::Connect(QString* why) {
+bool SharedBookServer::Reach(QString* why) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
         if (!db.isValid()) {
@@ -349,7 +349,7 @@ bool SharedBookServer::Connect(QString* why) {
             QSqlDatabase::removeDatabase(name_);
             return false;
         }
-        Address(db);
+        SetAddress(db);
         if (!db.open()) {
             *why = ErrorText(db.lastError());
         } else if (!Limit(db, why) || !Migrate(name_, why) || !Listen(why)) {
@@ -382,7 +382,7 @@ bool SharedBookServer::Connect(QString* why) {
     return false;
 }
 
-void SharedBookServer::Address(QSqlDatabase& db) const {
+void SharedBookServer::SetAddress(QSqlDatabase& db) const {
     db.setHostName(address_.host);
     db.setPort(address_.port);
     db.setDatabaseName(address_.database);
@@ -404,7 +404,7 @@ bool SharedBookServer::Listen(QString* why) {
     const QString name = name_ + QStringLiteral("-listen");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        Address(db);
+        SetAddress(db);
         QSqlQuery q(db);
         if (db.open() && Limit(db, why, 1) && q.exec(QStringLiteral("SELECT pg_backend_pid()")) &&
             q.next()) {
@@ -439,7 +439,7 @@ void SharedBookServer::StopListening() {
     QSqlDatabase::removeDatabase(name);
 }
 
-void SharedBookServer::Disconnect() {
+void SharedBookServer::Drop() {
     open_ = false;
     heartbeat_->stop();
     fetch_->stop();
@@ -506,7 +506,7 @@ void SharedBookServer::Retry() {
         return;
     }
     QString why;
-    if (Connect(&why)) {
+    if (Reach(&why)) {
         retry_->stop();
     } else if (!Passing(why)) {
         retry_->stop();
@@ -525,7 +525,7 @@ void SharedBookServer::Heartbeat() {
     if (!q.exec() || !q.next()) {
         Failed(ErrorText(q.lastError()));
     } else if (!q.value(0).toBool()) {
-        Disconnect();
+        Drop();
         retry_->start();
         emit Lost(connection_, QStringLiteral("the server ended the connection that hears changes"),
                   true);
@@ -538,7 +538,7 @@ bool SharedBookServer::Failed(const QString& what) {
     if (open_ && q.exec(QStringLiteral("SELECT 1"))) {
         return false;
     }
-    Disconnect();
+    Drop();
     if (wanted_) {
         retry_->start();
         emit Lost(connection_, what, true);
@@ -619,7 +619,7 @@ void SharedBookServer::Run(const std::function<void()>& call) {
         changed_ = {};
         wanted_ = false;
         retry_->stop();
-        Disconnect();
+        Drop();
         emit Lost(connection_,
                   QStringLiteral("there was not enough memory for it: connect again to retry"),
                   false);

@@ -98,14 +98,14 @@ signals:
     void Said(int connection, const QString& line);
 
 private:
-    bool Connect(QString* why);
+    bool Reach(QString* why);
     // The open connection's statement and lock timeouts, and its socket noted for Cut.
     bool Limit(QSqlDatabase& db, QString* why, size_t slot = 0);
     void Forget();
-    void Address(QSqlDatabase& db) const;
+    void SetAddress(QSqlDatabase& db) const;
     bool Listen(QString* why);
     void StopListening();
-    void Disconnect();
+    void Drop();
     void Retry();
     void Heartbeat();
     void Notified(const QString& channel, QSqlDriver::NotificationSource source,
