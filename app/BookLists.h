@@ -57,6 +57,8 @@ public:
     void SetFilter(const QString& text);
     const QString& FilterText() const { return filterText_; }
     bool Filtered() const;
+    // Why the book's store takes no edits now; empty when it does.
+    QString WhyNoEdit() const { return store_->WhyNoEdit(); }
     int ShownCount() const;
     int Count() const;
     // The clients' names and IDs, all of them or only those shown, in the book's order.

@@ -24,6 +24,9 @@ public:
     // with the name's (it cannot past the end of a shorter ID list, and loses its selection).
     virtual bool Move(int nameRow, int idRow, int step) = 0;
 
+    // Why the book takes no edits now (a shared book that is offline, or only to be read), for a
+    // tooltip; empty when it does.
+    virtual QString WhyNoEdit() const = 0;
     // Why the undo stack cannot take an edit back, empty when it can. A shared book's edits went
     // to others as they were made and are told by the server's answer, not by the stack.
     virtual QString WhyNoUndo() const = 0;

@@ -24,6 +24,7 @@ public:
     void Append(core::Book clients) override;
     void Remove(int nameRow, int idRow) override;
     bool Move(int nameRow, int idRow, int step) override;
+    QString WhyNoEdit() const override { return {}; }
     QString WhyNoUndo() const override { return {}; }
     void TakeLast(size_t names, size_t ids) override;
     void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;

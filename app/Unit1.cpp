@@ -317,7 +317,7 @@ void TForm1::ImportFiles(const QStringList& paths) {
 }
 
 void TForm1::UpdateEditing() {
-    editing_->Update(shared_->WhyNoEdit(), book_->Filtered());
+    editing_->Update(book_->WhyNoEdit(), book_->Filtered());
 }
 
 bool TForm1::ShareBook(const QString& url) {

@@ -105,7 +105,7 @@ void SharedBook::Disconnect() {
     SetState(State::Off);
 }
 
-QString SharedBook::WhyNoEdit(bool brief) const {
+QString SharedBook::WhyNot(bool brief) const {
     switch (state_) {
     case State::Off:
         return {};
@@ -283,7 +283,7 @@ void SharedBook::OnLost(int connection, const QString& why, bool retrying) {
 
 void SharedBook::Append(core::Book clients) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not added: ") + WhyNoEdit(true));
+        emit Said(QStringLiteral("Not added: ") + WhyNot(true));
         return;
     }
     OnServer([clients = std::move(clients), seen = seen_](SharedBookServer& server) {
@@ -294,7 +294,7 @@ void SharedBook::Append(core::Book clients) {
 void SharedBook::Remove(int nameRow, int idRow) {
     const int row = nameRow >= 0 ? nameRow : idRow;
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not removed: ") + WhyNoEdit(true));
+        emit Said(QStringLiteral("Not removed: ") + WhyNot(true));
         return;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
@@ -307,7 +307,7 @@ void SharedBook::Remove(int nameRow, int idRow) {
 
 bool SharedBook::Move(int row, int, int step) {
     if (!CanEdit()) {
-        emit Said(QStringLiteral("Not moved: ") + WhyNoEdit(true));
+        emit Said(QStringLiteral("Not moved: ") + WhyNot(true));
         return false;
     }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {

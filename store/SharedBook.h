@@ -31,9 +31,10 @@ public:
     State Current() const { return state_; }
     bool On() const { return state_ != State::Off; }
     bool CanEdit() const { return state_ == State::Online && canEdit_; }
+    QString WhyNoEdit() const override { return WhyNot(false); }
     // Why the book cannot be edited now, for a tooltip (or, brief, in a few words for the
     // status line); empty when it can.
-    QString WhyNoEdit(bool brief = false) const;
+    QString WhyNot(bool brief) const;
     // One line for the page: connected where, offline since when, or why not.
     QString Status() const;
     const SharedBookAddress& Address() const { return address_; }

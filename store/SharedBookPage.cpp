@@ -37,10 +37,6 @@ bool SharedBookPage::On() const {
     return book_->On();
 }
 
-QString SharedBookPage::WhyNoEdit() const {
-    return book_->WhyNoEdit();
-}
-
 SharedBookAddress SharedBookPage::Typed() const {
     SharedBookAddress address;
     address.host = page_->ui.SharedServerEdit->text().trimmed();

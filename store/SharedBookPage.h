@@ -32,8 +32,6 @@ public:
 
     // Whether the book is the server's now: its files are this computer's copy of it.
     bool On() const;
-    // Why the book takes no edits now (a reader, offline); empty when it does.
-    QString WhyNoEdit() const;
 
     static QString AddressKey() { return QStringLiteral("sharedBook"); }
 

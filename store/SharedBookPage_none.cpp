@@ -20,7 +20,3 @@ bool SharedBookPage::ConnectTo(const QString&) {
 bool SharedBookPage::On() const {
     return false;
 }
-
-QString SharedBookPage::WhyNoEdit() const {
-    return {};
-}
