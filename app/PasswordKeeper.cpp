@@ -69,6 +69,9 @@ PasswordKeeper::PasswordKeeper(QCheckBox& store, QLineEdit& password, QCheckBox&
     // What the user types is the password, whatever the keyring holds.
     connect(&password_, &QLineEdit::textEdited, this, [this] { known_ = true; });
     connect(&store_, &QCheckBox::clicked, this, [this](bool on) {
+        if (on && std::exchange(offerOnStore_, false) && !reading_) {
+            Read(true);
+        }
         if (!on) {
             // Nothing is to be stored: that much is known.
             known_ = true;
@@ -91,8 +94,13 @@ void PasswordKeeper::Start(const std::vector<std::string>& fileValues) {
             Read(false);
         }
     } else if (!fileHoldsPassword) {
-        // No choice yet and nothing in the file: the keyring, when one answers.
-        Read(true);
+        // No choice yet and nothing in the file: the keyring, when one answers. Without "Store
+        // Password" there is nothing to keep: the keyring is first asked when it is ticked.
+        if (store_.isChecked()) {
+            Read(true);
+        } else {
+            offerOnStore_ = true;
+        }
     }
 }
 

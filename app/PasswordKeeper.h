@@ -75,4 +75,6 @@ private:
     bool used_ = false;
     // The user has made the choice: before, or with the box itself.
     bool chosen_ = false;
+    // The keyring is offered once "Store Password" is ticked: nothing was read at start.
+    bool offerOnStore_ = false;
 };

@@ -30,6 +30,7 @@ public:
     ~FakeKeyring() override { SetKeyring(nullptr); }
 
     void Read(const QString& key, Done done) override {
+        ++reads;
         Answer(
             [this, key, done] {
                 const auto item = items.find(key);
@@ -55,6 +56,7 @@ public:
     }
 
     std::map<QString, QString> items;
+    int reads = 0;
     bool fails = false;
     // Never answers, as a keyring waiting to be unlocked.
     bool silent = false;
@@ -236,6 +238,24 @@ TEST_F(KeyringBox, ALockedOrLateKeyringNeverLosesThePassword) {
     Settle();
     EXPECT_EQ(password->text(), QStringLiteral("kept pw"));
     EXPECT_NE(Line().find(" -password kept pw"), std::string::npos);
+}
+
+// Without "Store Password" there is no password to read: the start asks the keyring nothing,
+// and ticking the box offers it as a first start with the box ticked would.
+TEST_F(KeyringBox, NoPasswordToStoreAsksTheKeyringNothingUntilTheBoxIsTicked) {
+    std::string ini = IniWith("");
+    ini.replace(ini.find("store=1"), 7, "store=0");
+    folder.Write("myviewer.ini", ini);
+    Start();
+    Settle();
+    EXPECT_EQ(keyring.reads, 0);
+    EXPECT_FALSE(box->isChecked());
+    QTest::mouseClick(Find<QCheckBox>(*form, "CheckBox3"), Qt::LeftButton);
+    EXPECT_TRUE(WaitFor([&] { return box->isChecked(); }));
+    EXPECT_EQ(keyring.reads, 1);
+    password->setText(QStringLiteral("later pw"));
+    CloseAndCheck("");
+    EXPECT_EQ(keyring.items[Key()], QStringLiteral("later pw"));
 }
 
 // A keyring that takes its time holds neither Connect nor the close inside a loop of their own:
