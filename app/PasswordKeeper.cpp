@@ -192,13 +192,19 @@ void PasswordKeeper::WhenRead(QObject* context, std::function<void()> then) {
         });
 }
 
-void PasswordKeeper::Save(core::SettingsValues values, Saved done) {
-    WhenRead(this, [this, values = std::move(values), done = std::move(done)]() mutable {
-        SaveRead(std::move(values), std::move(done));
-    });
+void PasswordKeeper::Settle(std::function<void()> done) {
+    WhenRead(this, [this, done = std::move(done)]() mutable { SettleRead(std::move(done)); });
 }
 
-void PasswordKeeper::SaveRead(core::SettingsValues values, Saved done) {
+void PasswordKeeper::Save(core::SettingsValues& values) const {
+    // What the user typed after the keyring took the password stays in the file.
+    if (outOfFile_ && password_.text() == tookOut_) {
+        values.SetText(PasswordValue(), "");
+    }
+}
+
+void PasswordKeeper::SettleRead(std::function<void()> done) {
+    outOfFile_ = false;
     bool keep = inKeyring_.isChecked();
     if (!known_ && store_.isChecked()) {
         // Nothing was read and nothing typed: the keyring keeps its item as it is, and the file
@@ -209,8 +215,8 @@ void PasswordKeeper::SaveRead(core::SettingsValues values, Saved done) {
             keep = true;
         }
         UserSettings().setValue(ChoiceKey(), keep);
-        values.SetText(PasswordValue(), "");
-        done(std::move(values));
+        TakeOutOfFile(password_.text());
+        done();
         return;
     }
     // A box left off only because no keyring answered is no choice: a keyring that answers at
@@ -230,16 +236,15 @@ void PasswordKeeper::SaveRead(core::SettingsValues values, Saved done) {
                                           answered();
                                       });
             },
-            [this, written, password, values = std::move(values),
-             done = std::move(done)](bool) mutable {
+            [this, written, password, done = std::move(done)](bool) {
                 if (*written) {
-                    values.SetText(PasswordValue(), "");
+                    TakeOutOfFile(password);
                 } else if (!password.isEmpty()) {
                     // The file keeps it: a password is never dropped because a keyring failed.
                     Say(QStringLiteral("The system keyring did not answer: the password stays in "
                                        "myviewer.ini"));
                 }
-                done(std::move(values));
+                done();
             });
         return;
     }
@@ -251,10 +256,13 @@ void PasswordKeeper::SaveRead(core::SettingsValues values, Saved done) {
                 SystemKeyring().Remove(key_,
                                        [answered](Keyring::Answer, const QString&) { answered(); });
             },
-            [values = std::move(values), done = std::move(done)](bool) mutable {
-                done(std::move(values));
-            });
+            [done = std::move(done)](bool) { done(); });
         return;
     }
-    done(std::move(values));
+    done();
+}
+
+void PasswordKeeper::TakeOutOfFile(const QString& password) {
+    outOfFile_ = true;
+    tookOut_ = password;
 }

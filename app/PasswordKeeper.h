@@ -31,10 +31,12 @@ public:
     // Calls then once the start's read has answered, or after the keyring's time (saying so),
     // the window going on meanwhile; at once when no read is on its way.
     void WhenRead(QObject* context, std::function<void()> then);
-    // At close, once the keyring has answered or its time is up (at once when it has nothing to
-    // do): the values to write, without the password when the keyring took it or keeps it.
-    using Saved = std::function<void(core::SettingsValues values)>;
-    void Save(core::SettingsValues values, Saved done);
+    // The close's part in the keyring: the password written to it or its item removed; done is
+    // called once the keyring has answered or its time is up (at once when it has nothing to
+    // do).
+    void Settle(std::function<void()> done);
+    // The values the close writes, without the password when the keyring took it or keeps it.
+    void Save(core::SettingsValues& values) const;
     // Whether the password field holds the password: false while the keyring that keeps it has
     // not answered and nothing was typed.
     bool Known() const { return known_; }
@@ -55,8 +57,10 @@ private:
     void SayIfUnanswered();
     // One line for the user, each different line once.
     void Say(const QString& what);
-    // Save, once the start's read is done.
-    void SaveRead(core::SettingsValues values, Saved done);
+    // Settle, once the start's read is done.
+    void SettleRead(std::function<void()> done);
+    // The keyring has this password: the file does not keep it.
+    void TakeOutOfFile(const QString& password);
 
     QCheckBox& store_;
     QLineEdit& password_;
@@ -75,6 +79,9 @@ private:
     bool used_ = false;
     // The user has made the choice: before, or with the box itself.
     bool chosen_ = false;
+    // What Settle left to the keyring, not the file.
+    bool outOfFile_ = false;
+    QString tookOut_;
     // The keyring is offered once "Store Password" is ticked: nothing was read at start.
     bool offerOnStore_ = false;
 };

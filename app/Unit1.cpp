@@ -159,7 +159,9 @@ void TForm1::FormCreate() {
     shared_->Resume();
 }
 
-void TForm1::FormClose(const core::SettingsValues& values) {
+void TForm1::FormClose() {
+    core::SettingsValues values = settings_->Values();
+    keeper_->Save(values);
     const core::SaveOutcome saved = local_->Save(values);
     core::ProgramFiles::OfThisProgram().RemoveBatchFile();
     if (!saved.merged.empty()) {
@@ -177,16 +179,16 @@ bool TForm1::KeyringWait() const {
 void TForm1::closeEvent(QCloseEvent* event) {
     // The keyring takes the password first. While it is waited for, the window stays open and
     // the close goes on once it has answered or its time is up.
-    if (!closeValues_) {
+    if (!keyringSettled_) {
         event->ignore();
         if (keyringWait_) {
             return;
         }
         keyringWait_ = true;
         askingKeyring_ = true;
-        keeper_->Save(settings_->Values(), [this](core::SettingsValues values) {
+        keeper_->Settle([this] {
             keyringWait_ = false;
-            closeValues_ = std::move(values);
+            keyringSettled_ = true;
             // An answer that came later closes the window now; one at once goes on below.
             if (!askingKeyring_) {
                 close();
@@ -198,14 +200,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
         }
         event->accept();
     }
-    const core::SettingsValues values = *std::exchange(closeValues_, std::nullopt);
+    keyringSettled_ = false;
     // A close whose save failed keeps the window, and with it the only copy of the book,
     // unless the user chooses to let the changes go.
     std::string failedFile;
     bool finishedLater = false;
     const bool saved = Guarded([&] {
         try {
-            FormClose(values);
+            FormClose();
         } catch (const core::ESaveError& error) {
             failedFile = error.File();
             finishedLater = error.FinishedLater();

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "core/ProgramFiles.h"
-#include "core/Settings.h"
 
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,8 +53,9 @@ public:
 
     // Window created: fills the controls from the list files and the settings file.
     void FormCreate();
-    // Window closing: writes the lists and these settings back and removes the batch file.
-    void FormClose(const core::SettingsValues& values);
+    // Window closing: writes the lists and the settings back and removes the batch file (the
+    // keyring has had its part first).
+    void FormClose();
     // A connect or the close waits for the keyring (the password on its way in or out).
     bool KeyringWait() const;
 
@@ -107,6 +106,5 @@ private:
     std::unique_ptr<EditingControls> editing_;
     bool keyringWait_ = false;
     bool askingKeyring_ = false;
-    // What the close writes, once the keyring has the password.
-    std::optional<core::SettingsValues> closeValues_;
+    bool keyringSettled_ = false;
 };

@@ -6,6 +6,7 @@
 // The book must be empty at the start.
 #include "app/BookLists.h"
 #include "app/ListBox.h"
+#include "app/LocalBook.h"
 #include "store/SharedBook.h"
 
 #include <QApplication>
@@ -22,9 +23,11 @@
 namespace {
 
 struct Window {
+    Window() { book.SetStore(local); }
     ListBox names;
     ListBox ids;
     BookLists book{&names, &ids};
+    LocalLists local{names, ids};
     SharedBook shared{book};
 };
 
@@ -69,7 +72,7 @@ int Latency(const SharedBookAddress& address) {
         const std::string name = "Latency " + std::to_string(i);
         QElapsedTimer clock;
         clock.start();
-        windows[0]->book.Add(name, std::to_string(1000 + i));
+        windows[0]->book.Add({name, std::to_string(1000 + i)});
         if (!WaitFor([&] {
                 const auto& rows = windows[1]->names.Items();
                 return !rows.empty() && rows.back() == name;
@@ -94,9 +97,9 @@ int Crowd(const SharedBookAddress& address) {
     // Every window's adds go out at once, one statement each, interleaved.
     for (int i = 0; i < Adds; ++i) {
         for (int w = 0; w < Windows; ++w) {
-            windows[static_cast<size_t>(w)]->book.Add("Window " + std::to_string(w) + " client " +
-                                                          std::to_string(i),
-                                                      std::to_string(w * 1000 + i));
+            windows[static_cast<size_t>(w)]->book.Add(
+                {"Window " + std::to_string(w) + " client " + std::to_string(i),
+                 std::to_string(w * 1000 + i)});
         }
     }
     const bool all = WaitFor([&] {
