@@ -149,6 +149,12 @@ void BookLists::Watch(ListBox* list, BookFilter::List which) {
         filter_.RowTaken(which, static_cast<size_t>(position));
         Reapply();
     });
+    connect(&rows, &ByteListModel::RowChanged, this, [this, list, which](int position) {
+        filter_.RowTaken(which, static_cast<size_t>(position));
+        filter_.RowInserted(which, static_cast<size_t>(position),
+                            list->Items()[static_cast<size_t>(position)]);
+        Reapply();
+    });
     connect(&rows, &ByteListModel::RowsReplaced, this, [this, which] {
         filter_.RowsReplaced(which);
         Reapply();
@@ -212,6 +218,38 @@ void BookLists::Replace(core::Book book) {
             return;
         }
     }
+}
+
+void BookLists::FollowInsert(int row, const core::Client& client) {
+    names_->Insert(row, client.name);
+    ids_->Insert(row, client.id);
+}
+
+void BookLists::FollowTake(int row) {
+    names_->Take(row);
+    ids_->Take(row);
+}
+
+void BookLists::FollowMove(int from, int to) {
+    // The client moved keeps its selection.
+    const bool selected = names_->ItemIndex() == from;
+    const core::Client client = At(from);
+    FollowTake(from);
+    FollowInsert(to, client);
+    if (selected) {
+        Select(to);
+    }
+}
+
+void BookLists::FollowSet(int row, const core::Client& client) {
+    names_->Set(row, client.name);
+    ids_->Set(row, client.id);
+}
+
+core::Client BookLists::At(int row) const {
+    const auto at = static_cast<size_t>(row);
+    return {at < names_->Items().size() ? names_->Items()[at] : std::string(),
+            at < ids_->Items().size() ? ids_->Items()[at] : std::string()};
 }
 
 void BookLists::Mirror(const ListBox* from) {

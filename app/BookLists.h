@@ -44,6 +44,15 @@ public:
     // the selected client stays selected.
     void Replace(core::Book book);
 
+    // Another's change of the book, as a shared book's server tells it: applied to both lists
+    // as it is, with no undo step; the selection stays on its client.
+    void FollowInsert(int row, const core::Client& client);
+    void FollowTake(int row);
+    void FollowMove(int from, int to);
+    void FollowSet(int row, const core::Client& client);
+    // The client at a row (a side the row is missing on reads empty).
+    core::Client At(int row) const;
+
     // Selects in the other list the row the user selected in this one.
     void Mirror(const ListBox* from);
     void Select(int row);

@@ -65,6 +65,14 @@ std::string ByteListModel::Take(int position) {
     return row;
 }
 
+void ByteListModel::Set(int position, std::string row) {
+    rows_[static_cast<size_t>(position)] = std::move(row);
+    if (const int viewPosition = ViewPositionOf(position); viewPosition >= 0) {
+        emit dataChanged(index(viewPosition), index(viewPosition), {Qt::DisplayRole});
+    }
+    emit RowChanged(position);
+}
+
 void ByteListModel::SetShown(const std::vector<int>* shown) {
     beginResetModel();
     filtered_ = shown != nullptr;

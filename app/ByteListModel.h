@@ -20,6 +20,7 @@ public:
     void SetRows(std::vector<std::string> rows);
     void Insert(int position, std::string row);
     std::string Take(int position);
+    void Set(int position, std::string row);
 
     // Shows only these rows (ascending positions), or every row for none.
     void SetShown(const std::vector<int>* shown);
@@ -34,6 +35,8 @@ signals:
     void RowInserted(int position);
     void RowTaken(int position);
     void RowsReplaced();
+    // One row's bytes changed in place.
+    void RowChanged(int position);
 
 private:
     std::vector<std::string> rows_;

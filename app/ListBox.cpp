@@ -57,6 +57,16 @@ void ListBox::Delete(int position) {
     });
 }
 
+void ListBox::Take(int position) {
+    Item(position);
+    FromCode([&] { model_.Take(position); });
+}
+
+void ListBox::Set(int position, std::string row) {
+    Item(position);
+    FromCode([&] { model_.Set(position, std::move(row)); });
+}
+
 void ListBox::Move(int from, int to) {
     Item(from);
     if (to < 0 || to >= Count()) {

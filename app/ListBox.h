@@ -24,6 +24,10 @@ public:
     void Add(std::string row);
     void Insert(int position, std::string row);
     void Delete(int position);
+    // Changes made elsewhere (a shared book's server): the selection stays with its row, or
+    // goes with it.
+    void Take(int position);
+    void Set(int position, std::string row);
     // Takes the row out and inserts it at another position; leaves the list without a
     // selection.
     void Move(int from, int to);

@@ -33,7 +33,8 @@ WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui, int drawnMargin)
     ui.ListBox2->setAlternatingRowColors(true);
     // The ID column follows the IDs themselves, not what a filter shows of them.
     const ByteListModel& ids = ui.ListBox2->Rows();
-    for (auto signal : {&ByteListModel::RowInserted, &ByteListModel::RowTaken}) {
+    for (auto signal :
+         {&ByteListModel::RowInserted, &ByteListModel::RowTaken, &ByteListModel::RowChanged}) {
         QObject::connect(&ids, signal, &window, [this] { FitIds(); });
     }
     QObject::connect(&ids, &ByteListModel::RowsReplaced, &window, [this] { FitIds(); });

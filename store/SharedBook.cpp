@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace {
@@ -101,6 +102,7 @@ void SharedBook::Disconnect() {
     }
     book_->Share(nullptr);
     rows_.clear();
+    shownIds_.clear();
     seen_ = 0;
     SetState(State::Off);
 }
@@ -224,6 +226,20 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
     if (connection != connection_ || state_ != State::Online) {
         return;
     }
+    const auto most = static_cast<size_t>(SharedBookServer::MaxClients());
+    // The common change, clients added at the end of the book: appended as they are, with
+    // nothing looked up or sorted.
+    if (removed.isEmpty() && rows_.size() + rows.size() <= most && AtTheEnd(rows)) {
+        for (const SharedRow& row : rows) {
+            rows_.push_back(row);
+            seen_ = std::max(seen_, row.rowId);
+            book_->FollowInsert(static_cast<int>(shownIds_.size()), row.client);
+            shownIds_.push_back(row.rowId);
+        }
+        emit BookChanged();
+        emit StateChanged();
+        return;
+    }
     QHash<qint64, size_t> at;
     at.reserve(static_cast<qsizetype>(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {
@@ -250,21 +266,93 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
     });
     // Past the most the program reads, or a row gone from a book shown only in part: the book
     // is read again as far as it goes, so the window keeps following it.
-    const auto most = static_cast<size_t>(SharedBookServer::MaxClients());
     if (rows_.size() > most || (!whole_ && !removed.isEmpty())) {
         rows_.resize(std::min(rows_.size(), most));
         OnServer([](SharedBookServer& server) { server.ReadAll(); });
     }
-    Show();
+    Follow();
     emit StateChanged();
+}
+
+bool SharedBook::AtTheEnd(const SharedRows& rows) const {
+    double last = rows_.empty() ? -std::numeric_limits<double>::infinity() : rows_.back().position;
+    qint64 lastId = rows_.empty() ? 0 : rows_.back().rowId;
+    for (const SharedRow& row : rows) {
+        // A row above every one seen is new; it stands last when nothing stands after it.
+        if (row.rowId <= seen_ || row.position < last ||
+            (row.position == last && row.rowId < lastId)) {
+            return false;
+        }
+        last = row.position;
+        lastId = row.rowId;
+    }
+    return shownIds_.size() == rows_.size();
+}
+
+void SharedBook::Follow() {
+    // The lists go from the rows they show to the server's by row edits, as few as the change
+    // needs: the view keeps its place and the selection its client. A change that moves much
+    // of the book is shown anew instead.
+    constexpr size_t MostEdits = 256;
+    if (shownIds_.size() != static_cast<size_t>(book_->Count())) {
+        Show();
+        return;
+    }
+    QSet<qint64> kept;
+    kept.reserve(static_cast<qsizetype>(rows_.size()));
+    for (const SharedRow& row : rows_) {
+        kept.insert(row.rowId);
+    }
+    size_t edits = 0;
+    std::vector<qint64>& shown = shownIds_;
+    for (size_t i = shown.size(); i-- > 0;) {
+        if (!kept.contains(shown[i])) {
+            if (++edits > MostEdits) {
+                Show();
+                return;
+            }
+            book_->FollowTake(static_cast<int>(i));
+            shown.erase(shown.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const SharedRow& row = rows_[i];
+        if (i < shown.size() && shown[i] == row.rowId) {
+            if (book_->At(static_cast<int>(i)) != row.client) {
+                book_->FollowSet(static_cast<int>(i), row.client);
+                ++edits;
+            }
+        } else if (const auto from = std::find(shown.begin() + static_cast<std::ptrdiff_t>(i),
+                                               shown.end(), row.rowId);
+                   from != shown.end()) {
+            book_->FollowMove(static_cast<int>(from - shown.begin()), static_cast<int>(i));
+            std::rotate(shown.begin() + static_cast<std::ptrdiff_t>(i), from, from + 1);
+            if (book_->At(static_cast<int>(i)) != row.client) {
+                book_->FollowSet(static_cast<int>(i), row.client);
+            }
+            ++edits;
+        } else {
+            book_->FollowInsert(static_cast<int>(i), row.client);
+            shown.insert(shown.begin() + static_cast<std::ptrdiff_t>(i), row.rowId);
+            ++edits;
+        }
+        if (edits > MostEdits) {
+            Show();
+            return;
+        }
+    }
+    emit BookChanged();
 }
 
 void SharedBook::Show() {
     core::Book book;
     book.names.reserve(rows_.size());
     book.ids.reserve(rows_.size());
+    shownIds_.clear();
+    shownIds_.reserve(rows_.size());
     for (const SharedRow& row : rows_) {
         book.Add(row.client);
+        shownIds_.push_back(row.rowId);
     }
     book_->Replace(std::move(book));
     emit BookChanged();

@@ -64,7 +64,11 @@ private:
     void OnLost(int connection, const QString& why, bool retrying);
     // The local clients the shared book lacks, offered to it.
     void Join(const SharedRows& rows);
+    // The lists show the rows anew, or follow them by row edits.
     void Show();
+    void Follow();
+    // The rows are new and stand after every row the book has, in order.
+    bool AtTheEnd(const SharedRows& rows) const;
     void SetState(State state);
     void StartServer();
     template <class F> void OnServer(F f);
@@ -85,5 +89,7 @@ private:
     QString why_;
     QDateTime since_;
     SharedRows rows_;
+    // The rows the lists show, by the server's row numbers.
+    std::vector<qint64> shownIds_;
     qint64 seen_ = 0;
 };

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -403,6 +404,53 @@ TEST_F(TeamBook, AnAddInAnotherWindowShowsHereKeepingTheSelectionAndTheFilter) {
     const int selected = Find<ListBox>(*form, "ListBox1")->ItemIndex();
     ASSERT_GE(selected, 0);
     EXPECT_EQ(Shown(*form)[static_cast<size_t>(selected)], "South Depot");
+}
+
+// Another technician's add, rename, move and remove reach the window as row edits: the list is
+// never shown anew, so its place and the selected client stay.
+TEST_F(TeamBook, AnotherTechniciansChangesArriveAsRowEditsKeepingTheSelectedClient) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    for (const auto& [name, id] : {std::pair{"Alpha", "1"}, {"Bravo", "2"}, {"Charlie", "3"}}) {
+        Add(*form, name, id);
+    }
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 3; }));
+    auto* names = Find<ListBox>(*form, "ListBox1");
+    auto* ids = Find<ListBox>(*form, "ListBox2");
+    names->SetItemIndex(2);
+    form->ListBox1Click();
+    QSignalSpy resets(names->model(), &QAbstractItemModel::modelReset);
+    const auto selected = [&] {
+        return names->ItemIndex() >= 0
+                   ? names->Item(names->ItemIndex()) + "/" + ids->Item(ids->ItemIndex())
+                   : std::string();
+    };
+    struct Step {
+        const char* statement;
+        Names names;
+    };
+    for (const Step& step : {
+             Step{"INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('Delta', '4', "
+                  "(SELECT max(position) + 1 FROM mbv_clients))",
+                  {"Alpha", "Bravo", "Charlie", "Delta"}},
+             Step{"UPDATE mbv_clients SET name = 'Bravo Two' WHERE name = 'Bravo'",
+                  {"Alpha", "Bravo Two", "Charlie", "Delta"}},
+             Step{"UPDATE mbv_clients SET position = (SELECT min(position) - 1 FROM mbv_clients) "
+                  "WHERE name = 'Delta'",
+                  {"Delta", "Alpha", "Bravo Two", "Charlie"}},
+             Step{"DELETE FROM mbv_clients WHERE name = 'Alpha'",
+                  {"Delta", "Bravo Two", "Charlie"}},
+         }) {
+        SCOPED_TRACE(step.statement);
+        Admin(Database(), QString::fromLatin1(step.statement));
+        EXPECT_TRUE(WaitFor([&] { return Shown(*form) == step.names; }))
+            << testing::PrintToString(Shown(*form));
+        EXPECT_EQ(selected(), "Charlie/3");
+    }
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(ids->Items(), (Names{"4", "2", "3"}));
 }
 
 TEST_F(TeamBook, AReaderSeesTheBookAndCannotChangeIt) {
