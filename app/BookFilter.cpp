@@ -112,7 +112,7 @@ void BookFilter::Build(List list, const std::vector<std::string>& rows) {
 
 void BookFilter::RowInserted(List list, size_t position, const std::string& row) {
     stale_ = true;
-    searchedRows_ = std::min(searchedRows_, position);
+    Note({list, true, position});
     Keys& keys = keys_[list];
     if (keys.built && position <= keys.at.size()) {
         keys.at.insert(keys.at.begin() + static_cast<std::ptrdiff_t>(position), KeyOf(keys, row));
@@ -124,7 +124,7 @@ void BookFilter::RowInserted(List list, size_t position, const std::string& row)
 
 void BookFilter::RowTaken(List list, size_t position) {
     stale_ = true;
-    searchedRows_ = std::min(searchedRows_, position);
+    Note({list, false, position});
     Keys& keys = keys_[list];
     if (keys.built && position < keys.at.size()) {
         // Its folded form stays unused until the list is folded anew.
@@ -137,23 +137,96 @@ void BookFilter::RowTaken(List list, size_t position) {
 
 void BookFilter::RowsReplaced(List list) {
     stale_ = true;
+    edits_.clear();
     keys_[list].built = false;
     searchedRows_ = 0;
 }
 
-void BookFilter::AppendPart(List list, size_t row, const std::vector<std::string>& rows) {
+void BookFilter::Note(const Edit& edit) {
+    // A few edits are kept to be spliced into the searched text; more, and it is rebuilt from
+    // the first row they touched.
+    constexpr size_t MostEdits = 16;
+    if (edits_.size() < MostEdits) {
+        edits_.push_back(edit);
+        return;
+    }
+    for (const Edit& kept : edits_) {
+        searchedRows_ = std::min(searchedRows_, kept.position);
+    }
+    searchedRows_ = std::min(searchedRows_, edit.position);
+    edits_.clear();
+}
+
+void BookFilter::Splice(const std::vector<std::string>& names,
+                        const std::vector<std::string>& ids) {
+    // A client added or removed is a row of each list at the same position, one after the
+    // other: its text goes in or out of the searched text, the rows after it moved along.
+    // Any other edit (a list on its own, out of step) rebuilds from the first row it touched,
+    // and so does a client added before a later edit moved it: its text is read where it
+    // stands now.
+    const bool built = starts_.size() == searchedRows_ + 1;
+    for (size_t i = 0; i < edits_.size(); ++i) {
+        const Edit& edit = edits_[i];
+        const bool paired = i + 1 < edits_.size() && edits_[i + 1].list != edit.list &&
+                            edits_[i + 1].inserted == edit.inserted &&
+                            edits_[i + 1].position == edit.position;
+        const size_t row = edit.position;
+        const bool movedLater =
+            edit.inserted &&
+            std::any_of(edits_.begin() + static_cast<std::ptrdiff_t>(i) + 2, edits_.end(),
+                        [row](const Edit& e) { return e.position <= row; });
+        if (!built || !paired || movedLater || row > searchedRows_ ||
+            (!edit.inserted && row == searchedRows_)) {
+            for (size_t j = i; j < edits_.size(); ++j) {
+                searchedRows_ = std::min(searchedRows_, edits_[j].position);
+            }
+            break;
+        }
+        ++i;
+        if (edit.inserted) {
+            std::string text;
+            RowTextOf(row, names, ids, text);
+            searched_.insert(starts_[row], text);
+            starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(row), starts_[row]);
+            for (size_t r = row + 1; r < starts_.size(); ++r) {
+                starts_[r] += text.size();
+            }
+            ++searchedRows_;
+        } else {
+            const size_t length = starts_[row + 1] - starts_[row];
+            searched_.erase(starts_[row], length);
+            starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(row));
+            for (size_t r = row; r < starts_.size(); ++r) {
+                starts_[r] -= length;
+            }
+            --searchedRows_;
+        }
+    }
+    edits_.clear();
+}
+
+void BookFilter::AppendPart(List list, size_t row, const std::vector<std::string>& rows,
+                            std::string& to) const {
     if (row >= rows.size()) {
         return;
     }
     const Keys& keys = keys_[list];
     const int32_t key = keys.at[row];
     if (key >= 0) {
-        searched_ += keys.folded[static_cast<size_t>(key)];
+        to += keys.folded[static_cast<size_t>(key)];
         return;
     }
     for (const char c : rows[row]) {
-        searched_ += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        to += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
+}
+
+void BookFilter::RowTextOf(size_t row, const std::vector<std::string>& names,
+                           const std::vector<std::string>& ids, std::string& to) const {
+    AppendPart(Names, row, names, to);
+    to += RowPartSeparator;
+    AppendPart(Ids, row, ids, to);
+    to += RowEnd;
 }
 
 void BookFilter::Update(const std::vector<std::string>& names,
@@ -166,6 +239,7 @@ void BookFilter::Update(const std::vector<std::string>& names,
         Build(Ids, ids);
         searchedRows_ = 0;
     }
+    Splice(names, ids);
     // Rows before the first that changed keep their place in the searched text.
     const size_t rows = std::max(names.size(), ids.size());
     const size_t kept = std::min(searchedRows_, rows);
@@ -173,10 +247,7 @@ void BookFilter::Update(const std::vector<std::string>& names,
     starts_.resize(kept);
     for (size_t row = kept; row < rows; ++row) {
         starts_.push_back(searched_.size());
-        AppendPart(Names, row, names);
-        searched_ += RowPartSeparator;
-        AppendPart(Ids, row, ids);
-        searched_ += RowEnd;
+        RowTextOf(row, names, ids, searched_);
     }
     starts_.push_back(searched_.size());
     searchedRows_ = rows;

@@ -15,7 +15,8 @@
 // ASCII folded (accents dropped, letters without a decomposition spelt as a reader expects),
 // so a first letter costs one pass over about the book's size. A row is folded once, and again
 // only when it changes; the text is rebuilt only from the first client that changed, so the
-// first filter after an edit costs what any other does. A text that only narrows the previous
+// first filter after an edit costs what any other does; a client added or removed is spliced in
+// or out. A text that only narrows the previous
 // one (each earlier word lies inside a word of the new text, as when a word grows by a letter)
 // searches only the clients already shown.
 class BookFilter {
@@ -47,7 +48,19 @@ private:
     void Build(List list, const std::vector<std::string>& rows);
     // The searched text brought up to date from the first row that changed.
     void Update(const std::vector<std::string>& names, const std::vector<std::string>& ids);
-    void AppendPart(List list, size_t row, const std::vector<std::string>& rows);
+    // An edit of one list, kept until the next search.
+    struct Edit {
+        List list;
+        bool inserted;
+        size_t position;
+    };
+    void Note(const Edit& edit);
+    // The edits kept, spliced into the searched text where they are whole clients.
+    void Splice(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+    void AppendPart(List list, size_t row, const std::vector<std::string>& rows,
+                    std::string& to) const;
+    void RowTextOf(size_t row, const std::vector<std::string>& names,
+                   const std::vector<std::string>& ids, std::string& to) const;
     std::string_view RowText(size_t row) const;
     bool Matches(size_t row, const std::vector<std::string>& words) const;
 
@@ -63,6 +76,7 @@ private:
     std::string searched_;
     std::vector<size_t> starts_;
     size_t searchedRows_ = 0;
+    std::vector<Edit> edits_;
     // The words of the last filter and the rows it showed; stale after any change.
     std::vector<std::string> words_;
     std::vector<int> shown_;

@@ -4,6 +4,7 @@
 #include "BenchBook.h"
 #include "BenchCleanup.h"
 #include "app/BookFilter.h"
+#include "app/ListBox.h"
 #include "app/Unit1.h"
 #include "platform/Files.h"
 
@@ -119,6 +120,24 @@ void FirstLetterAfterAnEdit(benchmark::State& state) {
     state.counters["shown"] = book.names_->model()->rowCount();
 }
 
+// The first letter after the first client was removed: every row after it moved up.
+void FirstLetterAfterRemovingTheFirst(benchmark::State& state) {
+    Book& book = TheBook(static_cast<int>(state.range(0)));
+    auto* names = book.form->findChild<ListBox*>(QStringLiteral("ListBox1"));
+    auto* remove = book.form->findChild<QPushButton*>(QStringLiteral("Button3"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        book.filter->clear();
+        names->SetItemIndex(0);
+        book.form->ListBox1Click();
+        remove->click();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        book.Type(u'7');
+    }
+    state.counters["shown"] = book.names_->model()->rowCount();
+}
+
 // The floor: each name searched for the letter, with nothing else done.
 void PlainScan(benchmark::State& state) {
     std::vector<std::string> names;
@@ -178,6 +197,11 @@ void ProxyContains(benchmark::State& state) {
 BENCHMARK(PlainScan)->Arg(Clients)->Arg(10 * Clients)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(FirstLetter)->Arg(Clients)->Arg(10 * Clients)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(FirstLetterAfterAnEdit)
+    ->Arg(Clients)
+    ->Arg(10 * Clients)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2);
+BENCHMARK(FirstLetterAfterRemovingTheFirst)
     ->Arg(Clients)
     ->Arg(10 * Clients)
     ->Unit(benchmark::kMillisecond)

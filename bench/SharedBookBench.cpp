@@ -1,6 +1,8 @@
 // Windows on one shared book (MBV_PG_URL, password from PGPASSWORD), each with its own
 // connection, lists and thread, as in separate copies of the program:
-//   SharedBookBench latency   200 adds in one window, each timed until another window shows it
+//   SharedBookBench latency [clients]
+//                             200 adds in one window, each timed until another window shows
+//                             it, in a book the server first fills with that many clients
 //   SharedBookBench crowd     20 windows adding 50 clients each at once: then every window and
 //                             the server must hold the same 1,000 clients
 // The book must be empty at the start.
@@ -12,9 +14,13 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -65,8 +71,44 @@ double Percentile(std::vector<double> values, double p) {
     return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
-int Latency(const SharedBookAddress& address) {
+// The book filled by the server itself with this many clients, and both windows showing them.
+bool Fill(const SharedBookAddress& address, int clients,
+          const std::vector<std::unique_ptr<Window>>& windows) {
+    if (clients == 0) {
+        return true;
+    }
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("fill"));
+        db.setHostName(address.host);
+        db.setPort(address.port);
+        db.setDatabaseName(address.database);
+        db.setUserName(address.user);
+        db.setPassword(qEnvironmentVariable("PGPASSWORD"));
+        db.setConnectOptions(QStringLiteral("sslmode=require"));
+        QSqlQuery q(db);
+        if (!db.open() ||
+            !q.exec(QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) SELECT "
+                                   "'Client number ' || g, (100000 + g)::text, g FROM "
+                                   "generate_series(1, %1) g")
+                        .arg(clients))) {
+            std::fprintf(stderr, "could not fill the book: %s\n",
+                         q.lastError().text().toUtf8().constData());
+            return false;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+    return WaitFor([&] {
+        return std::all_of(windows.begin(), windows.end(),
+                           [&](const auto& w) { return w->names.Count() == clients; });
+    });
+}
+
+int Latency(const SharedBookAddress& address, int clients) {
     auto windows = Open(2, address);
+    if (!Fill(address, clients, windows)) {
+        return 1;
+    }
     std::vector<double> ms;
     for (int i = 0; i < 200; ++i) {
         const std::string name = "Latency " + std::to_string(i);
@@ -82,9 +124,10 @@ int Latency(const SharedBookAddress& address) {
         }
         ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
     }
-    std::printf("an add seen in another window, 200 adds: median %.1f ms, 95th percentile %.1f ms, "
-                "slowest %.1f ms\n",
-                Percentile(ms, 0.5), Percentile(ms, 0.95), *std::max_element(ms.begin(), ms.end()));
+    std::printf("an add seen in another window of a book of %d, 200 adds: median %.1f ms, 95th "
+                "percentile %.1f ms, slowest %.1f ms\n",
+                clients, Percentile(ms, 0.5), Percentile(ms, 0.95),
+                *std::max_element(ms.begin(), ms.end()));
     return 0;
 }
 
@@ -126,8 +169,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const auto address = SharedBookAddress::Parse(qEnvironmentVariable("MBV_PG_URL"));
     if (argc < 2 || !address) {
-        std::fprintf(stderr, "usage: MBV_PG_URL=... SharedBookBench latency|crowd\n");
+        std::fprintf(stderr, "usage: MBV_PG_URL=... SharedBookBench latency [clients]|crowd\n");
         return 2;
     }
-    return std::strcmp(argv[1], "latency") == 0 ? Latency(*address) : Crowd(*address);
+    return std::strcmp(argv[1], "latency") == 0
+               ? Latency(*address, argc > 2 ? std::atoi(argv[2]) : 0)
+               : Crowd(*address);
 }

@@ -130,9 +130,10 @@ SharedBookServer::SharedBookServer(QObject* parent)
     // A connection that dropped says nothing until it is used: it is asked now and then.
     heartbeat_->setInterval(2000);
     connect(heartbeat_, &QTimer::timeout, this, [this] { Run([this] { Heartbeat(); }); });
-    // Changes announced together are read together.
+    // Changes announced together (in one read of the connection) are read together, at once:
+    // a wait here would be the add's delay in every other window.
     fetch_->setSingleShot(true);
-    fetch_->setInterval(10);
+    fetch_->setInterval(0);
     connect(fetch_, &QTimer::timeout, this, [this] { Run([this] { FetchChanged(); }); });
 }
 

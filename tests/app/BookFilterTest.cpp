@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 namespace {
 
 using Rows = std::vector<std::string>;
@@ -64,4 +67,52 @@ TEST(BookFilter, RowsThatChangeAreFoldedAloneAndTheResultFollowsThem) {
     filter.RowsReplaced(BookFilter::Names);
     filter.RowsReplaced(BookFilter::Ids);
     EXPECT_EQ(Shown(filter, "thor", names, ids), std::vector<int>{0});
+}
+
+// Clients added and removed anywhere, one list at a time or both together, with searches in
+// between or not: the filter that followed every edit shows what a filter made afresh shows.
+TEST(BookFilter, EditsFollowedOneByOneFindWhatAFreshSearchFinds) {
+    std::mt19937 random(20261210);
+    Rows names;
+    Rows ids;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back("Client " + std::to_string(i) + (i % 7 == 0 ? " M\xC3\xBCller" : ""));
+        ids.push_back(std::to_string(1000 + i));
+    }
+    BookFilter followed;
+    const char* const searches[] = {"1", "client 2", "muller", "10", "3 m"};
+    int next = 0;
+    for (int step = 0; step < 400; ++step) {
+        const auto pick = [&](size_t size) { return random() % (size + 1); };
+        const int kind = static_cast<int>(random() % 10);
+        const std::string made = "New " + std::to_string(step);
+        if (kind <= 3) { // a client added: the name's row, then the ID's
+            const size_t at = std::min(pick(names.size()), ids.size());
+            names.insert(names.begin() + static_cast<long>(at), made);
+            followed.RowInserted(BookFilter::Names, at, made);
+            ids.insert(ids.begin() + static_cast<long>(at), std::to_string(step));
+            followed.RowInserted(BookFilter::Ids, at, std::to_string(step));
+        } else if (kind <= 7 && !names.empty() && !ids.empty()) { // a client removed
+            const size_t at = random() % std::min(names.size(), ids.size());
+            names.erase(names.begin() + static_cast<long>(at));
+            followed.RowTaken(BookFilter::Names, at);
+            ids.erase(ids.begin() + static_cast<long>(at));
+            followed.RowTaken(BookFilter::Ids, at);
+        } else if (kind == 8) { // one list alone, out of step for a while
+            const size_t at = pick(names.size());
+            names.insert(names.begin() + static_cast<long>(at), made + " \xC5\x81\xC3\xB3"
+                                                                       "d\xC5\xBA");
+            followed.RowInserted(BookFilter::Names, at, names[at]);
+        } else if (!ids.empty()) {
+            const size_t at = random() % ids.size();
+            ids.erase(ids.begin() + static_cast<long>(at));
+            followed.RowTaken(BookFilter::Ids, at);
+        }
+        if (random() % 5 == 0) {
+            const char* text = searches[next++ % std::size(searches)];
+            BookFilter fresh;
+            ASSERT_EQ(Shown(followed, text, names, ids), Shown(fresh, text, names, ids))
+                << "step " << step << ", \"" << text << "\"";
+        }
+    }
 }
