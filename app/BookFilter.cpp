@@ -146,6 +146,15 @@ void BookFilter::Note(const Edit& edit) {
     // A few edits are kept to be spliced into the searched text; more, and it is rebuilt from
     // the first row they touched.
     constexpr size_t MostEdits = 16;
+    // A client removed comes out of the text at once: the next search costs what any other
+    // does.
+    if (!edit.inserted && edits_.size() == 1 && !edits_.front().inserted &&
+        edits_.front().list != edit.list && edits_.front().position == edit.position &&
+        edit.position < searchedRows_ && starts_.size() == searchedRows_ + 1) {
+        edits_.clear();
+        TakeText(edit.position);
+        return;
+    }
     if (edits_.size() < MostEdits) {
         edits_.push_back(edit);
         return;
@@ -193,16 +202,20 @@ void BookFilter::Splice(const std::vector<std::string>& names,
             }
             ++searchedRows_;
         } else {
-            const size_t length = starts_[row + 1] - starts_[row];
-            searched_.erase(starts_[row], length);
-            starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(row));
-            for (size_t r = row; r < starts_.size(); ++r) {
-                starts_[r] -= length;
-            }
-            --searchedRows_;
+            TakeText(row);
         }
     }
     edits_.clear();
+}
+
+void BookFilter::TakeText(size_t row) {
+    const size_t length = starts_[row + 1] - starts_[row];
+    searched_.erase(starts_[row], length);
+    starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(row));
+    for (size_t r = row; r < starts_.size(); ++r) {
+        starts_[r] -= length;
+    }
+    --searchedRows_;
 }
 
 void BookFilter::AppendPart(List list, size_t row, const std::vector<std::string>& rows,

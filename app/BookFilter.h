@@ -57,6 +57,8 @@ private:
     void Note(const Edit& edit);
     // The edits kept, spliced into the searched text where they are whole clients.
     void Splice(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+    // A client's text out of the searched text, the rows after it moved along.
+    void TakeText(size_t row);
     void AppendPart(List list, size_t row, const std::vector<std::string>& rows,
                     std::string& to) const;
     void RowTextOf(size_t row, const std::vector<std::string>& names,
