@@ -1,11 +1,17 @@
 #include "app/TextRoom.h"
 
+#include "app/UserSettings.h"
+
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
@@ -131,9 +137,49 @@ QSize PageSize(const QTabWidget& pages) {
     return pages.style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, &pages).size();
 }
 
-} // namespace
+// What the fit depends on: the fonts as the system resolves them, the style, the screen, and
+// every control's text and place as drawn.
+QByteArray Fingerprint(const QTabWidget& pages) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto add = [&hash](const QString& text) {
+        hash.addData(text.toUtf8());
+        hash.addData(QByteArrayView("\x1F", 1));
+    };
+    add(QString::fromLatin1(qVersion()));
+    add(pages.style()->name());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        add(QString::number(screen->logicalDotsPerInch()) + u' ' +
+            QString::number(screen->devicePixelRatio()));
+    }
+    QList<QWidget*> widgets = pages.findChildren<QWidget*>();
+    widgets.prepend(const_cast<QTabWidget*>(&pages));
+    for (const QWidget* w : widgets) {
+        const QFontInfo font(w->font());
+        add(font.family() + u' ' + QString::number(font.pixelSize()) + u' ' +
+            QString::number(font.weight()) + u' ' + QString::number(font.style()));
+        add(QString::fromLatin1(w->metaObject()->className()) + u' ' + w->objectName());
+        const QRect r = w->geometry();
+        add(QStringLiteral("%1 %2 %3 %4 %5")
+                .arg(r.x())
+                .arg(r.y())
+                .arg(r.width())
+                .arg(r.height())
+                .arg(w->isHidden()));
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+            add(button->text());
+        } else if (const auto* label = qobject_cast<const QLabel*>(w)) {
+            add(label->text());
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(w)) {
+            add(group->title());
+        }
+    }
+    for (int i = 0; i < pages.count(); ++i) {
+        add(pages.tabText(i));
+    }
+    return hash.result().toHex();
+}
 
-QSize MakeRoomForTexts(QTabWidget& pages) {
+QSize FitPages(QTabWidget& pages) {
     const QSize page = PageSize(pages);
     QSize more = Missing(QSize(pages.tabBar()->sizeHint().width(), 0), pages.size());
     for (int i = 0; i < pages.count(); ++i) {
@@ -141,6 +187,64 @@ QSize MakeRoomForTexts(QTabWidget& pages) {
     }
     if (more.width() > 0 || more.height() > 0) {
         pages.resize(pages.size() + more);
+    }
+    return more;
+}
+
+} // namespace
+
+QSize MakeRoomForTexts(QTabWidget& pages) {
+    // Measuring every text loads the glyphs of every page, also of those not shown yet. Where
+    // the same fonts met the same texts before, the room they made then is made again without
+    // measuring: each control that grew or moved, by name, and the growth.
+    const QString key = QStringLiteral("textRoom");
+    const QByteArray print = Fingerprint(pages);
+    QList<QWidget*> widgets = pages.findChildren<QWidget*>();
+    widgets.prepend(&pages);
+    const QStringList kept = UserSettings().value(key).toStringList();
+    if (!kept.isEmpty() && kept.front().toLatin1() == print) {
+        for (qsizetype i = 2; i < kept.size(); ++i) {
+            const QStringList place = kept[i].split(u' ');
+            QWidget* w = place.front() == pages.objectName()
+                             ? &pages
+                             : pages.findChild<QWidget*>(place.front());
+            if (w && place.size() == 5) {
+                w->setGeometry(place[1].toInt(), place[2].toInt(), place[3].toInt(),
+                               place[4].toInt());
+            }
+        }
+        const QStringList more = kept[1].split(u' ');
+        return more.size() == 2 ? QSize(more[0].toInt(), more[1].toInt()) : QSize();
+    }
+    std::vector<QRect> was;
+    was.reserve(static_cast<size_t>(widgets.size()));
+    for (const QWidget* w : widgets) {
+        was.push_back(w->geometry());
+    }
+    const QSize more = FitPages(pages);
+    QStringList room{QString::fromLatin1(print),
+                     QStringLiteral("%1 %2").arg(more.width()).arg(more.height())};
+    bool named = true;
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        const QWidget* w = widgets[i];
+        const QRect r = w->geometry();
+        if (r == was[static_cast<size_t>(i)]) {
+            continue;
+        }
+        // Only what can be found again by its name is kept.
+        named = named && !w->objectName().isEmpty() && !w->objectName().contains(u' ') &&
+                (w == &pages || pages.findChildren<QWidget*>(w->objectName()).size() == 1);
+        room.append(QStringLiteral("%1 %2 %3 %4 %5")
+                        .arg(w->objectName())
+                        .arg(r.x())
+                        .arg(r.y())
+                        .arg(r.width())
+                        .arg(r.height()));
+    }
+    if (named) {
+        UserSettings().setValue(key, room);
+    } else {
+        UserSettings().remove(key);
     }
     return more;
 }

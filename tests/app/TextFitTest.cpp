@@ -2,6 +2,7 @@
 // nothing is cut, elided, wrapped out of sight or pushed past its page. Runs offscreen here
 // and, in the Windows build, under Wine with the font the form asks for.
 #include "app/Unit1.h"
+#include "app/UserSettings.h"
 #include "platform/Files.h"
 #include "ui_Unit1.h"
 
@@ -220,6 +221,42 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<const char*>& info) {
         return std::string(*info.param ? "ADeepFolder" : "TheBuildFolder");
     });
+
+// The room made for the texts is kept with what it depends on: the next window with the same
+// fonts and texts takes the same places without measuring a text, and any other measures.
+TEST(TextRoom, IsMadeAgainFromWhatWasKeptOnlyForTheSameFontsAndTexts) {
+    const auto places = [](const TForm1& form) {
+        std::vector<std::pair<std::string, QRect>> all;
+        for (const QWidget* w : form.findChildren<QWidget*>()) {
+            all.emplace_back(w->objectName().toStdString(), w->geometry());
+        }
+        return all;
+    };
+    UserSettings().remove(QStringLiteral("textRoom"));
+    const TForm1 measured;
+    const QStringList kept = UserSettings().value(QStringLiteral("textRoom")).toStringList();
+    ASSERT_GE(kept.size(), 2);
+    {
+        const TForm1 again;
+        EXPECT_EQ(places(again), places(measured));
+        EXPECT_EQ(again.size(), measured.size());
+    }
+    // What was kept is what the next window takes, unmeasured: a place written there shows.
+    QStringList altered = kept;
+    altered.append(QStringLiteral("Button2 1 2 3 4"));
+    UserSettings().setValue(QStringLiteral("textRoom"), altered);
+    {
+        const TForm1 fromKept;
+        EXPECT_EQ(fromKept.findChild<QWidget*>(QStringLiteral("Button2"))->geometry(),
+                  QRect(1, 2, 3, 4));
+    }
+    // Another font: measured again, and kept anew.
+    altered[0] = QStringLiteral("another font");
+    UserSettings().setValue(QStringLiteral("textRoom"), altered);
+    const TForm1 remeasured;
+    EXPECT_EQ(places(remeasured), places(measured));
+    EXPECT_EQ(UserSettings().value(QStringLiteral("textRoom")).toStringList(), kept);
+}
 
 int main(int argc, char** argv) {
     // The window's remembered size and place go to a folder of the run's own.
