@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -153,10 +154,17 @@ QByteArray Fingerprint(const QTabWidget& pages) {
     }
     QList<QWidget*> widgets = pages.findChildren<QWidget*>();
     widgets.prepend(const_cast<QTabWidget*>(&pages));
+    // Each font as asked for, and once as the system resolves it: most controls share one.
+    QHash<QString, QString> resolved;
     for (const QWidget* w : widgets) {
-        const QFontInfo font(w->font());
-        add(font.family() + u' ' + QString::number(font.pixelSize()) + u' ' +
-            QString::number(font.weight()) + u' ' + QString::number(font.style()));
+        const QString asked = w->font().key();
+        auto found = resolved.constFind(asked);
+        if (found == resolved.cend()) {
+            const QFontInfo font(w->font());
+            found =
+                resolved.insert(asked, font.family() + u' ' + QString::number(font.pixelSize()));
+        }
+        add(asked + u' ' + *found);
         add(QString::fromLatin1(w->metaObject()->className()) + u' ' + w->objectName());
         const QRect r = w->geometry();
         add(QStringLiteral("%1 %2 %3 %4 %5")
