@@ -205,12 +205,15 @@ QSize MakeRoomForTexts(QTabWidget& pages) {
     // Measuring every text loads the glyphs of every page, also of those not shown yet. Where
     // the same fonts met the same texts before, the room they made then is made again without
     // measuring: each control that grew or moved, by name, and the growth.
-    const QString key = QStringLiteral("textRoom");
-    const QByteArray print = Fingerprint(pages);
+    // A few are kept, for a user who starts copies kept in different folders.
+    constexpr qsizetype MostKept = 4;
+    const QString print = QString::fromLatin1(Fingerprint(pages));
+    const QString key = QStringLiteral("textRoom/") + print;
     QList<QWidget*> widgets = pages.findChildren<QWidget*>();
     widgets.prepend(&pages);
-    const QStringList kept = UserSettings().value(key).toStringList();
-    if (!kept.isEmpty() && kept.front().toLatin1() == print) {
+    QSettings settings = UserSettings();
+    const QStringList kept = settings.value(key).toStringList();
+    if (kept.size() >= 2 && kept.front() == print) {
         for (qsizetype i = 2; i < kept.size(); ++i) {
             const QStringList place = kept[i].split(u' ');
             QWidget* w = place.front() == pages.objectName()
@@ -230,8 +233,7 @@ QSize MakeRoomForTexts(QTabWidget& pages) {
         was.push_back(w->geometry());
     }
     const QSize more = FitPages(pages);
-    QStringList room{QString::fromLatin1(print),
-                     QStringLiteral("%1 %2").arg(more.width()).arg(more.height())};
+    QStringList room{print, QStringLiteral("%1 %2").arg(more.width()).arg(more.height())};
     bool named = true;
     for (qsizetype i = 0; i < widgets.size(); ++i) {
         const QWidget* w = widgets[i];
@@ -249,10 +251,16 @@ QSize MakeRoomForTexts(QTabWidget& pages) {
                         .arg(r.width())
                         .arg(r.height()));
     }
-    if (named) {
-        UserSettings().setValue(key, room);
-    } else {
-        UserSettings().remove(key);
+    if (!named) {
+        return more;
     }
+    QStringList recent = settings.value(QStringLiteral("textRoom/recent")).toStringList();
+    recent.removeAll(print);
+    recent.prepend(print);
+    while (recent.size() > MostKept) {
+        settings.remove(QStringLiteral("textRoom/") + recent.takeLast());
+    }
+    settings.setValue(QStringLiteral("textRoom/recent"), recent);
+    settings.setValue(key, room);
     return more;
 }

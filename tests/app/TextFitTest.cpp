@@ -234,7 +234,11 @@ TEST(TextRoom, IsMadeAgainFromWhatWasKeptOnlyForTheSameFontsAndTexts) {
     };
     UserSettings().remove(QStringLiteral("textRoom"));
     const TForm1 measured;
-    const QStringList kept = UserSettings().value(QStringLiteral("textRoom")).toStringList();
+    const QStringList recent =
+        UserSettings().value(QStringLiteral("textRoom/recent")).toStringList();
+    ASSERT_EQ(recent.size(), 1);
+    const QString key = QStringLiteral("textRoom/") + recent.front();
+    const QStringList kept = UserSettings().value(key).toStringList();
     ASSERT_GE(kept.size(), 2);
     {
         const TForm1 again;
@@ -244,18 +248,18 @@ TEST(TextRoom, IsMadeAgainFromWhatWasKeptOnlyForTheSameFontsAndTexts) {
     // What was kept is what the next window takes, unmeasured: a place written there shows.
     QStringList altered = kept;
     altered.append(QStringLiteral("Button2 1 2 3 4"));
-    UserSettings().setValue(QStringLiteral("textRoom"), altered);
+    UserSettings().setValue(key, altered);
     {
         const TForm1 fromKept;
         EXPECT_EQ(fromKept.findChild<QWidget*>(QStringLiteral("Button2"))->geometry(),
                   QRect(1, 2, 3, 4));
     }
-    // Another font: measured again, and kept anew.
+    // Kept for other fonts: this window measures, and keeps its own anew.
     altered[0] = QStringLiteral("another font");
-    UserSettings().setValue(QStringLiteral("textRoom"), altered);
+    UserSettings().setValue(key, altered);
     const TForm1 remeasured;
     EXPECT_EQ(places(remeasured), places(measured));
-    EXPECT_EQ(UserSettings().value(QStringLiteral("textRoom")).toStringList(), kept);
+    EXPECT_EQ(UserSettings().value(key).toStringList(), kept);
 }
 
 int main(int argc, char** argv) {
