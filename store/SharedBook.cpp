@@ -374,8 +374,9 @@ void SharedBook::Append(core::Book clients) {
         emit Said(QStringLiteral("Not added: ") + WhyNot(true));
         return;
     }
-    OnServer([clients = std::move(clients), seen = seen_](SharedBookServer& server) {
-        server.Add(clients, seen);
+    const qint64 known = whole_ ? static_cast<qint64>(rows_.size()) : -1;
+    OnServer([clients = std::move(clients), seen = seen_, known](SharedBookServer& server) {
+        server.Add(clients, seen, known);
     });
 }
 

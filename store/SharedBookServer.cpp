@@ -707,7 +707,7 @@ void SharedBookServer::SayFailure(const QString& error, const QString& refused) 
     emit Said(connection_, Failed(error) ? Unreachable() : refused);
 }
 
-void SharedBookServer::Add(const core::Book& clients, qint64 seen) {
+void SharedBookServer::Add(const core::Book& clients, qint64 seen, qint64 known) {
     const auto waiting = Waiting(EditAllowance);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
@@ -715,9 +715,18 @@ void SharedBookServer::Add(const core::Book& clients, qint64 seen) {
     }
     SharedRows added;
     QStringList twice;
-    // Never past what the next start reads: the book stays whole for every copy.
-    bool ok = q.exec(QStringLiteral("SELECT count(*) FROM mbv_clients")) && q.next();
-    if (ok && q.value(0).toLongLong() + static_cast<qint64>(clients.Count()) > MaxClients()) {
+    // Never past what the next start reads: the book stays whole for every copy. Counting
+    // costs a scan of the book on every add; far below the limit, the size this copy was last
+    // told is enough. The limit keeps the program's own copies within what they read, not a
+    // hostile one out (an editor may insert past it with any client, and the window then shows
+    // the first rows and says so).
+    const auto adding = static_cast<qint64>(clients.Count());
+    bool ok = true;
+    if (known < 0 || known + adding + MaxClients() / 100 >= MaxClients()) {
+        ok = q.exec(QStringLiteral("SELECT count(*) FROM mbv_clients")) && q.next();
+        known = ok ? q.value(0).toLongLong() : known;
+    }
+    if (ok && known + adding > MaxClients()) {
         QSqlDatabase::database(name_, false).rollback();
         emit Said(connection_, QStringLiteral("Not added: the shared book would hold more than "
                                               "%1 clients")

@@ -51,8 +51,9 @@ public:
     void Close();
 
     // Clients added at the end of the book. seen: the highest row this copy has been told of;
-    // a client identical to one added meanwhile by somebody else is not added twice.
-    void Add(const core::Book& clients, qint64 seen);
+    // a client identical to one added meanwhile by somebody else is not added twice. known:
+    // how many clients this copy was last told the book holds (-1: not all of them).
+    void Add(const core::Book& clients, qint64 seen, qint64 known);
     void Remove(qint64 rowId, qint64 version);
     // A place up (-1) or down (+1) among the book as the server holds it now.
     void Move(qint64 rowId, qint64 version, int step);
