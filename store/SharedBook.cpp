@@ -227,6 +227,13 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
         return;
     }
     const auto most = static_cast<size_t>(SharedBookServer::MaxClients());
+    // This copy's own add comes back from the server twice (its answer and its note): the
+    // second time it changes nothing, and nothing is looked through.
+    if (removed.isEmpty() && std::all_of(rows.begin(), rows.end(), [this](const SharedRow& row) {
+            return KnownNearTheEnd(row);
+        })) {
+        return;
+    }
     // The common change, clients added at the end of the book: appended as they are, with
     // nothing looked up or sorted.
     if (removed.isEmpty() && rows_.size() + rows.size() <= most && AtTheEnd(rows)) {
@@ -272,6 +279,18 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
     }
     Follow();
     emit StateChanged();
+}
+
+bool SharedBook::KnownNearTheEnd(const SharedRow& row) const {
+    // Only the last rows are looked at: a change elsewhere goes the whole way below.
+    constexpr size_t Looked = 64;
+    const size_t from = rows_.size() > Looked ? rows_.size() - Looked : 0;
+    for (size_t i = rows_.size(); i-- > from;) {
+        if (rows_[i].rowId == row.rowId) {
+            return rows_[i].version >= row.version;
+        }
+    }
+    return false;
 }
 
 bool SharedBook::AtTheEnd(const SharedRows& rows) const {
