@@ -247,9 +247,7 @@ void BookLists::FollowSet(int row, const core::Client& client) {
 }
 
 core::Client BookLists::At(int row) const {
-    const auto at = static_cast<size_t>(row);
-    return {at < names_->Items().size() ? names_->Items()[at] : std::string(),
-            at < ids_->Items().size() ? ids_->Items()[at] : std::string()};
+    return core::ClientAt(names_->Items(), ids_->Items(), static_cast<size_t>(row));
 }
 
 void BookLists::Mirror(const ListBox* from) {

@@ -2,9 +2,14 @@
 
 namespace core {
 
-Client Book::At(size_t row) const {
+Client ClientAt(const std::vector<std::string>& names, const std::vector<std::string>& ids,
+                size_t row) {
     return {row < names.size() ? names[row] : std::string(),
             row < ids.size() ? ids[row] : std::string()};
+}
+
+Client Book::At(size_t row) const {
+    return ClientAt(names, ids, row);
 }
 
 void Book::Add(Client client) {

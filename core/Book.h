@@ -39,6 +39,10 @@ struct BookRows {
     std::vector<std::string_view> ids;
 };
 
+// The client at a row of two lists; a side the row is missing on reads empty.
+Client ClientAt(const std::vector<std::string>& names, const std::vector<std::string>& ids,
+                size_t row);
+
 BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids);
 inline BookRows RowsOf(const Book& book) {
     return RowsOf(book.names, book.ids);

@@ -227,11 +227,9 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
         return;
     }
     const auto most = static_cast<size_t>(SharedBookServer::MaxClients());
-    // This copy's own add comes back from the server twice (its answer and its note): the
-    // second time it changes nothing, and nothing is looked through.
-    if (removed.isEmpty() && std::all_of(rows.begin(), rows.end(), [this](const SharedRow& row) {
-            return KnownNearTheEnd(row);
-        })) {
+    // This copy's own edit comes back from the server twice (its answer and its note): the
+    // second time it changes nothing, and nothing is hashed, sorted or shown.
+    if (NothingNew(rows, removed)) {
         return;
     }
     // The common change, clients added at the end of the book: appended as they are, with
@@ -281,16 +279,26 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
     emit StateChanged();
 }
 
-bool SharedBook::KnownNearTheEnd(const SharedRow& row) const {
-    // Only the last rows are looked at: a change elsewhere goes the whole way below.
-    constexpr size_t Looked = 64;
-    const size_t from = rows_.size() > Looked ? rows_.size() - Looked : 0;
-    for (size_t i = rows_.size(); i-- > from;) {
-        if (rows_[i].rowId == row.rowId) {
-            return rows_[i].version >= row.version;
-        }
+bool SharedBook::NothingNew(const SharedRows& rows, const QList<qint64>& removed) const {
+    // A few rows are looked for one by one, newest first (a scan of the book's row numbers costs
+    // far less than hashing and sorting it); more go the whole way.
+    constexpr size_t MostLooked = 64;
+    // A row gone from a book shown in part is news: the book is read again as far as it goes.
+    if (rows.size() + static_cast<size_t>(removed.size()) > MostLooked ||
+        (!whole_ && !removed.isEmpty())) {
+        return false;
     }
-    return false;
+    const auto held = [this](qint64 rowId) {
+        const auto found = std::find_if(rows_.rbegin(), rows_.rend(),
+                                        [rowId](const SharedRow& r) { return r.rowId == rowId; });
+        return found == rows_.rend() ? nullptr : &*found;
+    };
+    return std::all_of(rows.begin(), rows.end(),
+                       [&](const SharedRow& row) {
+                           const SharedRow* mine = held(row.rowId);
+                           return mine && mine->version >= row.version;
+                       }) &&
+           std::none_of(removed.begin(), removed.end(), held);
 }
 
 bool SharedBook::AtTheEnd(const SharedRows& rows) const {

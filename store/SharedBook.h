@@ -67,8 +67,8 @@ private:
     // The lists show the rows anew, or follow them by row edits.
     void Show();
     void Follow();
-    // The row is among the last ones, as new as this or newer.
-    bool KnownNearTheEnd(const SharedRow& row) const;
+    // Every row is held already, as new or newer, and every removed one is gone already.
+    bool NothingNew(const SharedRows& rows, const QList<qint64>& removed) const;
     // The rows are new and stand after every row the book has, in order.
     bool AtTheEnd(const SharedRows& rows) const;
     void SetState(State state);
