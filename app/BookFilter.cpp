@@ -9,7 +9,7 @@
 
 namespace {
 
-bool IsAscii(const std::string& bytes) {
+bool IsAscii(std::string_view bytes) {
     return std::all_of(bytes.begin(), bytes.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
@@ -80,9 +80,9 @@ std::string BookFilter::Fold(const QString& text) {
     return folded.toCaseFolded().toStdString();
 }
 
-std::string BookFilter::FoldBytes(const std::string& bytes) {
+std::string BookFilter::FoldBytes(std::string_view bytes) {
     if (IsAscii(bytes)) {
-        std::string folded = bytes;
+        std::string folded(bytes);
         for (char& c : folded) {
             c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
         }
@@ -91,7 +91,7 @@ std::string BookFilter::FoldBytes(const std::string& bytes) {
     return Fold(DisplayText(bytes));
 }
 
-int32_t BookFilter::KeyOf(Keys& keys, const std::string& row) {
+int32_t BookFilter::KeyOf(Keys& keys, std::string_view row) {
     if (IsAscii(row)) {
         return -1;
     }
@@ -99,18 +99,18 @@ int32_t BookFilter::KeyOf(Keys& keys, const std::string& row) {
     return static_cast<int32_t>(keys.folded.size() - 1);
 }
 
-void BookFilter::Build(List list, const std::vector<std::string>& rows) {
+void BookFilter::Build(List list, const core::Rows& rows) {
     Keys& keys = keys_[list];
     keys.at.clear();
     keys.folded.clear();
     keys.at.reserve(rows.size());
-    for (const std::string& row : rows) {
+    for (const std::string_view row : rows) {
         keys.at.push_back(KeyOf(keys, row));
     }
     keys.built = true;
 }
 
-void BookFilter::RowInserted(List list, size_t position, const std::string& row) {
+void BookFilter::RowInserted(List list, size_t position, std::string_view row) {
     stale_ = true;
     Note({list, true, position});
     Keys& keys = keys_[list];
@@ -166,8 +166,7 @@ void BookFilter::Note(const Edit& edit) {
     edits_.clear();
 }
 
-void BookFilter::Splice(const std::vector<std::string>& names,
-                        const std::vector<std::string>& ids) {
+void BookFilter::Splice(const core::Rows& names, const core::Rows& ids) {
     // A client added or removed is a row of each list at the same position, one after the
     // other: its text goes in or out of the searched text, the rows after it moved along.
     // Any other edit (a list on its own, out of step) rebuilds from the first row it touched,
@@ -218,8 +217,7 @@ void BookFilter::TakeText(size_t row) {
     --searchedRows_;
 }
 
-void BookFilter::AppendPart(List list, size_t row, const std::vector<std::string>& rows,
-                            std::string& to) const {
+void BookFilter::AppendPart(List list, size_t row, const core::Rows& rows, std::string& to) const {
     if (row >= rows.size()) {
         return;
     }
@@ -234,16 +232,15 @@ void BookFilter::AppendPart(List list, size_t row, const std::vector<std::string
     }
 }
 
-void BookFilter::RowTextOf(size_t row, const std::vector<std::string>& names,
-                           const std::vector<std::string>& ids, std::string& to) const {
+void BookFilter::RowTextOf(size_t row, const core::Rows& names, const core::Rows& ids,
+                           std::string& to) const {
     AppendPart(Names, row, names, to);
     to += RowPartSeparator;
     AppendPart(Ids, row, ids, to);
     to += RowEnd;
 }
 
-void BookFilter::Update(const std::vector<std::string>& names,
-                        const std::vector<std::string>& ids) {
+void BookFilter::Update(const core::Rows& names, const core::Rows& ids) {
     if (!keys_[Names].built || keys_[Names].at.size() != names.size()) {
         Build(Names, names);
         searchedRows_ = 0;
@@ -295,9 +292,8 @@ bool BookFilter::Matches(size_t row, const std::vector<std::string>& words) cons
     });
 }
 
-const std::vector<int>* BookFilter::Apply(const QString& text,
-                                          const std::vector<std::string>& names,
-                                          const std::vector<std::string>& ids) {
+const std::vector<int>* BookFilter::Apply(const QString& text, const core::Rows& names,
+                                          const core::Rows& ids) {
     std::vector<std::string> words;
     for (const QString& word : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const std::string folded = Fold(word.trimmed());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rows.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,18 +26,18 @@ public:
     enum List { Names = 0, Ids = 1 };
 
     // The rows shown for the text; nullptr when the text has no words and every row shows.
-    const std::vector<int>* Apply(const QString& text, const std::vector<std::string>& names,
-                                  const std::vector<std::string>& ids);
+    const std::vector<int>* Apply(const QString& text, const core::Rows& names,
+                                  const core::Rows& ids);
 
     // A list of the book changed: the last result no longer holds, and the folded forms
     // follow the rows that changed.
-    void RowInserted(List list, size_t position, const std::string& row);
+    void RowInserted(List list, size_t position, std::string_view row);
     void RowTaken(List list, size_t position);
     void RowsReplaced(List list);
 
     // Lower case, accents dropped, letters without a decomposition spelt out, as UTF-8.
     static std::string Fold(const QString& text);
-    static std::string FoldBytes(const std::string& bytes);
+    static std::string FoldBytes(std::string_view bytes);
 
 private:
     // One list's folded rows: for each row its folded form in folded, or -1 for plain ASCII.
@@ -44,10 +46,10 @@ private:
         std::vector<int32_t> at;
         std::vector<std::string> folded;
     };
-    static int32_t KeyOf(Keys& keys, const std::string& row);
-    void Build(List list, const std::vector<std::string>& rows);
+    static int32_t KeyOf(Keys& keys, std::string_view row);
+    void Build(List list, const core::Rows& rows);
     // The searched text brought up to date from the first row that changed.
-    void Update(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+    void Update(const core::Rows& names, const core::Rows& ids);
     // An edit of one list, kept until the next search.
     struct Edit {
         List list;
@@ -56,13 +58,12 @@ private:
     };
     void Note(const Edit& edit);
     // The edits kept, spliced into the searched text where they are whole clients.
-    void Splice(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+    void Splice(const core::Rows& names, const core::Rows& ids);
     // A client's text out of the searched text, the rows after it moved along.
     void TakeText(size_t row);
-    void AppendPart(List list, size_t row, const std::vector<std::string>& rows,
-                    std::string& to) const;
-    void RowTextOf(size_t row, const std::vector<std::string>& names,
-                   const std::vector<std::string>& ids, std::string& to) const;
+    void AppendPart(List list, size_t row, const core::Rows& rows, std::string& to) const;
+    void RowTextOf(size_t row, const core::Rows& names, const core::Rows& ids,
+                   std::string& to) const;
     std::string_view RowText(size_t row) const;
     bool Matches(size_t row, const std::vector<std::string>& words) const;
 

@@ -199,14 +199,18 @@ bool BookLists::MoveSelected(int step) {
 }
 
 void BookLists::Replace(core::Book book) {
+    Replace(core::Rows(book.names), core::Rows(book.ids));
+}
+
+void BookLists::Replace(core::Rows names, core::Rows ids) {
     // The same client stays selected, wherever it now stands.
     const int nameRow = names_->ItemIndex();
     const int idRow = ids_->ItemIndex();
     const std::string name = nameRow >= 0 ? names_->Item(nameRow) : std::string();
     const std::string id = idRow >= 0 ? ids_->Item(idRow) : std::string();
     undo_.clear();
-    names_->SetItems(std::move(book.names));
-    ids_->SetItems(std::move(book.ids));
+    names_->SetItems(std::move(names));
+    ids_->SetItems(std::move(ids));
     if (nameRow < 0) {
         return;
     }
@@ -335,16 +339,16 @@ std::optional<int> BookLists::RowOfId(const std::string& id) const {
 }
 
 core::Book BookLists::Clients(bool shownOnly) const {
-    const std::vector<std::string>& names = names_->Items();
-    const std::vector<std::string>& ids = ids_->Items();
+    const core::Rows& names = names_->Items();
+    const core::Rows& ids = ids_->Items();
     if (!shownOnly || !Filtered()) {
-        return {names, ids};
+        return {names.Strings(), ids.Strings()};
     }
     core::Book shown;
     for (int place = 0; place < names_->ShownCount(); ++place) {
         const auto row = static_cast<size_t>(names_->ShownRow(place));
         if (row < names.size() && row < ids.size()) {
-            shown.Add({names[row], ids[row]});
+            shown.Add({std::string(names[row]), std::string(ids[row])});
         }
     }
     return shown;

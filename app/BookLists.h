@@ -43,6 +43,7 @@ public:
     // The whole book anew (another copy's changes merged in): the undo steps no longer fit it;
     // the selected client stays selected.
     void Replace(core::Book book);
+    void Replace(core::Rows names, core::Rows ids);
 
     // Another's change of the book, as a shared book's server tells it: applied to both lists
     // as it is, with no undo step; the selection stays on its client.

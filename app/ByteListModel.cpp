@@ -18,7 +18,7 @@ QVariant ByteListModel::data(const QModelIndex& index, int role) const {
     return DisplayText(rows_[static_cast<size_t>(RowAt(index.row()))], core::MaxShownCharacters);
 }
 
-void ByteListModel::SetRows(std::vector<std::string> rows) {
+void ByteListModel::SetRows(core::Rows rows) {
     beginResetModel();
     rows_ = std::move(rows);
     filtered_ = false;
@@ -27,16 +27,16 @@ void ByteListModel::SetRows(std::vector<std::string> rows) {
     emit RowsReplaced();
 }
 
-void ByteListModel::Insert(int position, std::string row) {
+void ByteListModel::Insert(int position, std::string_view row) {
     if (!filtered_) {
         beginInsertRows({}, position, position);
-        rows_.insert(rows_.begin() + position, std::move(row));
+        rows_.insert(static_cast<size_t>(position), row);
         endInsertRows();
         emit RowInserted(position);
         return;
     }
     // A row inserted under a filter is not shown until the filter is applied again.
-    rows_.insert(rows_.begin() + position, std::move(row));
+    rows_.insert(static_cast<size_t>(position), row);
     for (int& shown : shown_) {
         shown += shown >= position ? 1 : 0;
     }
@@ -48,8 +48,8 @@ std::string ByteListModel::Take(int position) {
     if (viewPosition >= 0) {
         beginRemoveRows({}, viewPosition, viewPosition);
     }
-    std::string row = std::move(rows_[static_cast<size_t>(position)]);
-    rows_.erase(rows_.begin() + position);
+    std::string row(rows_[static_cast<size_t>(position)]);
+    rows_.erase(static_cast<size_t>(position));
     if (filtered_) {
         if (viewPosition >= 0) {
             shown_.erase(shown_.begin() + viewPosition);
@@ -65,8 +65,8 @@ std::string ByteListModel::Take(int position) {
     return row;
 }
 
-void ByteListModel::Set(int position, std::string row) {
-    rows_[static_cast<size_t>(position)] = std::move(row);
+void ByteListModel::Set(int position, std::string_view row) {
+    rows_.set(static_cast<size_t>(position), row);
     if (const int viewPosition = ViewPositionOf(position); viewPosition >= 0) {
         emit dataChanged(index(viewPosition), index(viewPosition), {Qt::DisplayRole});
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rows.h"
+
 #include <QAbstractListModel>
 
 #include <string>
@@ -16,11 +18,13 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const std::vector<std::string>& Rows() const { return rows_; }
-    void SetRows(std::vector<std::string> rows);
-    void Insert(int position, std::string row);
+    const core::Rows& Rows() const { return rows_; }
+    void SetRows(core::Rows rows);
+    void Insert(int position, std::string_view row);
     std::string Take(int position);
-    void Set(int position, std::string row);
+    void Set(int position, std::string_view row);
+    // The same rows, read from the bytes of the file they were just written to.
+    void Rebase(const core::Rows::Bytes& bytes) { rows_.Rebase(bytes); }
 
     // Shows only these rows (ascending positions), or every row for none.
     void SetShown(const std::vector<int>* shown);
@@ -39,7 +43,7 @@ signals:
     void RowChanged(int position);
 
 private:
-    std::vector<std::string> rows_;
+    core::Rows rows_;
     bool filtered_ = false;
     // Positions of the shown rows that this list has (another list of the book may be longer).
     std::vector<int> shown_;

@@ -27,30 +27,34 @@ template <class Change> void ListBox::FromCode(Change&& change) {
     --codeChanges_;
 }
 
-const std::string& ListBox::Item(int position) const {
+void ListBox::Check(int position) const {
     if (position < 0 || position >= Count()) {
         throw EListError("List index out of bounds (" + std::to_string(position) + ")");
     }
-    return model_.Rows()[static_cast<size_t>(position)];
 }
 
-void ListBox::SetItems(std::vector<std::string> rows) {
+std::string ListBox::Item(int position) const {
+    Check(position);
+    return std::string(model_.Rows()[static_cast<size_t>(position)]);
+}
+
+void ListBox::SetItems(core::Rows rows) {
     FromCode([&] { model_.SetRows(std::move(rows)); });
 }
 
-void ListBox::Add(std::string row) {
-    Insert(Count(), std::move(row));
+void ListBox::Add(std::string_view row) {
+    Insert(Count(), row);
 }
 
-void ListBox::Insert(int position, std::string row) {
+void ListBox::Insert(int position, std::string_view row) {
     if (position < 0 || position > Count()) {
         throw EListError("List index out of bounds (" + std::to_string(position) + ")");
     }
-    FromCode([&] { model_.Insert(position, std::move(row)); });
+    FromCode([&] { model_.Insert(position, row); });
 }
 
 void ListBox::Delete(int position) {
-    Item(position);
+    Check(position);
     FromCode([&] {
         model_.Take(position);
         selectionModel()->clear();
@@ -58,23 +62,23 @@ void ListBox::Delete(int position) {
 }
 
 void ListBox::Take(int position) {
-    Item(position);
+    Check(position);
     FromCode([&] { model_.Take(position); });
 }
 
-void ListBox::Set(int position, std::string row) {
-    Item(position);
-    FromCode([&] { model_.Set(position, std::move(row)); });
+void ListBox::Set(int position, std::string_view row) {
+    Check(position);
+    FromCode([&] { model_.Set(position, row); });
 }
 
 void ListBox::Move(int from, int to) {
-    Item(from);
+    Check(from);
     if (to < 0 || to >= Count()) {
         throw EListError("List index out of bounds (" + std::to_string(to) + ")");
     }
     FromCode([&] {
-        std::string row = model_.Take(from);
-        model_.Insert(to, std::move(row));
+        const std::string row = model_.Take(from);
+        model_.Insert(to, row);
         selectionModel()->clear();
     });
 }

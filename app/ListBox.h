@@ -16,18 +16,20 @@ public:
     explicit ListBox(QWidget* parent = nullptr);
 
     int Count() const { return static_cast<int>(model_.Rows().size()); }
-    const std::vector<std::string>& Items() const { return model_.Rows(); }
+    const core::Rows& Items() const { return model_.Rows(); }
     // The row at a position; EListError "List index out of bounds (n)" outside the list.
-    const std::string& Item(int position) const;
+    std::string Item(int position) const;
 
-    void SetItems(std::vector<std::string> rows);
-    void Add(std::string row);
-    void Insert(int position, std::string row);
+    void SetItems(core::Rows rows);
+    void Add(std::string_view row);
+    void Insert(int position, std::string_view row);
     void Delete(int position);
     // Changes made elsewhere (a shared book's server): the selection stays with its row, or
     // goes with it.
     void Take(int position);
-    void Set(int position, std::string row);
+    void Set(int position, std::string_view row);
+    // The same rows, read from the bytes of the file they were just written to.
+    void Rebase(const core::Rows::Bytes& bytes) { model_.Rebase(bytes); }
     // Takes the row out and inserts it at another position; leaves the list without a
     // selection.
     void Move(int from, int to);
@@ -57,6 +59,8 @@ protected:
 
 private:
     template <class Change> void FromCode(Change&& change);
+    // EListError "List index out of bounds (n)" outside the list.
+    void Check(int position) const;
 
     ByteListModel model_;
     int codeChanges_ = 0;

@@ -46,8 +46,9 @@ const std::vector<std::string>& LocalBook::Load() {
     // A book carried over from the program's folder is no first run.
     const bool firstRunNotices = core::CurrentStorage().carriedFrom.empty();
     for (auto [list, file] : {std::pair{&names_, &base_.names}, {&ids_, &base_.ids}}) {
+        // The rows are read from the bytes kept as the base: the book is held once.
         list->SetItems(std::move(file->rows));
-        file->rows.clear();
+        file->rows = {};
         if (file->state != core::ListFile::Missing || firstRunNotices) {
             if (const std::string notice = core::LoadNotice(*file); !notice.empty()) {
                 ShowMessage(notice);
@@ -65,11 +66,8 @@ void LocalLists::Append(core::Book clients) {
         return;
     }
     for (auto [list, more] : {std::pair{&names_, &clients.names}, {&ids_, &clients.ids}}) {
-        std::vector<std::string> rows;
-        rows.reserve(list->Items().size() + more->size());
-        rows = list->Items();
-        rows.insert(rows.end(), std::make_move_iterator(more->begin()),
-                    std::make_move_iterator(more->end()));
+        core::Rows rows = list->Items();
+        rows.append(*more);
         list->SetItems(std::move(rows));
     }
 }
@@ -79,8 +77,9 @@ void LocalLists::TakeLast(size_t names, size_t ids) {
         if (count == 1) {
             list->Delete(list->Count() - 1);
         } else if (count > 0) {
-            const auto& rows = list->Items();
-            list->SetItems({rows.begin(), rows.end() - static_cast<std::ptrdiff_t>(count)});
+            core::Rows rows = list->Items();
+            rows.truncate(rows.size() - count);
+            list->SetItems(std::move(rows));
         }
     }
 }
@@ -138,6 +137,7 @@ void LocalBook::TakeTheirs() {
     if (merged.bookChanged) {
         book_.Replace(std::move(book));
     }
+    ShareBase();
     settings_.Load(merged.settings);
     if (!merged.summary.empty()) {
         ShowNotice(merged.summary);
@@ -167,16 +167,24 @@ void LocalBook::CommitCopy() {
         // is written over, never merged in; the settings stay as the files hold them.
         TakeAsBase(files);
         files.SaveBook(base_, names_.Items(), ids_.Items(), core::SettingsValues(base_.settings));
+        ShareBase();
     } catch (const core::ESaveError& error) {
         emit Said(QStringLiteral("The copy on this computer could not be written: ") +
                   DisplayText(error.what()));
     }
 }
 
+void LocalBook::ShareBase() {
+    for (auto [list, file] : {std::pair{&names_, &base_.names}, {&ids_, &base_.ids}}) {
+        if (file->bytes) {
+            list->Rebase(file->bytes);
+        }
+    }
+}
+
 core::ProgramFiles::TookIn LocalBook::TakeInMerged() {
-    return [this](std::vector<std::string> names, std::vector<std::string> ids,
-                  const std::vector<std::string>& settings) {
-        book_.Replace({std::move(names), std::move(ids)});
+    return [this](core::Rows names, core::Rows ids, const std::vector<std::string>& settings) {
+        book_.Replace(std::move(names), std::move(ids));
         settings_.Load(settings);
     };
 }

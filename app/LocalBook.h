@@ -72,6 +72,9 @@ signals:
 private:
     // What the files hold now becomes the base: nothing another copy committed is merged.
     void TakeAsBase(const core::ProgramFiles& files);
+    // The lists read from the base's bytes when these hold the same rows: the book is kept
+    // once, not once as shown and once more as the base of the next merge.
+    void ShareBase();
     // A save that merged another copy's changes and could not finish: the window holds what
     // was merged, so the next save keeps it.
     core::ProgramFiles::TookIn TakeInMerged();

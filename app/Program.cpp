@@ -78,7 +78,7 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
                 }
             }
             BookTransfer::WriteCsv(options.value(exportFile),
-                                   {std::move(book.names.rows), std::move(book.ids.rows)});
+                                   {book.names.rows.Strings(), book.ids.rows.Strings()});
             return 0;
         } catch (const Exception& e) {
             std::fprintf(stderr, "MyBrindleViewer: %s\n", e.what());

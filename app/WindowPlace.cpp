@@ -49,7 +49,7 @@ void WindowPlace::FitIds() {
     // At least as wide as the longest ID the Add page takes, so the table keeps its shape
     // while the book fills.
     size_t longest = static_cast<size_t>(std::max(0, ui_.NumEdit1->maxLength()));
-    for (const std::string& id : ui_.ListBox2->Items()) {
+    for (const std::string_view id : ui_.ListBox2->Items()) {
         longest = std::max(longest, id.size());
     }
     const QFontMetrics metrics(ui_.ListBox2->font());

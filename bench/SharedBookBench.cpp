@@ -117,7 +117,7 @@ int Latency(const SharedBookAddress& address, int clients) {
         windows[0]->book.Add({name, std::to_string(1000 + i)});
         if (!WaitFor([&] {
                 const auto& rows = windows[1]->names.Items();
-                return !rows.empty() && rows.back() == name;
+                return !rows.empty() && rows[rows.size() - 1] == name;
             })) {
             std::fprintf(stderr, "add %d never arrived\n", i);
             return 1;

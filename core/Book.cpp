@@ -2,10 +2,27 @@
 
 namespace core {
 
+namespace {
+
+template <class List> Client At(const List& names, const List& ids, size_t row) {
+    return {row < names.size() ? std::string(names[row]) : std::string(),
+            row < ids.size() ? std::string(ids[row]) : std::string()};
+}
+
+template <class List> BookRows Views(const List& names, const List& ids) {
+    return {std::vector<std::string_view>(names.begin(), names.end()),
+            std::vector<std::string_view>(ids.begin(), ids.end())};
+}
+
+} // namespace
+
 Client ClientAt(const std::vector<std::string>& names, const std::vector<std::string>& ids,
                 size_t row) {
-    return {row < names.size() ? names[row] : std::string(),
-            row < ids.size() ? ids[row] : std::string()};
+    return At(names, ids, row);
+}
+
+Client ClientAt(const Rows& names, const Rows& ids, size_t row) {
+    return At(names, ids, row);
 }
 
 Client Book::At(size_t row) const {
@@ -23,8 +40,11 @@ void Book::Add(const Book& more) {
 }
 
 BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids) {
-    return {std::vector<std::string_view>(names.begin(), names.end()),
-            std::vector<std::string_view>(ids.begin(), ids.end())};
+    return Views(names, ids);
+}
+
+BookRows RowsOf(const Rows& names, const Rows& ids) {
+    return Views(names, ids);
 }
 
 Book Owned(const BookRows& rows) {

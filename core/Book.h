@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rows.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -42,8 +44,10 @@ struct BookRows {
 // The client at a row of two lists; a side the row is missing on reads empty.
 Client ClientAt(const std::vector<std::string>& names, const std::vector<std::string>& ids,
                 size_t row);
+Client ClientAt(const Rows& names, const Rows& ids, size_t row);
 
 BookRows RowsOf(const std::vector<std::string>& names, const std::vector<std::string>& ids);
+BookRows RowsOf(const Rows& names, const Rows& ids);
 inline BookRows RowsOf(const Book& book) {
     return RowsOf(book.names, book.ids);
 }

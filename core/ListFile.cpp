@@ -12,8 +12,8 @@ ListFile LoadListFile(const std::string& path) {
     platform::FileBytes read = platform::ReadBytes(path);
     if (read.bytes) {
         list.state = ListFile::Read;
-        list.rows = platform::SplitLines(*read.bytes);
-        list.bytes = std::move(*read.bytes);
+        list.bytes = std::make_shared<const std::string>(std::move(*read.bytes));
+        list.rows = Rows(list.bytes);
         list.stamp = read.stamp;
     } else if (read.missing) {
         list.state = ListFile::Missing;
@@ -45,8 +45,8 @@ std::string LeftAloneNotice(const ListFile& list) {
            "shown was not saved into it.";
 }
 
-std::string ListBytes(const std::vector<std::string>& rows) {
-    return platform::JoinLines(rows);
+std::string ListBytes(const Rows& rows) {
+    return rows.Join();
 }
 
 } // namespace core

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Rows.h"
 #include "platform/Files.h"
 
 #include <string>
@@ -17,11 +18,12 @@ struct ListFile {
     };
     std::string path;
     State state = Missing;
-    std::vector<std::string> rows;
+    Rows rows;
     // Why an unreadable file could not be read.
     std::string reason;
-    // The file as it was read, to tell later whether another copy of the program changed it.
-    std::string bytes;
+    // The file as it was read, to tell later whether another copy of the program changed it;
+    // the rows are read from these same bytes.
+    Rows::Bytes bytes;
     platform::FileStamp stamp;
 };
 
@@ -36,6 +38,10 @@ std::string LoadNotice(const ListFile& list);
 std::string LeftAloneNotice(const ListFile& list);
 
 // The file's bytes for the rows.
-std::string ListBytes(const std::vector<std::string>& rows);
+std::string ListBytes(const Rows& rows);
+// The bytes of a list file as read; none read as empty.
+inline std::string_view BytesOf(const ListFile& list) {
+    return list.bytes ? std::string_view(*list.bytes) : std::string_view();
+}
 
 } // namespace core

@@ -178,41 +178,55 @@ namespace {
 
 size_t CommonPrefix(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
-    return static_cast<size_t>(
-        std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n), b.begin()).first -
-        a.begin());
-}
-
-// How many whole rows the three share at their beginning, in mine's bytes (CR LF after every
-// row, and no row holds a break): the breaks before the first byte where any differs.
-size_t SharedRows(std::string_view base, std::string_view mine, std::string_view theirs) {
-    const size_t same = std::min(CommonPrefix(base, mine), CommonPrefix(base, theirs));
-    return static_cast<size_t>(
-        std::count(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(same), '\n'));
-}
-
-// Where row n starts in mine's bytes.
-size_t RowOffset(std::string_view mine, size_t rows) {
+    // Block by block at the speed of memcmp; byte by byte only in the block that differs.
+    constexpr size_t Block = 4096;
     size_t at = 0;
-    for (size_t row = 0; row < rows; ++row) {
-        at = mine.find('\n', at) + 1;
+    while (at + Block <= n && std::memcmp(a.data() + at, b.data() + at, Block) == 0) {
+        at += Block;
+    }
+    while (at < n && a[at] == b[at]) {
+        ++at;
     }
     return at;
+}
+
+// The whole rows the three share at their beginning, in mine's bytes (CR LF after every row,
+// and no row holds a break): the bytes up to the first where any differs, and the breaks in
+// them.
+struct Shared {
+    std::string_view bytes;
+    size_t rows = 0;
+};
+Shared SharedRows(std::string_view base, std::string_view mine, std::string_view theirs) {
+    const std::string_view same =
+        mine.substr(0, std::min(CommonPrefix(base, mine), CommonPrefix(base, theirs)));
+    return {same, static_cast<size_t>(std::count(same.begin(), same.end(), '\n'))};
+}
+
+// Where row n (no more than the shared rows) starts in mine's bytes: counted back from the
+// end of what is shared, where a merge of a few changes starts.
+size_t RowOffset(const Shared& shared, size_t rows) {
+    size_t at = shared.bytes.size();
+    for (size_t back = shared.rows - rows + 1; back > 0 && at > 0; --back) {
+        at = shared.bytes.rfind('\n', at - 1);
+        at = at == std::string_view::npos ? 0 : at;
+    }
+    return rows == 0 ? 0 : at + 1;
 }
 
 } // namespace
 
 ListFilesMerge MergeListFiles(std::string_view baseNames, std::string_view baseIds,
-                              const std::vector<std::string>& mineNames,
-                              const std::vector<std::string>& mineIds, std::string_view theirNames,
-                              std::string_view theirIds) {
-    const std::string mineNameBytes = platform::JoinLines(mineNames);
-    const std::string mineIdBytes = platform::JoinLines(mineIds);
-    const size_t head = std::min(SharedRows(baseNames, mineNameBytes, theirNames),
-                                 SharedRows(baseIds, mineIdBytes, theirIds));
-    const size_t nameAt = RowOffset(mineNameBytes, std::min(head, mineNames.size()));
-    const size_t idAt = RowOffset(mineIdBytes, std::min(head, mineIds.size()));
-    const auto rest = [head](const std::vector<std::string>& rows) {
+                              const Rows& mineNames, const Rows& mineIds,
+                              std::string_view theirNames, std::string_view theirIds) {
+    std::string mineNameBytes = mineNames.Join();
+    std::string mineIdBytes = mineIds.Join();
+    const Shared sharedNames = SharedRows(baseNames, mineNameBytes, theirNames);
+    const Shared sharedIds = SharedRows(baseIds, mineIdBytes, theirIds);
+    const size_t head = std::min(sharedNames.rows, sharedIds.rows);
+    const size_t nameAt = RowOffset(sharedNames, std::min(head, mineNames.size()));
+    const size_t idAt = RowOffset(sharedIds, std::min(head, mineIds.size()));
+    const auto rest = [head](const Rows& rows) {
         return std::vector<std::string_view>(
             rows.begin() + static_cast<std::ptrdiff_t>(std::min(head, rows.size())), rows.end());
     };
@@ -223,8 +237,13 @@ ListFilesMerge MergeListFiles(std::string_view baseNames, std::string_view baseI
         {platform::SplitLineViews(theirNames.substr(std::min(nameAt, theirNames.size()))),
          platform::SplitLineViews(theirIds.substr(std::min(idAt, theirIds.size())))});
     ListFilesMerge files;
-    files.names = mineNameBytes.substr(0, nameAt) + platform::JoinLineViews(merge.book.names);
-    files.ids = mineIdBytes.substr(0, idAt) + platform::JoinLineViews(merge.book.ids);
+    // The shared beginning stays where it is; the merged rest goes after it.
+    files.names = std::move(mineNameBytes);
+    files.names.resize(nameAt);
+    files.names += platform::JoinLineViews(merge.book.names);
+    files.ids = std::move(mineIdBytes);
+    files.ids.resize(idAt);
+    files.ids += platform::JoinLineViews(merge.book.ids);
     files.added = merge.added;
     files.removed = merge.removed;
     return files;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Book.h"
+#include "core/Rows.h"
 
 #include <string>
 #include <string_view>
@@ -33,9 +34,8 @@ struct ListFilesMerge {
     size_t removed = 0;
 };
 ListFilesMerge MergeListFiles(std::string_view baseNames, std::string_view baseIds,
-                              const std::vector<std::string>& mineNames,
-                              const std::vector<std::string>& mineIds, std::string_view theirNames,
-                              std::string_view theirIds);
+                              const Rows& mineNames, const Rows& mineIds,
+                              std::string_view theirNames, std::string_view theirIds);
 
 struct SettingsMerge {
     std::vector<std::string> values;

@@ -126,8 +126,15 @@ const Storage& CurrentStorage() {
     return *ChosenStorage();
 }
 
-BookRows BookOnDisk::Rows() const {
-    return {platform::SplitLineViews(names.bytes), platform::SplitLineViews(ids.bytes)};
+BookRows BookOnDisk::Views() const {
+    return {platform::SplitLineViews(BytesOf(names)), platform::SplitLineViews(BytesOf(ids))};
+}
+
+bool BookOnDisk::SameLists(const BookOnDisk& other) const {
+    const auto same = [](const ListFile& a, const ListFile& b) {
+        return a.bytes == b.bytes || BytesOf(a) == BytesOf(b);
+    };
+    return same(names, other.names) && same(ids, other.ids);
 }
 
 ProgramFiles::ProgramFiles(std::string folder)
@@ -202,7 +209,7 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
         // it is not taken for an empty book.
         if (read.bytes) {
             list.state = ListFile::Read;
-            list.bytes = std::move(*read.bytes);
+            list.bytes = std::make_shared<const std::string>(std::move(*read.bytes));
             list.stamp = read.stamp;
         } else {
             list.bytes = before.bytes;
@@ -222,8 +229,8 @@ MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& their
                                  const BookRows& mine, const std::vector<std::string>& mySettings) {
     MergeOutcome outcome;
     BookMerge book;
-    if (theirs.names.bytes != base.names.bytes || theirs.ids.bytes != base.ids.bytes) {
-        book = MergeBooks(base.Rows(), mine, theirs.Rows());
+    if (!theirs.SameLists(base)) {
+        book = MergeBooks(base.Views(), mine, theirs.Views());
         outcome.bookChanged = book.book.names != mine.names || book.book.ids != mine.ids;
         outcome.book = std::move(book.book);
     } else {
@@ -343,8 +350,7 @@ void ProgramFiles::RemoveBatchFile() const {
     platform::RemoveFile(batch_);
 }
 
-SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::string>& names,
-                                   const std::vector<std::string>& ids,
+SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
                                    const SettingsValues& settings, const TookIn& tookIn) const {
     // A commit of this user's that an earlier close could not finish goes first, so what
     // another copy changed is told from it.
@@ -358,9 +364,10 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
         // Straight from the files' bytes: a few changes merged into a large book cost little
         // more than writing it.
         BookMerge counts;
-        if (theirs->names.bytes != base.names.bytes || theirs->ids.bytes != base.ids.bytes) {
-            ListFilesMerge files = MergeListFiles(base.names.bytes, base.ids.bytes, names, ids,
-                                                  theirs->names.bytes, theirs->ids.bytes);
+        if (!theirs->SameLists(base)) {
+            ListFilesMerge files =
+                MergeListFiles(BytesOf(base.names), BytesOf(base.ids), names, ids,
+                               BytesOf(theirs->names), BytesOf(theirs->ids));
             nameBytes = std::move(files.names);
             idBytes = std::move(files.ids);
             counts.added = files.added;
@@ -413,13 +420,14 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
                 // The lists stand in the commit in the book's order, names first; one that
                 // could not be read is not in it and stays as the window has it.
                 size_t at = 0;
-                std::vector<std::string> mergedNames =
-                    base.names.state == ListFile::Unreadable
-                        ? names
-                        : platform::SplitLines(writes[at++].bytes);
-                std::vector<std::string> mergedIds = base.ids.state == ListFile::Unreadable
-                                                         ? ids
-                                                         : platform::SplitLines(writes[at++].bytes);
+                const auto merged = [&](const ListFile& list, const Rows& mine) {
+                    return list.state == ListFile::Unreadable
+                               ? mine
+                               : Rows(std::make_shared<const std::string>(
+                                     std::move(writes[at++].bytes)));
+                };
+                Rows mergedNames = merged(base.names, names);
+                Rows mergedIds = merged(base.ids, ids);
                 base = std::move(*theirs);
                 tookIn(std::move(mergedNames), std::move(mergedIds), values.List());
             }
@@ -435,7 +443,7 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const std::vector<std::stri
     // What stands in the files now is where the next merge starts from.
     for (size_t i = 0; i < written.size(); ++i) {
         written[i]->state = ListFile::Read;
-        written[i]->bytes = std::move(writes[i].bytes);
+        written[i]->bytes = std::make_shared<const std::string>(std::move(writes[i].bytes));
         written[i]->stamp = platform::StampOf(written[i]->path);
     }
     base.settings = values.List();

@@ -62,7 +62,9 @@ struct BookOnDisk {
     platform::FileStamp settingsStamp;
 
     // Views into the bytes.
-    BookRows Rows() const;
+    BookRows Views() const;
+    // Whether both lists hold the same bytes as another reading's.
+    bool SameLists(const BookOnDisk& other) const;
 };
 
 // What a save or a live merge took from another copy.
@@ -150,11 +152,10 @@ public:
     // A save that merged another copy's changes and then failed hands the merged book to
     // tookIn, with base then the other copy's files: whoever saves again next starts from
     // there, and what was merged is not dropped.
-    using TookIn = std::function<void(std::vector<std::string> names, std::vector<std::string> ids,
-                                      const std::vector<std::string>& settings)>;
-    SaveOutcome SaveBook(BookOnDisk& base, const std::vector<std::string>& names,
-                         const std::vector<std::string>& ids, const SettingsValues& settings,
-                         const TookIn& tookIn = {}) const;
+    using TookIn =
+        std::function<void(Rows names, Rows ids, const std::vector<std::string>& settings)>;
+    SaveOutcome SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
+                         const SettingsValues& settings, const TookIn& tookIn = {}) const;
 
 private:
     std::string folder_;

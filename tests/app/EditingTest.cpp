@@ -183,7 +183,7 @@ TEST_F(Editing, DownInABookOfElevenComparesPositionsAsNumbers) {
 
 TEST_F(Editing, OutOfStepListsStayIntactWhateverIsPressed) {
     StartWith("a\r\nb\r\nc\r\nd\r\n", "1\r\n2\r\n");
-    const auto countOf = [](const Rows& rows, const std::string& row) {
+    const auto countOf = [](const core::Rows& rows, std::string_view row) {
         return std::count(rows.begin(), rows.end(), row);
     };
     for (int row : {3, 2, 1, 0}) {

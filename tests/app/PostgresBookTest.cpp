@@ -59,7 +59,7 @@ bool Shared(const TForm1& form) {
 }
 
 Names Shown(const TForm1& form) {
-    return Find<ListBox>(form, "ListBox1")->Items();
+    return Find<ListBox>(form, "ListBox1")->Items().Strings();
 }
 
 void Add(const TForm1& form, const char* name, const char* id) {

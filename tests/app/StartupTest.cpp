@@ -31,7 +31,7 @@ template <class W> W* Find(TForm1& form, const char* name) {
 }
 
 std::vector<std::string> Rows(TForm1& form, const char* list) {
-    return Find<ListBox>(form, list)->Items();
+    return Find<ListBox>(form, list)->Items().Strings();
 }
 
 const std::string FullSettings = "[quality]\r\n"

@@ -23,7 +23,7 @@ namespace {
 using Rows = std::vector<std::string>;
 
 Rows RowsOf(const TForm1& form, const char* list) {
-    return Find<ListBox>(form, list)->Items();
+    return Find<ListBox>(form, list)->Items().Strings();
 }
 
 // Another copy's close, as it lands in the folder: one commit of both lists.

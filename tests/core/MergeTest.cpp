@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 // A book written as "name:id name:id ..."; a client without an ID is written "name:".
@@ -105,4 +107,40 @@ TEST(MergeSettings, AChangeHereWinsAndAChangeOnlyThereIsKept) {
               "Kept 2 clients that another copy added. Removed 1 client that another copy "
               "removed. Took 1 setting that another copy changed.");
     EXPECT_EQ(core::MergeSummary({}, {}), "");
+}
+
+// The merge over the files' bytes starts where the three stop sharing rows, and counts back
+// to it: for any books, also with lists out of step, it gives what the merge of the whole
+// books gives.
+TEST(MergeListFiles, GivesWhatTheWholeMergeGives) {
+    std::mt19937 random(5);
+    const auto edit = [&](core::Book book) {
+        for (int n = static_cast<int>(random() % 4); n > 0; --n) {
+            auto& list = random() % 2 ? book.names : book.ids;
+            const size_t at = list.empty() ? 0 : random() % list.size();
+            if (random() % 2 && !list.empty()) {
+                list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
+            } else {
+                list.insert(list.begin() + static_cast<std::ptrdiff_t>(at),
+                            std::string(1, static_cast<char>('a' + random() % 4)));
+            }
+        }
+        return book;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        core::Book base;
+        for (int i = static_cast<int>(random() % 12); i > 0; --i) {
+            base.Add({std::string(1, static_cast<char>('a' + random() % 4)),
+                      std::to_string(random() % 3)});
+        }
+        const core::Book mine = edit(base);
+        const core::Book theirs = edit(base);
+        const core::Book whole = core::Owned(
+            core::MergeBooks(core::RowsOf(base), core::RowsOf(mine), core::RowsOf(theirs)).book);
+        const core::ListFilesMerge files = core::MergeListFiles(
+            platform::JoinLines(base.names), platform::JoinLines(base.ids), mine.names, mine.ids,
+            platform::JoinLines(theirs.names), platform::JoinLines(theirs.ids));
+        ASSERT_EQ(files.names, platform::JoinLines(whole.names)) << "round " << round;
+        ASSERT_EQ(files.ids, platform::JoinLines(whole.ids)) << "round " << round;
+    }
 }
