@@ -202,6 +202,28 @@ void BookLists::Replace(core::Book book) {
     Replace(core::Rows(book.names), core::Rows(book.ids));
 }
 
+std::pair<core::Rows, core::Rows> BookLists::Lists() const {
+    return {names_->Items(), ids_->Items()};
+}
+
+void BookLists::ShowFirst(const core::Book& first, bool whole) {
+    auto [names, ids] = Lists();
+    for (auto [rows, from] : {std::pair{&names, &first.names}, {&ids, &first.ids}}) {
+        if (whole) {
+            *rows = core::Rows(*from);
+            continue;
+        }
+        for (size_t i = 0; i < from->size(); ++i) {
+            if (i < rows->size()) {
+                rows->set(i, (*from)[i]);
+            } else {
+                rows->push_back((*from)[i]);
+            }
+        }
+    }
+    Replace(std::move(names), std::move(ids));
+}
+
 void BookLists::Replace(core::Rows names, core::Rows ids) {
     // The same client stays selected, wherever it now stands.
     const int nameRow = names_->ItemIndex();

@@ -44,6 +44,11 @@ public:
     // the selected client stays selected.
     void Replace(core::Book book);
     void Replace(core::Rows names, core::Rows ids);
+    // The lists as they stand (a copy costs little: the rows share their bytes).
+    std::pair<core::Rows, core::Rows> Lists() const;
+    // Another book's first rows shown over the first rows of this one, the rest left as it
+    // is; whole: they are the other book's every row, and the rest goes.
+    void ShowFirst(const core::Book& first, bool whole);
 
     // Another's change of the book, as a shared book's server tells it: applied to both lists
     // as it is, with no undo step; the selection stays on its client.

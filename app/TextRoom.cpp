@@ -141,10 +141,17 @@ QSize PageSize(const QTabWidget& pages) {
 // What the fit depends on: the fonts as the system resolves them, the style, the screen, and
 // every control's text and place as drawn.
 QByteArray Fingerprint(const QTabWidget& pages) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    const auto add = [&hash](const QString& text) {
-        hash.addData(text.toUtf8());
-        hash.addData(QByteArrayView("\x1F", 1));
+    // Everything is gathered first and hashed once: start-up pays for this on every run.
+    QByteArray data;
+    data.reserve(32 * 1024);
+    const auto add = [&data](QStringView text) {
+        data.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        data.append("\x1F\0", 2);
+    };
+    const auto addNumbers = [&data](std::initializer_list<int> numbers) {
+        for (const int n : numbers) {
+            data.append(reinterpret_cast<const char*>(&n), sizeof n);
+        }
     };
     add(QString::fromLatin1(qVersion()));
     add(pages.style()->name());
@@ -155,24 +162,22 @@ QByteArray Fingerprint(const QTabWidget& pages) {
     QList<QWidget*> widgets = pages.findChildren<QWidget*>();
     widgets.prepend(const_cast<QTabWidget*>(&pages));
     // Each font as asked for, and once as the system resolves it: most controls share one.
-    QHash<QString, QString> resolved;
+    std::vector<std::pair<QFont, QString>> fonts;
     for (const QWidget* w : widgets) {
-        const QString asked = w->font().key();
-        auto found = resolved.constFind(asked);
-        if (found == resolved.cend()) {
-            const QFontInfo font(w->font());
-            found =
-                resolved.insert(asked, font.family() + u' ' + QString::number(font.pixelSize()));
+        const QFont& asked = w->font();
+        auto found = std::find_if(fonts.begin(), fonts.end(),
+                                  [&asked](const auto& known) { return known.first == asked; });
+        if (found == fonts.end()) {
+            const QFontInfo font(asked);
+            fonts.emplace_back(asked, asked.key() + u' ' + font.family() + u' ' +
+                                          QString::number(font.pixelSize()));
+            found = fonts.end() - 1;
         }
-        add(asked + u' ' + *found);
-        add(QString::fromLatin1(w->metaObject()->className()) + u' ' + w->objectName());
+        add(found->second);
+        add(QString::fromLatin1(w->metaObject()->className()));
+        add(w->objectName());
         const QRect r = w->geometry();
-        add(QStringLiteral("%1 %2 %3 %4 %5")
-                .arg(r.x())
-                .arg(r.y())
-                .arg(r.width())
-                .arg(r.height())
-                .arg(w->isHidden()));
+        addNumbers({r.x(), r.y(), r.width(), r.height(), w->isHidden() ? 1 : 0});
         if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
             add(button->text());
         } else if (const auto* label = qobject_cast<const QLabel*>(w)) {
@@ -184,7 +189,7 @@ QByteArray Fingerprint(const QTabWidget& pages) {
     for (int i = 0; i < pages.count(); ++i) {
         add(pages.tabText(i));
     }
-    return hash.result().toHex();
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
 }
 
 QSize FitPages(QTabWidget& pages) {

@@ -160,6 +160,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormClose() {
+    shared_->EndPreview();
     core::SettingsValues values = settings_->Values();
     keeper_->Save(values);
     const core::SaveOutcome saved = local_->Save(values);

@@ -8,6 +8,7 @@
 #include "app/Unit1.h"
 #include "platform/Files.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +19,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +141,77 @@ void FirstLetterAfterRemovingTheFirst(benchmark::State& state) {
     state.counters["shown"] = book.names_->model()->rowCount();
 }
 
+using Clock = std::chrono::steady_clock;
+
+// A key's two moments: the end of its first event-loop pass (the shown rows are in the lists),
+// and the end of the views' layout, which goes on in slices while nothing else is to be done.
+struct Keystroke {
+    double firstPass = 0;
+    double laidOut = 0;
+};
+
+Keystroke TimedKey(Book& book, QChar c) {
+    const auto start = Clock::now();
+    book.Type(c);
+    const auto firstPass = Clock::now();
+    while (QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents)) {
+    }
+    const auto laidOut = Clock::now();
+    return {std::chrono::duration<double, std::milli>(firstPass - start).count(),
+            std::chrono::duration<double, std::milli>(laidOut - start).count()};
+}
+
+double Percentile(std::vector<double> v, double q) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))];
+}
+
+// The first letter after an edit against an ordinary first letter, one of each in turn so
+// that a change of load falls on both: medians of each moment and of the ratios per pair,
+// with the spread (10th to 90th percentile) of the ratios.
+template <class Edit> void AgainstOrdinary(benchmark::State& state, Edit&& edit) {
+    Book& book = TheBook(static_cast<int>(state.range(0)));
+    std::vector<double> ordinaryFirst, ordinaryLaid, afterFirst, afterLaid, first, laid;
+    for (auto _ : state) {
+        book.filter->clear();
+        QApplication::processEvents();
+        const Keystroke ordinary = TimedKey(book, u'7');
+        book.filter->clear();
+        edit(book);
+        QApplication::processEvents();
+        const Keystroke after = TimedKey(book, u'7');
+        ordinaryFirst.push_back(ordinary.firstPass);
+        ordinaryLaid.push_back(ordinary.laidOut);
+        afterFirst.push_back(after.firstPass);
+        afterLaid.push_back(after.laidOut);
+        first.push_back(after.firstPass / ordinary.firstPass);
+        laid.push_back(after.laidOut / ordinary.laidOut);
+    }
+    state.counters["ordinary_first_ms"] = Percentile(ordinaryFirst, 0.5);
+    state.counters["ordinary_laid_ms"] = Percentile(ordinaryLaid, 0.5);
+    state.counters["after_first_ms"] = Percentile(afterFirst, 0.5);
+    state.counters["after_laid_ms"] = Percentile(afterLaid, 0.5);
+    state.counters["ratio_first"] = Percentile(first, 0.5);
+    state.counters["ratio_first_p10"] = Percentile(first, 0.1);
+    state.counters["ratio_first_p90"] = Percentile(first, 0.9);
+    state.counters["ratio_laid"] = Percentile(laid, 0.5);
+    state.counters["ratio_laid_p10"] = Percentile(laid, 0.1);
+    state.counters["ratio_laid_p90"] = Percentile(laid, 0.9);
+}
+
+void RemovingTheFirstAgainstOrdinary(benchmark::State& state) {
+    AgainstOrdinary(state, [](Book& book) {
+        book.form->findChild<ListBox*>(QStringLiteral("ListBox1"))->SetItemIndex(0);
+        book.form->ListBox1Click();
+        book.form->findChild<QPushButton*>(QStringLiteral("Button3"))->click();
+    });
+}
+
+void AddingOneAgainstOrdinary(benchmark::State& state) {
+    int added = 0;
+    AgainstOrdinary(state, [&added](Book& book) { book.AddClient(++added); });
+}
+
 // The floor: each name searched for the letter, with nothing else done.
 void PlainScan(benchmark::State& state) {
     std::vector<std::string> names;
@@ -163,9 +237,11 @@ void FoldAndSearch(benchmark::State& state) {
         names.push_back(Name(i));
         ids.push_back(std::to_string(100000 + i));
     }
+    const core::Rows nameRows(names);
+    const core::Rows idRows(ids);
     for (auto _ : state) {
         BookFilter filter;
-        benchmark::DoNotOptimize(filter.Apply(QStringLiteral("7"), names, ids));
+        benchmark::DoNotOptimize(filter.Apply(QStringLiteral("7"), nameRows, idRows));
     }
 }
 
@@ -206,6 +282,16 @@ BENCHMARK(FirstLetterAfterRemovingTheFirst)
     ->Arg(10 * Clients)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2);
+BENCHMARK(RemovingTheFirstAgainstOrdinary)
+    ->Arg(Clients)
+    ->Arg(10 * Clients)
+    ->Iterations(150)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(AddingOneAgainstOrdinary)
+    ->Arg(Clients)
+    ->Arg(10 * Clients)
+    ->Iterations(150)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(FurtherLetter)->Arg(Clients)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(FoldAndSearch)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(ProxyContains)

@@ -1,9 +1,11 @@
 // The program with a shared book it had before (the address in the user's settings, the server
 // at MBV_PG_URL, the password from PGPASSWORD), or with --local the same program without one.
 // It prints the system's monotonic clock at its first painted frame ("painted SECONDS") and,
-// with --until-book, once the server's book is in the window ("book SECONDS"), then quits: how
-// long the process takes to end is no part of its start-up.
+// with --until-book, once the server's first rows are in the window ("first SECONDS": the
+// server's names begin with "Shared", the copy's do not) and once its whole book is ("book
+// SECONDS"), then quits: how long the process takes to end is no part of its start-up.
 #include "app/Keyring.h"
+#include "app/ListBox.h"
 #include "app/Program.h"
 #include "app/UserSettings.h"
 #include "store/SharedBookPage.h"
@@ -56,8 +58,13 @@ void Watch(QWidget& window) {
         return;
     }
     auto* status = window.findChild<QLabel*>(QStringLiteral("SharedStatus"));
+    auto* names = window.findChild<ListBox*>(QStringLiteral("ListBox1"));
     auto* poll = new QTimer(&window);
-    QObject::connect(poll, &QTimer::timeout, &window, [status] {
+    QObject::connect(poll, &QTimer::timeout, &window, [status, names, first = false]() mutable {
+        if (!first && names->Count() > 0 && names->Item(0).rfind("Shared", 0) == 0) {
+            first = true;
+            Print("first");
+        }
         if (status->text().startsWith(QStringLiteral("Shared:"))) {
             Print("book");
             QCoreApplication::exit(0);

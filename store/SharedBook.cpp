@@ -29,6 +29,7 @@ void SharedBook::StartServer() {
     thread_ = new QThread;
     server_ = new SharedBookServer;
     server_->moveToThread(thread_);
+    connect(server_, &SharedBookServer::Previewed, this, &SharedBook::OnPreviewed);
     connect(server_, &SharedBookServer::Opened, this, &SharedBook::OnOpened);
     connect(server_, &SharedBookServer::Changed, this, &SharedBook::OnChanged);
     connect(server_, &SharedBookServer::Lost, this, &SharedBook::OnLost);
@@ -100,6 +101,7 @@ void SharedBook::Disconnect() {
     if (server_) {
         OnServer([](SharedBookServer& server) { server.Close(); });
     }
+    EndPreview();
     book_->Share(nullptr);
     rows_.clear();
     shownIds_.clear();
@@ -160,10 +162,34 @@ void SharedBook::SetState(State state) {
     emit StateChanged();
 }
 
+void SharedBook::OnPreviewed(int connection, const SharedRows& rows, bool whole) {
+    // A book being joined shows its own clients until the server's are merged with them.
+    if (connection != connection_ || state_ != State::Connecting || joining_ || !book_) {
+        return;
+    }
+    core::Book first;
+    first.names.reserve(rows.size());
+    first.ids.reserve(rows.size());
+    for (const SharedRow& row : rows) {
+        first.Add(row.client);
+    }
+    if (!beforePreview_) {
+        beforePreview_ = book_->Lists();
+    }
+    book_->ShowFirst(first, whole);
+}
+
+void SharedBook::EndPreview() {
+    if (auto before = std::exchange(beforePreview_, std::nullopt); before && book_) {
+        book_->Replace(std::move(before->first), std::move(before->second));
+    }
+}
+
 void SharedBook::OnOpened(int connection, const SharedRows& rows, bool canEdit, bool whole) {
     if (connection != connection_ || state_ == State::Off) {
         return;
     }
+    beforePreview_.reset();
     canEdit_ = canEdit;
     whole_ = whole;
     const bool joining = std::exchange(joining_, false);
@@ -389,6 +415,7 @@ void SharedBook::OnLost(int connection, const QString& why, bool retrying) {
     if (connection != connection_ || state_ == State::Off) {
         return;
     }
+    EndPreview();
     why_ = why;
     if (state_ != State::Offline || !retrying) {
         since_ = QDateTime::currentDateTime();

@@ -11,6 +11,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <optional>
+#include <utility>
+
 // The book shared by a team on a server, as the window holds it: the server's rows in the
 // book's order, handed to the lists whenever anybody changes them. While it is on, the lists'
 // edits go to the server and show once the server has them: an edit is never shown and then
@@ -27,6 +30,10 @@ public:
     // book); otherwise the connection of an earlier start is taken up again.
     void Connect(const SharedBookAddress& address, const QString& password, bool joining);
     void Disconnect();
+    // The lists as they were before the server's first rows were shown, when those are shown
+    // still and the rest is not coming (the server lost, the book given up, the window closing):
+    // a few rows of the server's are no book to keep.
+    void EndPreview();
 
     State Current() const { return state_; }
     bool On() const { return state_ != State::Off; }
@@ -59,6 +66,7 @@ signals:
     void Joined();
 
 private:
+    void OnPreviewed(int connection, const SharedRows& rows, bool whole);
     void OnOpened(int connection, const SharedRows& rows, bool canEdit, bool whole);
     void OnChanged(int connection, const SharedRows& rows, const QList<qint64>& removed);
     void OnLost(int connection, const QString& why, bool retrying);
@@ -91,6 +99,8 @@ private:
     QString why_;
     QDateTime since_;
     SharedRows rows_;
+    // While the server's first rows are shown and the rest is awaited: what the lists held.
+    std::optional<std::pair<core::Rows, core::Rows>> beforePreview_;
     // The rows the lists show, by the server's row numbers.
     std::vector<qint64> shownIds_;
     qint64 seen_ = 0;

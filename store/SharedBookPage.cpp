@@ -37,6 +37,10 @@ bool SharedBookPage::On() const {
     return book_->On();
 }
 
+void SharedBookPage::EndPreview() {
+    book_->EndPreview();
+}
+
 SharedBookAddress SharedBookPage::Typed() const {
     SharedBookAddress address;
     address.host = page_->ui.SharedServerEdit->text().trimmed();

@@ -32,6 +32,9 @@ public:
 
     // Whether the book is the server's now: its files are this computer's copy of it.
     bool On() const;
+    // The server's first rows, shown while the rest was awaited, give way to what the lists
+    // held before: the close keeps no half book.
+    void EndPreview();
 
     static QString AddressKey() { return QStringLiteral("sharedBook"); }
 

@@ -20,3 +20,5 @@ bool SharedBookPage::ConnectTo(const QString&) {
 bool SharedBookPage::On() const {
     return false;
 }
+
+void SharedBookPage::EndPreview() {}

@@ -353,7 +353,7 @@ bool SharedBookServer::Reach(QString* why) {
         SetAddress(db);
         if (!db.open()) {
             *why = ErrorText(db.lastError());
-        } else if (!Limit(db, why) || !Migrate(name_, why) || !Listen(why)) {
+        } else if (!Limit(db, why) || !Migrate(name_, why) || !Preview(why) || !Listen(why)) {
             Forget();
             db.close();
         } else {
@@ -381,6 +381,42 @@ bool SharedBookServer::Reach(QString* why) {
     QSqlDatabase::removeDatabase(name_);
     StopListening();
     return false;
+}
+
+bool SharedBookServer::Preview(QString* why) {
+    // A screenful and then some, before the listening connection is made and the whole book
+    // read: the first rows are on screen at once. They are read before listening, so the
+    // whole book is read again after it: nothing changed in between is missed.
+    constexpr int PreviewRows = 500;
+    SharedRows rows;
+    bool more = false;
+    if (!ReadFirstRows(PreviewRows, rows, more, why)) {
+        return false;
+    }
+    emit Previewed(connection_, rows, !more);
+    return true;
+}
+
+bool SharedBookServer::ReadFirstRows(int most, SharedRows& rows, bool& more, QString* why) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM mbv_clients ORDER BY position, row_id LIMIT %2")
+                    .arg(RowColumns)
+                    .arg(most + 1))) {
+        *why = ErrorText(q.lastError());
+        return false;
+    }
+    int read = 0;
+    while (q.next()) {
+        if (read++ == most) {
+            more = true;
+            break;
+        }
+        if (std::optional<SharedRow> row = RowOf(q)) {
+            rows.push_back(std::move(*row));
+        }
+    }
+    return true;
 }
 
 void SharedBookServer::SetAddress(QSqlDatabase& db) const {

@@ -91,6 +91,10 @@ signals:
     // Connected (or connected again, or read whole again): the book, whether this user may
     // change it, and whether those are all its rows (whole) or the first MaxClients.
     void Opened(int connection, const SharedRows& rows, bool canEdit, bool whole);
+    // The book's first rows, read as soon as the server answered and before anything else, to
+    // be shown while the rest comes; whole when they are all its rows. Opened follows with the
+    // book as it is then (a change made in between is in it), or Lost.
+    void Previewed(int connection, const SharedRows& rows, bool whole);
     // Rows added or changed, and rows gone, by anybody.
     void Changed(int connection, const SharedRows& rows, const QList<qint64>& removed);
     // The server cannot be used; retrying says whether the connection is tried again by itself.
@@ -105,6 +109,7 @@ private:
     void Forget();
     void SetAddress(QSqlDatabase& db) const;
     bool Listen(QString* why);
+    bool Preview(QString* why);
     void StopListening();
     void Drop();
     void Retry();
@@ -124,6 +129,8 @@ private:
     // (their row numbers into refused). A read of the whole book notes what it left out.
     bool ReadRows(const QString& where, SharedRows& rows, QString* why,
                   QList<qint64>* refused = nullptr);
+    // The book's first rows in its order; more says whether it has others.
+    bool ReadFirstRows(int most, SharedRows& rows, bool& more, QString* why);
     // Marks the thread as waiting on the server for as long as the guard lives; past allowance
     // milliseconds without a sign of life it is stuck.
     [[nodiscard]] auto Waiting(qint64 allowance);

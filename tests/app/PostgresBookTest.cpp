@@ -857,3 +857,72 @@ TEST_F(TeamBook, AListeningConnectionTheServerEndsIsTakenUpAgain) {
     EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Later"}; }, 20000))
         << Status(*form).toStdString();
 }
+
+// The server's first rows are on screen before the rest is read; they are no book of their
+// own: a server lost before the rest came leaves the copy on this computer shown and written.
+TEST_F(TeamBook, TheServersFirstRowsShowBeforeTheRestAndAreNoBookOfTheirOwn) {
+    ProgramFolder folder;
+    {
+        auto form = folder.Start();
+        ASSERT_TRUE(form->ShareBook(url_));
+        ASSERT_TRUE(Shared(*form));
+        ASSERT_TRUE(CloseWindow(*form));
+    }
+    Admin(Database(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) "
+                                     "SELECT 'Server ' || i, i::text, i FROM "
+                                     "generate_series(0, 599) i"));
+    const std::string copy = "Copy 0\r\nCopy 1\r\nCopy 2\r\n";
+    struct Seen {
+        std::string first;
+        int count;
+        QString status;
+    };
+    const auto start = [&](std::vector<Seen>& seen) {
+        folder.Write("clientlist.txt", copy);
+        folder.Write("clientIDlist.txt", "1\r\n2\r\n3\r\n");
+        auto form = folder.Start();
+        auto* names = Find<ListBox>(*form, "ListBox1");
+        QObject::connect(names->model(), &QAbstractItemModel::modelReset, names, [&, names] {
+            seen.push_back({names->Count() ? names->Item(0) : "", names->Count(), Status(*form)});
+        });
+        return form;
+    };
+    const auto previewed = [](const std::vector<Seen>& seen) {
+        return std::any_of(seen.begin(), seen.end(), [](const Seen& s) {
+            return s.first == "Server 0" && s.count == 500 &&
+                   s.status.startsWith(QStringLiteral("Connecting"));
+        });
+    };
+
+    std::vector<Seen> seen;
+    auto form = start(seen);
+    ASSERT_TRUE(Shared(*form));
+    EXPECT_TRUE(previewed(seen));
+    EXPECT_EQ(Shown(*form).size(), 600u);
+    ASSERT_TRUE(CloseWindow(*form));
+    form.reset();
+
+    // The listening connection refused after the first rows came: the copy comes back.
+    Admin(QStringLiteral("postgres"),
+          QStringLiteral("ALTER ROLE %1 CONNECTION LIMIT 1").arg(server_.user));
+    auto unlimited = qScopeGuard([&] {
+        Admin(QStringLiteral("postgres"),
+              QStringLiteral("ALTER ROLE %1 CONNECTION LIMIT -1").arg(server_.user));
+    });
+    // The closed window's sessions end on the server a moment after it let go of them.
+    ASSERT_TRUE(WaitFor([&] {
+        QSqlQuery q = Admin(QStringLiteral("postgres"),
+                            QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
+                                           "usename = '%1'")
+                                .arg(server_.user));
+        return q.next() && q.value(0).toInt() == 0;
+    }));
+    std::vector<Seen> cut;
+    auto next = start(cut);
+    ASSERT_TRUE(WaitFor([&] { return Status(*next).startsWith(QStringLiteral("Not connected")); }))
+        << Status(*next).toStdString();
+    EXPECT_TRUE(previewed(cut));
+    EXPECT_EQ(Shown(*next), (Names{"Copy 0", "Copy 1", "Copy 2"}));
+    ASSERT_TRUE(CloseWindow(*next));
+    EXPECT_EQ(folder.Read("clientlist.txt"), copy);
+}
