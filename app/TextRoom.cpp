@@ -173,7 +173,7 @@ QByteArray Fingerprint(const QTabWidget& pages) {
                                           QString::number(font.pixelSize()));
             found = fonts.end() - 1;
         }
-        add(found->second);
+        addNumbers({static_cast<int>(found - fonts.begin())});
         add(QString::fromLatin1(w->metaObject()->className()));
         add(w->objectName());
         const QRect r = w->geometry();
@@ -188,6 +188,9 @@ QByteArray Fingerprint(const QTabWidget& pages) {
     }
     for (int i = 0; i < pages.count(); ++i) {
         add(pages.tabText(i));
+    }
+    for (const auto& font : fonts) {
+        add(font.second);
     }
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
 }
