@@ -4,6 +4,7 @@
 // write of the same three files (written, flushed to disk and renamed into place, then the
 // folder flushed), which no close that survives a power cut can beat.
 #include "BenchBook.h"
+#include "Spread.h"
 #include "app/Unit1.h"
 #include "core/Commit.h"
 #include "platform/Files.h"
@@ -38,6 +39,22 @@ struct Folder {
     std::filesystem::path dir;
 };
 
+// Another copy, which read the book as the last close left it, commits 100 clients more.
+void AnotherCopyAdds(const Folder& folder, int& added) {
+    const std::string namesPath = (folder.dir / "clientlist.txt").string();
+    const std::string idsPath = (folder.dir / "clientIDlist.txt").string();
+    std::string names = *platform::ReadWholeFile(namesPath);
+    std::string ids = *platform::ReadWholeFile(idsPath);
+    for (int i = 0; i < 100; ++i, ++added) {
+        names += "Added by another copy " + std::to_string(added) + "\r\n";
+        ids += std::to_string(900000 + added) + "\r\n";
+    }
+    core::CommitFiles(folder.dir.string() + "/", {{namesPath, names, platform::NewFileMode::Shared,
+                                                   platform::ExistingFileMode::Keep, "names"},
+                                                  {idsPath, ids, platform::NewFileMode::Shared,
+                                                   platform::ExistingFileMode::Keep, "ids"}});
+}
+
 void FormClose(benchmark::State& state) {
     const bool changeSetting = state.range(0) != 0;
     Folder folder;
@@ -60,23 +77,10 @@ void FormCloseMerging(benchmark::State& state) {
     Folder folder;
     TForm1 form;
     form.FormCreate();
-    const std::string namesPath = (folder.dir / "clientlist.txt").string();
-    const std::string idsPath = (folder.dir / "clientIDlist.txt").string();
     int added = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        // The other copy read the book as the last close left it.
-        std::string names = *platform::ReadWholeFile(namesPath);
-        std::string ids = *platform::ReadWholeFile(idsPath);
-        for (int i = 0; i < 100; ++i, ++added) {
-            names += "Added by another copy " + std::to_string(added) + "\r\n";
-            ids += std::to_string(900000 + added) + "\r\n";
-        }
-        core::CommitFiles(folder.dir.string() + "/",
-                          {{namesPath, names, platform::NewFileMode::Shared,
-                            platform::ExistingFileMode::Keep, "names"},
-                           {idsPath, ids, platform::NewFileMode::Shared,
-                            platform::ExistingFileMode::Keep, "ids"}});
+        AnotherCopyAdds(folder, added);
         state.ResumeTiming();
         form.FormClose();
     }
@@ -110,30 +114,8 @@ std::vector<std::string> BookFiles(const std::filesystem::path& dir) {
     return bytes;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-// Medians and the spread (10th to 90th percentile) of the close and of its floor, each pair
-// timed back to back so that a change of load falls on both.
-void Report(benchmark::State& state, std::vector<double> close, std::vector<double> floor) {
-    const auto at = [](std::vector<double>& v, double q) {
-        std::sort(v.begin(), v.end());
-        return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))] * 1000;
-    };
-    std::vector<double> ratios;
-    for (size_t i = 0; i < close.size(); ++i) {
-        ratios.push_back(close[i] / floor[i] / 1000);
-    }
-    state.counters["close_ms"] = at(close, 0.5);
-    state.counters["close_p10"] = at(close, 0.1);
-    state.counters["close_p90"] = at(close, 0.9);
-    state.counters["floor_ms"] = at(floor, 0.5);
-    state.counters["floor_p10"] = at(floor, 0.1);
-    state.counters["floor_p90"] = at(floor, 0.9);
-    state.counters["ratio"] = at(ratios, 0.5);
-    state.counters["ratio_p10"] = at(ratios, 0.1);
-    state.counters["ratio_p90"] = at(ratios, 0.9);
+double Milliseconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
 }
 
 // The close (merging another copy's 100 adds first, or not) and the durable write of the files
@@ -143,8 +125,6 @@ void CloseAgainstDurableWrite(benchmark::State& state) {
     Folder folder;
     TForm1 form;
     form.FormCreate();
-    const std::string namesPath = (folder.dir / "clientlist.txt").string();
-    const std::string idsPath = (folder.dir / "clientIDlist.txt").string();
     form.FormClose();
     // Beside the book, not over it: the close must not take the floor for another copy's work.
     const std::filesystem::path floorDir = folder.dir / "floor";
@@ -154,27 +134,21 @@ void CloseAgainstDurableWrite(benchmark::State& state) {
     int added = 0;
     for (auto _ : state) {
         if (merging) {
-            std::string names = *platform::ReadWholeFile(namesPath);
-            std::string ids = *platform::ReadWholeFile(idsPath);
-            for (int i = 0; i < 100; ++i, ++added) {
-                names += "Added by another copy " + std::to_string(added) + "\r\n";
-                ids += std::to_string(900000 + added) + "\r\n";
-            }
-            core::CommitFiles(folder.dir.string() + "/",
-                              {{namesPath, names, platform::NewFileMode::Shared,
-                                platform::ExistingFileMode::Keep, "names"},
-                               {idsPath, ids, platform::NewFileMode::Shared,
-                                platform::ExistingFileMode::Keep, "ids"}});
+            AnotherCopyAdds(folder, added);
         }
         auto start = std::chrono::steady_clock::now();
         form.FormClose();
-        close.push_back(Seconds(std::chrono::steady_clock::now() - start));
+        close.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
         const std::vector<std::string> bytes = BookFiles(folder.dir);
         start = std::chrono::steady_clock::now();
         DurableWrite(floorDir, {"clientlist.txt", "clientIDlist.txt", "myviewer.ini"}, bytes);
-        floor.push_back(Seconds(std::chrono::steady_clock::now() - start));
+        floor.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
     }
-    Report(state, std::move(close), std::move(floor));
+    // Medians and spreads of the close, of its floor, and of each pair's ratio: timed back to
+    // back, a change of load falls on both.
+    Spread(state, "close_ms", close);
+    Spread(state, "floor_ms", floor);
+    Spread(state, "ratio", Ratios(close, floor));
 }
 
 BENCHMARK(CloseAgainstDurableWrite)

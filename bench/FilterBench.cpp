@@ -3,6 +3,7 @@
 // the same letter and a QSortFilterProxyModel with a case-insensitive "contains".
 #include "BenchBook.h"
 #include "BenchCleanup.h"
+#include "Spread.h"
 #include "app/BookFilter.h"
 #include "app/ListBox.h"
 #include "app/Unit1.h"
@@ -161,17 +162,12 @@ Keystroke TimedKey(Book& book, QChar c) {
             std::chrono::duration<double, std::milli>(laidOut - start).count()};
 }
 
-double Percentile(std::vector<double> v, double q) {
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))];
-}
-
 // The first letter after an edit against an ordinary first letter, one of each in turn so
 // that a change of load falls on both: medians of each moment and of the ratios per pair,
 // with the spread (10th to 90th percentile) of the ratios.
 template <class Edit> void AgainstOrdinary(benchmark::State& state, Edit&& edit) {
     Book& book = TheBook(static_cast<int>(state.range(0)));
-    std::vector<double> ordinaryFirst, ordinaryLaid, afterFirst, afterLaid, first, laid;
+    std::vector<double> ordinaryFirst, ordinaryLaid, afterFirst, afterLaid;
     for (auto _ : state) {
         book.filter->clear();
         QApplication::processEvents();
@@ -184,19 +180,13 @@ template <class Edit> void AgainstOrdinary(benchmark::State& state, Edit&& edit)
         ordinaryLaid.push_back(ordinary.laidOut);
         afterFirst.push_back(after.firstPass);
         afterLaid.push_back(after.laidOut);
-        first.push_back(after.firstPass / ordinary.firstPass);
-        laid.push_back(after.laidOut / ordinary.laidOut);
     }
     state.counters["ordinary_first_ms"] = Percentile(ordinaryFirst, 0.5);
     state.counters["ordinary_laid_ms"] = Percentile(ordinaryLaid, 0.5);
     state.counters["after_first_ms"] = Percentile(afterFirst, 0.5);
     state.counters["after_laid_ms"] = Percentile(afterLaid, 0.5);
-    state.counters["ratio_first"] = Percentile(first, 0.5);
-    state.counters["ratio_first_p10"] = Percentile(first, 0.1);
-    state.counters["ratio_first_p90"] = Percentile(first, 0.9);
-    state.counters["ratio_laid"] = Percentile(laid, 0.5);
-    state.counters["ratio_laid_p10"] = Percentile(laid, 0.1);
-    state.counters["ratio_laid_p90"] = Percentile(laid, 0.9);
+    Spread(state, "ratio_first", Ratios(afterFirst, ordinaryFirst));
+    Spread(state, "ratio_laid", Ratios(afterLaid, ordinaryLaid));
 }
 
 void RemovingTheFirstAgainstOrdinary(benchmark::State& state) {

@@ -6,6 +6,7 @@
 //   SharedBookBench crowd     20 windows adding 50 clients each at once: then every window and
 //                             the server must hold the same 1,000 clients
 // The book must be empty at the start.
+#include "Percentile.h"
 #include "app/BookLists.h"
 #include "app/ListBox.h"
 #include "app/LocalBook.h"
@@ -64,11 +65,6 @@ std::vector<std::unique_ptr<Window>> Open(int count, const SharedBookAddress& ad
         std::exit(1);
     }
     return windows;
-}
-
-double Percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
 // The book filled by the server itself with this many clients, and both windows showing them.
