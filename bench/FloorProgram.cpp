@@ -2,8 +2,8 @@
 // files, with nothing else, quitting right after the first painted frame.
 #include "FirstPaint.h"
 #include "app/ListBox.h"
+#include "core/Rows.h"
 #include "platform/Files.h"
-#include "platform/TextLines.h"
 #include "ui_Unit1.h"
 
 int main(int argc, char* argv[]) {
@@ -12,10 +12,11 @@ int main(int argc, char* argv[]) {
     Ui::TForm1 ui;
     ui.setupUi(&window);
     const std::string folder = platform::ProgramFolder();
-    ui.ListBox1->SetItems(
-        platform::SplitLines(platform::ReadWholeFile(folder + "clientlist.txt").value_or("")));
-    ui.ListBox2->SetItems(
-        platform::SplitLines(platform::ReadWholeFile(folder + "clientIDlist.txt").value_or("")));
+    for (auto [list, file] :
+         {std::pair{ui.ListBox1, "clientlist.txt"}, {ui.ListBox2, "clientIDlist.txt"}}) {
+        list->SetItems(core::Rows(std::make_shared<const std::string>(
+            platform::ReadWholeFile(folder + file).value_or(""))));
+    }
     window.show();
     QuitAfterFirstPaint(window);
     return QApplication::exec();
