@@ -11,93 +11,174 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstdio>
 #include <memory>
 
-int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
-               bool installedCopy) {
-    QApplication app(argc, argv);
-    // The application title captions the message boxes (Messages.h). It is not made the
-    // display name, which Qt would append to the window's own caption.
-    QApplication::setApplicationName(ApplicationTitle());
+namespace {
 
-    QCommandLineParser options;
-    const QCommandLineOption bookFolder(
+// The program's own options, and the window system's, which the application takes for itself:
+// all read before any window system is, so that what needs none runs without a display.
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show these options and exit.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the program's version and exit.")};
+    QCommandLineOption bookFolder{
         QStringLiteral("book-folder"),
         QStringLiteral("Keep the client book in this folder, even one others share."),
-        QStringLiteral("folder"));
-    options.addOption(bookFolder);
-    const QCommandLineOption importFile(
+        QStringLiteral("folder")};
+    QCommandLineOption importFile{
         QStringLiteral("import"),
         QStringLiteral("Open the preview of clients to bring in from this file."),
-        QStringLiteral("file"));
-    const QCommandLineOption exportFile(
+        QStringLiteral("file")};
+    QCommandLineOption exportFile{
         QStringLiteral("export"),
-        QStringLiteral("Write the client book to this CSV file and exit."), QStringLiteral("file"));
-    const QCommandLineOption sharedBook(
+        QStringLiteral("Write the client book to this CSV file and exit. Needs no display."),
+        QStringLiteral("file")};
+    QCommandLineOption sharedBook{
         QStringLiteral("shared-book"),
         QStringLiteral("Share the client book with a team through this PostgreSQL server."),
-        QStringLiteral("postgresql://user@server:port/database?sslmode=require"));
-    options.addOption(importFile);
-    options.addOption(exportFile);
-    options.addOption(sharedBook);
-    // Arguments the program does not know are let be, as they always were.
-    options.parse(QApplication::arguments());
-    // A folder chosen for the book: on the command line, or the one the user picked before.
-    QString chosen = options.value(bookFolder);
+        QStringLiteral("postgresql://user@server:port/database?sslmode=require")};
+
+    Options() {
+        parser.setApplicationDescription(ApplicationTitle() +
+                                         QStringLiteral(": a book of clients to connect to."));
+        // The window system's options are single words after one dash (-platform, -style).
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        for (const QCommandLineOption* option :
+             {&help, &version, &bookFolder, &importFile, &exportFile, &sharedBook}) {
+            parser.addOption(*option);
+        }
+        for (const char* name :
+             {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+              "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style",
+              "stylesheet", "dialogs", "fontengine", "qmljsdebugger"}) {
+            AddWindowSystemOption(name, true);
+        }
+        for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+            AddWindowSystemOption(name, false);
+        }
+    }
+
+private:
+    void AddWindowSystemOption(const char* name, bool takesValue) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        if (takesValue) {
+            option.setValueName(QStringLiteral("value"));
+        }
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+};
+
+void Print(std::FILE* to, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fflush(to);
+}
+
+// Where the book is kept: the folder asked for on the command line or in the user's settings,
+// else beside the program when that folder is the user's alone, otherwise in the user's own
+// data folder. Any problem with it, in words.
+std::string UseChosenStorage(const Options& options, bool installedCopy) {
+    QString chosen = options.parser.value(options.bookFolder);
     if (chosen.isEmpty()) {
         chosen = UserSettings().value(BookFolderKey()).toString();
     }
     if (!chosen.isEmpty()) {
         chosen = QDir::toNativeSeparators(QDir(chosen).absolutePath());
     }
-
-    // Beside the program when the folder is the user's alone, otherwise in the user's own data
-    // folder.
     const core::Storage storage =
         core::ChooseStorage(QDir::toNativeSeparators(QStandardPaths::writableLocation(
                                                          QStandardPaths::AppLocalDataLocation))
                                 .toStdString(),
                             installedCopy, chosen.toStdString());
     core::UseStorage(storage);
-    if (!storage.error.empty()) {
-        ReportError(storage.error);
+    return storage.error;
+}
+
+// The book handed on without a window: 0 when written, otherwise the reason on standard error.
+int Export(const Options& options, bool installedCopy) {
+    try {
+        if (const std::string error = UseChosenStorage(options, installedCopy); !error.empty()) {
+            throw Exception(error);
+        }
+        const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+        core::BookOnDisk book = files.LoadBook();
+        for (const core::ListFile* list : {&book.names, &book.ids}) {
+            if (list->state == core::ListFile::Unreadable) {
+                throw Exception(list->reason);
+            }
+        }
+        BookTransfer::WriteCsv(options.parser.value(options.exportFile),
+                               {book.names.rows.Strings(), book.ids.rows.Strings()});
+        return 0;
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "MyBrindleViewer: %s\n", e.what());
+        return 1;
+    }
+}
+
+} // namespace
+
+int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
+               bool installedCopy) {
+    Options options;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    // No application is made yet to tell the usage the program's name.
+    const QString usage = options.parser.helpText().replace(
+        QStringLiteral("<executable_name>"),
+        QFileInfo(arguments.value(0, QStringLiteral("MyBrindleViewer"))).fileName());
+    if (!options.parser.parse(arguments)) {
+        Print(stderr, QStringLiteral("MyBrindleViewer: ") + options.parser.errorText() +
+                          QStringLiteral("\n\n") + usage);
+        return 2;
+    }
+    if (!options.parser.positionalArguments().isEmpty()) {
+        Print(stderr, QStringLiteral("MyBrindleViewer: unexpected argument \"") +
+                          options.parser.positionalArguments().front() + QStringLiteral("\"\n\n") +
+                          usage);
+        return 2;
+    }
+    if (options.parser.isSet(options.help)) {
+        Print(stdout, usage);
+        return 0;
+    }
+    if (options.parser.isSet(options.version)) {
+        Print(stdout, ApplicationTitle() + u' ' + QStringLiteral(MBV_VERSION) + u'\n');
+        return 0;
+    }
+    if (options.parser.isSet(options.exportFile)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(ApplicationTitle());
+        return Export(options, installedCopy);
     }
 
-    // The book handed on without a window: 0 when written, otherwise the reason on standard
-    // error.
-    if (options.isSet(exportFile)) {
-        try {
-            const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-            core::BookOnDisk book = files.LoadBook();
-            for (const core::ListFile* list : {&book.names, &book.ids}) {
-                if (list->state == core::ListFile::Unreadable) {
-                    throw Exception(list->reason);
-                }
-            }
-            BookTransfer::WriteCsv(options.value(exportFile),
-                                   {book.names.rows.Strings(), book.ids.rows.Strings()});
-            return 0;
-        } catch (const Exception& e) {
-            std::fprintf(stderr, "MyBrindleViewer: %s\n", e.what());
-            return 1;
-        }
+    QApplication app(argc, argv);
+    // The application title captions the message boxes (Messages.h). It is not made the
+    // display name, which Qt would append to the window's own caption.
+    QApplication::setApplicationName(ApplicationTitle());
+    if (const std::string error = UseChosenStorage(options, installedCopy); !error.empty()) {
+        ReportError(error);
     }
 
     std::unique_ptr<TForm1> form;
     if (!Guarded([&] { form = std::make_unique<TForm1>(); })) {
         return 1;
     }
-    // An error while loading is reported and the window opens with what could be read.
     Guarded([&] { form->FormCreate(); });
     form->show();
-    if (options.isSet(sharedBook)) {
-        form->ShareBook(options.value(sharedBook));
+    if (options.parser.isSet(options.sharedBook)) {
+        form->ShareBook(options.parser.value(options.sharedBook));
     }
-    if (options.isSet(importFile)) {
-        form->ImportFiles({options.value(importFile)});
+    if (options.parser.isSet(options.importFile)) {
+        form->ImportFiles({options.parser.value(options.importFile)});
     }
     if (shown) {
         shown(*form);

@@ -271,3 +271,46 @@ TEST(Transfer, AReadThatRunsOutOfMemoryIsSaidAndLosesNothing) {
     ASSERT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\nKept\r\nA\r\n");
 }
+
+// What the command line asks for without a window needs no display: the usage, the version,
+// an option it does not know, and the export.
+TEST(Transfer, TheCommandLineAnswersWithoutADisplay) {
+    ProgramFolder folder;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "42\r\n");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PROGRAM),
+                            QString::fromStdString(folder.File("MyBrindleViewer"))));
+    struct Row {
+        QStringList arguments;
+        int status;
+        const char* out; // what standard output starts with
+        const char* err; // what standard error starts with
+    };
+    const std::string csv = folder.File("out.csv");
+    for (const Row& row : {
+             Row{{QStringLiteral("--help")}, 0, "Usage: MyBrindleViewer [options]", ""},
+             Row{{QStringLiteral("--version")}, 0, "My Brindle Viewer 1.0.1.35\n", ""},
+             Row{{QStringLiteral("--bogus")}, 2, "", "MyBrindleViewer: Unknown option 'bogus'."},
+             Row{{QStringLiteral("stray")}, 2, "", "MyBrindleViewer: unexpected argument"},
+             Row{{QStringLiteral("--export"), QString::fromStdString(csv)}, 0, "", ""},
+         }) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(display));
+        }
+        program.setProcessEnvironment(environment);
+        program.start(QString::fromStdString(folder.File("MyBrindleViewer")), row.arguments);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        const std::string said = row.arguments.join(u' ').toStdString();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << said;
+        EXPECT_EQ(program.exitCode(), row.status) << said;
+        EXPECT_TRUE(program.readAllStandardOutput().startsWith(row.out)) << said;
+        const QByteArray err = program.readAllStandardError();
+        EXPECT_TRUE(err.startsWith(row.err)) << said << ": " << err.toStdString();
+        if (row.status == 2) {
+            EXPECT_TRUE(err.contains("Usage: MyBrindleViewer [options]")) << said;
+        }
+    }
+    EXPECT_EQ(folder.Read("out.csv"), "name,id\r\nAcme,42\r\n");
+}
