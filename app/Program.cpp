@@ -122,20 +122,30 @@ int Export(const Options& options, bool installedCopy) {
     }
 }
 
-} // namespace
-
-int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
-               bool installedCopy) {
+// Whether the command line asks for nothing that needs a window: the usage, the version, the
+// export, or an option the program does not know. Read from the raw arguments only to choose
+// which application to make; their values are read from the application's, which on Windows are
+// the command line's own characters.
+bool NeedsNoWindow(int argc, char* argv[]) {
     Options options;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
-    // No application is made yet to tell the usage the program's name.
-    const QString usage = options.parser.helpText().replace(
-        QStringLiteral("<executable_name>"),
-        QFileInfo(arguments.value(0, QStringLiteral("MyBrindleViewer"))).fileName());
-    if (!options.parser.parse(arguments)) {
+    return !options.parser.parse(arguments) || !options.parser.positionalArguments().isEmpty() ||
+           options.parser.isSet(options.help) || options.parser.isSet(options.version) ||
+           options.parser.isSet(options.exportFile);
+}
+
+// The command line without a window: the usage, the version or the export.
+int WithoutWindow(Options& options, bool installedCopy) {
+    // The usage names the program by its file's name, not by the path it was started from.
+    QString usage = options.parser.helpText();
+    const QString started = QCoreApplication::arguments().value(0);
+    if (const qsizetype at = usage.indexOf(started); at >= 0 && !started.isEmpty()) {
+        usage.replace(at, started.size(), QFileInfo(started).fileName());
+    }
+    if (!options.parser.parse(QCoreApplication::arguments())) {
         Print(stderr, QStringLiteral("MyBrindleViewer: ") + options.parser.errorText() +
                           QStringLiteral("\n\n") + usage);
         return 2;
@@ -154,16 +164,25 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
         Print(stdout, ApplicationTitle() + u' ' + QStringLiteral(MBV_VERSION) + u'\n');
         return 0;
     }
-    if (options.parser.isSet(options.exportFile)) {
+    return Export(options, installedCopy);
+}
+
+} // namespace
+
+int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
+               bool installedCopy) {
+    Options options;
+    if (NeedsNoWindow(argc, argv)) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(ApplicationTitle());
-        return Export(options, installedCopy);
+        return WithoutWindow(options, installedCopy);
     }
 
     QApplication app(argc, argv);
     // The application title captions the message boxes (Messages.h). It is not made the
     // display name, which Qt would append to the window's own caption.
     QApplication::setApplicationName(ApplicationTitle());
+    options.parser.parse(QApplication::arguments());
     if (const std::string error = UseChosenStorage(options, installedCopy); !error.empty()) {
         ReportError(error);
     }
