@@ -172,7 +172,7 @@ void BookLists::AddMany(core::Book clients) {
     if (clients.names.empty()) {
         return;
     }
-    const QString text = QStringLiteral("Imported %1 clients").arg(clients.names.size());
+    const QString text = QStringLiteral("Imported ") + ClientCount(clients.Count());
     Push(new AddClients(*this, text, std::move(clients)),
          text + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
 }

@@ -4,6 +4,7 @@
 #include "app/ImportDialog.h"
 #include "app/ListBox.h"
 #include "app/Messages.h"
+#include "app/QtText.h"
 #include "base/Exception.h"
 #include "core/Import.h"
 
@@ -279,8 +280,8 @@ void BookTransfer::Export(bool shownOnly) {
     const core::Book clients = book_.Clients(shownOnly);
     try {
         WriteCsv(path, clients);
-        emit Said(QStringLiteral("Exported %1 clients to ").arg(clients.names.size()) +
-                  QDir::toNativeSeparators(path));
+        emit Said(QStringLiteral("Exported ") + ClientCount(clients.Count()) +
+                  QStringLiteral(" to ") + QDir::toNativeSeparators(path));
     } catch (const Exception& e) {
         ShowMessage(e.Message());
     }
