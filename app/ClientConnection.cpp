@@ -43,6 +43,17 @@ void ClientConnection::Connect(const std::string& id, const QString& name) {
     });
 }
 
+void ClientConnection::ShowAt(QWidget& field, const std::string& missing) {
+    for (QWidget* page = &field; page; page = page->parentWidget()) {
+        if (ui_.PageControl1->indexOf(page) >= 0) {
+            ui_.PageControl1->setCurrentWidget(page);
+            break;
+        }
+    }
+    field.setFocus();
+    ReportError(missing);
+}
+
 void ClientConnection::ConnectNow(const std::string& id, const QString& name) {
     // Without it the line would carry a bare switch and the viewer a wrong password.
     if (ui_.CheckBox3->isChecked() && !keeper_.Known()) {
@@ -65,6 +76,17 @@ void ClientConnection::ConnectNow(const std::string& id, const QString& name) {
     launch.passwordSwitch = StoredText(ui_.Edit7->text());
     launch.password = StoredText(ui_.Edit4->text());
     core::CheckLaunchInputs(launch);
+    // A viewer started without the repeater's port or address reaches nobody and says nothing:
+    // the first connect says what is missing, and the Settings page opens at it.
+    if (launch.port.empty()) {
+        ShowAt(*ui_.NumEdit2, "Cannot connect: type the repeater's port on the Settings page");
+        return;
+    }
+    if (launch.host.empty()) {
+        ShowAt(ui_.RadioButton9->isChecked() ? *ui_.Edit3 : *ui_.Edit2,
+               "Cannot connect: type the repeater's address on the Settings page");
+        return;
+    }
     if (system) {
         // The password goes to the viewer's standard input: no batch file holds it.
         ViewerSessions::Request request;

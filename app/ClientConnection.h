@@ -35,6 +35,9 @@ signals:
 private:
     void ConnectNow(const std::string& id, const QString& name);
 
+    // What is missing said, and the page holding its field opened at it.
+    void ShowAt(QWidget& field, const std::string& missing);
+
     Ui::TForm1& ui_;
     PasswordKeeper& keeper_;
     ViewerSessions* viewers_;

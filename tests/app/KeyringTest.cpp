@@ -73,9 +73,10 @@ private:
     }
 };
 
-const char* const Ini = "[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\n"
-                        "address2=\r\n[password]\r\nvalue=%1\r\nstore=1\r\n[port]\r\nviewer=\r\n"
-                        "[autoscaling]\r\nsetting=1\r\n[autoreconnect]\r\nsetting=0\r\n";
+const char* const Ini =
+    "[quality]\r\nsetting=3\r\nauto=1\r\n[repeater]\r\nlan=1\r\naddress=0\r\n"
+    "address2=\r\n[password]\r\nvalue=%1\r\nstore=1\r\n[port]\r\nviewer=5901\r\n"
+    "[autoscaling]\r\nsetting=1\r\n[autoreconnect]\r\nsetting=0\r\n";
 
 std::string IniWith(const char* password) {
     return QString::fromLatin1(Ini).arg(QLatin1String(password)).toStdString();

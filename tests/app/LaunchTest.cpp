@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -120,20 +121,46 @@ TEST_F(Launch, TheExampleLineIsWrittenOwnerOnlyAndTheViewerGetsItsArguments) {
     EXPECT_EQ(Received().at(7), "ID:42");
 }
 
-TEST_F(Launch, EmptyPortQualityAndPasswordLeaveTheirNeighboursTouching) {
-    Find<TNumEdit>(*form, "NumEdit2")->clear();
+TEST_F(Launch, EmptyQualityAndPasswordLeaveTheirNeighboursTouching) {
     Find<QComboBox>(*form, "ComboBox1")->setCurrentText(QString());
     Find<QCheckBox>(*form, "CheckBox3")->setChecked(true);
     Find<QCheckBox>(*form, "CheckBox2")->setChecked(false);
     Select(0);
     Connect();
     EXPECT_EQ(Batch(), "\"" + folder.Path() +
-                           "Bin\\vncviewer.exe\" -proxy 192.0.2.10: ID:123456 -quickoption  "
+                           "Bin\\vncviewer.exe\" -proxy 192.0.2.10:5901 ID:123456 -quickoption  "
                            "-autoscaling" +
                            Tail + " -password \r\n");
     EXPECT_EQ(Received(), Concat({"own-session", "stdio-null", Viewer(), "-proxy",
-                                  "192.0.2.10:", "ID:123456", "-quickoption", "-autoscaling"},
+                                  "192.0.2.10:5901", "ID:123456", "-quickoption", "-autoscaling"},
                                  Concat(TailArgs, {"-password"})));
+}
+
+// Without the repeater's port or address the viewer would reach nobody and say nothing: the
+// first connect says what is missing and opens the Settings page at its field.
+TEST_F(Launch, AMissingPortOrAddressIsSaidAndItsFieldOpened) {
+    struct Row {
+        const char* field;
+        const char* said;
+    };
+    for (const Row& row : {Row{"NumEdit2", "Cannot connect: type the repeater's port on the "
+                                           "Settings page."},
+                           Row{"Edit3", "Cannot connect: type the repeater's address on the "
+                                        "Settings page."}}) {
+        auto* field = Find<QLineEdit>(*form, row.field);
+        const QString kept = field->text();
+        field->clear();
+        sink.errors.clear();
+        Find<QTabWidget>(*form, "PageControl1")->setCurrentIndex(0);
+        Select(0);
+        Connect();
+        EXPECT_EQ(sink.errors, QStringList{QString::fromUtf8(row.said)}) << row.field;
+        EXPECT_FALSE(folder.Exists("vncviewer.bat")) << row.field;
+        EXPECT_TRUE(Find<QTabWidget>(*form, "PageControl1")->currentWidget()->isAncestorOf(field))
+            << row.field;
+        EXPECT_EQ(form->focusWidget(), field) << row.field;
+        field->setText(kept);
+    }
 }
 
 TEST_F(Launch, SpecialCharactersReachTheViewerAndRunNothing) {

@@ -62,6 +62,10 @@ void ProgramFolder::InstallViewer() const {
     std::filesystem::create_directories(File("Bin"));
     std::filesystem::copy_file(STAND_IN_VIEWER, File("Bin/vncviewer.exe"),
                                std::filesystem::copy_options::overwrite_existing);
+    // A book set up to connect has its repeater's port: without one, Connect opens Settings.
+    if (!Exists("myviewer.ini")) {
+        Write("myviewer.ini", "[port]\r\nviewer=5901\r\n");
+    }
 }
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds) {

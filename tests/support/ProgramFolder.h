@@ -23,7 +23,8 @@ public:
     std::string Read(const std::string& name) const;
     bool Exists(const std::string& name) const;
     unsigned Mode(const std::string& name) const;
-    // Installs the stand-in viewer as Bin/vncviewer.exe.
+    // Installs the stand-in viewer as Bin/vncviewer.exe, and a repeater port when the folder has
+    // no settings yet.
     void InstallViewer() const;
 
     // A window made from the layout and loaded, as the program starts it.
