@@ -73,7 +73,14 @@ public:
         : BookEdit(lists, step < 0 ? QStringLiteral("Moved a client up")
                                    : QStringLiteral("Moved a client down")),
           nameRow_(nameRow), idRow_(idRow), step_(step) {}
-    void redo() override { idMoved_ = store_.Move(nameRow_, idRow_, step_); }
+    void redo() override {
+        idMoved_ = store_.Move(nameRow_, idRow_, step_);
+        // The client moved stays selected, so the next press moves it on. A shared book's
+        // move shows when the server tells it, and the selection follows it then.
+        if (store_.Undoable()) {
+            Reselect(nameRow_ + step_, idMoved_ ? idRow_ + step_ : -1);
+        }
+    }
     void undo() override {
         store_.Move(nameRow_ + step_, idMoved_ ? idRow_ + step_ : -1, -step_);
         Reselect(nameRow_, idMoved_ ? idRow_ : -1);

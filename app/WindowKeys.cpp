@@ -87,6 +87,12 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
     const auto* key = static_cast<QKeyEvent*>(event);
+    // The client list's moves, from the lists and the buttons below them.
+    if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier &&
+        (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+        Guarded([&] { MoveKey(key->key() == Qt::Key_Up ? *ui_.Button4 : *ui_.Button5); });
+        return true;
+    }
     const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (!plain) {
         return QObject::eventFilter(watched, event);
@@ -108,6 +114,19 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
         return true;
     default:
         return QObject::eventFilter(watched, event);
+    }
+}
+
+// Alt+Up and Alt+Down press the move buttons; a move the book does not take now is said, as
+// the button's tool tip says it.
+void WindowKeys::MoveKey(QPushButton& button) {
+    if (ui_.PageControl1->currentWidget() != ui_.TabSheet1) {
+        return;
+    }
+    if (button.isEnabled()) {
+        button.click();
+    } else {
+        ShowMessage(StoredText(button.toolTip()));
     }
 }
 

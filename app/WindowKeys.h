@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QPushButton;
+
 namespace Ui {
 class TForm1;
 }
@@ -36,6 +38,8 @@ private:
     void EnterPress();
     // Delete in a list: the selected client, after the user agrees.
     void DeletePress();
+    // Alt+Up or Alt+Down: the move button pressed, or why it cannot be.
+    void MoveKey(QPushButton& button);
 
     Ui::TForm1& ui_;
     FindBar& find_;

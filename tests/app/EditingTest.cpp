@@ -145,23 +145,35 @@ TEST_F(Editing, RemoveAndMoveWithTheirRefusals) {
     Press("Button5");
     EXPECT_EQ(names->Items(), (Rows{"b", "a", "c"}));
     EXPECT_EQ(ids->Items(), (Rows{"2", "1", "3"}));
-    EXPECT_EQ(names->ItemIndex(), -1);
-    EXPECT_EQ(ids->ItemIndex(), -1);
-    // Without selecting again the same arrow refuses.
+    // The client moved stays selected: the next press moves it on, until the end refuses.
+    EXPECT_EQ(names->ItemIndex(), 1);
+    EXPECT_EQ(ids->ItemIndex(), 1);
     Press("Button5");
-    EXPECT_EQ(sink.messages.last(), QStringLiteral("You can't move this item any farther down!"));
-
-    ClickRow(names, 2);
-    Press("Button5");
-    EXPECT_EQ(sink.messages.size(), 5);
-    Press("Button4");
     EXPECT_EQ(names->Items(), (Rows{"b", "c", "a"}));
     EXPECT_EQ(ids->Items(), (Rows{"2", "3", "1"}));
+    EXPECT_EQ(names->ItemIndex(), 2);
+    Press("Button5");
+    EXPECT_EQ(sink.messages.size(), 4);
+    EXPECT_EQ(sink.messages.last(), QStringLiteral("You can't move this item any farther down!"));
+
+    // Alt+Up and Alt+Down are the arrows; with a filter on they say why they do not move.
+    QTest::keyClick(names, Qt::Key_Up, Qt::AltModifier);
+    QTest::keyClick(names, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(names->Items(), (Rows{"a", "b", "c"}));
+    EXPECT_EQ(ids->Items(), (Rows{"1", "2", "3"}));
+    EXPECT_EQ(names->ItemIndex(), 0);
+    QTest::keyClick(names, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(names->Items(), (Rows{"b", "a", "c"}));
+    Find<QLineEdit>(*form, "FilterEdit")->setText(QStringLiteral("a"));
+    QTest::keyClick(names, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(sink.messages.last(), QStringLiteral("Clear the filter to move clients in the list"));
+    EXPECT_EQ(names->Items(), (Rows{"b", "a", "c"}));
+    Find<QLineEdit>(*form, "FilterEdit")->clear();
 
     ClickRow(names, 1);
     Press("Button3");
-    EXPECT_EQ(names->Items(), (Rows{"b", "a"}));
-    EXPECT_EQ(ids->Items(), (Rows{"2", "1"}));
+    EXPECT_EQ(names->Items(), (Rows{"b", "c"}));
+    EXPECT_EQ(ids->Items(), (Rows{"2", "3"}));
     EXPECT_EQ(names->ItemIndex(), -1);
     EXPECT_EQ(ids->ItemIndex(), -1);
 }
