@@ -203,13 +203,17 @@ TEST(Transfer, AFolderOfProfilesIsOneImportAndCancelGivesUpReading) {
     EXPECT_TRUE(sink.messages.isEmpty()) << sink.messages.join(u'\n').toStdString();
 }
 
-TEST(Transfer, TheCommandLineExportsTheBookAndSaysWhyItCannot) {
-    ProgramFolder folder;
-    folder.Write("clientlist.txt", "Baker, Sons\r\nCaf\xE9\r\n");
-    folder.Write("clientIDlist.txt", "204518\r\n9\r\n");
-    // The program keeps its book beside itself: a copy of it in the folder.
+// A book and a copy of the program beside it: the program keeps its book beside itself.
+void BookBesideTheProgram(const ProgramFolder& folder, const char* names, const char* ids) {
+    folder.Write("clientlist.txt", names);
+    folder.Write("clientIDlist.txt", ids);
     ASSERT_TRUE(QFile::copy(QStringLiteral(PROGRAM),
                             QString::fromStdString(folder.File("MyBrindleViewer"))));
+}
+
+TEST(Transfer, TheCommandLineExportsTheBookAndSaysWhyItCannot) {
+    ProgramFolder folder;
+    BookBesideTheProgram(folder, "Baker, Sons\r\nCaf\xE9\r\n", "204518\r\n9\r\n");
     const auto run = [&](const std::string& to, int& status) {
         QProcess program;
         program.setProcessChannelMode(QProcess::SeparateChannels);
@@ -276,10 +280,7 @@ TEST(Transfer, AReadThatRunsOutOfMemoryIsSaidAndLosesNothing) {
 // an option it does not know, and the export.
 TEST(Transfer, TheCommandLineAnswersWithoutADisplay) {
     ProgramFolder folder;
-    folder.Write("clientlist.txt", "Acme\r\n");
-    folder.Write("clientIDlist.txt", "42\r\n");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(PROGRAM),
-                            QString::fromStdString(folder.File("MyBrindleViewer"))));
+    BookBesideTheProgram(folder, "Acme\r\n", "42\r\n");
     struct Row {
         QStringList arguments;
         int status;
