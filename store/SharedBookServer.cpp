@@ -390,7 +390,7 @@ bool SharedBookServer::Preview(QString* why) {
     constexpr int PreviewRows = 500;
     SharedRows rows;
     bool more = false;
-    if (!ReadFirstRows(PreviewRows, rows, more, why)) {
+    if (!ReadFirstRows(std::min(PreviewRows, MaxClients()), rows, more, why)) {
         return false;
     }
     emit Previewed(connection_, rows, !more);
