@@ -34,17 +34,6 @@ template <class Row> bool EachRow(std::string_view text, Row&& row) {
     return crlf;
 }
 
-size_t Breaks(std::string_view text) {
-    size_t breaks = 0;
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && (p = static_cast<const char*>(std::memchr(p, '\n', end - p)))) {
-        ++breaks;
-        ++p;
-    }
-    return breaks;
-}
-
 } // namespace
 
 Rows::Rows(Bytes bytes) : bytes_(std::move(bytes)) {
@@ -52,7 +41,7 @@ Rows::Rows(Bytes bytes) : bytes_(std::move(bytes)) {
         return;
     }
     // CR LF and LF files have one LF per row: reserved once.
-    rows_.reserve(Breaks(*bytes_) + 1);
+    rows_.reserve(static_cast<size_t>(std::count(bytes_->begin(), bytes_->end(), '\n')) + 1);
     asRead_ = EachRow(*bytes_, [this](size_t offset, size_t length) {
         if (length < (uint64_t{1} << LengthBits) && offset < (uint64_t{1} << OffsetBits)) {
             rows_.push_back(offset | (uint64_t{length} << OffsetBits));
