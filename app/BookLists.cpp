@@ -1,17 +1,17 @@
 #include "app/BookLists.h"
 
+#include "app/ClientTable.h"
 #include "app/ListBox.h"
 #include "app/QtText.h"
+#include "core/NaturalOrder.h"
 
-#include <QScrollBar>
+#include <QHeaderView>
 #include <QUndoCommand>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
-
-// Mirroring reaches rows 0 to 99999; a selection beyond leaves the other list as it is.
-constexpr int MaxMirroredPosition = 99999;
 
 QString Client(const std::string& name, const std::string& id) {
     return DisplayText(name, 60) + QStringLiteral(" (") + DisplayText(id, 20) + u')';
@@ -93,15 +93,29 @@ private:
     bool idMoved_ = false;
 };
 
+// A client changed in place: its name, its ID or both.
+class EditClient final : public BookEdit {
+public:
+    EditClient(BookLists& lists, int row, core::Client was, core::Client now)
+        : BookEdit(lists, QStringLiteral("Changed ") + Client(was.name, was.id) +
+                              QStringLiteral(" to ") + Client(now.name, now.id)),
+          row_(row), was_(std::move(was)), now_(std::move(now)) {}
+    void redo() override { store_.Change(row_, was_, now_); }
+    void undo() override {
+        store_.Change(row_, now_, was_);
+        Reselect(row_, row_);
+    }
+
+private:
+    int row_;
+    core::Client was_;
+    core::Client now_;
+};
+
 } // namespace
 
-BookLists::BookLists(ListBox* names, ListBox* ids, QObject* parent)
-    : QObject(parent), names_(names), ids_(ids) {
-    // The two lists scroll together, so a name and its ID always stand side by side.
-    connect(names_->verticalScrollBar(), &QScrollBar::valueChanged, ids_->verticalScrollBar(),
-            &QScrollBar::setValue);
-    connect(ids_->verticalScrollBar(), &QScrollBar::valueChanged, names_->verticalScrollBar(),
-            &QScrollBar::setValue);
+BookLists::BookLists(ClientTable& table, QObject* parent)
+    : QObject(parent), table_(table), names_(&table.Names()), ids_(&table.Ids()) {
     Watch(names_, BookFilter::Names);
     Watch(ids_, BookFilter::Ids);
 }
@@ -137,6 +151,14 @@ void BookLists::RedoLast() {
     }
 }
 
+QString BookLists::UndoText() const {
+    return store_->Undoable() && undo_.canUndo() ? undo_.undoText() : QString();
+}
+
+QString BookLists::RedoText() const {
+    return store_->Undoable() && undo_.canRedo() ? undo_.redoText() : QString();
+}
+
 void BookLists::Push(QUndoCommand* edit, const QString& said) {
     undo_.push(edit);
     // A store that cannot undo tells what its edits did once they are done.
@@ -146,23 +168,22 @@ void BookLists::Push(QUndoCommand* edit, const QString& said) {
 }
 
 void BookLists::Watch(ListBox* list, BookFilter::List which) {
-    const ByteListModel& rows = list->Rows();
-    connect(&rows, &ByteListModel::RowInserted, this, [this, list, which](int position) {
+    connect(list, &ListBox::RowInserted, this, [this, list, which](int position) {
         filter_.RowInserted(which, static_cast<size_t>(position),
                             list->Items()[static_cast<size_t>(position)]);
         Reapply();
     });
-    connect(&rows, &ByteListModel::RowTaken, this, [this, which](int position) {
+    connect(list, &ListBox::RowTaken, this, [this, which](int position) {
         filter_.RowTaken(which, static_cast<size_t>(position));
         Reapply();
     });
-    connect(&rows, &ByteListModel::RowChanged, this, [this, list, which](int position) {
+    connect(list, &ListBox::RowChanged, this, [this, list, which](int position) {
         filter_.RowTaken(which, static_cast<size_t>(position));
         filter_.RowInserted(which, static_cast<size_t>(position),
                             list->Items()[static_cast<size_t>(position)]);
         Reapply();
     });
-    connect(&rows, &ByteListModel::RowsReplaced, this, [this, which] {
+    connect(list, &ListBox::RowsReplaced, this, [this, which] {
         filter_.RowsReplaced(which);
         Reapply();
     });
@@ -193,6 +214,16 @@ void BookLists::RemoveSelected() {
     auto* edit = new RemoveClient(*this, nameRow, nameRow >= 0 ? names_->Item(nameRow) : "", idRow,
                                   idRow >= 0 ? ids_->Item(idRow) : "");
     Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+}
+
+bool BookLists::Edit(int row, core::Client now) {
+    const core::Client was = At(row);
+    if (was.name == now.name && was.id == now.id) {
+        return false;
+    }
+    auto* edit = new EditClient(*this, row, was, std::move(now));
+    Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+    return true;
 }
 
 bool BookLists::MoveSelected(int step) {
@@ -283,26 +314,15 @@ core::Client BookLists::At(int row) const {
     return core::ClientAt(names_->Items(), ids_->Items(), static_cast<size_t>(row));
 }
 
-void BookLists::Mirror(const ListBox* from) {
-    ListBox* to = from == names_ ? ids_ : names_;
-    const int position = from->ItemIndex();
-    if (position >= 0 && position <= MaxMirroredPosition) {
-        to->SetItemIndex(position);
-    }
-}
-
 void BookLists::SelectEach(int nameRow, int idRow) {
-    if (nameRow >= 0) {
-        names_->SetItemIndex(nameRow);
-    }
-    if (idRow >= 0) {
-        ids_->SetItemIndex(idRow);
+    // One selection: the name's row, or the ID's where the name list lacks the row.
+    if (nameRow >= 0 || idRow >= 0) {
+        Select(nameRow >= 0 ? nameRow : idRow);
     }
 }
 
 void BookLists::Select(int row) {
-    names_->SetItemIndex(row);
-    ids_->SetItemIndex(row);
+    table_.SelectRow(row);
 }
 
 int BookLists::Selected() const {
@@ -310,19 +330,21 @@ int BookLists::Selected() const {
 }
 
 void BookLists::SelectShown(int step) {
-    const int shown = names_->ShownCount();
+    const BookTableModel& model = table_.Model();
+    const int shown = model.rowCount();
     if (shown == 0) {
         return;
     }
-    int place = names_->ShownPlaceOf(names_->ItemIndex());
+    int place = model.PlaceOf(table_.SelectedRow());
     place = place < 0 ? (step > 0 ? 0 : shown - 1) : std::clamp(place + step, 0, shown - 1);
-    Select(names_->ShownRow(place));
+    Select(model.RowAt(place));
 }
 
 void BookLists::SelectShownAt(int at) {
-    const int shown = names_->ShownCount();
+    const BookTableModel& model = table_.Model();
+    const int shown = model.rowCount();
     if (shown > 0) {
-        Select(names_->ShownRow(at < 0 ? shown - 1 : std::min(at, shown - 1)));
+        Select(model.RowAt(at < 0 ? shown - 1 : std::min(at, shown - 1)));
     }
 }
 
@@ -337,21 +359,84 @@ void BookLists::Reapply() {
     }
     reapplying_ = true;
     const std::vector<int>* shown = filter_.Apply(filterText_, names_->Items(), ids_->Items());
-    // Without a filter the views hold every row already, unless it was on a moment ago.
-    if (shown || names_->Filtered()) {
-        names_->SetShown(shown);
-        ids_->SetShown(shown);
+    filtered_ = shown != nullptr;
+    if (Sorted()) {
+        if (shown) {
+            arranged_ = *shown;
+        } else {
+            arranged_.resize(static_cast<size_t>(Count()));
+            std::iota(arranged_.begin(), arranged_.end(), 0);
+        }
+        SortRows(arranged_);
+        Arrange(&arranged_);
+    } else if (shown || table_.Model().Arranged()) {
+        // Without a filter the table holds every row already, unless it was on a moment ago.
+        Arrange(shown);
     }
     reapplying_ = false;
     emit ShownChanged(ShownCount(), Count(), Filtered());
 }
 
-bool BookLists::Filtered() const {
-    return names_->Filtered();
+void BookLists::Arrange(const std::vector<int>* rows) {
+    // The selected client stays selected when it is still shown.
+    const int selected = table_.SelectedRow();
+    table_.FromCode([&] { table_.Model().SetShown(rows); });
+    if (selected >= 0) {
+        table_.SelectRow(selected);
+    }
+}
+
+void BookLists::SortRows(std::vector<int>& rows) const {
+    const core::Rows& column = order_.column == 0 ? names_->Items() : ids_->Items();
+    // Names are compared as a reader reads them: without regard to case or accents.
+    std::vector<std::string> folded;
+    if (order_.column == 0) {
+        folded.reserve(column.size());
+        for (const std::string_view name : column) {
+            folded.push_back(BookFilter::FoldBytes(name));
+        }
+    }
+    const auto key = [&](int row) -> std::string_view {
+        const auto at = static_cast<size_t>(row);
+        if (at >= column.size()) {
+            return {};
+        }
+        return order_.column == 0 ? std::string_view(folded[at]) : column[at];
+    };
+    // Clients that compare equal keep the book's order, either way.
+    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+        const int c = core::NaturalCompare(key(a), key(b));
+        return order_.descending ? c > 0 : c < 0;
+    });
+}
+
+void BookLists::SetOrder(Order order) {
+    if (order.column < 0) {
+        order = {};
+    }
+    if (order == order_) {
+        return;
+    }
+    order_ = order;
+    Reapply();
+    emit OrderChanged(order_);
+}
+
+QString BookLists::WhyNoMove() const {
+    // Moving a client among some of the book, or in another order than the book's, would say
+    // nothing of where it lands.
+    if (Filtered()) {
+        return QStringLiteral("Clear the filter to move clients in the list");
+    }
+    if (Sorted()) {
+        return QStringLiteral("Show the book's own order to move clients: click the sorted "
+                              "column's header until it shows no arrow");
+    }
+    return {};
 }
 
 int BookLists::ShownCount() const {
-    return names_->ShownCount();
+    return table_.Model().rowCount();
 }
 
 int BookLists::Count() const {
@@ -374,8 +459,15 @@ core::Book BookLists::Clients(bool shownOnly) const {
         return {names.Strings(), ids.Strings()};
     }
     core::Book shown;
-    for (int place = 0; place < names_->ShownCount(); ++place) {
-        const auto row = static_cast<size_t>(names_->ShownRow(place));
+    const BookTableModel& model = table_.Model();
+    std::vector<int> rows;
+    for (int place = 0; place < model.rowCount(); ++place) {
+        rows.push_back(model.RowAt(place));
+    }
+    // A sorted table is still exported in the book's order.
+    std::sort(rows.begin(), rows.end());
+    for (const int shownRow : rows) {
+        const auto row = static_cast<size_t>(shownRow);
         if (row < names.size() && row < ids.size()) {
             shown.Add({std::string(names[row]), std::string(ids[row])});
         }

@@ -11,16 +11,24 @@
 #include <string>
 #include <vector>
 
+class ClientTable;
 class ListBox;
 
-// The client book as its two list boxes show it, row i of one belonging to row i of the other:
-// the mirrored selection, scrolling together, the filter over them, and every edit as a step
+// The client book as its table shows it, its two lists side by side (row i of the names beside
+// row i of the IDs): the selection, the filter and the sort over them, and every edit as a step
 // of the undo stack, done by the book's store (BookStore). This part learns of every change
-// from the lists' models, so no caller has to say that the book changed.
+// from the lists, so no caller has to say that the book changed.
 class BookLists final : public QObject {
     Q_OBJECT
 public:
-    BookLists(ListBox* names, ListBox* ids, QObject* parent = nullptr);
+    // How the table orders the clients: the book's own order, or a column's.
+    struct Order {
+        int column = -1;
+        bool descending = false;
+        bool operator==(const Order&) const = default;
+    };
+
+    explicit BookLists(ClientTable& table, QObject* parent = nullptr);
 
     // Where edits go: the book on this computer, from the start.
     void SetStore(BookStore& home);
@@ -34,11 +42,16 @@ public:
     // Removes each list's selected row; nothing without a selection.
     void RemoveSelected();
     // Moves the selected client a place up (-1) or down (+1); false, changing nothing, when it
-    // cannot move that way. Neither list has a selection afterwards.
+    // cannot move that way. The client moved stays selected.
     bool MoveSelected(int step);
+    // The client at a row changed to this; false when it is what it was.
+    bool Edit(int row, core::Client now);
     // Ctrl+Z and Ctrl+Shift+Z: each says what it undid or did again.
     void UndoLast();
     void RedoLast();
+    // What Ctrl+Z and Ctrl+Shift+Z would do now, empty when nothing.
+    QString UndoText() const;
+    QString RedoText() const;
 
     // The whole book anew (another copy's changes merged in): the undo steps no longer fit it;
     // the selected client stays selected.
@@ -59,8 +72,6 @@ public:
     // The client at a row (a side the row is missing on reads empty).
     core::Client At(int row) const;
 
-    // Selects in the other list the row the user selected in this one.
-    void Mirror(const ListBox* from);
     void Select(int row);
     int Selected() const;
     // Selects the client a number of places further down (or up) among those shown; from no
@@ -71,7 +82,14 @@ public:
 
     void SetFilter(const QString& text);
     const QString& FilterText() const { return filterText_; }
-    bool Filtered() const;
+    bool Filtered() const { return filtered_; }
+    // The clients shown in a column's order (names naturally, digits as numbers), or in the
+    // book's own; the book itself keeps its order.
+    void SetOrder(Order order);
+    const Order& CurrentOrder() const { return order_; }
+    bool Sorted() const { return order_.column >= 0; }
+    // Why the clients cannot be moved now (a filter or a sort on), empty when they can.
+    QString WhyNoMove() const;
     // Why the book's store takes no edits now; empty when it does.
     QString WhyNoEdit() const { return store_->WhyNoEdit(); }
     int ShownCount() const;
@@ -87,20 +105,28 @@ signals:
     void Done(const QString& what);
     // The clients shown changed: how many of how many, and whether a filter is on.
     void ShownChanged(int shown, int total, bool filtered);
+    void OrderChanged(const BookLists::Order& order);
 
 private:
     friend class BookEdit;
     void Reapply();
+    // The rows shown, in the order shown; nullptr: all, in the book's order.
+    void Arrange(const std::vector<int>* rows);
+    void SortRows(std::vector<int>& rows) const;
     // The edit is done (and the line said) as a step of the undo stack.
     void Push(QUndoCommand* edit, const QString& said);
     // Each list's row selected; -1 leaves that list as it is.
     void SelectEach(int nameRow, int idRow);
     void Watch(ListBox* list, BookFilter::List which);
 
+    ClientTable& table_;
     ListBox* names_;
     ListBox* ids_;
     BookFilter filter_;
     QString filterText_;
+    bool filtered_ = false;
+    Order order_;
+    std::vector<int> arranged_;
     QUndoStack undo_;
     bool reapplying_ = false;
     BookStore* home_ = nullptr;

@@ -23,6 +23,9 @@ public:
     // The client at these rows moved a place up (-1) or down (+1); true when the ID row moved
     // with the name's (it cannot past the end of a shorter ID list, and loses its selection).
     virtual bool Move(int nameRow, int idRow, int step) = 0;
+    // The client at a row changed from what it was to what it is now (edited in place, or such
+    // an edit undone); each list changes only where it has the row.
+    virtual void Change(int row, const core::Client& was, const core::Client& now) = 0;
 
     // Why the book takes no edits now (a shared book that is offline, or only to be read), for a
     // tooltip; empty when it does.

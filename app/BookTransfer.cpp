@@ -2,7 +2,6 @@
 
 #include "app/BookLists.h"
 #include "app/ImportDialog.h"
-#include "app/ListBox.h"
 #include "app/Messages.h"
 #include "app/QtText.h"
 #include "base/Exception.h"
@@ -14,7 +13,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QThread>
@@ -131,23 +129,9 @@ void BookTransfer::SetReadFaultForTesting(std::function<void()> fault) {
 BookTransfer::BookTransfer(BookLists& book, QWidget& window, int maxIdLength)
     : QObject(&window), book_(book), window_(window), maxIdLength_(maxIdLength) {}
 
-void BookTransfer::Offer(QAbstractButton& importButton, QAbstractButton& exportButton,
-                         std::initializer_list<ListBox*> lists) {
+void BookTransfer::Offer(QAbstractButton& importButton, QAbstractButton& exportButton) {
     connect(&importButton, &QAbstractButton::clicked, this, [this] { AskImport(); });
     connect(&exportButton, &QAbstractButton::clicked, this, [this] { Export(false); });
-    for (ListBox* list : lists) {
-        list->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(list, &QWidget::customContextMenuRequested, this, [this, list](QPoint at) {
-            QMenu menu(&window_);
-            menu.addAction(QStringLiteral("Import\u2026"), this, [this] { AskImport(); });
-            menu.addAction(QStringLiteral("Export\u2026"), this, [this] { Export(false); });
-            if (book_.Filtered()) {
-                menu.addAction(QStringLiteral("Export the %1 shown\u2026").arg(book_.ShownCount()),
-                               this, [this] { Export(true); });
-            }
-            menu.exec(list->viewport()->mapToGlobal(at));
-        });
-    }
     // A file dropped on the window opens its preview.
     window_.setAcceptDrops(true);
     window_.installEventFilter(this);

@@ -6,13 +6,11 @@
 #include <QStringList>
 
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 class BookLists;
-class ListBox;
 class QAbstractButton;
 class QThread;
 class QWidget;
@@ -26,10 +24,9 @@ public:
     BookTransfer(BookLists& book, QWidget& window, int maxIdLength);
     ~BookTransfer() override;
 
-    // Where the user reaches it: the Add page's two buttons, each list's context menu, and
-    // files dropped on the window.
-    void Offer(QAbstractButton& importButton, QAbstractButton& exportButton,
-               std::initializer_list<ListBox*> lists);
+    // Where the user reaches it: the Add page's two buttons and files dropped on the window
+    // (the client list's context menu calls AskImport and Export).
+    void Offer(QAbstractButton& importButton, QAbstractButton& exportButton);
     // Files, or a folder of connection profiles, read and previewed.
     void Import(const QStringList& paths);
     // Asks which files, then imports them.

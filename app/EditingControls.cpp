@@ -12,10 +12,7 @@ EditingControls::EditingControls(std::initializer_list<QWidget*> edits,
     }
 }
 
-void EditingControls::Update(const QString& noEdit, bool filtered) const {
-    // Moving a client among some of the book would say nothing of where it lands.
-    const QString notMoved =
-        filtered ? QStringLiteral("Clear the filter to move clients in the list") : QString();
+void EditingControls::Update(const QString& noEdit, const QString& notMoved) const {
     for (const auto* controls : {&edits_, &moves_}) {
         for (const auto& [control, tip] : *controls) {
             const QString why = !noEdit.isEmpty()     ? noEdit

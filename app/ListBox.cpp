@@ -1,30 +1,55 @@
 #include "app/ListBox.h"
 
+#include "app/ClientTable.h"
 #include "base/Exception.h"
 
-#include <QItemSelectionModel>
+ListBox::ListBox(ClientTable& table, int column, const QString& name)
+    : QObject(&table), model_(table.Model()), table_(&table), column_(column) {
+    setObjectName(name);
+    Watch();
+}
 
-ListBox::ListBox(QWidget* parent) : QListView(parent), model_(this) {
-    setModel(&model_);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setUniformItemSizes(true);
-    // A filter keystroke over a large book lays out the rows on screen at once and the rest
-    // while the user reads them, instead of every row before the next key.
-    setLayoutMode(QListView::Batched);
-    setBatchSize(256);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+ListBox::ListBox(QObject* parent, const QString& name)
+    : QObject(parent), own_(std::make_unique<BookTableModel>()), model_(*own_) {
+    setObjectName(name);
+    Watch();
+}
+
+ListBox::~ListBox() = default;
+
+void ListBox::Watch() {
+    connect(&model_, &BookTableModel::RowInserted, this, [this](int column, int position) {
+        if (column == column_) {
+            emit RowInserted(position);
+        }
+    });
+    connect(&model_, &BookTableModel::RowTaken, this, [this](int column, int position) {
+        if (column == column_) {
+            emit RowTaken(position);
+        }
+    });
+    connect(&model_, &BookTableModel::RowChanged, this, [this](int column, int position) {
+        if (column == column_) {
+            emit RowChanged(position);
+        }
+    });
+    connect(&model_, &BookTableModel::RowsReplaced, this, [this](int column) {
+        if (column == column_) {
+            emit RowsReplaced();
+        }
+    });
 }
 
 template <class Change> void ListBox::FromCode(Change&& change) {
-    ++codeChanges_;
-    try {
+    if (table_) {
+        table_->FromCode(std::forward<Change>(change));
+    } else {
         change();
-    } catch (...) {
-        --codeChanges_;
-        throw;
     }
-    --codeChanges_;
+}
+
+const core::Rows& ListBox::Items() const {
+    return model_.Rows(column_);
 }
 
 void ListBox::Check(int position) const {
@@ -35,11 +60,12 @@ void ListBox::Check(int position) const {
 
 std::string ListBox::Item(int position) const {
     Check(position);
-    return std::string(model_.Rows()[static_cast<size_t>(position)]);
+    return std::string(Items()[static_cast<size_t>(position)]);
 }
 
 void ListBox::SetItems(core::Rows rows) {
-    FromCode([&] { model_.SetRows(std::move(rows)); });
+    FromCode([&] { model_.SetRows(column_, std::move(rows)); });
+    ownIndex_ = -1;
 }
 
 void ListBox::Add(std::string_view row) {
@@ -50,25 +76,27 @@ void ListBox::Insert(int position, std::string_view row) {
     if (position < 0 || position > Count()) {
         throw EListError("List index out of bounds (" + std::to_string(position) + ")");
     }
-    FromCode([&] { model_.Insert(position, row); });
+    FromCode([&] { model_.Insert(column_, position, row); });
 }
 
 void ListBox::Delete(int position) {
     Check(position);
-    FromCode([&] {
-        model_.Take(position);
-        selectionModel()->clear();
-    });
+    FromCode([&] { model_.Take(column_, position); });
+    SetItemIndex(-1);
 }
 
 void ListBox::Take(int position) {
     Check(position);
-    FromCode([&] { model_.Take(position); });
+    FromCode([&] { model_.Take(column_, position); });
 }
 
 void ListBox::Set(int position, std::string_view row) {
     Check(position);
-    FromCode([&] { model_.Set(position, row); });
+    FromCode([&] { model_.Set(column_, position, row); });
+}
+
+void ListBox::Rebase(const core::Rows::Bytes& bytes) {
+    model_.Rebase(column_, bytes);
 }
 
 void ListBox::Move(int from, int to) {
@@ -77,45 +105,32 @@ void ListBox::Move(int from, int to) {
         throw EListError("List index out of bounds (" + std::to_string(to) + ")");
     }
     FromCode([&] {
-        const std::string row = model_.Take(from);
-        model_.Insert(to, row);
-        selectionModel()->clear();
+        const std::string row = model_.Take(column_, from);
+        model_.Insert(column_, to, row);
     });
+    SetItemIndex(-1);
 }
 
 void ListBox::Clear() {
-    FromCode([&] { model_.SetRows({}); });
+    SetItems({});
 }
 
 int ListBox::ItemIndex() const {
-    const QModelIndexList rows = selectionModel()->selectedIndexes();
-    return rows.isEmpty() ? -1 : model_.RowAt(rows.first().row());
+    const int row = table_ ? table_->SelectedRow() : ownIndex_;
+    return row < Count() ? row : -1;
 }
 
 void ListBox::SetItemIndex(int position) {
+    const bool inside = position >= 0 && position < Count();
+    if (!table_) {
+        ownIndex_ = inside ? position : -1;
+        return;
+    }
     FromCode([&] {
-        const int viewPosition = model_.ViewPositionOf(position);
-        if (viewPosition < 0) {
-            selectionModel()->clear();
+        if (inside) {
+            table_->SelectRow(position);
         } else {
-            const QModelIndex index = model_.index(viewPosition);
-            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-            scrollTo(index);
+            table_->ClearSelection();
         }
     });
-}
-
-void ListBox::SetShown(const std::vector<int>* rows) {
-    const int selected = ItemIndex();
-    FromCode([&] { model_.SetShown(rows); });
-    if (selected >= 0) {
-        SetItemIndex(selected);
-    }
-}
-
-void ListBox::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
-    QListView::selectionChanged(selected, deselected);
-    if (codeChanges_ == 0) {
-        emit UserSelectionChanged();
-    }
 }

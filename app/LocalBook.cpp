@@ -114,6 +114,15 @@ bool LocalLists::Move(int nameRow, int idRow, int step) {
     return false;
 }
 
+void LocalLists::Change(int row, const core::Client&, const core::Client& now) {
+    if (row < names_.Count()) {
+        names_.Set(row, now.name);
+    }
+    if (row < ids_.Count()) {
+        ids_.Set(row, now.id);
+    }
+}
+
 void LocalBook::Watch() {
     watch_ = new BookWatch(core::ProgramFiles::OfThisProgram(), this);
     connect(watch_, &BookWatch::Committed, this, [this] {

@@ -24,6 +24,7 @@ public:
     void Append(core::Book clients) override;
     void Remove(int nameRow, int idRow) override;
     bool Move(int nameRow, int idRow, int step) override;
+    void Change(int row, const core::Client& was, const core::Client& now) override;
     QString WhyNoEdit() const override { return {}; }
     QString WhyNoUndo() const override { return {}; }
     void TakeLast(size_t names, size_t ids) override;

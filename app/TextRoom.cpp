@@ -3,6 +3,7 @@
 #include "app/UserSettings.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCryptographicHash>
@@ -108,7 +109,10 @@ QSize Fit(QWidget& container, QSize room) {
         return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
     });
     for (QWidget* child : children) {
-        const QSize more = MissingForText(*child).expandedTo(Fit(*child, child->size()));
+        // A scroll area's parts (a table's header, its scroll bars) are its own to place.
+        const bool holdsControls = !qobject_cast<QAbstractScrollArea*>(child);
+        const QSize more = MissingForText(*child).expandedTo(
+            holdsControls ? Fit(*child, child->size()) : QSize());
         if (more.width() > 0 || more.height() > 0) {
             const QRect was = child->geometry();
             child->resize(child->size() + more);

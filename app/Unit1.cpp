@@ -4,9 +4,12 @@
 #include "app/BookLists.h"
 #include "app/BookTransfer.h"
 #include "app/ClientConnection.h"
+#include "app/ClientMenu.h"
+#include "app/ClientTable.h"
 #include "app/EditingControls.h"
 #include "app/FindBar.h"
 #include "app/Keyring.h"
+#include "app/ListBox.h"
 #include "app/LocalBook.h"
 #include "app/Looks.h"
 #include "app/Messages.h"
@@ -24,8 +27,11 @@
 #include "ui_Unit1.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -51,7 +57,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     const bool portable = core::CurrentStorage().mode == core::Storage::Portable;
     IdIPWatch1->SetHistoryFilename(portable ? "iphist.dat" : files.Folder() + "iphist.dat");
     new BookFolder(*ui->BookFolderLabel, *ui->BookFolderButton, this);
-    book_ = new BookLists(ui->ListBox1, ui->ListBox2, this);
+    book_ = new BookLists(*ui->BookTable, this);
+    // The batch file's staging list, which holds nothing between launches.
+    new ListBox(this, QStringLiteral("ListBox3"));
     // The Shared Book page is the last; a copy built without PostgreSQL has none.
     shared_ = new SharedBookPage(*ui->PageControl1, *book_, this);
     // Before anything is placed by the window's size, and once every text is in: fonts other
@@ -61,7 +69,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     IdIPWatch1->SetActive(true);
 
     settings_ = std::make_unique<SettingsBinder>(*ui);
-    local_ = new LocalBook(*ui->ListBox1, *ui->ListBox2, *book_, *settings_, this);
+    local_ =
+        new LocalBook(ui->BookTable->Names(), ui->BookTable->Ids(), *book_, *settings_, this);
     keeper_ = new PasswordKeeper(*ui->CheckBox3, *ui->Edit4, *ui->KeyringBox,
                                  KeyringKey(QString::fromStdString(files.Folder())), this);
     connect(keeper_, &PasswordKeeper::Said, this,
@@ -75,6 +84,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     place_->Restore();
     place_->FitIds();
     keys_ = new WindowKeys(*this, *ui, *find_, *book_, *connection_);
+    ui->BookTable->SetMaxIdLength(ui->NumEdit1->maxLength());
+    new ClientMenu(*ui->BookTable, *book_, *transfer_,
+                   {[this] { Button2Click(); }, [this] { EditSelected(); },
+                    [this] { Button3Click(); }, [this] { CopySelectedId(); }});
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -98,16 +111,29 @@ void TForm1::ConnectHandlers() {
     handle(ui->Button3, &QPushButton::clicked, &TForm1::Button3Click);
     handle(ui->Button4, &QPushButton::clicked, &TForm1::Button4Click);
     handle(ui->Button5, &QPushButton::clicked, &TForm1::Button5Click);
-    handle(ui->ListBox1, &ListBox::UserSelectionChanged, &TForm1::ListBox1Click);
-    handle(ui->ListBox2, &ListBox::UserSelectionChanged, &TForm1::ListBox2Click);
-    handle(ui->ListBox1, &ListBox::doubleClicked, &TForm1::Button2Click);
-    handle(ui->ListBox2, &ListBox::doubleClicked, &TForm1::Button2Click);
+    handle(ui->BookTable, &ClientTable::doubleClicked, &TForm1::Button2Click);
     handle(keys_, &WindowKeys::AddPressed, &TForm1::Button1Click);
     handle(keys_, &WindowKeys::ConnectPressed, &TForm1::Button2Click);
     handle(keys_, &WindowKeys::RemovePressed, &TForm1::Button3Click);
+    handle(keys_, &WindowKeys::EditPressed, &TForm1::EditSelected);
+    handle(keys_, &WindowKeys::CopyIdPressed, &TForm1::CopySelectedId);
+    connect(keys_, &WindowKeys::ImportPressed, transfer_, &BookTransfer::AskImport);
+    connect(keys_, &WindowKeys::ExportPressed, transfer_, [this] { transfer_->Export(false); });
+    connect(&ui->BookTable->Model(), &BookTableModel::EditRequested, this,
+            [this](int row, int column, const QString& text) {
+                Guarded([&] { EditCell(row, column, text); });
+            });
+    connect(ui->BookTable, &ClientTable::HeaderClicked, this, &TForm1::CycleOrder);
+    connect(book_, &BookLists::OrderChanged, this, [this](const BookLists::Order& order) {
+        ui->BookTable->ShowOrder(order.column, order.descending);
+        QSettings settings = UserSettings();
+        settings.setValue(QStringLiteral("table/sortColumn"), order.column);
+        settings.setValue(QStringLiteral("table/sortDescending"), order.descending);
+        UpdateEditing();
+    });
     // Import and export: on the Add page, in the client list's context menu, and by a drop.
     connect(transfer_, &BookTransfer::Said, this, &TForm1::Say);
-    transfer_->Offer(*ui->ImportButton, *ui->ExportButton, {ui->ListBox1, ui->ListBox2});
+    transfer_->Offer(*ui->ImportButton, *ui->ExportButton);
     // A check box's handler runs on every change of its state, by the user or from code.
     handle(ui->CheckBox1, &QCheckBox::toggled, &TForm1::CheckBox1Click);
     handle(ui->CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
@@ -133,6 +159,15 @@ void TForm1::ConnectHandlers() {
 }
 
 void TForm1::FormCreate() {
+    // The order the user last chose, before the book is read: it is shown sorted at once.
+    {
+        const QSettings settings = UserSettings();
+        const int column = settings.value(QStringLiteral("table/sortColumn"), -1).toInt();
+        if (column == 0 || column == 1) {
+            book_->SetOrder(BookLists::Order{
+                column, settings.value(QStringLiteral("table/sortDescending")).toBool()});
+        }
+    }
     ui->ComboBox1->setToolTip(
         QStringLiteral("1: Auto\n2: LAN\n3: Medium\n4: Modem\n5: Slow\n7: Ultra"));
     ui->CheckBox2->setToolTip(
@@ -243,8 +278,10 @@ void TForm1::Button1Click() {
 
 void TForm1::Button2Click() {
     if (book_->Selected() >= 0) {
-        connection_->Connect(ui->ListBox2->Item(ui->ListBox2->ItemIndex()),
-                             DisplayText(ui->ListBox1->Item(ui->ListBox1->ItemIndex()), 80));
+        const ListBox& names = ui->BookTable->Names();
+        const ListBox& ids = ui->BookTable->Ids();
+        connection_->Connect(ids.Item(ids.ItemIndex()),
+                             DisplayText(names.Item(names.ItemIndex()), 80));
         return;
     }
     // With a filter on, the message says what the filter found.
@@ -272,14 +309,6 @@ void TForm1::Button5Click() {
     if (!book_->MoveSelected(1)) {
         ShowMessage("You can't move this item any farther down!");
     }
-}
-
-void TForm1::ListBox1Click() {
-    book_->Mirror(ui->ListBox1);
-}
-
-void TForm1::ListBox2Click() {
-    book_->Mirror(ui->ListBox2);
 }
 
 void TForm1::CheckBox1Click() {
@@ -320,7 +349,64 @@ void TForm1::ImportFiles(const QStringList& paths) {
 }
 
 void TForm1::UpdateEditing() {
-    editing_->Update(book_->WhyNoEdit(), book_->Filtered());
+    const QString noEdit = book_->WhyNoEdit();
+    editing_->Update(noEdit, book_->WhyNoMove());
+    ui->BookTable->SetEditable(noEdit.isEmpty());
+}
+
+void TForm1::EditSelected() {
+    const int row = book_->Selected();
+    if (row < 0) {
+        return;
+    }
+    if (const QString why = book_->WhyNoEdit(); !why.isEmpty()) {
+        Say(QStringLiteral("Not changed: ") + why);
+        return;
+    }
+    ui->BookTable->EditRow(row, BookTableModel::Names);
+}
+
+void TForm1::EditCell(int row, int column, const QString& text) {
+    core::Client now = book_->At(row);
+    if (column == BookTableModel::Names) {
+        now.name = BookRow(text);
+        if (now.name.empty()) {
+            Say(QStringLiteral("Not changed: a client needs a name"));
+            return;
+        }
+    } else {
+        const QString id = text.trimmed();
+        const bool digits =
+            !id.isEmpty() && id.size() <= ui->NumEdit1->maxLength() &&
+            std::all_of(id.begin(), id.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        if (!digits) {
+            Say(QStringLiteral("Not changed: an ID has 1 to %1 digits")
+                    .arg(ui->NumEdit1->maxLength()));
+            return;
+        }
+        now.id = StoredText(id);
+    }
+    book_->Edit(row, std::move(now));
+}
+
+void TForm1::CopySelectedId() {
+    const ListBox& ids = ui->BookTable->Ids();
+    const int row = ids.ItemIndex();
+    if (row < 0) {
+        return;
+    }
+    const QString id = DisplayText(ids.Item(row));
+    QGuiApplication::clipboard()->setText(id);
+    Say(QStringLiteral("Copied ID ") + id);
+}
+
+void TForm1::CycleOrder(int column) {
+    const BookLists::Order now = book_->CurrentOrder();
+    BookLists::Order next{column, false};
+    if (now.column == column) {
+        next = now.descending ? BookLists::Order{} : BookLists::Order{column, true};
+    }
+    book_->SetOrder(next);
 }
 
 bool TForm1::ShareBook(const QString& url) {

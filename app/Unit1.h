@@ -31,7 +31,8 @@ class WindowPlace;
 //
 // This class is the window's table of contents: the handlers the window has always had, each a
 // short delegation to one of its parts:
-//   BookLists       the two lists as one book: pairing, selection, filter, undo
+//   BookLists       the book's table (ClientTable, its columns the lists ListBox1 and
+//                   ListBox2): selection, filter, sort, edits and their undo
 //   FindBar         the filter field, the count and their keys
 //   SettingsBinder  the settings file's keys and their controls
 //   WindowPlace     minimum size, the growing layout, the remembered place
@@ -59,14 +60,12 @@ public:
     // A connect or the close waits for the keyring (the password on its way in or out).
     bool KeyringWait() const;
 
-    // Add, connect, remove, move up, move down; the mirrored selection.
+    // Add, connect, remove, move up, move down.
     void Button1Click();
     void Button2Click();
     void Button3Click();
     void Button4Click();
     void Button5Click();
-    void ListBox1Click();
-    void ListBox2Click();
 
     // The switches.
     void CheckBox1Click();
@@ -87,6 +86,14 @@ protected:
 private:
     void ConnectHandlers();
     void Say(const QString& what);
+    // The selected client's editor (F2, the context menu), or why the book takes no edit.
+    void EditSelected();
+    // What the user typed into a cell, checked, then one step of the undo stack.
+    void EditCell(int row, int column, const QString& text);
+    void CopySelectedId();
+    // The table's order: a click on a header sorts by it, then the other way, then shows the
+    // book's own order again. The last one chosen is the user's for the next start.
+    void CycleOrder(int column);
     // Which edits the book takes now: a filter stops the moves, a shared book that cannot be
     // changed stops them all; each disabled control's tooltip says why.
     void UpdateEditing();

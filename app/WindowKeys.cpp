@@ -2,6 +2,7 @@
 
 #include "app/BookLists.h"
 #include "app/ClientConnection.h"
+#include "app/ClientTable.h"
 #include "app/FindBar.h"
 #include "app/ListBox.h"
 #include "app/Messages.h"
@@ -27,10 +28,8 @@ bool AllDigits(const QString& text) {
 WindowKeys::WindowKeys(QWidget& form, Ui::TForm1& ui, FindBar& find, BookLists& book,
                        ClientConnection& connection)
     : QObject(&form), ui_(ui), find_(find), book_(book), connection_(connection) {
-    for (QWidget* list : {static_cast<QWidget*>(ui.ListBox1), static_cast<QWidget*>(ui.ListBox2)}) {
-        list->installEventFilter(this);
-        find.TakeTypingFrom(list);
-    }
+    ui.BookTable->installEventFilter(this);
+    find.TakeTypingFrom(ui.BookTable);
     // Esc clears the filter wherever the focus is on the page.
     for (QWidget* button : {ui.Button2, ui.Button3, ui.Button4, ui.Button5}) {
         button->installEventFilter(this);
@@ -47,6 +46,8 @@ WindowKeys::WindowKeys(QWidget& form, Ui::TForm1& ui, FindBar& find, BookLists& 
         ui.PageControl1->setCurrentWidget(ui.TabSheet2);
         ui.Edit1->setFocus(Qt::ShortcutFocusReason);
     });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_I), [this] { emit ImportPressed(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_E), [this] { emit ExportPressed(); });
     shortcut(QKeySequence::Undo, [&book] { book.UndoLast(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [&book] { book.RedoLast(); });
     // On the Add page Enter in either field is OK, and focus entering the ID field selects its
@@ -57,9 +58,8 @@ WindowKeys::WindowKeys(QWidget& form, Ui::TForm1& ui, FindBar& find, BookLists& 
     connect(&find, &FindBar::Changed, &book, &BookLists::SetFilter);
     connect(&find, &FindBar::Enter, this, [this] { Guarded([this] { EnterPress(); }); });
     connect(&find, &FindBar::Step, &book, &BookLists::SelectShown);
-    connect(&find, &FindBar::Page, &book, [&book, list = ui.ListBox1](int pages) {
-        const int row = std::max(1, list->sizeHintForRow(0));
-        book.SelectShown(pages * std::max(1, list->viewport()->height() / row));
+    connect(&find, &FindBar::Page, &book, [&book, table = ui.BookTable](int pages) {
+        book.SelectShown(pages * table->PageRows());
     });
     connect(&find, &FindBar::Edge, &book,
             [&book](bool last) { book.SelectShownAt(last ? -1 : 0); });
@@ -87,7 +87,11 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
     const auto* key = static_cast<QKeyEvent*>(event);
-    // The client list's moves, from the lists and the buttons below them.
+    if (watched == ui_.BookTable && key->matches(QKeySequence::Copy)) {
+        emit CopyIdPressed();
+        return true;
+    }
+    // The client list's moves, from the table and the buttons below them.
     if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier &&
         (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
         Guarded([&] { MoveKey(key->key() == Qt::Key_Up ? *ui_.Button4 : *ui_.Button5); });
@@ -111,6 +115,9 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
         return true;
     case Qt::Key_Delete:
         Guarded([this] { DeletePress(); });
+        return true;
+    case Qt::Key_F2:
+        emit EditPressed();
         return true;
     default:
         return QObject::eventFilter(watched, event);
@@ -159,13 +166,15 @@ void WindowKeys::EnterPress() {
 }
 
 void WindowKeys::DeletePress() {
-    const int row = ui_.ListBox1->ItemIndex();
+    const ListBox& names = ui_.BookTable->Names();
+    const ListBox& ids = ui_.BookTable->Ids();
+    const int row = names.ItemIndex();
     if (row < 0) {
         return;
     }
-    const int idRow = ui_.ListBox2->ItemIndex();
-    const std::string id = idRow >= 0 ? ui_.ListBox2->Item(idRow) : std::string();
-    if (AskYesNo("Remove " + ui_.ListBox1->Item(row) + " (" + id + ") from your book?")) {
+    const int idRow = ids.ItemIndex();
+    const std::string id = idRow >= 0 ? ids.Item(idRow) : std::string();
+    if (AskYesNo("Remove " + names.Item(row) + " (" + id + ") from your book?")) {
         emit RemovePressed();
     }
 }

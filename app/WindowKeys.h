@@ -13,8 +13,9 @@ class FindBar;
 class QWidget;
 
 // The keys of the window: those that find a client and act on it wherever the focus is on the
-// Client List page (Enter connects, Delete removes, Esc clears the filter, typing filters),
-// Ctrl+F, Ctrl+N, undo and redo, and Enter on the Add page.
+// Client List page (Enter connects, Delete removes, Esc clears the filter, typing filters), those
+// of the client table (F2 edits, Ctrl+C copies the ID), Ctrl+F, Ctrl+N, Ctrl+I and Ctrl+E
+// (import and export), undo and redo, and Enter on the Add page.
 // What a key asks of the window's buttons is a signal: the window runs the button's handler.
 class WindowKeys final : public QObject {
     Q_OBJECT
@@ -27,6 +28,11 @@ signals:
     void AddPressed();
     void ConnectPressed();
     void RemovePressed();
+    // F2 and Ctrl+C on the client table; Ctrl+I and Ctrl+E anywhere.
+    void EditPressed();
+    void CopyIdPressed();
+    void ImportPressed();
+    void ExportPressed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -462,6 +462,19 @@ bool SharedBook::Move(int row, int, int step) {
     return true;
 }
 
+void SharedBook::Change(int row, const core::Client&, const core::Client& now) {
+    if (!CanEdit()) {
+        emit Said(QStringLiteral("Not changed: ") + WhyNot(true));
+        return;
+    }
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
+        return;
+    }
+    OnServer([id = rows_[row].rowId, version = rows_[row].version, now](SharedBookServer& server) {
+        server.Edit(id, version, now);
+    });
+}
+
 QString SharedBook::WhyNoUndo() const {
     return QStringLiteral("The shared book's changes are not undone: add or remove the client "
                           "again");

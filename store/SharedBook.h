@@ -51,6 +51,7 @@ public:
     void Append(core::Book clients) override;
     void Remove(int nameRow, int idRow) override;
     bool Move(int nameRow, int idRow, int step) override;
+    void Change(int row, const core::Client& was, const core::Client& now) override;
     QString WhyNoUndo() const override;
     void TakeLast(size_t names, size_t ids) override;
     void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;

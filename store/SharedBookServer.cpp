@@ -858,6 +858,58 @@ void SharedBookServer::Remove(qint64 rowId, qint64 version) {
                QStringLiteral("Not removed: it changed meanwhile; try again"));
 }
 
+void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& now) {
+    const auto waiting = Waiting(EditAllowance);
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!open_) {
+        emit Said(connection_, Unreachable());
+        return;
+    }
+    QSqlQuery q(db);
+    // The server numbers the version and notes who changed the row and when.
+    bool ok = q.prepare(QStringLiteral("UPDATE mbv_clients SET name = :name, repeater_id = :id "
+                                       "WHERE row_id = :row AND version = :v RETURNING ") +
+                        RowColumns);
+    q.bindValue(QStringLiteral(":name"), ToServer(now.name));
+    q.bindValue(QStringLiteral(":id"), ToServer(now.id));
+    q.bindValue(QStringLiteral(":row"), rowId);
+    q.bindValue(QStringLiteral(":v"), version);
+    ok = ok && q.exec();
+    if (ok && q.next()) {
+        if (std::optional<SharedRow> row = RowOf(q)) {
+            emit Changed(connection_, {std::move(*row)}, {});
+        }
+        emit Said(connection_, QStringLiteral("Changed to %1").arg(Named(now.name, now.id)));
+        return;
+    }
+    // Lost a race: the row is gone, or somebody changed it first and their change stands.
+    if (ok) {
+        q.prepare(QStringLiteral("SELECT ") + RowColumns +
+                  QStringLiteral(" FROM mbv_clients WHERE row_id = :row"));
+        q.bindValue(QStringLiteral(":row"), rowId);
+        ok = q.exec();
+    }
+    if (ok && !q.next()) {
+        emit Changed(connection_, {}, {rowId});
+        emit Said(connection_, QStringLiteral("Not changed: another technician has removed "
+                                              "this client"));
+        return;
+    }
+    if (ok) {
+        if (std::optional<SharedRow> row = RowOf(q)) {
+            const QString theirs = Named(row->client.name, row->client.id);
+            emit Changed(connection_, {std::move(*row)}, {});
+            emit Said(connection_, QStringLiteral("Not changed: another technician changed "
+                                                  "this client to %1 meanwhile")
+                                       .arg(theirs));
+            return;
+        }
+    }
+    SayFailure(
+        ErrorText(q.lastError()),
+        QStringLiteral("Not changed: the server refused (%1)").arg(ErrorText(q.lastError())));
+}
+
 void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
     const auto waiting = Waiting(EditAllowance);
     QSqlQuery q(QSqlDatabase::database(name_, false));

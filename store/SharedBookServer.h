@@ -57,6 +57,9 @@ public:
     void Remove(qint64 rowId, qint64 version);
     // A place up (-1) or down (+1) among the book as the server holds it now.
     void Move(qint64 rowId, qint64 version, int step);
+    // A client's name and ID changed, when its row is still at this version: an edit made
+    // since by somebody else is never overwritten.
+    void Edit(qint64 rowId, qint64 version, const core::Client& now);
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,

@@ -98,9 +98,7 @@ protected:
     }
 
     void ConnectToCustomer() {
-        ListBox* names = Find<ListBox>(*form, "ListBox1");
-        QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
-                          names->visualRect(names->model()->index(1, 0)).center());
+        ClickClient(*form, 1);
         QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
         // The connection is made once the keyring's read at start has answered.
         WaitFor([&] { return !form->KeyringWait(); });
@@ -152,9 +150,7 @@ TEST_F(Connect, TheCustomersDesktopReachesTheTechniciansScreenAndThePasswordNoCo
     // A second connection while the first runs: it has nobody behind its ID and is given up,
     // and the first goes on.
     UserSettings().setValue(ViewerSessions::WaitKey(), 3);
-    ListBox* names = Find<ListBox>(*form, "ListBox1");
-    QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
-                      names->visualRect(names->model()->index(0, 0)).center());
+    ClickClient(*form, 0);
     QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return !sink.notices.isEmpty(); }, 20000));
     // A name holding "%1" stays the name in the message.

@@ -1,10 +1,12 @@
 // Finding a client in the book: the filter, the keyboard, quick connect, a window that grows.
+#include "app/ClientTable.h"
 #include "app/ListBox.h"
 #include "controls/Numedit.h"
 #include "support/FormAccess.h"
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,17 +29,16 @@ protected:
         form = folder.Start();
         names = Find<ListBox>(*form, "ListBox1");
         ids = Find<ListBox>(*form, "ListBox2");
+        table = Find<ClientTable>(*form, "BookTable");
         filter = Find<QLineEdit>(*form, "FilterEdit");
         Find<QLineEdit>(*form, "Edit3")->setText(QStringLiteral("192.0.2.10"));
     }
 
-    // The names and IDs the two lists show, row for row.
+    // The names and IDs the table shows, row for row.
     std::vector<std::pair<QString, QString>> Shown() const {
         std::vector<std::pair<QString, QString>> shown;
-        EXPECT_EQ(names->model()->rowCount(), ids->model()->rowCount());
-        for (int v = 0; v < names->model()->rowCount(); ++v) {
-            shown.emplace_back(names->model()->index(v, 0).data().toString(),
-                               ids->model()->index(v, 0).data().toString());
+        for (int v = 0; v < table->model()->rowCount(); ++v) {
+            shown.emplace_back(ShownCell(*form, v, 0), ShownCell(*form, v, 1));
         }
         return shown;
     }
@@ -71,6 +72,7 @@ protected:
     std::unique_ptr<TForm1> form;
     ListBox* names = nullptr;
     ListBox* ids = nullptr;
+    ClientTable* table = nullptr;
     QLineEdit* filter = nullptr;
 };
 
@@ -106,8 +108,7 @@ TEST_F(Finding, ConnectRemoveAndCloseActOnTheBooksRows) {
     EXPECT_FALSE(up->isEnabled());
     EXPECT_EQ(up->toolTip(), QStringLiteral("Clear the filter to move clients in the list"));
     // The second row shown is the book's fourth client.
-    QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
-                      names->visualRect(names->model()->index(1, 0)).center());
+    ClickClient(*form, 1);
     EXPECT_EQ(ids->ItemIndex(), 3);
     QTest::mouseClick(Find<QPushButton>(*form, "Button2"), Qt::LeftButton);
     EXPECT_EQ(Launched(), "77");
@@ -147,23 +148,22 @@ TEST_F(Finding, TheKeyboardFindsConnectsAndRemoves) {
     EXPECT_EQ(Launched(), "42");
     Key(filter, Qt::Key_Escape);
 
-    // Double-click on a row, Enter in a list.
-    const QPoint third = ids->visualRect(ids->model()->index(2, 0)).center();
-    QTest::mouseClick(ids->viewport(), Qt::LeftButton, {}, third);
-    QTest::mouseDClick(ids->viewport(), Qt::LeftButton, {}, third);
+    // Double-click on a row, Enter in the table.
+    const QPoint third = table->visualRect(table->model()->index(2, 1)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, third);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, third);
     EXPECT_EQ(Launched(), "42");
     names->SetItemIndex(1);
-    ids->SetItemIndex(1);
-    Key(names, Qt::Key_Return);
+    Key(table, Qt::Key_Return);
     EXPECT_EQ(Launched(), "3301");
 
     // Delete asks first: No keeps the client, Yes removes name and ID together.
-    Key(names, Qt::Key_Delete);
+    Key(table, Qt::Key_Delete);
     EXPECT_EQ(sink.questions,
               QStringList{QString::fromUtf8("Remove M\xC3\xBCller GmbH (3301) from your book?")});
     EXPECT_EQ(names->Count(), 5);
     sink.answer = true;
-    Key(ids, Qt::Key_Delete);
+    Key(table, Qt::Key_Delete);
     EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme", "baker street", "Caf\xE9 Bleu"}));
     EXPECT_EQ(ids->Items(), (Rows{"204518", "42", "77", "5150"}));
 
@@ -200,16 +200,15 @@ TEST_F(Finding, QuickConnectAsksForAnIdThatIsNotInTheBook) {
 }
 
 TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
-    const QRect nameList = names->geometry();
-    const QRect idList = ids->geometry();
+    const QRect tablePlace = table->geometry();
+    const int idWidth = table->columnWidth(1);
     const QRect connect = Find<QPushButton>(*form, "Button2")->geometry();
     const QRect label = Find<QLabel>(*form, "Label1")->geometry();
     form->resize(form->width() + 200, form->height() + 100);
     QApplication::processEvents();
     // The IDs keep the width their longest needs; the names take the rest.
-    EXPECT_EQ(names->height(), nameList.height() + 100);
-    EXPECT_EQ(names->width(), nameList.width() + 200);
-    EXPECT_EQ(ids->geometry(), idList.translated(200, 0).adjusted(0, 0, 0, 100));
+    EXPECT_EQ(table->geometry(), tablePlace.adjusted(0, 0, 200, 100));
+    EXPECT_EQ(table->columnWidth(1), idWidth);
     EXPECT_EQ(Find<QPushButton>(*form, "Button2")->geometry(), connect.translated(0, 100));
     EXPECT_EQ(Find<QLabel>(*form, "Label1")->geometry(), label);
     const QSize grown = form->size();
@@ -222,26 +221,68 @@ TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
         .clear();
 }
 
-TEST(FindingScroll, TheTwoListsScrollTogether) {
+TEST(FindingScroll, NoNameEverStandsBesideAnotherClientsId) {
     ProgramFolder folder;
     RecordingSink sink;
     std::string names;
     std::string ids;
-    for (int i = 0; i < 40; ++i) {
-        names += "Client " + std::to_string(i) + "\r\n";
-        ids += std::to_string(1000 + i) + "\r\n";
+    for (int i = 0; i < 300; ++i) {
+        // Every seventh name too long for any window: 86 characters.
+        names += (i % 7 == 3 ? "Cr\xC3\xA8me Br\xC3\xBBl\xC3\xA9"
+                               "e " +
+                                   std::string(70, 'x') + " " + std::to_string(100 + i)
+                             : "Client " + std::to_string(i)) +
+                 "\r\n";
+        ids += std::to_string(500000 + i) + "\r\n";
     }
     folder.Write("clientlist.txt", names);
     folder.Write("clientIDlist.txt", ids);
     auto form = folder.Start();
-    auto* nameList = Find<ListBox>(*form, "ListBox1");
-    auto* idList = Find<ListBox>(*form, "ListBox2");
-    ASSERT_GT(nameList->verticalScrollBar()->maximum(), 10);
-    nameList->verticalScrollBar()->setValue(15);
-    EXPECT_EQ(idList->verticalScrollBar()->value(), 15);
-    idList->verticalScrollBar()->setValue(4);
-    EXPECT_EQ(nameList->verticalScrollBar()->value(), 4);
-    EXPECT_EQ(nameList->indexAt(QPoint(2, 2)).row(), idList->indexAt(QPoint(2, 2)).row());
+    form->show();
+    auto* table = Find<ClientTable>(*form, "BookTable");
+    const auto& nameRows = table->Names().Items();
+    const auto& idRows = table->Ids().Items();
+    // Each row on screen: the name drawn (maybe shortened) and the ID drawn are one client's.
+    const auto checkRowsOnScreen = [&](const char* where) {
+        SCOPED_TRACE(where);
+        EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+        const QRect screen = table->viewport()->rect();
+        int checked = 0;
+        for (int y = 1; y < screen.height(); y += table->verticalHeader()->defaultSectionSize()) {
+            const QModelIndex name = table->indexAt(QPoint(2, y));
+            const QModelIndex id = table->indexAt(QPoint(screen.width() - 2, y));
+            if (!name.isValid()) {
+                break;
+            }
+            ASSERT_EQ(name.row(), id.row());
+            ASSERT_EQ(id.column(), 1);
+            const auto row = static_cast<size_t>(table->Model().RowAt(name.row()));
+            EXPECT_EQ(name.data(Qt::ToolTipRole).toString().toStdString(), nameRows[row]);
+            EXPECT_EQ(id.data().toString().toStdString(), idRows[row]);
+            // The whole ID is drawn; a long name loses its middle, never its end.
+            const QFontMetrics metrics(table->font());
+            EXPECT_LE(metrics.horizontalAdvance(id.data().toString()), table->columnWidth(1));
+            ++checked;
+        }
+        EXPECT_GT(checked, 3);
+    };
+    for (const QSize size : {form->minimumSize(), QSize(1600, 1000)}) {
+        form->resize(size);
+        QApplication::processEvents();
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_End);
+        checkRowsOnScreen("End");
+        for (int page = 0; page < 3; ++page) {
+            QTest::keyClick(table, Qt::Key_PageUp);
+            checkRowsOnScreen("PageUp");
+        }
+        QTest::keyClick(table, Qt::Key_Home);
+        for (int page = 0; page < 3; ++page) {
+            QTest::keyClick(table, Qt::Key_PageDown);
+            checkRowsOnScreen("PageDown");
+        }
+    }
+    EXPECT_EQ(table->textElideMode(), Qt::ElideMiddle);
 }
 
 TEST_F(Finding, DigitsConnectOnlyTheClientWithExactlyThatId) {
@@ -302,29 +343,28 @@ TEST_F(Finding, KeysWorkWhereverTheFocusIsOnThePage) {
     EXPECT_EQ(names->ItemIndex(), 0);
 
     // A letter typed in a list filters instead of jumping by first letter.
-    names->setFocus();
-    QTest::keyClicks(names, QStringLiteral("ca"));
+    table->setFocus();
+    QTest::keyClicks(table, QStringLiteral("ca"));
     EXPECT_EQ(filter->text(), QStringLiteral("ca"));
     EXPECT_EQ(form->focusWidget(), filter);
     EXPECT_EQ(ShownNames(), QStringList{QString::fromUtf8("Caf\xC3\xA9 Bleu")});
 }
 
-TEST_F(Finding, TheListsReadAsOneTableCountedInTheLocalesDigits) {
+TEST_F(Finding, TheBookIsOneTableCountedInTheLocalesDigits) {
     EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("5 clients"));
-    EXPECT_EQ(Find<QLabel>(*form, "NamesHeader")->text(), QStringLiteral("Client"));
-    EXPECT_EQ(Find<QLabel>(*form, "IdsHeader")->text(), QStringLiteral("ID"));
-    // One scroll bar, at the right; the count ends where the table does.
-    EXPECT_EQ(names->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_TRUE(names->alternatingRowColors());
-    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->geometry().right(), ids->geometry().right());
-    EXPECT_EQ(ids->geometry().left() - names->geometry().right(), 8);
+    const QAbstractItemModel* model = table->model();
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Client"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ID"));
+    // The count ends where the table does.
+    EXPECT_TRUE(table->alternatingRowColors());
+    EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->geometry().right(), table->geometry().right());
     EXPECT_EQ(Find<QRadioButton>(*form, "RadioButton9")->accessibleName(),
               QStringLiteral("Repeater on this machine"));
     EXPECT_EQ(Find<QRadioButton>(*form, "RadioButton10")->accessibleName(),
               QStringLiteral("Repeater on another machine"));
 
     // A longer ID widens the ID column; the names give way.
-    const int idWidth = ids->width();
+    const int idWidth = table->columnWidth(1);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     std::string many;
     std::string manyIds;
@@ -336,7 +376,7 @@ TEST_F(Finding, TheListsReadAsOneTableCountedInTheLocalesDigits) {
     folder.Write("clientIDlist.txt", manyIds);
     form = folder.Start();
     EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("1,234 clients"));
-    EXPECT_GT(Find<ListBox>(*form, "ListBox2")->width(), idWidth);
+    EXPECT_GT(Find<ClientTable>(*form, "BookTable")->columnWidth(1), idWidth);
     QLocale::setDefault(QLocale::c());
 }
 

@@ -4,6 +4,7 @@
 #include "core/Commit.h"
 #include "net/IdIPWatch.h"
 #include "support/FakeWinsock.h"
+#include "support/FormAccess.h"
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
@@ -24,11 +25,6 @@
 
 namespace {
 
-template <class W> W* Find(TForm1& form, const char* name) {
-    W* widget = form.findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
 
 std::vector<std::string> Rows(TForm1& form, const char* list) {
     return Find<ListBox>(form, list)->Items().Strings();
@@ -187,9 +183,8 @@ TEST(Startup, ListFilesOfAnyShapeComeBackWithEveryRowAndByte) {
               (std::vector<std::string>{"caf\xE9", "\xC3\xA9t\xC3\xA9", megabyte, "",
                                         std::string("x\0kept", 6), "last"}));
     // Shown decoded: Windows-1252 where the row is not UTF-8.
-    const auto* model = Find<ListBox>(*form, "ListBox2")->model();
-    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("caf\u00E9"));
-    EXPECT_EQ(model->index(1, 0).data().toString(), QStringLiteral("\u00E9t\u00E9"));
+    EXPECT_EQ(ShownCell(*form, 0, 1), QStringLiteral("caf\u00E9"));
+    EXPECT_EQ(ShownCell(*form, 1, 1), QStringLiteral("\u00E9t\u00E9"));
 
     ASSERT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("clientlist.txt"), "a\r\nb\r\nc\r\nd\r\n");
@@ -425,8 +420,7 @@ TEST(Startup, AHugeRowShowsItsBeginningAndIsSavedWhole) {
     folder.Write("clientlist.txt", "Acme\r\n" + huge + "\r\n");
     folder.Write("clientIDlist.txt", "1\r\n2\r\n");
     auto form = folder.Start();
-    const QAbstractItemModel* model = Find<ListBox>(*form, "ListBox1")->model();
-    const QString shown = model->data(model->index(1, 0)).toString();
+    const QString shown = ShownCell(*form, 1, 0);
     EXPECT_EQ(shown.size(), 1001);
     EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
     EXPECT_TRUE(CloseWindow(*form));

@@ -189,11 +189,11 @@ TEST_P(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
     const auto margin = [](const QWidget& pageControl, const QWidget& ids, const QWidget& count) {
         return pageControl.width() - std::max(ids.geometry().right(), count.geometry().right());
     };
-    const auto* ids = form.findChild<QWidget*>(QStringLiteral("ListBox2"));
+    const auto* ids = form.findChild<QWidget*>(QStringLiteral("BookTable"));
     const auto* count = form.findChild<QWidget*>(QStringLiteral("FilterCount"));
     ASSERT_TRUE(ids && count);
     EXPECT_EQ(margin(*pages, *ids, *count),
-              margin(*drawn.PageControl1, *drawn.ListBox2, *drawn.FilterCount));
+              margin(*drawn.PageControl1, *drawn.BookTable, *drawn.FilterCount));
 
     std::vector<std::string> cut;
     for (int page = 0; page < pages->count(); ++page) {

@@ -1,0 +1,75 @@
+#include "app/ClientMenu.h"
+
+#include "app/BookLists.h"
+#include "app/BookTransfer.h"
+#include "app/ClientTable.h"
+#include "app/Messages.h"
+
+#include <QKeySequence>
+#include <QMenu>
+
+namespace {
+
+// An entry's text with its key in the menu's shortcut column. The key itself is the window's:
+// the menu only shows it.
+QString WithKey(const QString& text, const QKeySequence& key) {
+    return text + u'\t' + key.toString(QKeySequence::NativeText);
+}
+
+} // namespace
+
+ClientMenu::ClientMenu(ClientTable& table, BookLists& book, BookTransfer& transfer, Actions actions)
+    : QObject(&table), table_(table), book_(book), transfer_(transfer),
+      actions_(std::move(actions)) {
+    table.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&table, &QWidget::customContextMenuRequested, this, &ClientMenu::Open);
+}
+
+void ClientMenu::Open(QPoint at) {
+    // A right click on a client acts on that client.
+    if (const QModelIndex under = table_.indexAt(at); under.isValid()) {
+        table_.SelectRow(table_.Model().RowAt(under.row()));
+    }
+    const bool selected = table_.SelectedRow() >= 0;
+    const QString noEdit = book_.WhyNoEdit();
+    QMenu menu(&table_);
+    menu.setToolTipsVisible(true);
+    const auto add = [&](const QString& text, const QKeySequence& key,
+                         const std::function<void()>& action, const QString& whyNot) {
+        QAction* entry = menu.addAction(WithKey(text, key));
+        entry->setEnabled(whyNot.isEmpty());
+        entry->setToolTip(whyNot);
+        connect(entry, &QAction::triggered, this, [action] { Guarded(action); });
+        return entry;
+    };
+    const QString noClient = selected ? QString() : QStringLiteral("Select a client first");
+    add(QStringLiteral("Connect"), QKeySequence(Qt::Key_Return), actions_.connect, noClient);
+    add(QStringLiteral("Edit"), QKeySequence(Qt::Key_F2), actions_.edit,
+        noClient.isEmpty() ? noEdit : noClient);
+    add(QStringLiteral("Remove"), QKeySequence(QKeySequence::Delete), actions_.remove,
+        noClient.isEmpty() ? noEdit : noClient);
+    menu.addSeparator();
+    const QString undo = book_.UndoText();
+    const QString redo = book_.RedoText();
+    add(
+        undo.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo: ") + undo,
+        QKeySequence(QKeySequence::Undo), [this] { book_.UndoLast(); },
+        undo.isEmpty() ? QStringLiteral("Nothing to undo") : QString());
+    add(
+        redo.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo: ") + redo,
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { book_.RedoLast(); },
+        redo.isEmpty() ? QStringLiteral("Nothing to redo") : QString());
+    menu.addSeparator();
+    add(QStringLiteral("Copy ID"), QKeySequence(QKeySequence::Copy), actions_.copyId, noClient);
+    menu.addSeparator();
+    add(
+        QStringLiteral("Import\u2026"), QKeySequence(Qt::CTRL | Qt::Key_I),
+        [this] { transfer_.AskImport(); }, noEdit);
+    add(QStringLiteral("Export\u2026"), QKeySequence(Qt::CTRL | Qt::Key_E),
+        [this] { transfer_.Export(false); }, {});
+    if (book_.Filtered()) {
+        menu.addAction(QStringLiteral("Export the %1 shown\u2026").arg(book_.ShownCount()), this,
+                       [this] { Guarded([this] { transfer_.Export(true); }); });
+    }
+    menu.exec(table_.viewport()->mapToGlobal(at));
+}

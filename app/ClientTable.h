@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/BookTableModel.h"
+
+#include <QTableView>
+
+class ListBox;
+
+// The client book on screen: one table, Client and ID, one selection and one scroll bar, so a
+// name can never stand beside another client's ID. Long names are shortened in their middle
+// and shown whole in the row's tool tip.
+//
+// Its two columns are the window's lists ListBox1 (names) and ListBox2 (IDs), children of the
+// table, through which the rest of the window reads and edits the book. Changes made through
+// them are changes from code: only the user's own selection changes are announced.
+class ClientTable final : public QTableView {
+    Q_OBJECT
+public:
+    explicit ClientTable(QWidget* parent = nullptr);
+    ~ClientTable() override;
+
+    BookTableModel& Model() { return model_; }
+    const BookTableModel& Model() const { return model_; }
+    ListBox& Names() const { return *names_; }
+    ListBox& Ids() const { return *ids_; }
+
+    // The book's row selected, -1 without a selection.
+    int SelectedRow() const;
+    // Selects the book's row and shows it; no selection when it is not shown.
+    void SelectRow(int row);
+    void ClearSelection();
+    // The ID column's width; the names take the rest.
+    void SetIdWidth(int width);
+    // Rows the viewport shows at once.
+    int PageRows() const;
+    // Opens the editor on a book's row and column (0 the name, 1 the ID).
+    void EditRow(int row, int column);
+    // Whether a click on the selected row opens its editor (not while the book takes no edit).
+    void SetEditable(bool editable);
+    // The header's arrow on the column the clients are sorted by; none for the book's order.
+    void ShowOrder(int column, bool descending);
+    // The longest ID the editor takes.
+    void SetMaxIdLength(int digits);
+
+    // Runs a change made by code: it announces no selection change.
+    template <class Change> void FromCode(Change&& change) {
+        ++codeChanges_;
+        try {
+            change();
+        } catch (...) {
+            --codeChanges_;
+            throw;
+        }
+        --codeChanges_;
+    }
+
+signals:
+    void UserSelectionChanged();
+    // A click on a column's header.
+    void HeaderClicked(int column);
+
+protected:
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+
+private:
+    BookTableModel model_;
+    ListBox* names_;
+    ListBox* ids_;
+    int codeChanges_ = 0;
+    int maxIdLength_ = 6;
+    friend class ClientCellEditor;
+};
