@@ -164,14 +164,13 @@ void BookTableModel::Set(int column, int position, std::string_view row) {
 void BookTableModel::SetShown(const std::vector<int>* shown) {
     beginResetModel();
     arranged_ = shown != nullptr;
-    shown_.clear();
-    placeOf_.clear();
+    // The callers' rows are all the book's.
     if (shown) {
-        const int count = Count();
-        shown_.reserve(shown->size());
-        std::copy_if(shown->begin(), shown->end(), std::back_inserter(shown_),
-                     [count](int row) { return row >= 0 && row < count; });
+        shown_.assign(shown->begin(), shown->end());
+    } else {
+        shown_.clear();
     }
+    placeOf_.clear();
     endResetModel();
 }
 

@@ -4,22 +4,61 @@
 #include "app/TypedText.h"
 #include "core/DisplayText.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
-// A cell's editor: a name takes what the Add page's name field takes, an ID digits only.
-class ClientCellEditor final : public QStyledItemDelegate {
+// A row's two cells, each drawn as the style draws an item in its column's place; and a cell's
+// editor: a name takes what the Add page's name field takes, an ID digits only.
+class ClientCells final : public QStyledItemDelegate {
 public:
-    explicit ClientCellEditor(ClientTable& table) : QStyledItemDelegate(&table), table_(table) {}
+    explicit ClientCells(ClientTable& table) : QStyledItemDelegate(&table), table_(table) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        for (const int column : {BookTableModel::Names, BookTableModel::Ids}) {
+            QStyleOptionViewItem cell = option;
+            const QModelIndex at = index.siblingAtColumn(column);
+            initStyleOption(&cell, at);
+            cell.rect = CellIn(option.rect, column);
+            // A long name loses its middle, never its end nor its start.
+            cell.textElideMode = Qt::ElideMiddle;
+            cell.viewItemPosition = column == BookTableModel::Names
+                                        ? QStyleOptionViewItem::Beginning
+                                        : QStyleOptionViewItem::End;
+            // The focus frame goes round the row, once.
+            cell.state &= ~QStyle::State_HasFocus;
+            const QWidget* widget = option.widget;
+            QStyle* style = widget ? widget->style() : QApplication::style();
+            style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+        }
+        if (option.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            focus.rect = option.rect;
+            const QWidget* widget = option.widget;
+            QStyle* style = widget ? widget->style() : QApplication::style();
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        // One line, however long the name: rows are never measured one by one.
+        const QSize line = QStyledItemDelegate::sizeHint(option, index);
+        return {1, line.height()};
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                          const QModelIndex& index) const override {
+                          const QModelIndex&) const override {
         auto* editor = new QLineEdit(parent);
         editor->setFrame(false);
-        if (index.column() == BookTableModel::Names) {
+        if (table_.editColumn_ == BookTableModel::Names) {
             editor->setMaxLength(static_cast<int>(core::MaxNameCharacters));
             editor->setValidator(new NoControlCharacters(editor));
             editor->setAccessibleName(QStringLiteral("Client name"));
@@ -31,49 +70,91 @@ public:
         }
         return editor;
     }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        static_cast<QLineEdit*>(editor)->setText(
+            index.siblingAtColumn(table_.editColumn_).data(Qt::EditRole).toString());
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        model->setData(index.siblingAtColumn(table_.editColumn_),
+                       static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
+    }
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex&) const override {
+        editor->setGeometry(CellIn(option.rect, table_.editColumn_));
+    }
 
 private:
+    QRect CellIn(const QRect& row, int column) const {
+        const QHeaderView& header = table_.Header();
+        return {row.left() + header.sectionViewportPosition(column), row.top(),
+                header.sectionSize(column), row.height()};
+    }
+
     ClientTable& table_;
 };
 
 ClientTable::ClientTable(QWidget* parent)
-    : QTableView(parent), model_(this),
+    : QListView(parent), model_(this), header_(new QHeaderView(Qt::Horizontal, this)),
       names_(new ListBox(*this, BookTableModel::Names, QStringLiteral("ListBox1"))),
       ids_(new ListBox(*this, BookTableModel::Ids, QStringLiteral("ListBox2"))) {
     setModel(&model_);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setModelColumn(BookTableModel::Names);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setItemDelegate(new ClientCellEditor(*this));
+    setItemDelegate(new ClientCells(*this));
     SetEditable(true);
-    setTabKeyNavigation(false);
-    setShowGrid(false);
-    setWordWrap(false);
     setAlternatingRowColors(true);
-    // A long name loses its middle, never its end nor its start: "Zürich … Atelier".
+    setUniformItemSizes(true);
+    setWordWrap(false);
     setTextElideMode(Qt::ElideMiddle);
+    // A filter keystroke over a large book lays out the rows on screen at once and the rest
+    // while the user reads them, instead of every row before the next key.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(256);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    QHeaderView* rows = verticalHeader();
-    rows->hide();
-    // Every row as high as one line: no row is measured, whatever the book's size.
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(fontMetrics().height() + 4);
-    rows->setMinimumSectionSize(1);
-    QHeaderView* columns = horizontalHeader();
-    columns->setHighlightSections(false);
-    columns->setSectionResizeMode(BookTableModel::Names, QHeaderView::Stretch);
-    columns->setSectionResizeMode(BookTableModel::Ids, QHeaderView::Fixed);
-    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    columns->setMinimumSectionSize(1);
-    columns->setSectionsClickable(true);
-    columns->setSortIndicatorShown(false);
-    connect(columns, &QHeaderView::sectionClicked, this, &ClientTable::HeaderClicked);
+
+    // The header holds the columns' places: the names stretch, the IDs keep their width.
+    header_->setModel(&model_);
+    header_->setHighlightSections(false);
+    header_->setSectionsClickable(true);
+    header_->setSortIndicatorShown(false);
+    header_->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header_->setMinimumSectionSize(1);
+    header_->setSectionResizeMode(BookTableModel::Names, QHeaderView::Stretch);
+    header_->setSectionResizeMode(BookTableModel::Ids, QHeaderView::Fixed);
+    header_->setFocusPolicy(Qt::NoFocus);
+    connect(header_, &QHeaderView::sectionClicked, this, &ClientTable::HeaderClicked);
+    connect(header_, &QHeaderView::sectionResized, viewport(), [this] { viewport()->update(); });
+    updateGeometries();
 }
 
 ClientTable::~ClientTable() = default;
 
+void ClientTable::updateGeometries() {
+    // The header stands above the rows, as wide as they are.
+    const int height = header_->sizeHint().height();
+    setViewportMargins(0, height, 0, 0);
+    const QRect rows = viewport()->geometry();
+    header_->setGeometry(rows.left(), rows.top() - height, rows.width(), height);
+    QListView::updateGeometries();
+}
+
+bool ClientTable::viewportEvent(QEvent* event) {
+    // The whole name of the row under the pointer, however it is shortened on screen.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString tip = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+        if (!tip.isEmpty()) {
+            QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(index));
+            return true;
+        }
+    }
+    return QListView::viewportEvent(event);
+}
+
 int ClientTable::SelectedRow() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
+    const QModelIndexList rows = selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : model_.RowAt(rows.first().row());
 }
 
@@ -85,8 +166,7 @@ void ClientTable::SelectRow(int row) {
     }
     FromCode([&] {
         const QModelIndex index = model_.index(place, BookTableModel::Names);
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                     QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
         scrollTo(index);
     });
 }
@@ -96,20 +176,48 @@ void ClientTable::ClearSelection() {
 }
 
 void ClientTable::SetIdWidth(int width) {
-    horizontalHeader()->resizeSection(BookTableModel::Ids, width);
+    header_->resizeSection(BookTableModel::Ids, width);
+}
+
+int ClientTable::ColumnWidth(int column) const {
+    return header_->sectionSize(column);
+}
+
+QRect ClientTable::CellRect(int place, int column) const {
+    const QRect row = visualRect(model_.index(place, BookTableModel::Names));
+    return {row.left() + header_->sectionViewportPosition(column), row.top(),
+            header_->sectionSize(column), row.height()};
+}
+
+std::pair<int, int> ClientTable::CellAt(QPoint at) const {
+    const QModelIndex index = indexAt(at);
+    return {index.isValid() ? index.row() : -1, header_->logicalIndexAt(at.x())};
 }
 
 int ClientTable::PageRows() const {
-    return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
+    const int row = std::max(1, sizeHintForRow(0));
+    return std::max(1, viewport()->height() / row);
 }
 
 void ClientTable::EditRow(int row, int column) {
     const int place = model_.PlaceOf(row);
     if (place >= 0) {
-        const QModelIndex index = model_.index(place, column);
+        const QModelIndex index = model_.index(place, BookTableModel::Names);
         scrollTo(index);
-        edit(index);
+        editColumn_ = column;
+        QListView::edit(index, QAbstractItemView::AllEditTriggers, nullptr);
     }
+}
+
+bool ClientTable::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // A click opens the editor on the cell clicked.
+    if (event && (event->type() == QEvent::MouseButtonRelease ||
+                  event->type() == QEvent::MouseButtonPress)) {
+        const int column =
+            header_->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint().x());
+        editColumn_ = column < 0 ? BookTableModel::Names : column;
+    }
+    return QListView::edit(index, trigger, event);
 }
 
 void ClientTable::SetEditable(bool editable) {
@@ -119,10 +227,9 @@ void ClientTable::SetEditable(bool editable) {
 }
 
 void ClientTable::ShowOrder(int column, bool descending) {
-    QHeaderView* columns = horizontalHeader();
-    columns->setSortIndicatorShown(column >= 0);
+    header_->setSortIndicatorShown(column >= 0);
     if (column >= 0) {
-        columns->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        header_->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
 }
 
@@ -132,7 +239,7 @@ void ClientTable::SetMaxIdLength(int digits) {
 
 void ClientTable::selectionChanged(const QItemSelection& selected,
                                    const QItemSelection& deselected) {
-    QTableView::selectionChanged(selected, deselected);
+    QListView::selectionChanged(selected, deselected);
     if (codeChanges_ == 0) {
         emit UserSelectionChanged();
     }

@@ -2,18 +2,23 @@
 
 #include "app/BookTableModel.h"
 
-#include <QTableView>
+#include <QListView>
 
+class QHeaderView;
 class ListBox;
 
-// The client book on screen: one table, Client and ID, one selection and one scroll bar, so a
-// name can never stand beside another client's ID. Long names are shortened in their middle
-// and shown whole in the row's tool tip.
+// The client book on screen: one view of one table, Client and ID, with one selection and one
+// scroll bar. A row is one item drawn as two cells under a header, so a name can never stand
+// beside another client's ID. Long names are shortened in their middle and shown whole in the
+// row's tool tip.
+//
+// Rows are laid out a screen at a time and the rest in the background, whatever the book's size:
+// a filter's keystroke over a million clients costs what the rows on screen cost.
 //
 // Its two columns are the window's lists ListBox1 (names) and ListBox2 (IDs), children of the
 // table, through which the rest of the window reads and edits the book. Changes made through
 // them are changes from code: only the user's own selection changes are announced.
-class ClientTable final : public QTableView {
+class ClientTable final : public QListView {
     Q_OBJECT
 public:
     explicit ClientTable(QWidget* parent = nullptr);
@@ -23,6 +28,7 @@ public:
     const BookTableModel& Model() const { return model_; }
     ListBox& Names() const { return *names_; }
     ListBox& Ids() const { return *ids_; }
+    QHeaderView& Header() const { return *header_; }
 
     // The book's row selected, -1 without a selection.
     int SelectedRow() const;
@@ -31,6 +37,11 @@ public:
     void ClearSelection();
     // The ID column's width; the names take the rest.
     void SetIdWidth(int width);
+    int ColumnWidth(int column) const;
+    // Where a cell is drawn in the viewport (a place of the view, a column), and which cell is
+    // at a point of it (column -1: none).
+    QRect CellRect(int place, int column) const;
+    std::pair<int, int> CellAt(QPoint at) const;
     // Rows the viewport shows at once.
     int PageRows() const;
     // Opens the editor on a book's row and column (0 the name, 1 the ID).
@@ -62,12 +73,18 @@ signals:
 protected:
     void selectionChanged(const QItemSelection& selected,
                           const QItemSelection& deselected) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void updateGeometries() override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
+    friend class ClientCells;
     BookTableModel model_;
+    QHeaderView* header_;
     ListBox* names_;
     ListBox* ids_;
     int codeChanges_ = 0;
     int maxIdLength_ = 6;
-    friend class ClientCellEditor;
+    // The column the editor opens on.
+    int editColumn_ = 0;
 };

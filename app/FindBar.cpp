@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -14,6 +15,11 @@ FindBar::FindBar(QLineEdit* field, QLabel* count, QObject* parent)
     : QObject(parent), field_(field), count_(count) {
     field_->installEventFilter(this);
     connect(field_, &QLineEdit::textChanged, this, &FindBar::Changed);
+    // The field's clear button says what it does, to a screen reader and as a tool tip.
+    for (QToolButton* button : field_->findChildren<QToolButton*>()) {
+        button->setAccessibleName(QStringLiteral("Clear the filter"));
+        button->setToolTip(QStringLiteral("Clear the filter (Esc)"));
+    }
 }
 
 QString FindBar::Text() const {

@@ -19,7 +19,7 @@ class ListBox final : public QObject {
     Q_OBJECT
 public:
     ListBox(ClientTable& table, int column, const QString& name);
-    ListBox(QObject* parent, const QString& name);
+    explicit ListBox(QObject* parent = nullptr, const QString& name = {});
     ~ListBox() override;
 
     int Count() const { return static_cast<int>(Items().size()); }

@@ -111,8 +111,8 @@ QSize Fit(QWidget& container, QSize room) {
     for (QWidget* child : children) {
         // A scroll area's parts (a table's header, its scroll bars) are its own to place.
         const bool holdsControls = !qobject_cast<QAbstractScrollArea*>(child);
-        const QSize more = MissingForText(*child).expandedTo(
-            holdsControls ? Fit(*child, child->size()) : QSize());
+        const QSize more =
+            MissingForText(*child).expandedTo(holdsControls ? Fit(*child, child->size()) : QSize());
         if (more.width() > 0 || more.height() > 0) {
             const QRect was = child->geometry();
             child->resize(child->size() + more);

@@ -69,8 +69,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     IdIPWatch1->SetActive(true);
 
     settings_ = std::make_unique<SettingsBinder>(*ui);
-    local_ =
-        new LocalBook(ui->BookTable->Names(), ui->BookTable->Ids(), *book_, *settings_, this);
+    local_ = new LocalBook(ui->BookTable->Names(), ui->BookTable->Ids(), *book_, *settings_, this);
     keeper_ = new PasswordKeeper(*ui->CheckBox3, *ui->Edit4, *ui->KeyringBox,
                                  KeyringKey(QString::fromStdString(files.Folder())), this);
     connect(keeper_, &PasswordKeeper::Said, this,

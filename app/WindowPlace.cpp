@@ -46,7 +46,7 @@ void WindowPlace::FitIds() {
         longest = std::max(longest, id.size());
     }
     const QFontMetrics metrics(ui_.BookTable->font());
-    const QHeaderView& header = *ui_.BookTable->horizontalHeader();
+    const QHeaderView& header = ui_.BookTable->Header();
     // The header's text and its sort arrow fit too.
     const int text = std::max(
         metrics.horizontalAdvance(QString(static_cast<qsizetype>(longest), u'0')),

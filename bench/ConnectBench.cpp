@@ -88,8 +88,7 @@ void ConnectToFirstFrame(benchmark::State& state) {
         ->setText(QString::number(rig.repeater.ViewerPort()));
     form.findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(true);
     form.findChild<QLineEdit*>(QStringLiteral("Edit4"))->setText(Password);
-    auto* list = form.findChild<ListBox*>(QStringLiteral("ListBox1"));
-    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
+    form.findChild<ListBox*>(QStringLiteral("ListBox1"))->SetItemIndex(0);
     auto* button = form.findChild<QPushButton*>(QStringLiteral("Button2"));
 
     // By hand: the same arguments the window gives the viewer, the password on its input.

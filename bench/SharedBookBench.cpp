@@ -8,6 +8,7 @@
 // The book must be empty at the start.
 #include "Percentile.h"
 #include "app/BookLists.h"
+#include "app/ClientTable.h"
 #include "app/ListBox.h"
 #include "app/LocalBook.h"
 #include "store/SharedBook.h"
@@ -31,9 +32,10 @@ namespace {
 
 struct Window {
     Window() { book.SetStore(local); }
-    ListBox names;
-    ListBox ids;
-    BookLists book{&names, &ids};
+    ClientTable table;
+    ListBox& names = table.Names();
+    ListBox& ids = table.Ids();
+    BookLists book{table};
     LocalLists local{names, ids};
     SharedBook shared{book};
 };

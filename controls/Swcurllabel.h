@@ -7,7 +7,8 @@
 
 // A label that behaves as a link: underlined in TextColor, MouseOverColor while the pointer is
 // over it (when it has an address), a hand pointer while it has an address, and a click that
-// asks the desktop to open URL. Usable on its own by any Qt program.
+// asks the desktop to open URL. It takes the keyboard's focus (Tab), opens with Enter or Space,
+// and is a link with a "press" action to a screen reader. Usable on its own by any Qt program.
 class TSwCURLLabel : public QLabel {
     Q_OBJECT
     Q_PROPERTY(QColor MouseOverColor READ MouseOverColor WRITE SetMouseOverColor)
@@ -44,8 +45,11 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    friend class LinkAccessible;
     void SetFontColor(const QColor& color);
     void ChangeColor(QColor& stored, const QColor& color);
 

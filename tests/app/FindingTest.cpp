@@ -149,7 +149,7 @@ TEST_F(Finding, TheKeyboardFindsConnectsAndRemoves) {
     Key(filter, Qt::Key_Escape);
 
     // Double-click on a row, Enter in the table.
-    const QPoint third = table->visualRect(table->model()->index(2, 1)).center();
+    const QPoint third = table->CellRect(2, 1).center();
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, third);
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, third);
     EXPECT_EQ(Launched(), "42");
@@ -201,14 +201,14 @@ TEST_F(Finding, QuickConnectAsksForAnIdThatIsNotInTheBook) {
 
 TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
     const QRect tablePlace = table->geometry();
-    const int idWidth = table->columnWidth(1);
+    const int idWidth = table->ColumnWidth(1);
     const QRect connect = Find<QPushButton>(*form, "Button2")->geometry();
     const QRect label = Find<QLabel>(*form, "Label1")->geometry();
     form->resize(form->width() + 200, form->height() + 100);
     QApplication::processEvents();
     // The IDs keep the width their longest needs; the names take the rest.
     EXPECT_EQ(table->geometry(), tablePlace.adjusted(0, 0, 200, 100));
-    EXPECT_EQ(table->columnWidth(1), idWidth);
+    EXPECT_EQ(table->ColumnWidth(1), idWidth);
     EXPECT_EQ(Find<QPushButton>(*form, "Button2")->geometry(), connect.translated(0, 100));
     EXPECT_EQ(Find<QLabel>(*form, "Label1")->geometry(), label);
     const QSize grown = form->size();
@@ -248,20 +248,28 @@ TEST(FindingScroll, NoNameEverStandsBesideAnotherClientsId) {
         EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
         const QRect screen = table->viewport()->rect();
         int checked = 0;
-        for (int y = 1; y < screen.height(); y += table->verticalHeader()->defaultSectionSize()) {
-            const QModelIndex name = table->indexAt(QPoint(2, y));
-            const QModelIndex id = table->indexAt(QPoint(screen.width() - 2, y));
-            if (!name.isValid()) {
+        for (int y = 1; y < screen.height(); y += table->sizeHintForRow(0)) {
+            const auto [namePlace, nameColumn] = table->CellAt(QPoint(2, y));
+            const auto [idPlace, idColumn] = table->CellAt(QPoint(screen.width() - 2, y));
+            if (namePlace < 0) {
                 break;
             }
-            ASSERT_EQ(name.row(), id.row());
-            ASSERT_EQ(id.column(), 1);
-            const auto row = static_cast<size_t>(table->Model().RowAt(name.row()));
+            ASSERT_EQ(namePlace, idPlace);
+            ASSERT_EQ(nameColumn, 0);
+            ASSERT_EQ(idColumn, 1);
+            // The ID's cell lies whole inside the viewport, right of the name's.
+            EXPECT_TRUE(screen.contains(table->CellRect(idPlace, 1).adjusted(0, 0, 0, -1)) ||
+                        table->CellRect(idPlace, 1).bottom() >= screen.bottom());
+            EXPECT_EQ(table->CellRect(namePlace, 0).right() + 1,
+                      table->CellRect(idPlace, 1).left());
+            const QModelIndex name = table->model()->index(namePlace, 0);
+            const QModelIndex id = table->model()->index(idPlace, 1);
+            const auto row = static_cast<size_t>(table->Model().RowAt(namePlace));
             EXPECT_EQ(name.data(Qt::ToolTipRole).toString().toStdString(), nameRows[row]);
             EXPECT_EQ(id.data().toString().toStdString(), idRows[row]);
             // The whole ID is drawn; a long name loses its middle, never its end.
             const QFontMetrics metrics(table->font());
-            EXPECT_LE(metrics.horizontalAdvance(id.data().toString()), table->columnWidth(1));
+            EXPECT_LE(metrics.horizontalAdvance(id.data().toString()), table->ColumnWidth(1));
             ++checked;
         }
         EXPECT_GT(checked, 3);
@@ -364,7 +372,7 @@ TEST_F(Finding, TheBookIsOneTableCountedInTheLocalesDigits) {
               QStringLiteral("Repeater on another machine"));
 
     // A longer ID widens the ID column; the names give way.
-    const int idWidth = table->columnWidth(1);
+    const int idWidth = table->ColumnWidth(1);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     std::string many;
     std::string manyIds;
@@ -376,7 +384,7 @@ TEST_F(Finding, TheBookIsOneTableCountedInTheLocalesDigits) {
     folder.Write("clientIDlist.txt", manyIds);
     form = folder.Start();
     EXPECT_EQ(Find<QLabel>(*form, "FilterCount")->text(), QStringLiteral("1,234 clients"));
-    EXPECT_GT(Find<ClientTable>(*form, "BookTable")->columnWidth(1), idWidth);
+    EXPECT_GT(Find<ClientTable>(*form, "BookTable")->ColumnWidth(1), idWidth);
     QLocale::setDefault(QLocale::c());
 }
 

@@ -25,7 +25,6 @@
 
 namespace {
 
-
 std::vector<std::string> Rows(TForm1& form, const char* list) {
     return Find<ListBox>(form, list)->Items().Strings();
 }

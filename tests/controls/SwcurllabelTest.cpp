@@ -3,6 +3,7 @@
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
+#include <QAccessible>
 #include <QTest>
 
 namespace {
@@ -84,6 +85,28 @@ TEST_F(Links, AClickOpensTheAddressOnlyWhenThereIsOne) {
     EXPECT_EQ(opened, QStringList{QStringLiteral("https://example.org/a")});
     QTest::mouseClick(&label, Qt::RightButton);
     EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(Links, TheKeyboardAndAScreenReaderOpenThemToo) {
+    TSwCURLLabel label;
+    label.setText(QStringLiteral("Download"));
+    label.SetURL(QStringLiteral("https://example.org/d"));
+    EXPECT_EQ(label.focusPolicy(), Qt::StrongFocus);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        QTest::keyClick(&label, key);
+    }
+    QTest::keyClick(&label, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(&label, Qt::Key_A);
+    EXPECT_EQ(opened.size(), 3);
+
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(&label);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->role(), QAccessible::Link);
+    EXPECT_EQ(link->text(QAccessible::Name), QStringLiteral("Download"));
+    EXPECT_EQ(link->text(QAccessible::Value), QStringLiteral("https://example.org/d"));
+    ASSERT_NE(link->actionInterface(), nullptr);
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(opened.size(), 4);
 }
 
 TEST_F(Links, TheWindowsFourLinksOpenTheirPages) {

@@ -18,7 +18,7 @@ template <class W> W* Find(const TForm1& form, const char* name) {
 // Clicks the client table's row at a place of the view, as the user would.
 inline void ClickClient(const TForm1& form, int place, int column = 0) {
     auto* table = Find<ClientTable>(form, "BookTable");
-    const QRect rect = table->visualRect(table->model()->index(place, column));
+    const QRect rect = table->CellRect(place, column);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
