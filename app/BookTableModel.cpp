@@ -54,6 +54,11 @@ QVariant BookTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant BookTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) {
+        // The ID column's title stands over its numbers.
+        return section == Ids ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                              : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }

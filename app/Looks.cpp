@@ -4,6 +4,7 @@
 #include "ui_Unit1.h"
 
 #include <QFont>
+#include <QLabel>
 #include <QProxyStyle>
 #include <QTabBar>
 
@@ -53,4 +54,13 @@ void FixLooks(Ui::TForm1& ui) {
     }
     // A name is no longer than the book keeps from any source.
     ui.Edit1->setMaxLength(static_cast<int>(core::MaxNameCharacters));
+    // A screen reader names a drop-down after its label, not after the value it holds: the
+    // quality box gets one it never shows, as does the text typed into it.
+    auto* quality = new QLabel(QStringLiteral("Quality preset"), ui.ComboBox1->parentWidget());
+    quality->setObjectName(QStringLiteral("QualityPresetName"));
+    quality->setBuddy(ui.ComboBox1);
+    quality->hide();
+    if (QLineEdit* typed = ui.ComboBox1->lineEdit()) {
+        typed->setAccessibleName(ui.ComboBox1->accessibleName());
+    }
 }

@@ -5,7 +5,7 @@ MBV_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-
                     fonts-liberation fonts-dejavu-core qtkeychain-qt6-dev
                     libqt6sql6-psql)
 MBV_TEST_PACKAGES=(libgtest-dev qt6-tools-dev netbase clang libclang-rt-dev gnome-keyring dbus
-                   postgresql openssl ssvnc x11vnc xvfb libx11-dev)
+                   postgresql openssl ssvnc x11vnc xvfb libx11-dev at-spi2-core python3-pyatspi)
 MBV_PACKAGE_PACKAGES=(qt6-tools-dev dpkg-dev file desktop-file-utils appstream lintian pkgconf)
 MBV_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                       wine wine64 xvfb xauth xdotool dpkg-dev xz-utils zip unzip libgtest-dev nsis
