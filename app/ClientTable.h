@@ -50,6 +50,8 @@ public:
     void SetEditable(bool editable);
     // The header's arrow on the column the clients are sorted by; none for the book's order.
     void ShowOrder(int column, bool descending);
+    // Whether a cell's editor is open.
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
     // The longest ID the editor takes.
     void SetMaxIdLength(int digits);
 

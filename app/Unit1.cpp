@@ -96,6 +96,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 TForm1::~TForm1() {
     // The keys watch the controls, which the window's close while it is destroyed still hides.
     delete keys_;
+    // An editor still open hands its text over as the table goes: no longer this window's.
+    ui->BookTable->Model().disconnect(this);
 }
 
 void TForm1::ConnectHandlers() {

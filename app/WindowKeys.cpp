@@ -86,6 +86,10 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) {
         return QObject::eventFilter(watched, event);
     }
+    // Keys a cell's editor lets through are the editor's: Enter ends the edit, not a connect.
+    if (watched == ui_.BookTable && ui_.BookTable->Editing()) {
+        return QObject::eventFilter(watched, event);
+    }
     const auto* key = static_cast<QKeyEvent*>(event);
     if (watched == ui_.BookTable && key->matches(QKeySequence::Copy)) {
         emit CopyIdPressed();

@@ -7,10 +7,13 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -300,4 +303,160 @@ TEST_F(Editing, TheAddPageTakesEnterAndTypingReplacesTheId) {
     QTest::keyClick(id, Qt::Key_Return);
     EXPECT_EQ(ids->Items(), (Rows{"778899", "55"}));
     EXPECT_EQ(form->focusWidget(), name);
+}
+
+TEST_F(Editing, AClientIsEditedInPlaceAsOneUndoableStep) {
+    StartWith("Baker & Sons\r\nAcme\r\n", "204518\r\n42\r\n");
+    ShowPage(0);
+    form->show();
+    // The editor open now; one closed a moment ago may linger, hidden, until it is deleted.
+    const auto editor = [&]() -> QLineEdit* {
+        for (QLineEdit* open : table->viewport()->findChildren<QLineEdit*>()) {
+            if (open->isVisible()) {
+                return open;
+            }
+        }
+        return nullptr;
+    };
+    // F2 opens the name; Enter keeps what was typed, a name's rules applied.
+    ClickRow(0, 1);
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_F2);
+    ASSERT_TRUE(WaitFor([&] { return editor() != nullptr; }, 2000));
+    EXPECT_EQ(editor()->text(), QStringLiteral("Acme"));
+    EXPECT_EQ(editor()->accessibleName(), QStringLiteral("Client name"));
+    editor()->setText(QStringLiteral("Acme \u200BLtd"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents(); // the editor hands its text over once the key is done
+    EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme Ltd"}));
+    EXPECT_EQ(sink.messages, QStringList{});
+    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
+              QStringLiteral("Changed Acme (42) to Acme Ltd (42) \u00B7 Ctrl+Z undoes"));
+
+    // A click on the selected row's ID opens the ID: digits only, one to six of them.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->CellRect(1, 1).center());
+    ASSERT_TRUE(WaitFor([&] { return editor() != nullptr; }, 3000));
+    EXPECT_EQ(editor()->text(), QStringLiteral("42"));
+    editor()->selectAll();
+    QTest::keyClicks(editor(), QStringLiteral("77x8899"));
+    EXPECT_EQ(editor()->text(), QStringLiteral("778899"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents(); // the editor hands its text over once the key is done
+    EXPECT_EQ(ids->Items(), (Rows{"204518", "778899"}));
+    table->EditRow(1, 1);
+    ASSERT_NE(editor(), nullptr);
+    editor()->clear();
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents(); // the editor hands its text over once the key is done
+    EXPECT_EQ(ids->Items(), (Rows{"204518", "778899"}));
+    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
+              QStringLiteral("Not changed: an ID has 1 to 6 digits"));
+    // Esc leaves the client as it was.
+    table->EditRow(0, 0);
+    ASSERT_NE(editor(), nullptr);
+    editor()->setText(QStringLiteral("Gone"));
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme Ltd"}));
+
+    // Each edit is one step back, and the close writes what is left.
+    QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ids->Items(), (Rows{"204518", "42"}));
+    EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme Ltd"}));
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Baker & Sons\r\nAcme Ltd\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "204518\r\n42\r\n");
+}
+
+TEST_F(Editing, TheContextMenuOffersWhatARowTakesWithItsKeys) {
+    StartWith("Baker & Sons\r\nAcme\r\n", "204518\r\n42\r\n");
+    ShowPage(0);
+    form->show();
+    QStringList entries;
+    const auto openAndChoose = [&](const QString& choice, int place) {
+        QTimer::singleShot(0, [&, choice] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            entries.clear();
+            QAction* chosen = nullptr;
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator()) {
+                    entries << action->text();
+                    chosen = action->text().startsWith(choice) ? action : chosen;
+                }
+            }
+            menu->close();
+            if (chosen && chosen->isEnabled()) {
+                chosen->trigger();
+            }
+        });
+        emit table->customContextMenuRequested(table->CellRect(place, 0).center());
+    };
+    openAndChoose(QStringLiteral("Copy ID"), 1);
+    EXPECT_EQ(entries,
+              (QStringList{QStringLiteral("Connect\tReturn"), QStringLiteral("Edit\tF2"),
+                           QStringLiteral("Remove\tDel"), QStringLiteral("Undo\tCtrl+Z"),
+                           QStringLiteral("Redo\tCtrl+Shift+Z"), QStringLiteral("Copy ID\tCtrl+C"),
+                           QStringLiteral("Import\u2026\tCtrl+I"),
+                           QStringLiteral("Export\u2026\tCtrl+E")}));
+    // The right click selected the row it was on.
+    EXPECT_EQ(names->ItemIndex(), 1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("42"));
+    openAndChoose(QStringLiteral("Remove"), 0);
+    EXPECT_EQ(names->Items(), Rows{"Acme"});
+    openAndChoose(QStringLiteral("Undo"), 0);
+    EXPECT_TRUE(entries.contains(QStringLiteral("Undo: Removed Baker & Sons (204518)\tCtrl+Z")));
+    EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme"}));
+    // Ctrl+C in the table copies the selected client's ID as well.
+    table->setFocus();
+    names->SetItemIndex(0);
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("204518"));
+}
+
+TEST_F(Editing, ASortIsAHeadersClickRememberedAndTheFilesKeepTheBooksOrder) {
+    StartWith("PC 10\r\npc 2\r\nAcme\r\n", "55\r\n204518\r\n7\r\n");
+    ShowPage(0);
+    form->show();
+    const auto clickHeader = [&](int column) {
+        QHeaderView& header = table->Header();
+        QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
+                          QPoint(header.sectionViewportPosition(column) + 5, 5));
+    };
+    const auto shownNames = [&] {
+        QStringList shown;
+        for (int place = 0; place < table->model()->rowCount(); ++place) {
+            shown << ShownCell(*form, place, 0);
+        }
+        return shown;
+    };
+    clickHeader(0);
+    EXPECT_EQ(shownNames(), (QStringList{QStringLiteral("Acme"), QStringLiteral("pc 2"),
+                                         QStringLiteral("PC 10")}));
+    // A move is refused while sorted, and says why.
+    ClickRow(0, 0);
+    QTest::keyClick(table, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_TRUE(sink.messages.last().startsWith(QStringLiteral("Show the book's own order")));
+    EXPECT_FALSE(Find<QPushButton>(*form, "Button5")->isEnabled());
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "PC 10\r\npc 2\r\nAcme\r\n");
+
+    // Remembered for the next start; the IDs' column sorts as numbers, then the other way,
+    // then the book's own order comes back.
+    Start();
+    ShowPage(0);
+    form->show();
+    EXPECT_EQ(shownNames().front(), QStringLiteral("Acme"));
+    clickHeader(1);
+    EXPECT_EQ(shownNames(), (QStringList{QStringLiteral("Acme"), QStringLiteral("PC 10"),
+                                         QStringLiteral("pc 2")}));
+    clickHeader(1);
+    EXPECT_EQ(shownNames().front(), QStringLiteral("pc 2"));
+    clickHeader(1);
+    EXPECT_EQ(shownNames(), (QStringList{QStringLiteral("PC 10"), QStringLiteral("pc 2"),
+                                         QStringLiteral("Acme")}));
+    EXPECT_TRUE(Find<QPushButton>(*form, "Button5")->isEnabled());
+    ASSERT_TRUE(CloseWindow(*form));
+    Start();
+    EXPECT_EQ(shownNames().front(), QStringLiteral("PC 10"));
 }

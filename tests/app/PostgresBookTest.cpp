@@ -1,5 +1,6 @@
 // A team's book on a PostgreSQL server: the window against the real server that test.sh starts
 // (MBV_PG_URL, MBV_PG_FOLDER, PGPASSWORD); each test on a database of its own.
+#include "app/ClientTable.h"
 #include "app/Keyring.h"
 #include "app/ListBox.h"
 #include "app/UserSettings.h"
@@ -449,6 +450,43 @@ TEST_F(TeamBook, AnotherTechniciansChangesArriveAsRowEditsKeepingTheSelectedClie
     }
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(ids->Items(), (Names{"4", "2", "3"}));
+}
+
+// An edit in place is one row update, sent with the version this window saw: another
+// technician's change made meanwhile is never overwritten.
+TEST_F(TeamBook, AnEditInPlaceReachesTheTeamOnlyOverTheVersionItSaw) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form));
+    Add(*form, "Alpha", "1");
+    Add(*form, "Bravo", "2");
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 2; }));
+    BookTableModel& model = Find<ClientTable>(*form, "BookTable")->Model();
+    const auto server = [&] {
+        QSqlQuery q = Admin(Database(), QStringLiteral("SELECT name || '/' || repeater_id FROM "
+                                                       "mbv_clients ORDER BY position"));
+        QStringList rows;
+        while (q.next()) {
+            rows << q.value(0).toString();
+        }
+        return rows;
+    };
+    model.setData(model.index(1, 1), QStringLiteral("204518"), Qt::EditRole);
+    ASSERT_TRUE(WaitFor([&] { return server().contains(QStringLiteral("Bravo/204518")); }));
+    EXPECT_TRUE(WaitFor([&] { return Find<ListBox>(*form, "ListBox2")->Item(1) == "204518"; }));
+
+    // Changed by somebody else a moment before this window heard of it.
+    Admin(Database(), QStringLiteral("UPDATE mbv_clients SET name = 'Alpha Two' "
+                                     "WHERE name = 'Alpha'"));
+    model.setData(model.index(0, 0), QStringLiteral("Alpha Mine"), Qt::EditRole);
+    auto* status = Find<QLabel>(*form, "ListStatus");
+    EXPECT_TRUE(WaitFor([&] { return status->text().startsWith(QStringLiteral("Not changed")); }));
+    EXPECT_EQ(status->text(), QStringLiteral("Not changed: another technician changed this client "
+                                             "to Alpha Two (1) meanwhile"));
+    EXPECT_EQ(server(),
+              (QStringList{QStringLiteral("Alpha Two/1"), QStringLiteral("Bravo/204518")}));
+    EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Alpha Two", "Bravo"}; }));
 }
 
 TEST_F(TeamBook, AReaderSeesTheBookAndCannotChangeIt) {
