@@ -26,8 +26,8 @@ struct ReadResult {
     std::atomic<bool> cancel{false};
     std::atomic<qint64> done{0};
     qint64 total = 0;
-    // The book's IDs when the import began, and the longest ID: what the preview compares with.
-    std::vector<std::string> bookIds;
+    // The book when the import began, and the longest ID: what the preview compares with.
+    core::Book book;
     size_t maxIdLength = 0;
     core::ImportSource source;
     // The first preview, made on the reading thread too: a large file never holds the window.
@@ -105,8 +105,8 @@ void ReadAll(const QStringList& files, ReadResult& result) {
             core::Append(result.source, core::ReadImport(bytes, Bytes(info.fileName())));
         }
         if (!result.cancel) {
-            result.preview = core::Preview(result.source, result.source.defaultField,
-                                           result.bookIds, result.maxIdLength);
+            result.preview = core::Preview(result.source, result.source.defaultField, result.book,
+                                           result.maxIdLength);
         }
     } catch (const Exception& e) {
         result.error = e.Message();
@@ -183,7 +183,7 @@ void BookTransfer::Import(const QStringList& paths) {
     }
     busy_ = true;
     auto result = std::make_shared<ReadResult>();
-    result->bookIds = book_.Clients(false).ids;
+    result->book = book_.Clients(false);
     result->maxIdLength = static_cast<size_t>(maxIdLength_);
     for (const QString& file : files) {
         result->total += QFileInfo(file).size();
@@ -245,7 +245,7 @@ void BookTransfer::Preview(const QString& from, ReadResult& result) {
         return;
     }
     ImportDialog dialog(from, std::move(result.source), std::move(result.preview),
-                        std::move(result.bookIds), result.maxIdLength, &window_);
+                        std::move(result.book), result.maxIdLength, &window_);
     dialog.setObjectName(QStringLiteral("ImportDialog"));
     QMetaObject::invokeMethod(this, &BookTransfer::PreviewOpened, Qt::QueuedConnection);
     if (dialog.exec() == QDialog::Accepted) {

@@ -1,5 +1,7 @@
 #include "app/ImportDialog.h"
 
+#include "core/DisplayText.h"
+
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -31,7 +33,9 @@ public:
         preview_ = std::move(preview);
         ticked_.assign(preview_.entries.size(), false);
         for (size_t i = 0; i < ticked_.size(); ++i) {
-            ticked_[i] = preview_.entries[i].status == core::ImportPreview::New;
+            // A name the book has under another ID waits for the user's own tick.
+            ticked_[i] = preview_.entries[i].status == core::ImportPreview::New &&
+                         preview_.entries[i].reason == core::ImportPreview::None;
         }
         endResetModel();
     }
@@ -66,17 +70,20 @@ public:
         if (role == Qt::CheckStateRole && index.column() == 0) {
             return ticked_[static_cast<size_t>(index.row())] ? Qt::Checked : Qt::Unchecked;
         }
-        if (role != Qt::DisplayRole) {
+        // Whole in the tool tip: a column shows a long name or reason shortened in its middle.
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
             return {};
         }
         switch (index.column()) {
         case 0:
             return Utf8(preview_.Name(row));
         case 1:
-            return Utf8(preview_.Id(row));
+            return role == Qt::DisplayRole ? Utf8(preview_.Id(row)) : QVariant();
         default:
-            return Entry(index).status == core::ImportPreview::New ? QStringLiteral("new")
-                                                                   : Utf8(preview_.ReasonText(row));
+            return Entry(index).status == core::ImportPreview::New &&
+                           Entry(index).reason == core::ImportPreview::None
+                       ? QStringLiteral("new")
+                       : Utf8(preview_.ReasonText(row));
         }
     }
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
@@ -97,9 +104,9 @@ private:
 };
 
 ImportDialog::ImportDialog(const QString& from, core::ImportSource source,
-                           core::ImportPreview first, std::vector<std::string> bookIds,
-                           size_t maxIdLength, QWidget* parent)
-    : QDialog(parent), source_(std::move(source)), bookIds_(std::move(bookIds)),
+                           core::ImportPreview first, core::Book book, size_t maxIdLength,
+                           QWidget* parent)
+    : QDialog(parent), source_(std::move(source)), book_(std::move(book)),
       maxIdLength_(maxIdLength), rows_(new ImportRows(this)), counts_(new QLabel(this)),
       table_(new QTableView(this)) {
     setWindowTitle(QStringLiteral("Import clients"));
@@ -107,24 +114,40 @@ ImportDialog::ImportDialog(const QString& from, core::ImportSource source,
     auto* fromLabel = new QLabel(QStringLiteral("From ") + from, this);
     fromLabel->setWordWrap(true);
     layout->addWidget(fromLabel);
-    if (source_.idFields.size() > 1) {
-        auto* choice = new QHBoxLayout;
-        auto* label = new QLabel(QStringLiteral("Take the ID from"), this);
-        field_ = new QComboBox(this);
+    // The fields the file leaves open, each a choice the preview follows at once.
+    const auto choice = [&](const QString& text, size_t current) {
+        auto* row = new QHBoxLayout;
+        auto* label = new QLabel(text, this);
+        auto* fields = new QComboBox(this);
         for (const std::string& field : source_.idFields) {
-            field_->addItem(Utf8(field));
+            fields->addItem(Utf8(field));
         }
-        field_->setCurrentIndex(static_cast<int>(source_.defaultField));
-        label->setBuddy(field_);
-        choice->addWidget(label);
-        choice->addWidget(field_, 1);
-        layout->addLayout(choice);
-        connect(field_, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+        fields->setCurrentIndex(static_cast<int>(current));
+        label->setBuddy(fields);
+        row->addWidget(label);
+        row->addWidget(fields, 1);
+        layout->addLayout(row);
+        connect(fields, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+        return fields;
+    };
+    if (source_.nameChoice) {
+        field_ = choice(QStringLiteral("Which column holds the ID"), source_.defaultField);
+        nameField_ = choice(QStringLiteral("Which holds the name"), source_.defaultNameField);
+    } else if (source_.idFields.size() > 1) {
+        field_ = choice(QStringLiteral("Take the ID from"), source_.defaultField);
     }
     table_->setModel(rows_);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setWordWrap(false);
+    // A long name (a folder path in front of it) loses its middle, never its end; the columns
+    // share the dialog's width.
+    table_->setTextElideMode(Qt::ElideMiddle);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QHeaderView* header = table_->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
     layout->addWidget(table_, 1);
     layout->addWidget(counts_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
@@ -138,8 +161,9 @@ ImportDialog::ImportDialog(const QString& from, core::ImportSource source,
             [import, this] { import->setEnabled(rows_->TickedCount() > 0); });
     connect(rows_, &QAbstractItemModel::modelReset, this,
             [import, this] { import->setEnabled(rows_->TickedCount() > 0); });
-    // The preview refers to the source, which lives here now.
+    // The preview refers to the source and the book, which live here now.
     first.source = &source_;
+    first.book = &book_;
     Show(std::move(first));
     resize(520, 420);
 }
@@ -149,15 +173,18 @@ ImportDialog::~ImportDialog() = default;
 void ImportDialog::Refresh() {
     const size_t field =
         field_ ? static_cast<size_t>(field_->currentIndex()) : source_.defaultField;
-    Show(core::Preview(source_, field, bookIds_, maxIdLength_));
+    const size_t name =
+        nameField_ ? static_cast<size_t>(nameField_->currentIndex()) : source_.defaultNameField;
+    Show(core::Preview(source_, field, book_, maxIdLength_, name));
 }
 
 void ImportDialog::Show(core::ImportPreview preview) {
     rows_->Show(std::move(preview));
     counts_->setText(Counts());
-    // Fixed widths: measuring a hundred thousand rows would keep the preview from opening.
-    table_->setColumnWidth(0, 240);
-    table_->setColumnWidth(1, 90);
+    // A width set, not measured: measuring a hundred thousand rows would keep the preview from
+    // opening.
+    table_->setColumnWidth(1,
+                           table_->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
 }
 
 QString ImportDialog::Counts() const {
@@ -169,7 +196,8 @@ core::Book ImportDialog::Ticked() const {
     const core::ImportPreview& preview = rows_->Preview();
     for (size_t i = 0; i < preview.entries.size(); ++i) {
         if (rows_->Ticked(i)) {
-            ticked.Add({std::string(preview.Name(i)), std::string(preview.Id(i))});
+            // A name from any column follows the rule every name of the book follows.
+            ticked.Add({core::CleanName(preview.Name(i)), std::string(preview.Id(i))});
         }
     }
     return ticked;

@@ -14,13 +14,15 @@ class ImportRows;
 
 // What a file would bring into the book, before anything changes: a row for each connection
 // with its name, ID and status, the counts, and for files with several fields the one the IDs
-// come from. New rows are ticked; the user may untick any. Import takes the ticked ones.
+// come from (and the one the names come from, where the file does not say). New rows are
+// ticked, but for one whose name the book has under another ID; the user may tick or untick
+// any new row. Import takes the ticked ones.
 class ImportDialog final : public QDialog {
     Q_OBJECT
 public:
     // first: the preview of the source's default field, made where it did not hold the window.
     ImportDialog(const QString& from, core::ImportSource source, core::ImportPreview first,
-                 std::vector<std::string> bookIds, size_t maxIdLength, QWidget* parent = nullptr);
+                 core::Book book, size_t maxIdLength, QWidget* parent = nullptr);
     ~ImportDialog() override;
 
     // The ticked rows' names and IDs, in the file's order.
@@ -33,10 +35,11 @@ private:
     void Show(core::ImportPreview preview);
 
     core::ImportSource source_;
-    std::vector<std::string> bookIds_;
+    core::Book book_;
     size_t maxIdLength_;
     ImportRows* rows_;
     QComboBox* field_ = nullptr;
+    QComboBox* nameField_ = nullptr;
     QLabel* counts_;
     QTableView* table_;
 };

@@ -64,7 +64,7 @@ void PlainReadAndSplit(benchmark::State& state) {
 }
 
 void ImportPreview(benchmark::State& state) {
-    const std::vector<std::string> book{"42", "100007"};
+    const core::Book book{{"Forty-two", "Seven"}, {"42", "100007"}};
     for (auto _ : state) {
         const size_t before = live;
         peak = before;

@@ -40,9 +40,21 @@ struct ImportSource {
     // idFields.size() a row.
     std::vector<TextSpan> values;
     std::vector<Unusable> unusable;
+    // Where the file does not say which column holds the name (a CSV whose header names no
+    // "name" column), the user picks it among the same fields: each row's fields read as names,
+    // idFields.size() a row; names holds those of the default field.
+    bool nameChoice = false;
+    size_t defaultNameField = 0;
+    std::vector<TextSpan> nameValues;
 
     size_t Rows() const { return names.size(); }
     std::string_view Name(size_t row) const { return Piece(names[row]); }
+    // The row's name from a field, where the user picks it; its one name otherwise.
+    std::string_view NameIn(size_t row, size_t field) const {
+        return nameChoice && field < idFields.size()
+                   ? Piece(nameValues[row * idFields.size() + field])
+                   : Name(row);
+    }
     std::string_view Value(size_t row, size_t field) const {
         return Piece(values[row * idFields.size() + field]);
     }
@@ -82,33 +94,50 @@ struct ImportPreview {
         NoName,
         IdInBook,
         IdAbove,
+        // New, but the book has a client of that name under another ID: starts unticked.
+        SameNameOtherId,
     };
     struct Entry {
         Status status = New;
         Reason reason = None;
+        // The book's client an IdInBook or SameNameOtherId row meets.
+        uint32_t other = 0;
     };
 
     const ImportSource* source = nullptr;
+    // The book the rows were compared with (names and IDs side by side); it must outlive the
+    // preview.
+    const Book* book = nullptr;
     size_t field = 0;
+    size_t nameField = 0;
     size_t maxIdLength = 0;
     std::vector<Entry> entries;
     size_t added = 0;
     size_t inBook = 0;
     size_t skipped = 0;
 
-    std::string_view Name(size_t row) const { return source->Name(row); }
+    std::string_view Name(size_t row) const { return source->NameIn(row, nameField); }
     // The repeater ID, or the value as it stands when it is none.
     std::string_view Id(size_t row) const;
-    // Why a row is skipped or already in the book; empty for a new one.
+    // Why a row is skipped or already in the book, or what a new one has in common with the
+    // book; empty for a plain new one.
     std::string ReasonText(size_t row) const;
+
+private:
+    // The book's client a row meets: its name, and its ID.
+    std::string BookClient(size_t row, bool withId) const;
 };
 
-// The rows with the ID from the chosen field, against the IDs the book has: new, already in
-// the book (same ID, also an ID that an earlier row of the file brings), or skipped with the
-// reason (no ID, not digits, longer than maxIdLength, no name). The preview refers to the
-// source, which must outlive it.
-ImportPreview Preview(const ImportSource& source, size_t field,
-                      const std::vector<std::string>& bookIds, size_t maxIdLength);
+// The rows with the ID from the chosen field (and the name from the chosen one, where the file
+// leaves it open), against the book: new, already in the book (same ID, also an ID that an
+// earlier row of the file brings), or skipped with the reason (no ID, not digits, longer than
+// maxIdLength, no name); a new row whose name the book has under another ID says so. The
+// preview refers to the source and the book, which must outlive it.
+ImportPreview Preview(const ImportSource& source, size_t field, const Book& book,
+                      size_t maxIdLength, size_t nameField);
+// The same with the source's default name field.
+ImportPreview Preview(const ImportSource& source, size_t field, const Book& book,
+                      size_t maxIdLength);
 
 // "43 new · 5 already in your book (same ID) · 2 without a usable ID (skipped)"
 std::string PreviewCounts(const ImportPreview& preview);

@@ -26,6 +26,7 @@ ImportSource ReadConnectionsCsv(std::string_view bytes) {
     std::optional<size_t> name;
     std::optional<size_t> host;
     std::optional<size_t> description;
+    std::optional<size_t> folder;
     bool first = true;
     std::vector<std::string_view> record;
     size_t at = 0;
@@ -54,13 +55,26 @@ ImportSource ReadConnectionsCsv(std::string_view bytes) {
             name = Column(record, "name");
             host = Column(record, "hostname");
             description = Column(record, "description");
+            folder = Column(record, "folder");
             if (!name || !host) {
                 throw Exception(
                     "The first line of this file does not name the columns Name and Hostname");
             }
             continue;
         }
-        const TextSpan rowName = rows.Name(Field(record, name));
+        // The folders in front of the name, as the same manager's XML has them.
+        std::vector<std::string> containers;
+        const std::string_view path = Field(record, folder);
+        for (size_t from = 0; from < path.size();) {
+            size_t end = path.find_first_of("\\/", from);
+            end = end == std::string_view::npos ? path.size() : end;
+            if (const std::string part = Trimmed(path.substr(from, end - from)); !part.empty()) {
+                containers.push_back(part);
+            }
+            from = end + 1;
+        }
+        const TextSpan rowName =
+            rows.Name(JoinedPath(containers, std::string(Field(record, name))));
         const TextSpan hostValue = rows.Value(Field(record, host));
         rows.Row(rowName, {hostValue, rows.Value(Field(record, description))});
     }

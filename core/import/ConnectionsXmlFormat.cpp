@@ -21,29 +21,6 @@ namespace {
 const std::vector<std::string> XmlIdFields{"Hostname", "Descr", "UserField", "VNCProxyIP",
                                            "VNCProxyUsername"};
 
-// The folders a connection stands in, then its name. Deep folders would repeat a long path in
-// every name: only what a name can keep of both ends is joined, the middle marked with "…".
-std::string JoinedPath(const std::vector<std::string>& containers, const std::string& name) {
-    constexpr size_t Budget = (MaxNameCharacters / 2 + 1) * 4;
-    std::string path;
-    size_t front = 0;
-    for (; front < containers.size() && path.size() < Budget; ++front) {
-        path += containers[front] + " / ";
-    }
-    size_t back = containers.size();
-    for (size_t tail = 0; back > front && tail < Budget;) {
-        --back;
-        tail += containers[back].size() + 3;
-    }
-    if (back > front) {
-        path += "\xE2\x80\xA6 / ";
-    }
-    for (; back < containers.size(); ++back) {
-        path += containers[back] + " / ";
-    }
-    return path + name;
-}
-
 } // namespace
 
 ImportSource ReadConnectionsXml(std::string_view bytes) {

@@ -61,6 +61,36 @@ std::string CsvField(std::string_view text) {
 
 } // namespace
 
+namespace {
+
+// The columns offered where the user picks the ID's and the name's: a client list has a few.
+constexpr size_t MaxChosenColumns = 64;
+// The most pieces such a file keeps of its columns: cells cost room even where they are empty.
+constexpr size_t MaxCells = MaxImportBytes / 32;
+
+// A first row that holds no ID is a header naming the columns, whatever the names.
+bool IsHeader(const std::vector<std::string_view>& record) {
+    return std::none_of(record.begin(), record.end(), [](std::string_view cell) {
+        return RepeaterId(Undefused(TrimmedView(cell))).has_value();
+    });
+}
+
+// Whether a column's title says it holds IDs: "ID", "Fernwartungs-ID", "id number".
+bool TitleSaysId(std::string_view title) {
+    const std::string lower = Lower(title);
+    size_t at = 0;
+    while (at < lower.size()) {
+        const size_t end = lower.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", at);
+        if (lower.substr(at, end - at) == "id") {
+            return true;
+        }
+        at = end == std::string::npos ? end : end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
 ImportSource ReadCsv(std::string_view bytes) {
     std::string converted;
     const std::string_view text = FileText(bytes, converted);
@@ -76,6 +106,26 @@ ImportSource ReadCsv(std::string_view bytes) {
     std::optional<size_t> nameColumn;
     std::optional<size_t> idColumn;
     bool first = true;
+    // A file whose first row names no "name" and "id" columns leaves both to the user: every
+    // column may hold either, each row keeps all of them.
+    size_t columns = 0;
+    const auto everyColumn = [&](const std::vector<std::string_view>& record) {
+        if (source.values.size() + columns > MaxCells) {
+            throw Exception("The clients in this file take more room than any list of clients "
+                            "(too many columns)");
+        }
+        const TextSpan name = rows.Name(Undefused(Field(record, 0)));
+        std::vector<TextSpan> names{name};
+        for (size_t column = 1; column < columns; ++column) {
+            names.push_back(rows.Name(Undefused(Field(record, column))));
+        }
+        for (size_t column = 0; column < columns; ++column) {
+            source.values.push_back(rows.Value(Undefused(Field(record, column))));
+        }
+        source.nameValues.insert(source.nameValues.end(), names.begin(), names.end());
+        source.names.push_back(name);
+        source.unusable.push_back(Unusable::No);
+    };
     ScanCsv(text, CsvSeparator(text), [&](const std::vector<std::string_view>& record) {
         if (first) {
             first = false;
@@ -84,13 +134,42 @@ ImportSource ReadCsv(std::string_view bytes) {
             if (nameColumn && idColumn) {
                 return;
             }
-            // No header naming the columns: the first is the name, the second the ID.
-            nameColumn = 0;
-            idColumn = 1;
+            columns = std::clamp<size_t>(record.size(), 1, MaxChosenColumns);
+            source.nameChoice = true;
+            source.idFields.clear();
+            const bool header = IsHeader(record);
+            for (size_t column = 0; column < columns; ++column) {
+                const std::string title = header ? Trimmed(Undefused(Field(record, column))) : "";
+                source.idFields.push_back(title.empty() ? "column " + std::to_string(column + 1)
+                                                        : title);
+            }
+            if (header) {
+                return;
+            }
+        }
+        if (source.nameChoice) {
+            everyColumn(record);
+            return;
         }
         const TextSpan name = rows.Name(Undefused(Field(record, nameColumn)));
         rows.Row(name, {rows.Value(Undefused(Field(record, idColumn)))});
     });
+    if (source.nameChoice) {
+        // The ID from a column titled so, else the first that holds IDs; the name from the
+        // first other column. The preview shows the choice, which the user may change.
+        const auto titled =
+            std::find_if(source.idFields.begin(), source.idFields.end(),
+                         [](const std::string& title) { return TitleSaysId(title); });
+        source.defaultField = titled != source.idFields.end()
+                                  ? static_cast<size_t>(titled - source.idFields.begin())
+                                  : FirstFieldWithIds(source);
+        source.defaultNameField = source.idFields.size() > 1 && source.defaultField == 0 ? 1 : 0;
+        if (source.defaultNameField != 0) {
+            for (size_t row = 0; row < source.Rows(); ++row) {
+                source.names[row] = source.nameValues[row * columns + source.defaultNameField];
+            }
+        }
+    }
     return source;
 }
 

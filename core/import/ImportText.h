@@ -31,6 +31,9 @@ std::optional<std::string_view> RepeaterId(std::string_view value);
 // The header's column of that name (any case), if there is one.
 std::optional<size_t> Column(const std::vector<std::string_view>& header, std::string_view name);
 std::string_view Field(const std::vector<std::string_view>& record, std::optional<size_t> column);
+// The folders a connection stands in, then its name ("Customers / North / Baker & Sons"); deep
+// folders keep what a name can hold of both ends, the middle marked with "…".
+std::string JoinedPath(const std::vector<std::string>& containers, const std::string& name);
 // The field whose values first give an ID, for sources with several.
 size_t FirstFieldWithIds(const ImportSource& source);
 

@@ -51,18 +51,38 @@ std::string ImportPreview::ReasonText(size_t row) const {
     case NoName:
         return "no name";
     case IdInBook:
-        return "the ID is in your book";
+        return "the ID is in your book (" + BookClient(row, false) + ")";
     case IdAbove:
         return "the same ID as a row above";
+    case SameNameOtherId:
+        return "same name, other ID (" + BookClient(row, true) + ")";
     }
     return {};
 }
 
-ImportPreview Preview(const ImportSource& source, size_t field,
-                      const std::vector<std::string>& bookIds, size_t maxIdLength) {
+std::string ImportPreview::BookClient(size_t row, bool withId) const {
+    const Client client = book->At(entries[row].other);
+    // As the window shows them, whatever bytes the book holds.
+    std::string named = DisplayUtf8(client.name, 60);
+    if (withId) {
+        named += ' ' + DisplayUtf8(client.id, 20);
+    }
+    return named;
+}
+
+ImportPreview Preview(const ImportSource& source, size_t field, const Book& book,
+                      size_t maxIdLength) {
+    return Preview(source, field, book, maxIdLength, source.defaultNameField);
+}
+
+ImportPreview Preview(const ImportSource& source, size_t field, const Book& bookClients,
+                      size_t maxIdLength, size_t nameField) {
+    const std::vector<std::string>& bookIds = bookClients.ids;
     ImportPreview preview;
     preview.source = &source;
+    preview.book = &bookClients;
     preview.field = field;
+    preview.nameField = nameField;
     preview.maxIdLength = maxIdLength;
     preview.entries.resize(source.Rows());
     // Rows that may be taken, by their ID's hash: equal IDs meet when sorted.
@@ -83,7 +103,7 @@ ImportPreview Preview(const ImportSource& source, size_t field,
             entry.reason = ImportPreview::NotDigits;
         } else if (id->size() > maxIdLength) {
             entry.reason = ImportPreview::TooLong;
-        } else if (source.Name(row).empty()) {
+        } else if (preview.Name(row).empty()) {
             entry.reason = ImportPreview::NoName;
         } else {
             candidates.emplace_back(Hash(*id), static_cast<uint32_t>(row));
@@ -111,7 +131,8 @@ ImportPreview Preview(const ImportSource& source, size_t field,
             ImportPreview::Entry& entry = preview.entries[row];
             for (auto b = inBook; b != book.end() && b->first == candidates[i].first; ++b) {
                 if (bookIds[b->second] == id) {
-                    entry = {ImportPreview::InBook, ImportPreview::IdInBook};
+                    entry = {ImportPreview::InBook, ImportPreview::IdInBook,
+                             static_cast<uint32_t>(b->second)};
                     break;
                 }
             }
@@ -120,11 +141,34 @@ ImportPreview Preview(const ImportSource& source, size_t field,
             for (size_t k = first; k < i && entry.status == ImportPreview::New; ++k) {
                 if (preview.entries[candidates[k].second].status == ImportPreview::New &&
                     preview.Id(candidates[k].second) == id) {
-                    entry = {ImportPreview::InBook, ImportPreview::IdAbove};
+                    entry = {ImportPreview::InBook, ImportPreview::IdAbove, 0};
                 }
             }
         }
         first = end;
+    }
+    // A new row whose name the book holds under another ID is most likely that client with a
+    // changed or mistyped ID: it is marked, and left for the user to take.
+    std::vector<std::pair<uint64_t, uint32_t>> names;
+    names.reserve(bookClients.names.size());
+    for (size_t i = 0; i < bookClients.names.size(); ++i) {
+        names.emplace_back(Hash(TrimmedView(bookClients.names[i])), static_cast<uint32_t>(i));
+    }
+    std::sort(names.begin(), names.end());
+    for (size_t row = 0; row < preview.entries.size(); ++row) {
+        ImportPreview::Entry& entry = preview.entries[row];
+        if (entry.status != ImportPreview::New || names.empty()) {
+            continue;
+        }
+        const std::string_view name = preview.Name(row);
+        const uint64_t hash = Hash(name);
+        for (auto n = std::lower_bound(names.begin(), names.end(), std::pair(hash, uint32_t{0}));
+             n != names.end() && n->first == hash; ++n) {
+            if (TrimmedView(bookClients.names[n->second]) == name) {
+                entry = {ImportPreview::New, ImportPreview::SameNameOtherId, n->second};
+                break;
+            }
+        }
     }
     for (const ImportPreview::Entry& entry : preview.entries) {
         preview.added += entry.status == ImportPreview::New;

@@ -315,3 +315,38 @@ TEST(Transfer, TheCommandLineAnswersWithoutADisplay) {
     }
     EXPECT_EQ(folder.Read("out.csv"), "name,id\r\nAcme,42\r\n");
 }
+
+TEST(Transfer, ACsvThatNamesNoColumnsIsImportedOnlyAsTheUserChooses) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Z\xC3\xBCrich Uhren Atelier\r\nAcme\r\n");
+    folder.Write("clientIDlist.txt", "778899\r\n42\r\n");
+    const std::string longName = "Filiale " + std::string(120, 'x') + " Ende";
+    folder.Write("kunden.csv", "Firma;Kundennr.;Fernwartungs-ID\r\n"
+                               "Z\xC3\xBCrich Uhren Atelier;10044;204518\r\n" +
+                                   longName + ";10045;300300\r\nAcme;10046;42\r\n");
+    std::unique_ptr<TForm1> form = folder.Start();
+    Preview(*form, {QString::fromStdString(folder.File("kunden.csv"))}, [&](QDialog& dialog) {
+        const QList<QComboBox*> choices = dialog.findChildren<QComboBox*>();
+        ASSERT_EQ(choices.size(), 2);
+        // The column titled an ID holds the ID, not the customer number before it.
+        EXPECT_EQ(choices[0]->currentText(), QStringLiteral("Fernwartungs-ID"));
+        EXPECT_EQ(choices[1]->currentText(), QStringLiteral("Firma"));
+        auto* table = dialog.findChild<QTableView*>();
+        const QAbstractItemModel* rows = table->model();
+        EXPECT_EQ(rows->index(0, 2).data().toString(),
+                  QString::fromUtf8("same name, other ID (Z\xC3\xBCrich Uhren Atelier 778899)"));
+        EXPECT_EQ(rows->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+        EXPECT_EQ(rows->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+        EXPECT_EQ(rows->index(2, 2).data().toString(),
+                  QStringLiteral("the ID is in your book (Acme)"));
+        // A long name shortened in its middle, whole in its tool tip.
+        EXPECT_EQ(table->textElideMode(), Qt::ElideMiddle);
+        EXPECT_EQ(rows->index(1, 0).data(Qt::ToolTipRole).toString().toStdString(), longName);
+        EXPECT_EQ(table->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        dialog.accept();
+    });
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(),
+              (Rows{"Z\xC3\xBCrich Uhren Atelier", "Acme", longName}));
+    EXPECT_EQ(Find<ListBox>(*form, "ListBox2")->Items(), (Rows{"778899", "42", "300300"}));
+}

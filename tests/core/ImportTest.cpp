@@ -34,7 +34,7 @@ std::vector<Row> Rows(const core::ImportPreview& preview) {
 }
 
 std::vector<Row> Imported(std::string_view bytes, std::string_view fileName = {},
-                          const std::vector<std::string>& book = {}) {
+                          const core::Book& book = {}) {
     const core::ImportSource source = core::ReadImport(bytes, fileName);
     return Rows(core::Preview(source, source.defaultField, book, MaxId));
 }
@@ -86,23 +86,23 @@ INSTANTIATE_TEST_SUITE_P(
                {{"Server", "10.0.0.5", Skipped, "not a VNC connection"}}},
         Sample{"a connections file with namespaces, containers and the ID in Descr",
                "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-               "<mrng:Connections xmlns:mrng=\"http://example.org/mrng\" Name=\"Connections\" "
+               "<cm:Connections xmlns:cm=\"http://example.org/cm\" Name=\"Connections\" "
                "ConfVersion=\"2.6\">\n"
-               "  <mrng:Node Name=\"Clinic &amp; Co\" Type=\"Container\" Descr=\"\">\n"
-               "    <mrng:Node Name=\"Desk&#32;1\" Type=\"Connection\" Hostname=\"pc1\" "
+               "  <cm:Node Name=\"Clinic &amp; Co\" Type=\"Container\" Descr=\"\">\n"
+               "    <cm:Node Name=\"Desk&#32;1\" Type=\"Connection\" Hostname=\"pc1\" "
                "Descr=\"ID:777\" Password=\"secret\" />\n"
-               "    <mrng:Node Name=\"Desk 2\" Type=\"Connection\" Hostname=\"pc2\" "
-               "Descr=\"778\"></mrng:Node>\n"
-               "  </mrng:Node>\n"
-               "  <mrng:Node Name=\"Top\" Type=\"Connection\" Hostname=\"x\" Descr=\"\" />\n"
-               "</mrng:Connections>\n",
+               "    <cm:Node Name=\"Desk 2\" Type=\"Connection\" Hostname=\"pc2\" "
+               "Descr=\"778\"></cm:Node>\n"
+               "  </cm:Node>\n"
+               "  <cm:Node Name=\"Top\" Type=\"Connection\" Hostname=\"x\" Descr=\"\" />\n"
+               "</cm:Connections>\n",
                {{"Clinic & Co / Desk 1", "777", New, ""},
                 {"Clinic & Co / Desk 2", "778", New, ""},
                 {"Top", "", Skipped, "no ID"}}},
         Sample{"the manager's ';' export, read by the header's names only",
                "Name;Folder;Description;Icon;Panel;Username;Password;Domain;Hostname;Protocol;"
-               "Port\r\nDesk A;;;mRemoteNG;General;;;;123456;VNC;5900;extra;shifted\r\n"
-               "Desk B;;ID:99;mRemoteNG;General;;;;host-b;VNC;5900\r\n",
+               "Port\r\nDesk A;;;Icon1;General;;;;123456;VNC;5900;extra;shifted\r\n"
+               "Desk B;;ID:99;Icon1;General;;;;host-b;VNC;5900\r\n",
                {{"Desk A", "123456", New, ""},
                 {"Desk B", "host-b", Skipped, "the ID holds more than digits"}}}),
     [](const ::testing::TestParamInfo<Sample>& info) {
@@ -117,9 +117,11 @@ TEST(Import, TheUserPicksTheFieldAnIdComesFromAndTheBookDecidesWhatIsNew) {
     EXPECT_EQ(source.idFields[source.defaultField], "Descr");
     const size_t user = 2;
     ASSERT_EQ(source.idFields[user], "UserField");
-    const core::ImportPreview preview = core::Preview(source, user, {"22"}, MaxId);
-    EXPECT_EQ(Rows(preview), (std::vector<Row>{{"A", "21", New, ""},
-                                               {"B", "22", InBook, "the ID is in your book"}}));
+    const core::Book book{{"Bravo"}, {"22"}};
+    const core::ImportPreview preview = core::Preview(source, user, book, MaxId);
+    EXPECT_EQ(Rows(preview),
+              (std::vector<Row>{{"A", "21", New, ""},
+                                {"B", "22", InBook, "the ID is in your book (Bravo)"}}));
     EXPECT_EQ(core::PreviewCounts(preview),
               "1 new \xC2\xB7 1 already in your book (same ID) \xC2\xB7 0 without a usable ID "
               "(skipped)");
@@ -235,7 +237,7 @@ TEST(Import, NamesLoseInvisibleCharactersAndKeepBothEndsOfADeepPath) {
     EXPECT_EQ(csv.Name(1), "AB");
 
     // Folders nested deeper than a name can say: both ends stay, "…" between them.
-    std::string xml = "<?xml version=\"1.0\"?><mrng:Connections xmlns:mrng=\"x\" Name=\"C\">";
+    std::string xml = "<?xml version=\"1.0\"?><cm:Connections xmlns:cm=\"x\" Name=\"C\">";
     const int depth = 3000;
     for (int i = 0; i < depth; ++i) {
         xml += "<Node Name=\"Folder" + std::to_string(i) + "\" Type=\"Container\">";
@@ -247,7 +249,7 @@ TEST(Import, NamesLoseInvisibleCharactersAndKeepBothEndsOfADeepPath) {
     for (int i = 0; i < depth; ++i) {
         xml += "</Node>";
     }
-    xml += "</mrng:Connections>";
+    xml += "</cm:Connections>";
     const core::ImportSource deep = core::ReadImport(xml);
     ASSERT_EQ(deep.Rows(), 200u);
     const std::string_view last = deep.Name(199);
@@ -257,4 +259,42 @@ TEST(Import, NamesLoseInvisibleCharactersAndKeepBothEndsOfADeepPath) {
     EXPECT_LE(last.size(), core::MaxNameCharacters + 2);
     // Each name is bounded, so the file's text is not its depth times its connections.
     EXPECT_LT(deep.text.size(), 200 * 2 * core::MaxNameCharacters);
+}
+
+TEST(Import, ACsvThatNamesNoColumnsLeavesBothChoicesToTheUser) {
+    // A customer number and a remote-support ID: the column titled an ID is offered first.
+    const core::ImportSource source = core::ReadImport(
+        "Firma;Kundennr.;Fernwartungs-ID\r\n"
+        "Z\xC3\xBCrich Uhren Atelier;10044;204518\r\nB\xC3\xA4" "ckerei;10045;778899\r\n");
+    ASSERT_TRUE(source.nameChoice);
+    EXPECT_EQ(source.idFields, (std::vector<std::string>{"Firma", "Kundennr.", "Fernwartungs-ID"}));
+    EXPECT_EQ(source.defaultField, 2u);
+    EXPECT_EQ(source.defaultNameField, 0u);
+    // The book knows Zürich under another ID, and the bakery's ID under its own name.
+    const core::Book book{{"Z\xC3\xBCrich Uhren Atelier", "Old bakery"}, {"555", "778899"}};
+    EXPECT_EQ(Rows(core::Preview(source, source.defaultField, book, MaxId)),
+              (std::vector<Row>{
+                  {"Z\xC3\xBCrich Uhren Atelier", "204518", New,
+                   "same name, other ID (Z\xC3\xBCrich Uhren Atelier 555)"},
+                  {"B\xC3\xA4" "ckerei", "778899", InBook, "the ID is in your book (Old bakery)"}}));
+    // The user's own choice: the customer number as the name, say.
+    EXPECT_EQ(Rows(core::Preview(source, 2, book, MaxId, 1))[0].name, "10044");
+
+    // Without a header every row is a client; the columns are numbered, the ID's found by its
+    // digits.
+    const core::ImportSource plain = core::ReadImport("204518,Baker & Sons\r\n42,Acme\r\n");
+    EXPECT_EQ(plain.idFields, (std::vector<std::string>{"column 1", "column 2"}));
+    EXPECT_EQ(Imported("204518,Baker & Sons\r\n42,Acme\r\n"),
+              (std::vector<Row>{{"Baker & Sons", "204518", New, ""}, {"Acme", "42", New, ""}}));
+    // A first row of thousands of columns offers a few of them, and costs no more.
+    EXPECT_EQ(core::ReadImport(std::string(100000, ',') + "\r\na,1\r\n").idFields.size(), 64u);
+}
+
+TEST(Import, AConnectionManagersCsvPutsItsFoldersInFrontOfTheName) {
+    EXPECT_EQ(Imported("Name;Folder;Description;Hostname;Protocol;Port\r\n"
+                       "Baker;Customers\\North;204518;host;VNC;5900\r\n"
+                       "Acme;;42;host;VNC;5900\r\n",
+                       "export.csv"),
+              (std::vector<Row>{{"Customers / North / Baker", "204518", New, ""},
+                                {"Acme", "42", New, ""}}));
 }
