@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -37,6 +38,8 @@ namespace {
 
 // Where the window first opens, in screen pixels.
 constexpr QPoint StartPosition(196, 248);
+// The status lines' whole text, which they may show shortened.
+constexpr const char* WholeLine = "wholeLine";
 
 } // namespace
 
@@ -180,6 +183,8 @@ void TForm1::FormCreate() {
     if (const std::string notice = files.CleanUpAtStart(); !notice.empty()) {
         ShowMessage(notice);
     }
+    // No settings written yet: the repeater's address and port have never been set.
+    const bool firstRun = !QFileInfo::exists(QString::fromStdString(files.Settings()));
     // Without an address the field stays empty and loading goes on, so the close never writes
     // back lists or settings that were not read.
     try {
@@ -193,6 +198,26 @@ void TForm1::FormCreate() {
     keeper_->Start(settings);
     local_->Watch();
     shared_->Resume();
+    if (firstRun) {
+        ShowFirstRunLine();
+    }
+}
+
+void TForm1::ShowFirstRunLine() {
+    QLabel* line = ui->SettingsHint;
+    int bottom = 0;
+    for (const QWidget* w : ui->TabSheet3->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w != line && !w->isHidden()) {
+            bottom = std::max(bottom, w->geometry().bottom());
+        }
+    }
+    const int margin = ui->GroupBox1->x();
+    line->setGeometry(margin, bottom + 4, ui->TabSheet3->width() - 2 * margin,
+                      line->heightForWidth(ui->TabSheet3->width() - 2 * margin));
+    line->show();
+    const int extra = line->height() + 4;
+    setMinimumHeight(minimumHeight() + extra);
+    resize(width(), height() + extra);
 }
 
 void TForm1::FormClose() {
@@ -417,16 +442,34 @@ bool TForm1::ShareBook(const QString& url) {
 void TForm1::Say(const QString& what) {
     QLabel* line =
         ui->PageControl1->currentWidget() == ui->TabSheet2 ? ui->AddStatus : ui->ListStatus;
-    ui->ListStatus->clear();
-    ui->AddStatus->clear();
-    line->setText(what);
-    // A line longer than the window is wide can still be read whole.
-    line->setToolTip(what);
+    for (QLabel* status : {ui->ListStatus, ui->AddStatus}) {
+        status->clear();
+        status->setToolTip({});
+        status->setProperty(WholeLine, QString());
+    }
+    line->setProperty(WholeLine, what);
+    FitStatus(*line);
+}
+
+void TForm1::FitStatus(QLabel& line) {
+    // A line longer than the window is wide ends in "…" and is read whole in its tool tip,
+    // never cut off at the window's edge.
+    const QString what = line.property(WholeLine).toString();
+    const QString shown = line.fontMetrics().elidedText(what, Qt::ElideRight, line.width());
+    line.setText(shown);
+    line.setToolTip(shown == what ? QString() : what);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (place_) {
         place_->LayOut();
+    }
+    for (QLabel* status : {ui->ListStatus, ui->AddStatus}) {
+        FitStatus(*status);
+    }
+    // The first run's line is as wide as its page.
+    if (QLabel* line = ui->SettingsHint; line->isVisible() || !line->isHidden()) {
+        line->resize(ui->PageControl1->width() - 2 * line->x() - 4, line->height());
     }
 }

@@ -19,6 +19,7 @@ class EditingControls;
 class FindBar;
 class LocalBook;
 class QCloseEvent;
+class QLabel;
 class SettingsBinder;
 class SharedBookPage;
 class TIdIPWatch;
@@ -86,6 +87,7 @@ protected:
 private:
     void ConnectHandlers();
     void Say(const QString& what);
+    void FitStatus(QLabel& line);
     // The selected client's editor (F2, the context menu), or why the book takes no edit.
     void EditSelected();
     // What the user typed into a cell, checked, then one step of the undo stack.
@@ -94,6 +96,9 @@ private:
     // The table's order: a click on a header sorts by it, then the other way, then shows the
     // book's own order again. The last one chosen is the user's for the next start.
     void CycleOrder(int column);
+    // A first run's line on the Settings page: what a repeater address and port are. The window
+    // grows by its height, so the page's controls keep their places.
+    void ShowFirstRunLine();
     // Which edits the book takes now: a filter stops the moves, a shared book that cannot be
     // changed stops them all; each disabled control's tooltip says why.
     void UpdateEditing();

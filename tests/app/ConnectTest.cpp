@@ -108,7 +108,7 @@ protected:
         return technician.Count(Magenta) >= CustomerWidth * CustomerHeight / 2;
     }
 
-    QString Status() const { return Find<QLabel>(*form, "ListStatus")->text(); }
+    QString Status() const { return StatusLine(*form); }
 
     const std::string id = "271828";
     TestRepeater repeater;

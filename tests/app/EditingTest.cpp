@@ -250,7 +250,7 @@ TEST_F(Editing, EveryEditIsUndoneAndRedoneAndSaid) {
     ClickRow(0, 1);
     Press("Button3");
     EXPECT_EQ(names->Items(), (Rows{"Alpha", "Carol"}));
-    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
+    EXPECT_EQ(StatusLine(*form),
               QString::fromUtf8("Removed Baker & Sons (204518) \xC2\xB7 Ctrl+Z undoes"));
     ClickRow(0, 1);
     Press("Button4");
@@ -259,7 +259,7 @@ TEST_F(Editing, EveryEditIsUndoneAndRedoneAndSaid) {
     name->setText(QStringLiteral("Zeta"));
     id->setText(QStringLiteral("9"));
     QTest::mouseClick(ok, Qt::LeftButton);
-    EXPECT_EQ(Find<QLabel>(*form, "AddStatus")->text(), QStringLiteral("Added Zeta (9)"));
+    EXPECT_EQ(StatusLine(*form, "AddStatus"), QStringLiteral("Added Zeta (9)"));
 
     // Back to the start, the focus in the filter as it mostly is, then forward again.
     ShowPage(0);
@@ -330,7 +330,7 @@ TEST_F(Editing, AClientIsEditedInPlaceAsOneUndoableStep) {
     QApplication::processEvents(); // the editor hands its text over once the key is done
     EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Acme Ltd"}));
     EXPECT_EQ(sink.messages, QStringList{});
-    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
+    EXPECT_EQ(StatusLine(*form),
               QStringLiteral("Changed Acme (42) to Acme Ltd (42) \u00B7 Ctrl+Z undoes"));
 
     // A click on the selected row's ID opens the ID: digits only, one to six of them.
@@ -349,8 +349,7 @@ TEST_F(Editing, AClientIsEditedInPlaceAsOneUndoableStep) {
     QTest::keyClick(editor(), Qt::Key_Return);
     QApplication::processEvents(); // the editor hands its text over once the key is done
     EXPECT_EQ(ids->Items(), (Rows{"204518", "778899"}));
-    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
-              QStringLiteral("Not changed: an ID has 1 to 6 digits"));
+    EXPECT_EQ(StatusLine(*form), QStringLiteral("Not changed: an ID has 1 to 6 digits"));
     // Esc leaves the client as it was.
     table->EditRow(0, 0);
     ASSERT_NE(editor(), nullptr);
@@ -459,4 +458,24 @@ TEST_F(Editing, ASortIsAHeadersClickRememberedAndTheFilesKeepTheBooksOrder) {
     ASSERT_TRUE(CloseWindow(*form));
     Start();
     EXPECT_EQ(shownNames().front(), QStringLiteral("PC 10"));
+}
+
+TEST_F(Editing, ALineLongerThanTheStatusLineEndsInAnEllipsisAndIsWholeInItsTip) {
+    StartWith("Acme\r\n", "42\r\n");
+    ShowPage(0);
+    const std::string longName = "Uhrenatelier und Goldschmiede " + std::string(40, 'x') + " AG";
+    name->setText(QString::fromStdString(longName));
+    id->setText(QStringLiteral("778899"));
+    ok->click();
+    auto* status = Find<QLabel>(*form, "ListStatus");
+    EXPECT_TRUE(status->text().endsWith(QChar(0x2026)));
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->width());
+    EXPECT_TRUE(status->toolTip().startsWith(QStringLiteral("Added Uhrenatelier und")));
+    EXPECT_TRUE(status->toolTip().endsWith(QStringLiteral(" (778899)")));
+    // A wider window shows more of it; a short line needs no tip.
+    const QString narrow = status->text();
+    form->resize(form->width() + 400, form->height());
+    EXPECT_GT(status->text().size(), narrow.size());
+    QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(status->toolTip().isEmpty());
 }

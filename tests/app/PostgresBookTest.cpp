@@ -480,10 +480,11 @@ TEST_F(TeamBook, AnEditInPlaceReachesTheTeamOnlyOverTheVersionItSaw) {
     Admin(Database(), QStringLiteral("UPDATE mbv_clients SET name = 'Alpha Two' "
                                      "WHERE name = 'Alpha'"));
     model.setData(model.index(0, 0), QStringLiteral("Alpha Mine"), Qt::EditRole);
-    auto* status = Find<QLabel>(*form, "ListStatus");
-    EXPECT_TRUE(WaitFor([&] { return status->text().startsWith(QStringLiteral("Not changed")); }));
-    EXPECT_EQ(status->text(), QStringLiteral("Not changed: another technician changed this client "
-                                             "to Alpha Two (1) meanwhile"));
+    EXPECT_TRUE(
+        WaitFor([&] { return StatusLine(*form).startsWith(QStringLiteral("Not changed")); }));
+    EXPECT_EQ(StatusLine(*form),
+              QStringLiteral("Not changed: another technician changed this client "
+                             "to Alpha Two (1) meanwhile"));
     EXPECT_EQ(server(),
               (QStringList{QStringLiteral("Alpha Two/1"), QStringLiteral("Bravo/204518")}));
     EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Alpha Two", "Bravo"}; }));
@@ -520,8 +521,7 @@ TEST_F(TeamBook, AReaderSeesTheBookAndCannotChangeIt) {
     // A key that adds or removes does nothing either, and says why.
     Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
     form->Button3Click();
-    EXPECT_TRUE(
-        Find<QLabel>(*form, "ListStatus")->text().startsWith(QStringLiteral("Not removed")));
+    EXPECT_TRUE(StatusLine(*form).startsWith(QStringLiteral("Not removed")));
     EXPECT_EQ(OnServer(Database()), Names{"Read Only Ltd"});
 }
 
@@ -594,7 +594,7 @@ TEST_F(TeamBook, TheLocalCopyMirrorsTheServerWhateverAnotherCopyCommits) {
         return folder.Read("clientlist.txt") == "Lima\r\nMike\r\n" &&
                folder.Read("clientIDlist.txt") == "8\r\n9\r\n";
     })) << folder.Read("clientlist.txt")
-        << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+        << StatusLine(*form).toStdString();
 
     // So does the close's commit.
     base = files.LoadBook();
@@ -679,10 +679,10 @@ TEST_F(TeamBook, SpoofedIdsAndNamesAndForgedColumnsDoNotReachTheWindow) {
     EXPECT_EQ(Shown(*form), (Names{"Baker & Sons", "Baker & Sons815402", "Lost place"}));
     EXPECT_EQ(Find<ListBox>(*form, "ListBox2")->Items(), (Names{"204518", "999", "55"}));
     EXPECT_TRUE(WaitFor([&] {
-        return Find<QLabel>(*form, "ListStatus")->text() ==
+        return StatusLine(*form) ==
                QStringLiteral("3 clients of the shared book are not shown: their IDs are not 1 "
                               "to 6 digits");
-    })) << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    })) << StatusLine(*form).toStdString();
     EXPECT_TRUE(
         WaitFor([&] { return folder.Read("clientIDlist.txt") == "204518\r\n999\r\n55\r\n"; }));
 
@@ -749,12 +749,12 @@ TEST_F(TeamBook, NoRoleCanFreezeTheTeamAndNobodyWaitsForever) {
     Add(*form, "Held Ltd", "6");
     EXPECT_TRUE(WaitFor(
         [&] {
-            const QString said = Find<QLabel>(*form, "ListStatus")->text();
+            const QString said = StatusLine(*form);
             return said.startsWith(QStringLiteral("Not saved: the server refused")) &&
                    said.contains(QStringLiteral("canceling statement due to lock timeout"));
         },
         15000))
-        << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+        << StatusLine(*form).toStdString();
     Admin(Database(), QStringLiteral("ROLLBACK"));
     EXPECT_EQ(OnServer(Database()), Names{"Team Ltd"});
     EXPECT_TRUE(Status(*form).startsWith(QStringLiteral("Shared:")));
@@ -817,14 +817,14 @@ TEST_F(TeamBook, ABookPastTheLimitIsShownAsFarAsItGoesAndGrowsNoFurther) {
                                      "SELECT 'C' || g, g::text, g FROM generate_series(1, 7) g"));
     EXPECT_TRUE(WaitFor([&] { return Shown(*form).size() == 5; }));
     EXPECT_TRUE(WaitFor([&] {
-        return Find<QLabel>(*form, "ListStatus")->text() ==
+        return StatusLine(*form) ==
                QStringLiteral("The shared book holds more than 5 clients: the first 5 are shown");
-    })) << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    })) << StatusLine(*form).toStdString();
     Add(*form, "One more", "8");
     EXPECT_TRUE(WaitFor([&] {
-        return Find<QLabel>(*form, "ListStatus")->text() ==
+        return StatusLine(*form) ==
                QStringLiteral("Not added: the shared book would hold more than 5 clients");
-    })) << Find<QLabel>(*form, "ListStatus")->text().toStdString();
+    })) << StatusLine(*form).toStdString();
     Admin(Database(), QStringLiteral("DELETE FROM mbv_clients WHERE name = 'C2'"));
     EXPECT_TRUE(WaitFor([&] { return Shown(*form) == Names{"C1", "C3", "C4", "C5", "C6"}; }));
 }
@@ -869,7 +869,7 @@ TEST_F(TeamBook, AnUnencryptedAddressInTheSettingsIsRefusedAndSaid) {
     const QString refused = QStringLiteral("The shared book is only reached encrypted: "
                                            "sslmode=require or sslmode=verify-full");
     EXPECT_EQ(Find<QLabel>(*form, "SharedStatus")->text(), refused);
-    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(), refused);
+    EXPECT_EQ(StatusLine(*form), refused);
     EXPECT_TRUE(Status(*form).startsWith(QStringLiteral("The shared book is only")));
 }
 

@@ -8,6 +8,7 @@
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -75,6 +76,21 @@ TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
     EXPECT_EQ(Find<QLabel>(*form, "Label6")->text(), QStringLiteral(" -connect"));
     EXPECT_EQ(Find<QComboBox>(*form, "ComboBox1")->toolTip(),
               QStringLiteral("1: Auto\n2: LAN\n3: Medium\n4: Modem\n5: Slow\n7: Ultra"));
+    // The Settings page says in one line what a repeater's address and port are, below its
+    // controls, whole at the window's smallest size.
+    auto* line = Find<QLabel>(*form, "SettingsHint");
+    auto* pages = Find<QTabWidget>(*form, "PageControl1");
+    pages->setCurrentIndex(2);
+    form->resize(form->minimumSize());
+    form->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_TRUE(line->text().contains(QStringLiteral("address")));
+    EXPECT_GE(line->height(), line->heightForWidth(line->width()));
+    EXPECT_GT(line->y(), Find<QWidget>(*form, "GroupBox2")->geometry().bottom());
+    EXPECT_LE(line->geometry().bottom(), line->parentWidget()->height());
+    EXPECT_LE(line->geometry().right(), line->parentWidget()->width());
+    pages->setCurrentIndex(0);
 
     folder.Write("vncviewer.bat", "old\r\n");
     ASSERT_TRUE(CloseWindow(*form));
@@ -100,6 +116,9 @@ TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
     EXPECT_FALSE(folder.Exists("vncviewer.bat"));
     EXPECT_EQ(sink.messages.size(), 2);
     EXPECT_TRUE(sink.errors.isEmpty());
+    // Once the settings are written it is no first run.
+    form = folder.Start();
+    EXPECT_TRUE(Find<QLabel>(*form, "SettingsHint")->isHidden());
 }
 
 TEST(Startup, AFullSettingsFileFillsEveryControlAndRoundTrips) {

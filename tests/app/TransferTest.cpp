@@ -93,8 +93,7 @@ TEST(Transfer, APreviewedFileAddsTheTickedRowsAtTheEndAsOneStepThatUndoes) {
     });
     EXPECT_EQ(names->Items(), (Rows{"Acme", "Globex", "New One"}));
     EXPECT_EQ(ids->Items(), (Rows{"42", "7", "100"}));
-    EXPECT_EQ(Find<QLabel>(*form, "ListStatus")->text(),
-              QStringLiteral("Imported 1 client \u00B7 Ctrl+Z undoes"));
+    EXPECT_EQ(StatusLine(*form), QStringLiteral("Imported 1 client \u00B7 Ctrl+Z undoes"));
 
     form->activateWindow();
     QApplication::setActiveWindow(form.get());

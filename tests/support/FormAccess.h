@@ -3,6 +3,7 @@
 #include "app/ClientTable.h"
 #include "app/Unit1.h"
 
+#include <QLabel>
 #include <QString>
 #include <QTest>
 
@@ -26,4 +27,10 @@ inline void ClickClient(const TForm1& form, int place, int column = 0) {
 inline QString ShownCell(const TForm1& form, int place, int column) {
     const QAbstractItemModel* model = Find<ClientTable>(form, "BookTable")->model();
     return model->index(place, column).data().toString();
+}
+
+// What a status line says, whole: its text, or its tool tip where the text had to be shortened.
+inline QString StatusLine(const TForm1& form, const char* line = "ListStatus") {
+    const auto* label = Find<QLabel>(form, line);
+    return label->toolTip().isEmpty() ? label->text() : label->toolTip();
 }
