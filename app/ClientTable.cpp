@@ -123,6 +123,7 @@ ClientTable::ClientTable(QWidget* parent)
     header_->setSectionResizeMode(BookTableModel::Names, QHeaderView::Stretch);
     header_->setSectionResizeMode(BookTableModel::Ids, QHeaderView::Fixed);
     header_->setFocusPolicy(Qt::NoFocus);
+    header_->setFont(font());
     connect(header_, &QHeaderView::sectionClicked, this, &ClientTable::HeaderClicked);
     connect(header_, &QHeaderView::sectionResized, viewport(), [this] { viewport()->update(); });
     updateGeometries();
@@ -131,8 +132,10 @@ ClientTable::ClientTable(QWidget* parent)
 ClientTable::~ClientTable() = default;
 
 void ClientTable::updateGeometries() {
-    // The header stands above the rows, as wide as they are.
-    const int height = header_->sizeHint().height();
+    // The header stands above the rows, as wide as they are, one line of the table's font
+    // high: measuring its sections would load a font of its own at start-up.
+    const int height = fontMetrics().height() +
+                       2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header_) + 2;
     setViewportMargins(0, height, 0, 0);
     const QRect rows = viewport()->geometry();
     header_->setGeometry(rows.left(), rows.top() - height, rows.width(), height);

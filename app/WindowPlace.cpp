@@ -5,8 +5,6 @@
 #include "app/UserSettings.h"
 #include "ui_Unit1.h"
 
-#include <QHeaderView>
-
 #include <algorithm>
 
 namespace {
@@ -46,11 +44,10 @@ void WindowPlace::FitIds() {
         longest = std::max(longest, id.size());
     }
     const QFontMetrics metrics(ui_.BookTable->font());
-    const QHeaderView& header = ui_.BookTable->Header();
-    // The header's text and its sort arrow fit too.
-    const int text = std::max(
-        metrics.horizontalAdvance(QString(static_cast<qsizetype>(longest), u'0')),
-        header.fontMetrics().horizontalAdvance(QStringLiteral("ID")) + header.sizeHint().height());
+    // The header's text and its sort arrow (about a line high) fit too.
+    const int text =
+        std::max(metrics.horizontalAdvance(QString(static_cast<qsizetype>(longest), u'0')),
+                 metrics.horizontalAdvance(QStringLiteral("ID")) + 2 * metrics.height());
     idsWidth_ = text + CellPadding;
     LayOut();
 }

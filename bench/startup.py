@@ -4,8 +4,8 @@ filled from the same files, nothing else): wall time to the first painted frame 
 process's end (medians), peak memory, and instructions under callgrind, offscreen and under Xvfb.
 
 Also the very first letter typed after start-up, and the memory a 238 MiB book adds; with a
-second build (of an earlier commit, with FirstKeyProgram built in it), the first letter of
-each in turn.
+second build (of an earlier commit, with FirstKeyProgram built in it), the first paint at
+100,000 clients and the first letter of each in turn.
 
 Usage: bench/startup.py BUILD_DIR [EARLIER_BUILD_DIR]
        (Release builds configured with -DMBV_BENCH=ON)
@@ -172,6 +172,24 @@ def report(label, results):
           f"memory +{program[1] - floor[1]:.1f} MiB")
 
 
+def against_earlier(root, build, earlier, rows, env):
+    """First paint of this build's program against an earlier build's, on the same book, run
+    in turn: the median of each and their ratio."""
+    folders = []
+    for index, each in enumerate([build] + earlier):
+        folder = make_folder(os.path.join(root, f"build{index}"), rows, each)
+        folders.append(os.path.join(folder, "StartupProgram"))
+    painted = [[] for _ in folders]
+    for exe in folders:
+        run(exe, env)  # warm the caches
+    for _ in range(RUNS * 2):
+        for exe, times in zip(folders, painted):
+            run(exe, env, times)
+    medians = [statistics.median(times) for times in painted]
+    print(f"offscreen, {rows} clients, first paint against the earlier build: "
+          f"{medians[0]:6.1f} ms vs {medians[1]:6.1f} ms, x{medians[0] / medians[1]:.3f}")
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-bench")
     earlier = [os.path.abspath(sys.argv[2])] if len(sys.argv) > 2 else []
@@ -179,6 +197,8 @@ def main():
     try:
         folders = {rows: make_folder(root, rows, build) for rows in (1000, 100000)}
         offscreen = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        if earlier:
+            against_earlier(root, build, earlier, 100000, offscreen)
         for rows, folder in folders.items():
             report(f"offscreen, {rows} clients", measure(folder, offscreen))
         if os.path.exists(os.path.join(build, "bench", "FirstKeyProgram")):
