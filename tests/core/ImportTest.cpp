@@ -263,9 +263,10 @@ TEST(Import, NamesLoseInvisibleCharactersAndKeepBothEndsOfADeepPath) {
 
 TEST(Import, ACsvThatNamesNoColumnsLeavesBothChoicesToTheUser) {
     // A customer number and a remote-support ID: the column titled an ID is offered first.
-    const core::ImportSource source = core::ReadImport(
-        "Firma;Kundennr.;Fernwartungs-ID\r\n"
-        "Z\xC3\xBCrich Uhren Atelier;10044;204518\r\nB\xC3\xA4" "ckerei;10045;778899\r\n");
+    const core::ImportSource source =
+        core::ReadImport("Firma;Kundennr.;Fernwartungs-ID\r\n"
+                         "Z\xC3\xBCrich Uhren Atelier;10044;204518\r\nB\xC3\xA4"
+                         "ckerei;10045;778899\r\n");
     ASSERT_TRUE(source.nameChoice);
     EXPECT_EQ(source.idFields, (std::vector<std::string>{"Firma", "Kundennr.", "Fernwartungs-ID"}));
     EXPECT_EQ(source.defaultField, 2u);
@@ -273,10 +274,11 @@ TEST(Import, ACsvThatNamesNoColumnsLeavesBothChoicesToTheUser) {
     // The book knows Zürich under another ID, and the bakery's ID under its own name.
     const core::Book book{{"Z\xC3\xBCrich Uhren Atelier", "Old bakery"}, {"555", "778899"}};
     EXPECT_EQ(Rows(core::Preview(source, source.defaultField, book, MaxId)),
-              (std::vector<Row>{
-                  {"Z\xC3\xBCrich Uhren Atelier", "204518", New,
-                   "same name, other ID (Z\xC3\xBCrich Uhren Atelier 555)"},
-                  {"B\xC3\xA4" "ckerei", "778899", InBook, "the ID is in your book (Old bakery)"}}));
+              (std::vector<Row>{{"Z\xC3\xBCrich Uhren Atelier", "204518", New,
+                                 "same name, other ID (Z\xC3\xBCrich Uhren Atelier 555)"},
+                                {"B\xC3\xA4"
+                                 "ckerei",
+                                 "778899", InBook, "the ID is in your book (Old bakery)"}}));
     // The user's own choice: the customer number as the name, say.
     EXPECT_EQ(Rows(core::Preview(source, 2, book, MaxId, 1))[0].name, "10044");
 
