@@ -5,6 +5,7 @@
 #include "app/ClientTable.h"
 #include "app/Messages.h"
 
+#include <QFontMetrics>
 #include <QKeySequence>
 #include <QMenu>
 
@@ -49,8 +50,12 @@ void ClientMenu::Open(QPoint at) {
     add(QStringLiteral("Remove"), QKeySequence(QKeySequence::Delete), actions_.remove,
         noClient.isEmpty() ? noEdit : noClient);
     menu.addSeparator();
-    const QString undo = book_.UndoText();
-    const QString redo = book_.RedoText();
+    // What undo and redo would do, shortened to a menu's width: a long name stays whole in
+    // the status line once it is done.
+    const QFontMetrics metrics(menu.font());
+    const int room = metrics.averageCharWidth() * 40;
+    const QString undo = metrics.elidedText(book_.UndoText(), Qt::ElideMiddle, room);
+    const QString redo = metrics.elidedText(book_.RedoText(), Qt::ElideMiddle, room);
     add(
         undo.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo: ") + undo,
         QKeySequence(QKeySequence::Undo), [this] { book_.UndoLast(); },
