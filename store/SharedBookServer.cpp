@@ -814,14 +814,19 @@ void SharedBookServer::Add(const core::Book& clients, qint64 seen, qint64 known)
     }
 }
 
-void SharedBookServer::Remove(qint64 rowId, qint64 version) {
-    const auto waiting = Waiting(EditAllowance);
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
+bool SharedBookServer::Reachable() {
     if (!open_) {
         emit Said(connection_, Unreachable());
+    }
+    return open_;
+}
+
+void SharedBookServer::Remove(qint64 rowId, qint64 version) {
+    const auto waiting = Waiting(EditAllowance);
+    if (!Reachable()) {
         return;
     }
-    QSqlQuery q(db);
+    QSqlQuery q(QSqlDatabase::database(name_, false));
     const auto remove = [&](qint64 v) {
         q.prepare(QStringLiteral("DELETE FROM mbv_clients WHERE row_id = :row AND version = :v "
                                  "RETURNING name, repeater_id"));
@@ -860,12 +865,10 @@ void SharedBookServer::Remove(qint64 rowId, qint64 version) {
 
 void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& now) {
     const auto waiting = Waiting(EditAllowance);
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!open_) {
-        emit Said(connection_, Unreachable());
+    if (!Reachable()) {
         return;
     }
-    QSqlQuery q(db);
+    QSqlQuery q(QSqlDatabase::database(name_, false));
     // The server numbers the version and notes who changed the row and when.
     bool ok = q.prepare(QStringLiteral("UPDATE mbv_clients SET name = :name, repeater_id = :id "
                                        "WHERE row_id = :row AND version = :v RETURNING ") +

@@ -128,6 +128,9 @@ private:
     // user told whether the server refused (refused, with %1 for its reason) or is gone.
     bool Commit(bool ok, const QSqlQuery& q, const QString& refused);
     void SayFailure(const QString& error, const QString& refused);
+    // Whether the connection is open; when it is not, the user is told the server is out of
+    // reach.
+    bool Reachable();
     // The rows, in the book's order, at most MaxClients; those whose ID is not one are left out
     // (their row numbers into refused). A read of the whole book notes what it left out.
     bool ReadRows(const QString& where, SharedRows& rows, QString* why,

@@ -143,6 +143,26 @@ protected:
         return names;
     }
 
+    // A window on the folder with the test's shared book, holding these clients once the
+    // server has them; nullptr, the failure said, when it cannot.
+    std::unique_ptr<TForm1>
+    SharedWindow(const ProgramFolder& folder,
+                 std::initializer_list<std::pair<const char*, const char*>> clients) {
+        auto form = folder.Start();
+        if (!form->ShareBook(url_) || !Shared(*form)) {
+            ADD_FAILURE() << "the shared book did not open";
+            return nullptr;
+        }
+        for (const auto& [name, id] : clients) {
+            Add(*form, name, id);
+        }
+        if (!WaitFor([&] { return Shown(*form).size() == clients.size(); })) {
+            ADD_FAILURE() << "the clients did not arrive";
+            return nullptr;
+        }
+        return form;
+    }
+
     std::unique_ptr<QProcess> Copy(const ProgramFolder& folder, QStringList steps) {
         auto process = std::make_unique<QProcess>();
         process->setProgram(QStringLiteral(SCRIPTED_COPY));
@@ -384,12 +404,8 @@ TEST_F(TeamBook, AnAddInAnotherWindowShowsHereKeepingTheSelectionAndTheFilter) {
     // The other copy's folder first: the last one made is this process's.
     ProgramFolder theirFolder(QStringLiteral("theirs"));
     ProgramFolder folder;
-    auto form = folder.Start();
-    ASSERT_TRUE(form->ShareBook(url_));
-    ASSERT_TRUE(Shared(*form));
-    Add(*form, "North Depot", "11");
-    Add(*form, "South Depot", "12");
-    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 2; }));
+    auto form = SharedWindow(folder, {{"North Depot", "11"}, {"South Depot", "12"}});
+    ASSERT_NE(form, nullptr);
     Find<QLineEdit>(*form, "FilterEdit")->setText(QStringLiteral("depot"));
     Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
 
@@ -409,13 +425,8 @@ TEST_F(TeamBook, AnAddInAnotherWindowShowsHereKeepingTheSelectionAndTheFilter) {
 // never shown anew, so its place and the selected client stay.
 TEST_F(TeamBook, AnotherTechniciansChangesArriveAsRowEditsKeepingTheSelectedClient) {
     ProgramFolder folder;
-    auto form = folder.Start();
-    ASSERT_TRUE(form->ShareBook(url_));
-    ASSERT_TRUE(Shared(*form));
-    for (const auto& [name, id] : {std::pair{"Alpha", "1"}, {"Bravo", "2"}, {"Charlie", "3"}}) {
-        Add(*form, name, id);
-    }
-    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 3; }));
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Bravo", "2"}, {"Charlie", "3"}});
+    ASSERT_NE(form, nullptr);
     auto* names = Find<ListBox>(*form, "ListBox1");
     auto* ids = Find<ListBox>(*form, "ListBox2");
     names->SetItemIndex(2);
@@ -456,12 +467,8 @@ TEST_F(TeamBook, AnotherTechniciansChangesArriveAsRowEditsKeepingTheSelectedClie
 // technician's change made meanwhile is never overwritten.
 TEST_F(TeamBook, AnEditInPlaceReachesTheTeamOnlyOverTheVersionItSaw) {
     ProgramFolder folder;
-    auto form = folder.Start();
-    ASSERT_TRUE(form->ShareBook(url_));
-    ASSERT_TRUE(Shared(*form));
-    Add(*form, "Alpha", "1");
-    Add(*form, "Bravo", "2");
-    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 2; }));
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Bravo", "2"}});
+    ASSERT_NE(form, nullptr);
     BookTableModel& model = Find<ClientTable>(*form, "BookTable")->Model();
     const auto server = [&] {
         QSqlQuery q = Admin(Database(), QStringLiteral("SELECT name || '/' || repeater_id FROM "
