@@ -161,8 +161,24 @@ done <"$NSIS/list" >"$NSIS/files.nsh"
 } >"$NSIS/unfiles.nsh"
 makensis -V2 -DVERSION="$VERSION" -DOUTFILE="$INSTALLER" -DFILES="$NSIS/files.nsh" \
     -DUNFILES="$NSIS/unfiles.nsh" -DSIZE_KB="$(du -sk --exclude=Bin "$PACKAGE" | cut -f1)" \
-    packaging/windows/installer.nsi
+    -DICON="$BUILD/MyBrindleViewer.ico" packaging/windows/installer.nsi
 echo "Installer: $INSTALLER ($(du -h "$INSTALLER" | cut -f1))"
+
+# The program and the setup wear the program's icon (six sizes up to 256 px, which NSIS's own
+# lacks) and carry the version Explorer's Properties show.
+for exe in "$PACKAGE/MyBrindleViewer.exe" "$INSTALLER"; do
+    # The icon group: six bytes of header, then 14 a size, its width first (0 for 256 px).
+    read -ra group <<<"$(wrestool -x --raw --type=14 "$exe" 2>/dev/null | od -An -tu1 -v | tr -s ' \n' ' ')"
+    widths=()
+    for ((i = 0; i < ${group[4]:-0}; i++)); do widths+=("${group[6 + 14 * i]}"); done
+    version=$(wrestool -x --raw --type=16 "$exe" 2>/dev/null | strings -el | grep -cx "$VERSION" || true)
+    if [ "${widths[*]}" != "16 32 48 64 128 0" ] || [ "$version" -lt 1 ]; then
+        echo "$exe lacks the program's icon or its version $VERSION" \
+            "(icon widths: ${widths[*]:-none}; version strings: $version)" >&2
+        exit 1
+    fi
+done
+echo "Resources: the program and the setup carry the icon and version $VERSION"
 
 # The Windows tests under Wine, in a prefix of the build's own.
 export WINEPREFIX=$BUILD/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

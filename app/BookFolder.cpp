@@ -13,13 +13,19 @@
 
 BookFolder::BookFolder(QLabel& where, QAbstractButton& choose, QObject* parent)
     : QObject(parent), choose_(choose) {
-    QString kept = QStringLiteral("Your client book is kept in ") +
-                   DisplayText(core::ShownPath(core::ProgramFiles::OfThisProgram().Folder()));
+    const QString said = QStringLiteral("Your client book is kept in");
+    QString path = DisplayText(core::ShownPath(core::ProgramFiles::OfThisProgram().Folder()));
     if (!core::CurrentStorage().carriedFrom.empty()) {
-        kept += QStringLiteral(" (carried over from ") +
+        path += QStringLiteral(" (carried over from ") +
                 DisplayText(core::ShownPath(core::CurrentStorage().carriedFrom)) + u')';
     }
-    where.setText(kept);
+    // The path on a line of its own, shortened in its middle where the page is too narrow: a
+    // line never breaks inside a folder's name or after a drive's colon. The tool tip holds
+    // it whole.
+    where.setWordWrap(false);
+    const QString shown = where.fontMetrics().elidedText(path, Qt::ElideMiddle, where.width());
+    where.setText(said + u'\n' + shown);
+    where.setToolTip(said + u' ' + path);
     connect(&choose, &QAbstractButton::clicked, this, [this] { Guarded([this] { Choose(); }); });
 }
 

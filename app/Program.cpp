@@ -7,6 +7,7 @@
 
 #include "base/Exception.h"
 #include "core/ProgramFiles.h"
+#include "platform/ProcessEnd.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,8 +15,10 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -202,5 +205,13 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     if (shown) {
         shown(*form);
     }
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // The window is closed and the book saved. What is left is letting go: whatever a library's
+    // thread still waits on (a server that does not answer, the system's keyring) may delay the
+    // end by two seconds at most.
+    std::thread([code] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        platform::EndThisProcess(code);
+    }).detach();
+    return code;
 }

@@ -68,11 +68,46 @@ press() { # press WINDOW KEY
     sleep 0.6
 }
 
-close_main() { # closes the main window as the user does and waits until the program ended
+# Runs a condition (a command and its arguments; this script's functions too) until it holds,
+# for up to a minute; a condition never met is a failure, named.
+waits() { # waits COMMAND [ARGUMENT...]
+    local end=$((SECONDS + 60))
+    until "$@"; do
+        if [ "$SECONDS" -ge "$end" ]; then
+            echo "FAILED: waited a minute for: $*"
+            failures=$((failures + 1))
+            return 0
+        fi
+        sleep 0.3
+    done
+}
+
+running() { kill -0 "$PROGRAM" 2>/dev/null; }
+
+# Closes the main window as the user does. The program must end within its time (the book is
+# saved by then); one that does not is a failure, with what its threads were doing, and is then
+# ended so that the next part can run.
+close_main() {
     local main
     main=$(window "My Brindle Viewer v1.0.1.35")
     press "$main" alt+F4
-    timeout 60 bash -c "while kill -0 $PROGRAM 2>/dev/null; do sleep 0.2; done" || true
+    local end=$((SECONDS + 20))
+    while running && [ "$SECONDS" -lt "$end" ]; do
+        sleep 0.2
+    done
+    if running; then
+        echo "FAILED: the program had not ended 20 s after its close"
+        local pid task
+        for pid in $(pgrep -f 'MyBrindleViewer\.exe'); do
+            echo "  process $pid: $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+            for task in /proc/"$pid"/task/*; do
+                echo "    thread ${task##*/}: $(cat "$task/wchan" 2>/dev/null) $(cut -d' ' -f3 "$task/stat" 2>/dev/null)"
+            done
+        done
+        failures=$((failures + 1))
+        pkill -9 -f 'MyBrindleViewer\.exe' || true
+        wait "$PROGRAM" 2>/dev/null || true
+    fi
 }
 
 press_notices() { # press_notices: the first run's two notices, each with Enter
@@ -221,18 +256,16 @@ export PGPASSWORD
 URL=$(MBV_TRY_PASSWORD=$PGPASSWORD scripts/shared-book-server.sh start "$PG_HOME")
 PGPORT=$(echo "$URL" | sed 's|.*:\([0-9]*\)/.*|\1|')
 sql() { psql -qAt -h "$PG_HOME" -p "$PGPORT" -U postgres -d book -c "$1"; }
-waits() { # waits CONDITION: up to a minute
-    timeout 60 bash -c "until $1; do sleep 0.3; done" 2>/dev/null || true
-}
+on_server() { [ "$(sql "SELECT count(*) FROM mbv_clients WHERE repeater_id = '$1'")" = 1 ]; }
 sql "INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('Linux Side Ltd', '777001', 1)"
 (cd "$SIXTH" && wine ./MyBrindleViewer.exe --shared-book "$URL" >/dev/null 2>&1) &
 PROGRAM=$!
 press_notices
-waits "grep -qa 'Linux Side Ltd' '$SIXTH/clientlist.txt'"
+waits grep -qsa 'Linux Side Ltd' "$SIXTH/clientlist.txt"
 check "the Windows copy shows the shared book, and keeps it in its list files" \
     "$(tr -d '\r' <"$SIXTH/clientlist.txt" 2>&1)" "Linux Side Ltd"
 sql "INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('Added on Linux', '777002', 2)"
-waits "grep -qa 'Added on Linux' '$SIXTH/clientlist.txt'"
+waits grep -qsa 'Added on Linux' "$SIXTH/clientlist.txt"
 check "a client the Linux side adds shows live" \
     "$(tr -d '\r' <"$SIXTH/clientIDlist.txt" 2>&1 | tr '\n' ' ')" "777001 777002 "
 main=$(window "My Brindle Viewer v1.0.1.35")
@@ -241,7 +274,7 @@ xdotool type --delay 80 "Wine Desk"
 xdotool key Tab
 xdotool type --delay 80 "424242"
 xdotool key Return
-waits "[ \"\$(sql \"SELECT count(*) FROM mbv_clients WHERE repeater_id = '424242'\")\" = 1 ]"
+waits on_server 424242
 check "a client added on Windows reaches the server" \
     "$(sql "SELECT name || ' ' || repeater_id FROM mbv_clients ORDER BY position, row_id" | tr '\n' ',')" \
     "Linux Side Ltd 777001,Added on Linux 777002,Wine Desk 424242,"

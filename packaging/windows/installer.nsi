@@ -1,7 +1,8 @@
 ; The Windows installer: a per-user install into AppData\Local\Programs that needs no
 ; administrator, a Start menu entry, an entry in "Apps and features" and an uninstaller that
 ; removes the program and leaves the user's book in AppData\Local alone.
-; windows.sh passes VERSION, OUTFILE, FILES (the install lines) and UNFILES (the removal lines).
+; windows.sh passes VERSION, OUTFILE, FILES (the install lines), UNFILES (the removal lines) and
+; ICON (the program's own icon, which the installer and the uninstaller wear too).
 ; A 64-bit installer for a 64-bit program: it also runs where only 64-bit Windows programs do.
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -13,6 +14,7 @@ RequestExecutionLevel user
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
+BrandingText "${NAME} ${VERSION}"
 InstallDir "$LOCALAPPDATA\Programs\${NAME}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 VIProductVersion "${VERSION}"
@@ -24,10 +26,20 @@ VIAddVersionKey "FileDescription" "${NAME} installer"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !include "MUI2.nsh"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEPAGE_TITLE "Welcome to ${NAME} ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "${NAME} keeps your book of clients and connects you to any of them through your repeater.$\r$\n$\r$\nIt is installed for you alone and needs no administrator. Your client book stays in your own folder, also if you uninstall the program.$\r$\n$\r$\n$_CLICK"
+!define MUI_FINISHPAGE_TITLE "${NAME} is installed"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\MyBrindleViewer.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${NAME}"
+!insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
+!define MUI_WELCOMEPAGE_TITLE "Uninstall ${NAME}"
+!define MUI_WELCOMEPAGE_TEXT "This removes ${NAME} from this computer. Your client book and your settings stay in your own folder.$\r$\n$\r$\n$_CLICK"
+!insertmacro MUI_UNPAGE_WELCOME
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"

@@ -11,8 +11,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -61,6 +64,8 @@ TEST(Startup, FirstRunShowsTwoNoticesAndTheCloseWritesTheThreeFiles) {
     EXPECT_EQ(form->windowIcon().pixmap(QSize(16, 16)).size(), QSize(16, 16));
     EXPECT_EQ(Find<QTabWidget>(*form, "PageControl1")->currentIndex(), 0);
     EXPECT_EQ(Find<QLabel>(*form, "BookFolderLabel")->text(),
+              QString::fromStdString("Your client book is kept in\n" + folder.Path()));
+    EXPECT_EQ(Find<QLabel>(*form, "BookFolderLabel")->toolTip(),
               QString::fromStdString("Your client book is kept in " + folder.Path()));
     EXPECT_TRUE(Rows(*form, "ListBox1").empty());
     EXPECT_TRUE(Rows(*form, "ListBox2").empty());
@@ -443,4 +448,26 @@ TEST(Startup, AHugeRowShowsItsBeginningAndIsSavedWhole) {
     EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
     EXPECT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\n" + huge + "\r\n");
+}
+
+// Once the window is closed and the book saved, a thread stuck in a library (a server that
+// does not answer) keeps the process alive two seconds at most.
+TEST(Startup, AThreadStuckAtTheEndDoesNotKeepTheProgramAlive) {
+    ProgramFolder folder;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "42\r\n");
+    folder.Write("myviewer.ini", "[port]\r\nviewer=5901\r\n");
+    const QString program = QString::fromStdString(folder.File("StuckAtExit"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(STUCK_AT_EXIT), program));
+    QProcess copy;
+    QElapsedTimer clock;
+    clock.start();
+    copy.start(program, {});
+    ASSERT_TRUE(copy.waitForFinished(20000)) << "still running after 20 s";
+    EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copy.exitCode(), 0);
+    EXPECT_LT(clock.elapsed(), 15000);
+    // The close saved the book before anything was let go.
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\n");
+    EXPECT_NE(folder.Read("myviewer.ini").find("[quality]"), std::string::npos);
 }

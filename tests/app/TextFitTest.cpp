@@ -181,6 +181,19 @@ TEST_P(TextFit, EveryTextOfEveryPageFitsItsControlAtTheSmallestSize) {
     auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     ASSERT_NE(pages, nullptr);
 
+    // The book's folder is on a line of its own, shortened in its middle when it is deep
+    // (never broken after a drive's colon or inside a name); its tool tip holds it whole.
+    const auto* kept = form.findChild<QLabel*>(QStringLiteral("BookFolderLabel"));
+    ASSERT_NE(kept, nullptr);
+    const QStringList lines = kept->text().split(u'\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_LE(kept->fontMetrics().horizontalAdvance(lines[1]), kept->width());
+    EXPECT_EQ(lines[1].contains(QChar(0x2026)), !below.isEmpty());
+    QString whole = kept->toolTip();
+    whole.replace(u'\\', u'/'); // Windows shows its own separators
+    EXPECT_TRUE(whole.endsWith(below.isEmpty() ? QStringLiteral("/") : below + QStringLiteral("/")))
+        << whole.toStdString();
+
     // The room made for texts elsewhere is the client table's too: it keeps the margin it was
     // drawn with at its page's right edge, where the count ends.
     QWidget drawnWindow;

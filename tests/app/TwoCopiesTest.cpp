@@ -191,7 +191,7 @@ TEST_F(SharedBook, ABookInAFolderOthersMayWriteIsCarriedOverWithoutFirstRunNotic
     EXPECT_EQ(RowsOf(*form, "ListBox1"), (Rows{"Alpha", "Baker & Sons"}));
     EXPECT_TRUE(
         Find<QLabel>(*form, "BookFolderLabel")
-            ->text()
+            ->toolTip()
             .endsWith(QString::fromStdString(" (carried over from " + folder.Path() + ")")));
     ASSERT_TRUE(CloseWindow(*form));
     EXPECT_TRUE(fs::exists(kept + "clientIDlist.txt"));
