@@ -34,17 +34,12 @@ public:
                                         : QStyleOptionViewItem::End;
             // The focus frame goes round the row, once.
             cell.state &= ~QStyle::State_HasFocus;
-            const QWidget* widget = option.widget;
-            QStyle* style = widget ? widget->style() : QApplication::style();
-            style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+            Style(option).drawControl(QStyle::CE_ItemViewItem, &cell, painter, option.widget);
         }
         if (option.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect focus;
             focus.QStyleOption::operator=(option);
-            focus.rect = option.rect;
-            const QWidget* widget = option.widget;
-            QStyle* style = widget ? widget->style() : QApplication::style();
-            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+            Style(option).drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
         }
     }
 
@@ -85,6 +80,9 @@ public:
     }
 
 private:
+    static QStyle& Style(const QStyleOptionViewItem& option) {
+        return option.widget ? *option.widget->style() : *QApplication::style();
+    }
     QRect CellIn(const QRect& row, int column) const {
         const QHeaderView& header = table_.Header();
         return {row.left() + header.sectionViewportPosition(column), row.top(),

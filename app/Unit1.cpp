@@ -402,10 +402,7 @@ void TForm1::EditCell(int row, int column, const QString& text) {
         }
     } else {
         const QString id = text.trimmed();
-        const bool digits =
-            !id.isEmpty() && id.size() <= ui->NumEdit1->maxLength() &&
-            std::all_of(id.begin(), id.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-        if (!digits) {
+        if (!AllDigits(id) || id.size() > ui->NumEdit1->maxLength()) {
             Say(QStringLiteral("Not changed: an ID has 1 to %1 digits")
                     .arg(ui->NumEdit1->maxLength()));
             return;
@@ -469,7 +466,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
         FitStatus(*status);
     }
     // The first run's line is as wide as its page.
-    if (QLabel* line = ui->SettingsHint; line->isVisible() || !line->isHidden()) {
+    if (QLabel* line = ui->SettingsHint; !line->isHidden()) {
         line->resize(ui->PageControl1->width() - 2 * line->x() - 4, line->height());
     }
 }

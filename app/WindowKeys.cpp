@@ -7,6 +7,7 @@
 #include "app/ListBox.h"
 #include "app/Messages.h"
 #include "app/QtText.h"
+#include "app/TypedText.h"
 #include "ui_Unit1.h"
 
 #include <QKeyEvent>
@@ -15,15 +16,6 @@
 
 #include <algorithm>
 #include <functional>
-
-namespace {
-
-bool AllDigits(const QString& text) {
-    return !text.isEmpty() &&
-           std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
-} // namespace
 
 WindowKeys::WindowKeys(QWidget& form, Ui::TForm1& ui, FindBar& find, BookLists& book,
                        ClientConnection& connection)
