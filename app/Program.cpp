@@ -15,10 +15,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -170,17 +168,9 @@ int WithoutWindow(Options& options, bool installedCopy) {
     return Export(options, installedCopy);
 }
 
-} // namespace
-
-int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
-               bool installedCopy) {
-    Options options;
-    if (NeedsNoWindow(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(ApplicationTitle());
-        return WithoutWindow(options, installedCopy);
-    }
-
+// The program with its window, until the window is closed and its objects are gone.
+int RunWindow(int& argc, char* argv[], Options& options, const std::function<void(QWidget&)>& shown,
+              bool installedCopy) {
     QApplication app(argc, argv);
     // The application title captions the message boxes (Messages.h). It is not made the
     // display name, which Qt would append to the window's own caption.
@@ -209,9 +199,21 @@ int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& show
     // The window is closed and the book saved. What is left is letting go: whatever a library's
     // thread still waits on (a server that does not answer, the system's keyring) may delay the
     // end by two seconds at most.
-    std::thread([code] {
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        platform::EndThisProcess(code);
-    }).detach();
+    platform::EndLater(code, 2000);
     return code;
+}
+
+} // namespace
+
+int RunProgram(int argc, char* argv[], const std::function<void(QWidget&)>& shown,
+               bool installedCopy) {
+    Options options;
+    if (NeedsNoWindow(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(ApplicationTitle());
+        return WithoutWindow(options, installedCopy);
+    }
+
+    // The window's objects are gone and the book saved when it returns.
+    return platform::Finish(RunWindow(argc, argv, options, shown, installedCopy));
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace platform {
@@ -11,6 +12,32 @@ void EndThisProcess(int code) {
     // stuck thread may hold.
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
     std::abort();
+}
+
+void EndLater(int code, int milliseconds) {
+    struct Later {
+        int code;
+        int milliseconds;
+    };
+    auto* later = new Later{code, milliseconds};
+    const HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* argument) -> DWORD {
+            const Later* later = static_cast<Later*>(argument);
+            Sleep(static_cast<DWORD>(later->milliseconds));
+            EndThisProcess(later->code);
+        },
+        later, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+    } else {
+        delete later;
+    }
+}
+
+int Finish(int code) {
+    std::fflush(nullptr);
+    EndThisProcess(code);
 }
 
 } // namespace platform
