@@ -159,9 +159,11 @@ done <"$NSIS/list" >"$NSIS/files.nsh"
     (cd "$PACKAGE" && find . -mindepth 1 -path ./Bin -prune -o -type d -print | sed 's|^\./||' |
         sort -r) | while read -r folder; do printf 'RMDir "$INSTDIR\\%s"\n' "${folder//\//\\}"; done
 } >"$NSIS/unfiles.nsh"
+# The picture of the first and last pages, drawn from the program's icon.
+python3 packaging/windows/wizard_bitmap.py packaging/icons/icon-128.png "$NSIS/wizard.bmp"
 makensis -V2 -DVERSION="$VERSION" -DOUTFILE="$INSTALLER" -DFILES="$NSIS/files.nsh" \
     -DUNFILES="$NSIS/unfiles.nsh" -DSIZE_KB="$(du -sk --exclude=Bin "$PACKAGE" | cut -f1)" \
-    -DICON="$BUILD/MyBrindleViewer.ico" packaging/windows/installer.nsi
+    -DICON="$BUILD/MyBrindleViewer.ico" -DWIZARD="$NSIS/wizard.bmp" packaging/windows/installer.nsi
 echo "Installer: $INSTALLER ($(du -h "$INSTALLER" | cut -f1))"
 
 # The program and the setup wear the program's icon (six sizes up to 256 px, which NSIS's own

@@ -9,7 +9,7 @@ MBV_TEST_PACKAGES=(libgtest-dev qt6-tools-dev netbase clang libclang-rt-dev gnom
 MBV_PACKAGE_PACKAGES=(qt6-tools-dev dpkg-dev file desktop-file-utils appstream lintian pkgconf)
 MBV_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
                       wine wine64 xvfb xauth xdotool dpkg-dev xz-utils zip unzip libgtest-dev nsis
-                      fonts-wine postgresql openssl icoutils)
+                      fonts-wine postgresql openssl icoutils python3)
 
 ensure_packages() {
     local missing=()

@@ -2,7 +2,8 @@
 ; administrator, a Start menu entry, an entry in "Apps and features" and an uninstaller that
 ; removes the program and leaves the user's book in AppData\Local alone.
 ; windows.sh passes VERSION, OUTFILE, FILES (the install lines), UNFILES (the removal lines) and
-; ICON (the program's own icon, which the installer and the uninstaller wear too).
+; ICON (the program's own icon, which the installer and the uninstaller wear too) and WIZARD
+; (the picture of their first and last pages, drawn from that icon).
 ; A 64-bit installer for a 64-bit program: it also runs where only 64-bit Windows programs do.
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -28,6 +29,8 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !include "MUI2.nsh"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_WELCOMEPAGE_TITLE "Welcome to ${NAME} ${VERSION}"
 !define MUI_WELCOMEPAGE_TEXT "${NAME} keeps your book of clients and connects you to any of them through your repeater.$\r$\n$\r$\nIt is installed for you alone and needs no administrator. Your client book stays in your own folder, also if you uninstall the program.$\r$\n$\r$\n$_CLICK"
 !define MUI_FINISHPAGE_TITLE "${NAME} is installed"
