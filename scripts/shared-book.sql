@@ -9,7 +9,7 @@ BEGIN;
 
 -- The version of these tables: the program brings older ones up to date by itself.
 CREATE TABLE mbv_schema (version integer NOT NULL);
-INSERT INTO mbv_schema VALUES (3);
+INSERT INTO mbv_schema VALUES (4);
 
 -- One row per client, in the book's order by position (then row_id).
 CREATE TABLE mbv_clients (
@@ -63,6 +63,43 @@ CREATE TRIGGER mbv_clients_stamp BEFORE INSERT OR UPDATE
 CREATE TABLE mbv_place (one boolean PRIMARY KEY DEFAULT true CHECK (one));
 INSERT INTO mbv_place VALUES (true);
 
+-- The history of every change, written by the server from the session's own user and clock.
+-- Append-only: only the book's owner may change it; editors and readers read it.
+CREATE TABLE mbv_history (
+    entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    row_id bigint NOT NULL,
+    action text NOT NULL CHECK (action IN ('add', 'edit', 'move', 'remove')),
+    old_name text, old_repeater_id text, old_position double precision,
+    new_name text, new_repeater_id text, new_position double precision,
+    changed_by text NOT NULL,
+    changed_at timestamptz NOT NULL
+);
+CREATE INDEX mbv_history_client ON mbv_history (row_id, entry_id);
+CREATE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql
+SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE action text;
+BEGIN
+IF TG_OP = 'INSERT' THEN action := 'add';
+ELSIF TG_OP = 'DELETE' THEN action := 'remove';
+ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id)
+THEN action := 'edit';
+ELSIF OLD.position IS DISTINCT FROM NEW.position THEN action := 'move';
+ELSE RETURN NULL;
+END IF;
+EXECUTE format('INSERT INTO %I.mbv_history (row_id, action, old_name, old_repeater_id, old_position, new_name, new_repeater_id, new_position, changed_by, changed_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, session_user, now())', TG_TABLE_SCHEMA)
+USING coalesce(NEW.row_id, OLD.row_id), action,
+CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.name END,
+CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.repeater_id END,
+CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.position END,
+CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.name END,
+CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.repeater_id END,
+CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.position END;
+RETURN NULL;
+END $$;
+CREATE TRIGGER mbv_clients_history AFTER INSERT OR UPDATE OR DELETE
+    ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_history();
+REVOKE ALL ON mbv_history FROM PUBLIC;
+
 -- Who may do what: the program asks the server, and greys out what a reader may not do.
 -- The roles are the server's, not the database's: a second book on the same server shares them.
 DO $$ BEGIN CREATE ROLE mbv_editor NOLOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$;
@@ -71,5 +108,6 @@ GRANT SELECT ON mbv_schema TO mbv_editor, mbv_reader;
 GRANT SELECT ON mbv_clients TO mbv_reader;
 GRANT SELECT, INSERT, UPDATE, DELETE ON mbv_clients TO mbv_editor;
 GRANT SELECT, UPDATE ON mbv_place TO mbv_editor;
+GRANT SELECT ON mbv_history TO mbv_editor, mbv_reader;
 
 COMMIT;

@@ -229,6 +229,50 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
              "END $$"),
          QStringLiteral("CREATE TRIGGER mbv_clients_stamp BEFORE INSERT OR UPDATE ON mbv_clients "
                         "FOR EACH ROW EXECUTE FUNCTION mbv_clients_stamp()")},
+        // 4: the history of every change, written by the server from the session's own user
+        // and clock, never from what a copy claims. Append-only: only the book's owner may
+        // change it; editors and readers read it.
+        {QStringLiteral("CREATE TABLE mbv_history ("
+                        " entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                        " row_id bigint NOT NULL,"
+                        " action text NOT NULL CHECK (action IN ('add', 'edit', 'move', 'remove')),"
+                        " old_name text, old_repeater_id text, old_position double precision,"
+                        " new_name text, new_repeater_id text, new_position double precision,"
+                        " changed_by text NOT NULL,"
+                        " changed_at timestamptz NOT NULL)"),
+         QStringLiteral("CREATE INDEX mbv_history_client ON mbv_history (row_id, entry_id)"),
+         QStringLiteral(
+             "CREATE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql "
+             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+             "DECLARE action text; "
+             "BEGIN "
+             "IF TG_OP = 'INSERT' THEN action := 'add'; "
+             "ELSIF TG_OP = 'DELETE' THEN action := 'remove'; "
+             "ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id) "
+             "THEN action := 'edit'; "
+             "ELSIF OLD.position IS DISTINCT FROM NEW.position THEN action := 'move'; "
+             "ELSE RETURN NULL; "
+             "END IF; "
+             "EXECUTE format('INSERT INTO %I.mbv_history (row_id, action, old_name, "
+             "old_repeater_id, old_position, new_name, new_repeater_id, new_position, "
+             "changed_by, changed_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, session_user, "
+             "now())', TG_TABLE_SCHEMA) "
+             "USING coalesce(NEW.row_id, OLD.row_id), action, "
+             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.name END, "
+             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.repeater_id END, "
+             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.position END, "
+             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.name END, "
+             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.repeater_id END, "
+             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.position END; "
+             "RETURN NULL; "
+             "END $$"),
+         QStringLiteral("CREATE TRIGGER mbv_clients_history AFTER INSERT OR UPDATE OR DELETE "
+                        "ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_history()"),
+         QStringLiteral("REVOKE ALL ON mbv_history FROM PUBLIC"),
+         QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                        "'mbv_editor') THEN GRANT SELECT ON mbv_history TO mbv_editor; END IF; "
+                        "IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'mbv_reader') THEN "
+                        "GRANT SELECT ON mbv_history TO mbv_reader; END IF; END $$")},
     };
     return steps;
 }

@@ -185,6 +185,9 @@ protected:
         Admin(database, QStringLiteral("GRANT SELECT ON mbv_clients, mbv_schema TO mbv_reader"));
         Admin(database, QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON mbv_clients, "
                                        "mbv_schema TO mbv_editor"));
+        Admin(database, QStringLiteral("DO $$ BEGIN IF to_regclass('mbv_history') IS NOT NULL "
+                                       "THEN GRANT SELECT ON mbv_history TO mbv_editor, "
+                                       "mbv_reader; END IF; END $$"));
         return name;
     }
 
@@ -239,9 +242,13 @@ QStringList Schema(QSqlQuery q) {
           "SELECT string_agg(pg_get_constraintdef(oid), ', ' ORDER BY conname) FROM pg_constraint "
           "WHERE conrelid = 'mbv_clients'::regclass",
           "SELECT (SELECT string_agg(indexdef, ', ') FROM pg_indexes WHERE tablename = "
-          "'mbv_clients') || ' ' || (SELECT string_agg(pg_get_triggerdef(oid), ', ') FROM "
+          "'mbv_clients') || ' ' || (SELECT string_agg(pg_get_triggerdef(oid), ', ' ORDER BY "
+          "tgname) FROM "
           "pg_trigger WHERE tgrelid = 'mbv_clients'::regclass AND NOT tgisinternal)",
           "SELECT prosrc FROM pg_proc WHERE proname = 'mbv_clients_changed'",
+          "SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, ', ' ORDER BY "
+          "ordinal_position) FROM information_schema.columns WHERE table_name = 'mbv_history'",
+          "SELECT prosrc FROM pg_proc WHERE proname = 'mbv_clients_history'",
           "SELECT max(version) FROM mbv_schema"}) {
         q.exec(QString::fromLatin1(statement));
         parts.append(q.next() ? q.value(0).toString().simplified() : QStringLiteral("(none)"));
@@ -282,7 +289,7 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(form->ShareBook(url_));
     ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
     const QStringList made = Schema(Admin(Database(), QStringLiteral("SELECT 1")));
-    EXPECT_EQ(made.last(), QStringLiteral("3"));
+    EXPECT_EQ(made.last(), QStringLiteral("4"));
     ASSERT_TRUE(CloseWindow(*form));
 
     // An older book, made by the first step alone, with a client in it: brought up to date
@@ -733,6 +740,53 @@ TEST_F(TeamBook, SpoofedIdsAndNamesAndForgedColumnsDoNotReachTheWindow) {
     form->Button2Click();
     EXPECT_TRUE(WaitFor([&] { return folder.Exists("viewer-args"); }));
     EXPECT_NE(folder.Read("viewer-args").find(std::string("ID:999") + '\0'), std::string::npos);
+}
+
+// Who changed what, and when, is the server's own record, written from the session's user: a
+// name a copy claims has no effect on it, editors and readers read it, and nobody but the book's
+// owner may change it.
+TEST_F(TeamBook, TheHistoryIsWrittenByTheServerAndOnlyTheOwnerMayChangeIt) {
+    ProgramFolder folder;
+    auto form = folder.Start();
+    ASSERT_TRUE(form->ShareBook(url_));
+    ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
+    const QString book = Database();
+    const QString editor = Role("e", "mbv_editor", book);
+    const QString reader = Role("r", "mbv_reader", book);
+    QSqlQuery e = Session(editor, book);
+    for (const char* change :
+         {"INSERT INTO mbv_clients (name, repeater_id, position) VALUES ('Baker', '204518', 1)",
+          "UPDATE mbv_clients SET name = 'Baker & Sons', changed_by = 'mallory' WHERE repeater_id "
+          "= '204518'",
+          "UPDATE mbv_clients SET position = 2 WHERE repeater_id = '204518'",
+          "UPDATE mbv_clients SET position = 2 WHERE repeater_id = '204518'",
+          "DELETE FROM mbv_clients WHERE repeater_id = '204518'"}) {
+        EXPECT_TRUE(e.exec(QString::fromLatin1(change))) << e.lastError().text().toStdString();
+    }
+    QSqlQuery r = Session(reader, book);
+    ASSERT_TRUE(r.exec(
+        QStringLiteral("SELECT string_agg(concat_ws(' ', action, old_name, old_position, new_name, "
+                       "new_position, changed_at > now() - interval '1 hour'), "
+                       "' | ' ORDER BY entry_id) FROM mbv_history")))
+        << r.lastError().text().toStdString();
+    ASSERT_TRUE(r.next());
+    EXPECT_EQ(r.value(0).toString(),
+              QStringLiteral("add Baker 1 t | edit Baker 1 Baker & Sons 1 t | move Baker & Sons 1 "
+                             "Baker & Sons 2 t | remove Baker & Sons 2 t"));
+    ASSERT_TRUE(r.exec(QStringLiteral("SELECT DISTINCT changed_by FROM mbv_history")));
+    ASSERT_TRUE(r.next());
+    EXPECT_EQ(r.value(0).toString(), editor);
+    EXPECT_FALSE(r.next());
+    for (QSqlQuery* session : {&e, &r}) {
+        for (const char* refused :
+             {"INSERT INTO mbv_history (row_id, action, changed_by, changed_at) VALUES (1, 'add', "
+              "'mallory', now())",
+              "UPDATE mbv_history SET changed_by = 'mallory'", "DELETE FROM mbv_history",
+              "TRUNCATE mbv_history"}) {
+            EXPECT_FALSE(session->exec(QString::fromLatin1(refused))) << refused;
+        }
+    }
+    ASSERT_TRUE(CloseWindow(*form));
 }
 
 // A reader holds every lock its rights allow, and an admin holds the table: editors are never
