@@ -2,6 +2,7 @@
 
 #include "app/ClientTable.h"
 #include "app/ListBox.h"
+#include "app/Messages.h"
 #include "app/QtText.h"
 #include "core/NaturalOrder.h"
 
@@ -77,7 +78,7 @@ public:
         idMoved_ = store_.Move(nameRow_, idRow_, step_);
         // The client moved stays selected, so the next press moves it on. A shared book's
         // move shows when the server tells it, and the selection follows it then.
-        if (store_.Undoable()) {
+        if (!store_.KeepsOwnSteps()) {
             Reselect(nameRow_ + step_, idMoved_ ? idRow_ + step_ : -1);
         }
     }
@@ -132,8 +133,8 @@ void BookLists::Share(BookStore* shared) {
 }
 
 void BookLists::UndoLast() {
-    if (const QString why = store_->WhyNoUndo(); !why.isEmpty()) {
-        emit Done(why);
+    if (store_->KeepsOwnSteps()) {
+        store_->UndoStep();
         return;
     }
     if (undo_.canUndo()) {
@@ -144,7 +145,11 @@ void BookLists::UndoLast() {
 }
 
 void BookLists::RedoLast() {
-    if (store_->Undoable() && undo_.canRedo()) {
+    if (store_->KeepsOwnSteps()) {
+        store_->RedoStep();
+        return;
+    }
+    if (undo_.canRedo()) {
         const QString text = undo_.redoText();
         undo_.redo();
         emit Done(QStringLiteral("Done again: ") + text);
@@ -152,17 +157,29 @@ void BookLists::RedoLast() {
 }
 
 QString BookLists::UndoText() const {
-    return store_->Undoable() && undo_.canUndo() ? undo_.undoText() : QString();
+    if (store_->KeepsOwnSteps()) {
+        return store_->UndoStepText();
+    }
+    return undo_.canUndo() ? undo_.undoText() : QString();
 }
 
 QString BookLists::RedoText() const {
-    return store_->Undoable() && undo_.canRedo() ? undo_.redoText() : QString();
+    if (store_->KeepsOwnSteps()) {
+        return store_->RedoStepText();
+    }
+    return undo_.canRedo() ? undo_.redoText() : QString();
 }
 
 void BookLists::Push(QUndoCommand* edit, const QString& said) {
+    // A store with steps of its own is only asked to do the edit, and tells what it did once it
+    // is done.
+    if (store_->KeepsOwnSteps()) {
+        edit->redo();
+        delete edit;
+        return;
+    }
     undo_.push(edit);
-    // A store that cannot undo tells what its edits did once they are done.
-    if (store_->Undoable() && !said.isEmpty()) {
+    if (!said.isEmpty()) {
         emit Done(said);
     }
 }
@@ -209,6 +226,11 @@ void BookLists::RemoveSelected() {
     const int nameRow = names_->ItemIndex();
     const int idRow = ids_->ItemIndex();
     if (nameRow < 0 && idRow < 0) {
+        return;
+    }
+    const QString question = store_->RemovalQuestion(
+        {nameRow >= 0 ? names_->Item(nameRow) : "", idRow >= 0 ? ids_->Item(idRow) : ""});
+    if (!question.isEmpty() && !Messages().Ask(question)) {
         return;
     }
     auto* edit = new RemoveClient(*this, nameRow, nameRow >= 0 ? names_->Item(nameRow) : "", idRow,

@@ -30,12 +30,19 @@ public:
     // Why the book takes no edits now (a shared book that is offline, or only to be read), for a
     // tooltip; empty when it does.
     virtual QString WhyNoEdit() const = 0;
-    // Why the undo stack cannot take an edit back, empty when it can. A shared book's edits went
-    // to others as they were made and are told by the server's answer, not by the stack.
-    virtual QString WhyNoUndo() const = 0;
-    bool Undoable() const { return WhyNoUndo().isEmpty(); }
-    // The ways back, called by the stack only where Undoable: the last rows of each list taken
-    // off (an append undone), and a removed client put back at its rows.
+    // A book whose edits show once somebody else has them (a server) keeps its own steps to
+    // undo: those it was told are done, not the ones asked for. Others use the window's stack.
+    virtual bool KeepsOwnSteps() const { return false; }
+    virtual void UndoStep() {}
+    virtual void RedoStep() {}
+    // What UndoStep and RedoStep would do now, empty when nothing.
+    virtual QString UndoStepText() const { return {}; }
+    virtual QString RedoStepText() const { return {}; }
+    // The question to ask before the client is removed; empty: removed at once, as undo brings
+    // it back.
+    virtual QString RemovalQuestion(const core::Client&) const { return {}; }
+    // The ways back, called by the window's stack (not for a book that KeepsOwnSteps): the last
+    // rows of each list taken off (an append undone), and a removed client put back at its rows.
     virtual void TakeLast(size_t names, size_t ids) = 0;
     virtual void Restore(int nameRow, const std::string& name, int idRow,
                          const std::string& id) = 0;

@@ -26,7 +26,6 @@ public:
     bool Move(int nameRow, int idRow, int step) override;
     void Change(int row, const core::Client& was, const core::Client& now) override;
     QString WhyNoEdit() const override { return {}; }
-    QString WhyNoUndo() const override { return {}; }
     void TakeLast(size_t names, size_t ids) override;
     void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;
 

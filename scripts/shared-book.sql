@@ -9,7 +9,7 @@ BEGIN;
 
 -- The version of these tables: the program brings older ones up to date by itself.
 CREATE TABLE mbv_schema (version integer NOT NULL);
-INSERT INTO mbv_schema VALUES (4);
+INSERT INTO mbv_schema VALUES (5);
 
 -- One row per client, in the book's order by position (then row_id).
 CREATE TABLE mbv_clients (
@@ -41,12 +41,19 @@ ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_id_digits
     CHECK (repeater_id ~ '^[0-9]{1,6}$') NOT VALID;
 ALTER TABLE mbv_clients ADD CONSTRAINT mbv_clients_name_length
     CHECK (char_length(name) <= 4096) NOT VALID;
+-- A client put back from the recycle bin (below) keeps its row number and counts its versions on.
 CREATE FUNCTION mbv_clients_stamp() RETURNS trigger LANGUAGE plpgsql
 SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE restored bigint;
 BEGIN
 IF TG_OP = 'INSERT' THEN
+EXECUTE format('SELECT version FROM %I.mbv_bin WHERE row_id = $1 AND restoring', TG_TABLE_SCHEMA) INTO restored USING NEW.row_id;
+IF restored IS NULL THEN
 NEW.row_id := nextval(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME), 'row_id'));
 NEW.version := 1;
+ELSE
+NEW.version := restored + 1;
+END IF;
 ELSE
 NEW.row_id := OLD.row_id;
 NEW.version := OLD.version + 1;
@@ -58,6 +65,35 @@ END $$;
 CREATE TRIGGER mbv_clients_stamp BEFORE INSERT OR UPDATE
     ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_stamp();
 
+-- The recycle bin: a removed client is kept with the clients it stood between, for as many days
+-- as mbv_options says (UPDATE mbv_options SET bin_days = 90; as the owner). Every copy sees the
+-- same bin; only an editor may put a client back, through mbv_restore.
+CREATE TABLE mbv_bin (
+    entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    row_id bigint NOT NULL,
+    name text NOT NULL, repeater_id text NOT NULL,
+    position double precision NOT NULL, version bigint NOT NULL,
+    after_row bigint, before_row bigint,
+    removed_by text NOT NULL, removed_at timestamptz NOT NULL,
+    restoring boolean NOT NULL DEFAULT false
+);
+CREATE INDEX mbv_bin_removed ON mbv_bin (removed_at);
+CREATE INDEX mbv_bin_row ON mbv_bin (row_id);
+CREATE TABLE mbv_options (one boolean PRIMARY KEY DEFAULT true CHECK (one), bin_days integer NOT NULL DEFAULT 30 CHECK (bin_days BETWEEN 1 AND 3650));
+INSERT INTO mbv_options DEFAULT VALUES;
+CREATE FUNCTION mbv_clients_binned() RETURNS trigger LANGUAGE plpgsql
+SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE days integer;
+BEGIN
+EXECUTE format('SELECT bin_days FROM %I.mbv_options', TG_TABLE_SCHEMA) INTO days;
+EXECUTE format('DELETE FROM %I.mbv_bin WHERE removed_at < now() - make_interval(days => $1)', TG_TABLE_SCHEMA) USING coalesce(days, 30);
+EXECUTE format('INSERT INTO %1$I.mbv_bin (row_id, name, repeater_id, position, version, after_row, before_row, removed_by, removed_at) VALUES ($1, $2, $3, $4, $5, (SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < ($4, $1) ORDER BY c.position DESC, c.row_id DESC LIMIT 1), (SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > ($4, $1) ORDER BY c.position, c.row_id LIMIT 1), session_user, now())', TG_TABLE_SCHEMA)
+USING OLD.row_id, OLD.name, OLD.repeater_id, OLD.position, OLD.version;
+RETURN NULL;
+END $$;
+CREATE TRIGGER mbv_clients_binned AFTER DELETE ON mbv_clients
+    FOR EACH ROW EXECUTE FUNCTION mbv_clients_binned();
+
 -- Adds and moves take their places one at a time by locking this row, which only editors may
 -- lock: a reader cannot hold the team's edits.
 CREATE TABLE mbv_place (one boolean PRIMARY KEY DEFAULT true CHECK (one));
@@ -68,7 +104,8 @@ INSERT INTO mbv_place VALUES (true);
 CREATE TABLE mbv_history (
     entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     row_id bigint NOT NULL,
-    action text NOT NULL CHECK (action IN ('add', 'edit', 'move', 'remove')),
+    action text NOT NULL CONSTRAINT mbv_history_action_check
+        CHECK (action IN ('add', 'edit', 'move', 'remove', 'restore')),
     old_name text, old_repeater_id text, old_position double precision,
     new_name text, new_repeater_id text, new_position double precision,
     changed_by text NOT NULL,
@@ -77,9 +114,11 @@ CREATE TABLE mbv_history (
 CREATE INDEX mbv_history_client ON mbv_history (row_id, entry_id);
 CREATE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql
 SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
-DECLARE action text;
+DECLARE action text; restoring boolean;
 BEGIN
-IF TG_OP = 'INSERT' THEN action := 'add';
+IF TG_OP = 'INSERT' THEN
+EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I.mbv_bin WHERE row_id = $1 AND restoring)', TG_TABLE_SCHEMA) INTO restoring USING NEW.row_id;
+action := CASE WHEN restoring THEN 'restore' ELSE 'add' END;
 ELSIF TG_OP = 'DELETE' THEN action := 'remove';
 ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id)
 THEN action := 'edit';
@@ -100,6 +139,45 @@ CREATE TRIGGER mbv_clients_history AFTER INSERT OR UPDATE OR DELETE
     ON mbv_clients FOR EACH ROW EXECUTE FUNCTION mbv_clients_history();
 REVOKE ALL ON mbv_history FROM PUBLIC;
 
+-- A client put back from the bin next to the client it stood after (or before), or at the end
+-- when both are gone. The function names its tables with the schema it is made in: it trusts no
+-- search path, as it runs with the owner's rights.
+DO $do$ BEGIN EXECUTE format($f$CREATE FUNCTION %1$I.mbv_restore(entry bigint) RETURNS TABLE (r_row bigint, r_name text, r_id text, r_position double precision, r_version bigint) LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+DECLARE b record; lo double precision; hi double precision; p double precision; tries integer := 0;
+BEGIN
+IF NOT has_table_privilege(session_user, %2$L, 'INSERT') THEN
+RAISE EXCEPTION 'only an editor may restore a client' USING ERRCODE = '42501';
+END IF;
+PERFORM 1 FROM %1$I.mbv_place FOR UPDATE;
+SELECT * INTO b FROM %1$I.mbv_bin WHERE entry_id = entry AND removed_at >= now() - make_interval(days => (SELECT bin_days FROM %1$I.mbv_options)) FOR UPDATE;
+IF NOT FOUND THEN RETURN; END IF;
+LOOP
+lo := NULL; hi := NULL;
+SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE c.row_id = b.after_row;
+IF lo IS NOT NULL THEN
+SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > (lo, b.after_row) ORDER BY c.position, c.row_id LIMIT 1;
+p := CASE WHEN hi IS NULL THEN lo + 1 ELSE (lo + hi) / 2 END;
+ELSE
+SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE c.row_id = b.before_row;
+IF hi IS NOT NULL THEN
+SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < (hi, b.before_row) ORDER BY c.position DESC, c.row_id DESC LIMIT 1;
+p := CASE WHEN lo IS NULL THEN hi - 1 ELSE (lo + hi) / 2 END;
+ELSE
+SELECT coalesce(max(c.position), 0) + 1 INTO p FROM %1$I.mbv_clients c;
+END IF;
+END IF;
+EXIT WHEN tries > 0 OR lo IS NULL OR hi IS NULL OR (p <> lo AND p <> hi);
+tries := tries + 1;
+UPDATE %1$I.mbv_clients m SET position = n.place FROM (SELECT c.row_id, row_number() OVER (ORDER BY c.position, c.row_id) AS place FROM %1$I.mbv_clients c) n WHERE m.row_id = n.row_id;
+END LOOP;
+UPDATE %1$I.mbv_bin SET restoring = true WHERE entry_id = entry;
+INSERT INTO %1$I.mbv_clients AS c (row_id, name, repeater_id, position) OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, b.repeater_id, p) RETURNING c.row_id, c.name, c.repeater_id, c.position, c.version INTO r_row, r_name, r_id, r_position, r_version;
+DELETE FROM %1$I.mbv_bin WHERE entry_id = entry;
+RETURN NEXT;
+END $$$f$, current_schema(), format('%I.mbv_clients', current_schema())); END $do$;
+REVOKE ALL ON mbv_bin, mbv_options FROM PUBLIC;
+REVOKE ALL ON FUNCTION mbv_restore(bigint) FROM PUBLIC;
+
 -- Who may do what: the program asks the server, and greys out what a reader may not do.
 -- The roles are the server's, not the database's: a second book on the same server shares them.
 DO $$ BEGIN CREATE ROLE mbv_editor NOLOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$;
@@ -109,5 +187,7 @@ GRANT SELECT ON mbv_clients TO mbv_reader;
 GRANT SELECT, INSERT, UPDATE, DELETE ON mbv_clients TO mbv_editor;
 GRANT SELECT, UPDATE ON mbv_place TO mbv_editor;
 GRANT SELECT ON mbv_history TO mbv_editor, mbv_reader;
+GRANT SELECT ON mbv_bin, mbv_options TO mbv_editor, mbv_reader;
+GRANT EXECUTE ON FUNCTION mbv_restore(bigint) TO mbv_editor;
 
 COMMIT;

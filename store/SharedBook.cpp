@@ -17,6 +17,13 @@ core::Client AsShared(const core::Client& client) {
     return {SharedBookServer::Stored(client.name), SharedBookServer::Stored(client.id)};
 }
 
+QString Named(const core::Client& client) {
+    return DisplayText(client.name, 60) + QStringLiteral(" (") + DisplayText(client.id, 20) + u')';
+}
+
+// The most steps kept to undo.
+constexpr size_t MostSteps = 100;
+
 } // namespace
 
 SharedBook::SharedBook(BookLists& book, QObject* parent) : QObject(parent), book_(&book) {}
@@ -33,6 +40,12 @@ void SharedBook::StartServer() {
     connect(server_, &SharedBookServer::Opened, this, &SharedBook::OnOpened);
     connect(server_, &SharedBookServer::Changed, this, &SharedBook::OnChanged);
     connect(server_, &SharedBookServer::Lost, this, &SharedBook::OnLost);
+    connect(server_, &SharedBookServer::Answered, this, &SharedBook::OnAnswered);
+    connect(server_, &SharedBookServer::BinDays, this, [this](int connection, int days) {
+        if (connection == connection_) {
+            binDays_ = days;
+        }
+    });
     connect(server_, &SharedBookServer::Said, this, [this](int connection, const QString& line) {
         if (connection == connection_) {
             emit Said(line);
@@ -88,6 +101,7 @@ void SharedBook::Connect(const SharedBookAddress& address, const QString& passwo
     address_ = address;
     joining_ = joining;
     why_.clear();
+    Forget();
     StartServer();
     book_->Share(this);
     SetState(State::Connecting);
@@ -106,7 +120,15 @@ void SharedBook::Disconnect() {
     rows_.clear();
     shownIds_.clear();
     seen_ = 0;
+    Forget();
     SetState(State::Off);
+}
+
+void SharedBook::Forget() {
+    undo_.clear();
+    redo_.clear();
+    pending_.clear();
+    deferred_.clear();
 }
 
 QString SharedBook::WhyNot(bool brief) const {
@@ -429,9 +451,8 @@ void SharedBook::Append(core::Book clients) {
         return;
     }
     const qint64 known = whole_ ? static_cast<qint64>(rows_.size()) : -1;
-    OnServer([clients = std::move(clients), seen = seen_, known](SharedBookServer& server) {
-        server.Add(clients, seen, known);
-    });
+    OnServer([clients = std::move(clients), seen = seen_, known, ticket = Send(Purpose::Do)](
+                 SharedBookServer& server) { server.Add(clients, seen, known, ticket); });
 }
 
 void SharedBook::Remove(int nameRow, int idRow) {
@@ -443,9 +464,8 @@ void SharedBook::Remove(int nameRow, int idRow) {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
         return;
     }
-    OnServer([id = rows_[row].rowId, version = rows_[row].version](SharedBookServer& server) {
-        server.Remove(id, version);
-    });
+    OnServer([id = rows_[row].rowId, version = rows_[row].version, ticket = Send(Purpose::Do)](
+                 SharedBookServer& server) { server.Remove(id, version, ticket); });
 }
 
 bool SharedBook::Move(int row, int, int step) {
@@ -456,8 +476,9 @@ bool SharedBook::Move(int row, int, int step) {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
         return false;
     }
-    OnServer([id = rows_[row].rowId, version = rows_[row].version, step](SharedBookServer& server) {
-        server.Move(id, version, step);
+    OnServer([id = rows_[row].rowId, version = rows_[row].version, step,
+              ticket = Send(Purpose::Do)](SharedBookServer& server) {
+        server.Move(id, version, step, ticket);
     });
     return true;
 }
@@ -470,21 +491,172 @@ void SharedBook::Change(int row, const core::Client&, const core::Client& now) {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
         return;
     }
-    OnServer([id = rows_[row].rowId, version = rows_[row].version, now](SharedBookServer& server) {
-        server.Edit(id, version, now);
+    // What the client was at the version sent: the server changes it only from that.
+    Entry sent;
+    sent.step.rows.push_back({.was = rows_[row].client});
+    OnServer([id = rows_[row].rowId, version = rows_[row].version, now,
+              ticket = Send(Purpose::Do, std::move(sent))](SharedBookServer& server) {
+        server.Edit(id, version, now, ticket);
     });
 }
 
-QString SharedBook::WhyNoUndo() const {
-    return QStringLiteral("The shared book's changes are not undone: add or remove the client "
-                          "again");
+int SharedBook::Send(Purpose purpose, Entry entry) {
+    const int ticket = ++nextTicket_;
+    pending_.insert(ticket, {purpose, std::move(entry)});
+    return ticket;
 }
 
-// The stack never calls these (WhyNoUndo); were it to, the user hears why nothing happens.
-void SharedBook::TakeLast(size_t, size_t) {
-    emit Said(WhyNoUndo());
+QString SharedBook::RemovalQuestion(const core::Client& client) const {
+    if (!CanEdit()) {
+        return {};
+    }
+    return QStringLiteral("Remove %1 for the whole team? It stays in the recycle bin for %2.")
+        .arg(Named(client),
+             binDays_ == 1 ? QStringLiteral("1 day") : QStringLiteral("%1 days").arg(binDays_));
 }
 
-void SharedBook::Restore(int, const std::string&, int, const std::string&) {
-    emit Said(WhyNoUndo());
+QString SharedBook::TextOf(const SharedStep& step) {
+    if (step.rows.empty()) {
+        return {};
+    }
+    const SharedStep::Row& row = step.rows.front();
+    switch (step.kind) {
+    case SharedStep::Kind::Add:
+        return step.rows.size() == 1 ? QStringLiteral("Added ") + Named(row.now)
+                                     : QStringLiteral("Added ") + ClientCount(step.rows.size());
+    case SharedStep::Kind::Remove:
+        return step.rows.size() == 1 ? QStringLiteral("Removed ") + Named(row.was)
+                                     : QStringLiteral("Removed ") + ClientCount(step.rows.size());
+    case SharedStep::Kind::Move:
+        return (row.to < row.from ? QStringLiteral("Moved %1 up") : QStringLiteral("Moved %1 down"))
+            .arg(Named(row.now));
+    case SharedStep::Kind::Edit:
+        return QStringLiteral("Changed ") + Named(row.was) + QStringLiteral(" to ") +
+               Named(row.now);
+    }
+    return {};
 }
+
+QString SharedBook::UndoStepText() const {
+    return undo_.empty() ? QString() : undo_.back().text;
+}
+
+QString SharedBook::RedoStepText() const {
+    return redo_.empty() ? QString() : redo_.back().text;
+}
+
+void SharedBook::UndoStep() {
+    TakeBackLast(undo_, Purpose::Undo);
+}
+
+void SharedBook::RedoStep() {
+    TakeBackLast(redo_, Purpose::Redo);
+}
+
+void SharedBook::TakeBackLast(std::vector<Entry>& from, Purpose purpose) {
+    const bool undoing = purpose == Purpose::Undo;
+    if (!CanEdit()) {
+        emit Said((undoing ? QStringLiteral("Not undone: ") : QStringLiteral("Not done again: ")) +
+                  WhyNot(true));
+        return;
+    }
+    // An edit of this technician's still on its way is what Ctrl+Z means: the key waits for it.
+    if (std::any_of(pending_.cbegin(), pending_.cend(),
+                    [](const Pending& p) { return p.purpose == Purpose::Do; })) {
+        deferred_.push_back(purpose);
+        return;
+    }
+    if (from.empty()) {
+        emit Said(undoing ? QStringLiteral("Nothing to undo: only your own changes are undone")
+                          : QStringLiteral("Nothing to redo"));
+        return;
+    }
+    Entry entry = std::move(from.back());
+    from.pop_back();
+    const SharedStep step = entry.step;
+    OnServer([step, ticket = Send(purpose, std::move(entry))](SharedBookServer& server) {
+        server.TakeBack(step, ticket);
+    });
+}
+
+void SharedBook::OnAnswered(int connection, int ticket, const SharedStep& step,
+                            SharedOutcome outcome, const QString& why) {
+    const auto found = pending_.find(ticket);
+    if (found == pending_.end() || connection != connection_) {
+        return;
+    }
+    Pending pending = std::move(*found);
+    pending_.erase(found);
+    if (pending.purpose == Purpose::Do) {
+        if (outcome == SharedOutcome::Done && !step.rows.empty()) {
+            Entry done{step, {}};
+            if (step.kind == SharedStep::Kind::Edit && !pending.entry.step.rows.empty()) {
+                done.step.rows.front().was = pending.entry.step.rows.front().was;
+            }
+            done.text = TextOf(done.step);
+            undo_.push_back(std::move(done));
+            if (undo_.size() > MostSteps) {
+                undo_.erase(undo_.begin());
+            }
+            redo_.clear();
+        }
+        // The keys pressed while it was on its way.
+        if (std::none_of(pending_.cbegin(), pending_.cend(),
+                         [](const Pending& p) { return p.purpose == Purpose::Do; })) {
+            for (const Purpose later : std::exchange(deferred_, {})) {
+                TakeBackLast(later == Purpose::Undo ? undo_ : redo_, later);
+            }
+        }
+        return;
+    }
+    const bool undoing = pending.purpose == Purpose::Undo;
+    const QString text = pending.entry.text;
+    if (outcome == SharedOutcome::Done) {
+        // The steps below this one find their clients as they left them, at new versions.
+        std::vector<Entry>& below = undoing ? undo_ : redo_;
+        for (size_t i = 0; i < step.rows.size() && i < pending.entry.step.rows.size(); ++i) {
+            const SharedStep::Row& taken = pending.entry.step.rows[i];
+            for (Entry& entry : below) {
+                for (SharedStep::Row& row : entry.step.rows) {
+                    if (row.rowId == taken.rowId && row.version == taken.before) {
+                        row.version = step.rows[i].version;
+                    }
+                }
+            }
+        }
+        (undoing ? redo_ : undo_).push_back({step, text});
+        emit Said((undoing ? QStringLiteral("Undone: ") : QStringLiteral("Done again: ")) + text);
+        return;
+    }
+    const QString not_ =
+        undoing ? QStringLiteral("Not undone: ") : QStringLiteral("Not done again: ");
+    if (outcome == SharedOutcome::Unreachable) {
+        // Nothing happened: the step can be taken back once the server is there again.
+        (undoing ? undo_ : redo_).push_back(std::move(pending.entry));
+        emit Said(not_ + QStringLiteral("the shared book cannot be reached"));
+        return;
+    }
+    // Somebody else's change stands: this step is given up, the ones before it are not.
+    const SharedStep::Row row = step.rows.empty() ? SharedStep::Row{} : step.rows.front();
+    const QString client = Named(row.now.name.empty() && row.now.id.empty() ? row.was : row.now);
+    switch (outcome) {
+    case SharedOutcome::Changed:
+    case SharedOutcome::Removed:
+        emit Said(not_ + client +
+                  (outcome == SharedOutcome::Changed ? QStringLiteral(" was changed since")
+                                                     : QStringLiteral(" was removed since")) +
+                  (why.isEmpty() ? QString() : QStringLiteral(" by ") + why));
+        break;
+    case SharedOutcome::NotInBin:
+        emit Said(not_ + QStringLiteral("%1 is no longer in the recycle bin").arg(client));
+        break;
+    default:
+        emit Said(not_ + QStringLiteral("the server refused (%1)").arg(why));
+        break;
+    }
+}
+
+// The window's stack is not used for a book that keeps its own steps (KeepsOwnSteps).
+void SharedBook::TakeLast(size_t, size_t) {}
+
+void SharedBook::Restore(int, const std::string&, int, const std::string&) {}

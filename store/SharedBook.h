@@ -52,7 +52,15 @@ public:
     void Remove(int nameRow, int idRow) override;
     bool Move(int nameRow, int idRow, int step) override;
     void Change(int row, const core::Client& was, const core::Client& now) override;
-    QString WhyNoUndo() const override;
+    // Undo and redo of this technician's own edits, each as a new change on the server that
+    // stands only where nobody has changed the client since.
+    bool KeepsOwnSteps() const override { return true; }
+    void UndoStep() override;
+    void RedoStep() override;
+    QString UndoStepText() const override;
+    QString RedoStepText() const override;
+    // A removal reaches the whole team: the window asks first.
+    QString RemovalQuestion(const core::Client& client) const override;
     void TakeLast(size_t names, size_t ids) override;
     void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;
 
@@ -71,6 +79,20 @@ private:
     void OnOpened(int connection, const SharedRows& rows, bool canEdit, bool whole);
     void OnChanged(int connection, const SharedRows& rows, const QList<qint64>& removed);
     void OnLost(int connection, const QString& why, bool retrying);
+    void OnAnswered(int connection, int ticket, const SharedStep& step, SharedOutcome outcome,
+                    const QString& why);
+    // What a step did, in a few words ("Removed Baker & Sons (204518)").
+    static QString TextOf(const SharedStep& step);
+    // An edit of this technician's sent: its ticket.
+    enum class Purpose { Do, Undo, Redo };
+    struct Entry {
+        SharedStep step;
+        QString text;
+    };
+    int Send(Purpose purpose, Entry entry = {});
+    // This technician's steps and the edits on their way forgotten: another book, or none.
+    void Forget();
+    void TakeBackLast(std::vector<Entry>& from, Purpose purpose);
     // The local clients the shared book lacks, offered to it.
     void Join(const SharedRows& rows);
     // The lists show the rows anew, or follow them by row edits.
@@ -105,4 +127,18 @@ private:
     // The rows the lists show, by the server's row numbers.
     std::vector<qint64> shownIds_;
     qint64 seen_ = 0;
+    // This technician's edits the server has done, and those undone, newest last.
+    std::vector<Entry> undo_;
+    std::vector<Entry> redo_;
+    // Edits sent and not yet answered, by ticket.
+    struct Pending {
+        Purpose purpose;
+        Entry entry;
+    };
+    QHash<int, Pending> pending_;
+    int nextTicket_ = 0;
+    // Undo and redo pressed while an edit was on its way, in order.
+    std::vector<Purpose> deferred_;
+    // How long the server's recycle bin keeps a client.
+    int binDays_ = 30;
 };

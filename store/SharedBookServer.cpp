@@ -105,6 +105,30 @@ QString ErrorText(const QSqlError& error) {
 
 } // namespace
 
+// The answer to an edit sent with a ticket, given once whichever way the edit ends: unreachable
+// unless it is said otherwise.
+class SharedBookServer::Answer {
+public:
+    Answer(SharedBookServer& server, int ticket, SharedStep::Kind kind)
+        : server_(server), ticket_(ticket) {
+        step.kind = kind;
+    }
+    Answer(const Answer&) = delete;
+    Answer& operator=(const Answer&) = delete;
+    ~Answer() {
+        if (ticket_ != 0) {
+            emit server_.Answered(server_.connection_, ticket_, step, outcome, why);
+        }
+    }
+    SharedStep step;
+    SharedOutcome outcome = SharedOutcome::Unreachable;
+    QString why;
+
+private:
+    SharedBookServer& server_;
+    int ticket_;
+};
+
 int SharedBookServer::MaxClients() {
     return testLimit > 0 ? testLimit : 1000000;
 }
@@ -124,6 +148,8 @@ SharedBookServer::SharedBookServer(QObject* parent)
       name_(QStringLiteral("mbv-shared-book-%1").arg(reinterpret_cast<quintptr>(this))),
       retry_(new QTimer(this)), heartbeat_(new QTimer(this)), fetch_(new QTimer(this)) {
     qRegisterMetaType<SharedRows>();
+    qRegisterMetaType<SharedStep>();
+    qRegisterMetaType<SharedOutcome>();
     qRegisterMetaType<QList<qint64>>();
     retry_->setInterval(3000);
     connect(retry_, &QTimer::timeout, this, [this] { Run([this] { Retry(); }); });
@@ -273,6 +299,154 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
                         "'mbv_editor') THEN GRANT SELECT ON mbv_history TO mbv_editor; END IF; "
                         "IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'mbv_reader') THEN "
                         "GRANT SELECT ON mbv_history TO mbv_reader; END IF; END $$")},
+        // 5: the recycle bin. A removed client is kept there by the server, with the clients
+        // it stood between, for as many days as the book's options say; every copy sees the
+        // same bin. Only an editor may put a client back, through a function of the owner's that
+        // brings it back under its own row number, next to its old neighbour when that is still
+        // there, and notes it in the history as restored.
+        {QStringLiteral("CREATE TABLE mbv_bin ("
+                        " entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                        " row_id bigint NOT NULL,"
+                        " name text NOT NULL, repeater_id text NOT NULL,"
+                        " position double precision NOT NULL, version bigint NOT NULL,"
+                        " after_row bigint, before_row bigint,"
+                        " removed_by text NOT NULL, removed_at timestamptz NOT NULL,"
+                        " restoring boolean NOT NULL DEFAULT false)"),
+         QStringLiteral("CREATE INDEX mbv_bin_removed ON mbv_bin (removed_at)"),
+         QStringLiteral("CREATE INDEX mbv_bin_row ON mbv_bin (row_id)"),
+         QStringLiteral("CREATE TABLE mbv_options (one boolean PRIMARY KEY DEFAULT true CHECK "
+                        "(one), bin_days integer NOT NULL DEFAULT 30 CHECK (bin_days BETWEEN 1 "
+                        "AND 3650))"),
+         QStringLiteral("INSERT INTO mbv_options DEFAULT VALUES"),
+         QStringLiteral(
+             "CREATE FUNCTION mbv_clients_binned() RETURNS trigger LANGUAGE plpgsql "
+             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+             "DECLARE days integer; "
+             "BEGIN "
+             "EXECUTE format('SELECT bin_days FROM %I.mbv_options', TG_TABLE_SCHEMA) INTO days; "
+             "EXECUTE format('DELETE FROM %I.mbv_bin WHERE removed_at < now() - "
+             "make_interval(days => $1)', TG_TABLE_SCHEMA) USING coalesce(days, 30); "
+             "EXECUTE format('INSERT INTO %1$I.mbv_bin (row_id, name, repeater_id, position, "
+             "version, after_row, before_row, removed_by, removed_at) VALUES ($1, $2, $3, $4, $5, "
+             "(SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < ($4, $1) "
+             "ORDER BY c.position DESC, c.row_id DESC LIMIT 1), "
+             "(SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > ($4, $1) "
+             "ORDER BY c.position, c.row_id LIMIT 1), session_user, now())', TG_TABLE_SCHEMA) "
+             "USING OLD.row_id, OLD.name, OLD.repeater_id, OLD.position, OLD.version; "
+             "RETURN NULL; "
+             "END $$"),
+         QStringLiteral("CREATE TRIGGER mbv_clients_binned AFTER DELETE ON mbv_clients "
+                        "FOR EACH ROW EXECUTE FUNCTION mbv_clients_binned()"),
+         QStringLiteral(
+             "CREATE OR REPLACE FUNCTION mbv_clients_stamp() RETURNS trigger LANGUAGE plpgsql "
+             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+             "DECLARE restored bigint; "
+             "BEGIN "
+             "IF TG_OP = 'INSERT' THEN "
+             "EXECUTE format('SELECT version FROM %I.mbv_bin WHERE row_id = $1 AND restoring', "
+             "TG_TABLE_SCHEMA) INTO restored USING NEW.row_id; "
+             "IF restored IS NULL THEN "
+             "NEW.row_id := nextval(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, "
+             "TG_TABLE_NAME), 'row_id')); "
+             "NEW.version := 1; "
+             "ELSE "
+             "NEW.version := restored + 1; "
+             "END IF; "
+             "ELSE "
+             "NEW.row_id := OLD.row_id; "
+             "NEW.version := OLD.version + 1; "
+             "END IF; "
+             "NEW.changed_by := session_user; "
+             "NEW.changed_at := now(); "
+             "RETURN NEW; "
+             "END $$"),
+         QStringLiteral("ALTER TABLE mbv_history DROP CONSTRAINT mbv_history_action_check"),
+         QStringLiteral("ALTER TABLE mbv_history ADD CONSTRAINT mbv_history_action_check CHECK "
+                        "(action IN ('add', 'edit', 'move', 'remove', 'restore'))"),
+         QStringLiteral(
+             "CREATE OR REPLACE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql "
+             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+             "DECLARE action text; restoring boolean; "
+             "BEGIN "
+             "IF TG_OP = 'INSERT' THEN "
+             "EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I.mbv_bin WHERE row_id = $1 AND "
+             "restoring)', TG_TABLE_SCHEMA) INTO restoring USING NEW.row_id; "
+             "action := CASE WHEN restoring THEN 'restore' ELSE 'add' END; "
+             "ELSIF TG_OP = 'DELETE' THEN action := 'remove'; "
+             "ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id) "
+             "THEN action := 'edit'; "
+             "ELSIF OLD.position IS DISTINCT FROM NEW.position THEN action := 'move'; "
+             "ELSE RETURN NULL; "
+             "END IF; "
+             "EXECUTE format('INSERT INTO %I.mbv_history (row_id, action, old_name, "
+             "old_repeater_id, old_position, new_name, new_repeater_id, new_position, "
+             "changed_by, changed_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, session_user, "
+             "now())', TG_TABLE_SCHEMA) "
+             "USING coalesce(NEW.row_id, OLD.row_id), action, "
+             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.name END, "
+             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.repeater_id END, "
+             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.position END, "
+             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.name END, "
+             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.repeater_id END, "
+             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.position END; "
+             "RETURN NULL; "
+             "END $$"),
+         // The function names its tables with the schema it is made in: it trusts no search
+         // path, as it runs with the owner's rights.
+         QStringLiteral(
+             "DO $do$ BEGIN EXECUTE format($f$"
+             "CREATE FUNCTION %1$I.mbv_restore(entry bigint) RETURNS TABLE (r_row bigint, "
+             "r_name text, r_id text, r_position double precision, r_version bigint) "
+             "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+             "DECLARE b record; lo double precision; hi double precision; p double precision; "
+             "tries integer := 0; "
+             "BEGIN "
+             "IF NOT has_table_privilege(session_user, %2$L, 'INSERT') THEN "
+             "RAISE EXCEPTION 'only an editor may restore a client' USING ERRCODE = '42501'; "
+             "END IF; "
+             "PERFORM 1 FROM %1$I.mbv_place FOR UPDATE; "
+             "SELECT * INTO b FROM %1$I.mbv_bin WHERE entry_id = entry AND removed_at >= now() "
+             "- make_interval(days => (SELECT bin_days FROM %1$I.mbv_options)) FOR UPDATE; "
+             "IF NOT FOUND THEN RETURN; END IF; "
+             "LOOP "
+             "lo := NULL; hi := NULL; "
+             "SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE c.row_id = b.after_row; "
+             "IF lo IS NOT NULL THEN "
+             "SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > "
+             "(lo, b.after_row) ORDER BY c.position, c.row_id LIMIT 1; "
+             "p := CASE WHEN hi IS NULL THEN lo + 1 ELSE (lo + hi) / 2 END; "
+             "ELSE "
+             "SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE c.row_id = b.before_row; "
+             "IF hi IS NOT NULL THEN "
+             "SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < "
+             "(hi, b.before_row) ORDER BY c.position DESC, c.row_id DESC LIMIT 1; "
+             "p := CASE WHEN lo IS NULL THEN hi - 1 ELSE (lo + hi) / 2 END; "
+             "ELSE "
+             "SELECT coalesce(max(c.position), 0) + 1 INTO p FROM %1$I.mbv_clients c; "
+             "END IF; "
+             "END IF; "
+             "EXIT WHEN tries > 0 OR lo IS NULL OR hi IS NULL OR (p <> lo AND p <> hi); "
+             "tries := tries + 1; "
+             "UPDATE %1$I.mbv_clients m SET position = n.place FROM (SELECT c.row_id, "
+             "row_number() OVER (ORDER BY c.position, c.row_id) AS place FROM %1$I.mbv_clients "
+             "c) n WHERE m.row_id = n.row_id; "
+             "END LOOP; "
+             "UPDATE %1$I.mbv_bin SET restoring = true WHERE entry_id = entry; "
+             "INSERT INTO %1$I.mbv_clients AS c (row_id, name, repeater_id, position) "
+             "OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, b.repeater_id, p) "
+             "RETURNING c.row_id, c.name, c.repeater_id, c.position, c.version "
+             "INTO r_row, r_name, r_id, r_position, r_version; "
+             "DELETE FROM %1$I.mbv_bin WHERE entry_id = entry; "
+             "RETURN NEXT; "
+             "END $$"
+             "$f$, current_schema(), format('%I.mbv_clients', current_schema())); END $do$"),
+         QStringLiteral("REVOKE ALL ON mbv_bin, mbv_options FROM PUBLIC"),
+         QStringLiteral("REVOKE ALL ON FUNCTION mbv_restore(bigint) FROM PUBLIC"),
+         QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                        "'mbv_editor') THEN GRANT SELECT ON mbv_bin, mbv_options TO mbv_editor; "
+                        "GRANT EXECUTE ON FUNCTION mbv_restore(bigint) TO mbv_editor; END IF; "
+                        "IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'mbv_reader') THEN "
+                        "GRANT SELECT ON mbv_bin, mbv_options TO mbv_reader; END IF; END $$")},
     };
     return steps;
 }
@@ -408,6 +582,10 @@ bool SharedBookServer::Reach(QString* why) {
                                       "has_table_privilege('mbv_clients', 'DELETE')")) &&
                 q.next()) {
                 canEdit_ = q.value(0).toBool();
+                if (QSqlQuery days(db);
+                    days.exec(QStringLiteral("SELECT bin_days FROM mbv_options")) && days.next()) {
+                    emit BinDays(connection_, days.value(0).toInt());
+                }
                 if (ReadRows(QString(), rows, why)) {
                     open_ = true;
                     heartbeat_->start();
@@ -787,8 +965,9 @@ void SharedBookServer::SayFailure(const QString& error, const QString& refused) 
     emit Said(connection_, Failed(error) ? Unreachable() : refused);
 }
 
-void SharedBookServer::Add(const core::Book& clients, qint64 seen, qint64 known) {
+void SharedBookServer::Add(const core::Book& clients, qint64 seen, qint64 known, int ticket) {
     const auto waiting = Waiting(EditAllowance);
+    Answer answer(*this, ticket, SharedStep::Kind::Add);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
         return;
@@ -842,6 +1021,10 @@ void SharedBookServer::Add(const core::Book& clients, qint64 seen, qint64 known)
     if (!Commit(ok, q, QStringLiteral("Not saved: the server refused (%1)"))) {
         return;
     }
+    answer.outcome = SharedOutcome::Done;
+    for (const SharedRow& row : added) {
+        answer.step.rows.push_back({.rowId = row.rowId, .version = row.version, .now = row.client});
+    }
     emit Changed(connection_, added, {});
     if (!twice.isEmpty()) {
         emit Said(connection_,
@@ -865,24 +1048,33 @@ bool SharedBookServer::Reachable() {
     return open_;
 }
 
-void SharedBookServer::Remove(qint64 rowId, qint64 version) {
+void SharedBookServer::Remove(qint64 rowId, qint64 version, int ticket) {
     const auto waiting = Waiting(EditAllowance);
+    Answer answer(*this, ticket, SharedStep::Kind::Remove);
     if (!Reachable()) {
         return;
     }
     QSqlQuery q(QSqlDatabase::database(name_, false));
     const auto remove = [&](qint64 v) {
         q.prepare(QStringLiteral("DELETE FROM mbv_clients WHERE row_id = :row AND version = :v "
-                                 "RETURNING name, repeater_id"));
+                                 "RETURNING name, repeater_id, version"));
         q.bindValue(QStringLiteral(":row"), rowId);
         q.bindValue(QStringLiteral(":v"), v);
         return q.exec();
     };
+    // The removal as this copy's own step: the client, and where the recycle bin keeps it.
+    const auto removed = [&] {
+        const core::Client client{FromServer(q.value(0)), FromServer(q.value(1))};
+        const qint64 removedVersion = q.value(2).toLongLong();
+        answer.step.rows.push_back(
+            {.rowId = rowId, .before = removedVersion, .binEntry = BinEntry(rowId), .was = client});
+        answer.outcome = SharedOutcome::Done;
+        emit Changed(connection_, {}, {rowId});
+        return Named(client.name, client.id);
+    };
     bool ok = remove(version);
     if (ok && q.next()) {
-        emit Changed(connection_, {}, {rowId});
-        emit Said(connection_, QStringLiteral("Removed %1")
-                                   .arg(Named(FromServer(q.value(0)), FromServer(q.value(1)))));
+        emit Said(connection_, QStringLiteral("Removed %1").arg(removed()));
         return;
     }
     // Lost a race: a removal wins over a move, and a client already gone stays gone.
@@ -898,17 +1090,18 @@ void SharedBookServer::Remove(qint64 rowId, qint64 version) {
         return;
     }
     if (ok && remove(q.value(0).toLongLong()) && q.next()) {
-        emit Changed(connection_, {}, {rowId});
-        emit Said(connection_, QStringLiteral("Removed %1 (another technician had just moved it)")
-                                   .arg(Named(FromServer(q.value(0)), FromServer(q.value(1)))));
+        emit Said(
+            connection_,
+            QStringLiteral("Removed %1 (another technician had just moved it)").arg(removed()));
         return;
     }
     SayFailure(ErrorText(q.lastError()),
                QStringLiteral("Not removed: it changed meanwhile; try again"));
 }
 
-void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& now) {
+void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& now, int ticket) {
     const auto waiting = Waiting(EditAllowance);
+    Answer answer(*this, ticket, SharedStep::Kind::Edit);
     if (!Reachable()) {
         return;
     }
@@ -924,6 +1117,9 @@ void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& no
     ok = ok && q.exec();
     if (ok && q.next()) {
         if (std::optional<SharedRow> row = RowOf(q)) {
+            answer.step.rows.push_back(
+                {.rowId = rowId, .before = version, .version = row->version, .now = row->client});
+            answer.outcome = SharedOutcome::Done;
             emit Changed(connection_, {std::move(*row)}, {});
         }
         emit Said(connection_, QStringLiteral("Changed to %1").arg(Named(now.name, now.id)));
@@ -957,8 +1153,9 @@ void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& no
         QStringLiteral("Not changed: the server refused (%1)").arg(ErrorText(q.lastError())));
 }
 
-void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
+void SharedBookServer::Move(qint64 rowId, qint64 version, int step, int ticket) {
     const auto waiting = Waiting(EditAllowance);
+    Answer answer(*this, ticket, SharedStep::Kind::Move);
     QSqlQuery q(QSqlDatabase::database(name_, false));
     if (!BeginPlacing(q)) {
         return;
@@ -1019,6 +1216,12 @@ void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
             ok = q.exec();
             if (ok && q.next()) {
                 if (std::optional<SharedRow> row = RowOf(q)) {
+                    answer.step.rows.push_back({.rowId = rowId,
+                                                .before = current,
+                                                .version = row->version,
+                                                .now = row->client,
+                                                .from = position,
+                                                .to = to});
                     moved.push_back(std::move(*row));
                 }
                 said =
@@ -1029,7 +1232,11 @@ void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
         }
     }
     if (!Commit(ok, q, QStringLiteral("Not moved: the server refused (%1)"))) {
+        answer.step.rows.clear();
         return;
+    }
+    if (!answer.step.rows.empty()) {
+        answer.outcome = SharedOutcome::Done;
     }
     if (!moved.empty()) {
         emit Changed(connection_, moved, {});
@@ -1037,4 +1244,181 @@ void SharedBookServer::Move(qint64 rowId, qint64 version, int step) {
     if (!said.isEmpty()) {
         emit Said(connection_, said);
     }
+}
+
+qint64 SharedBookServer::BinEntry(qint64 rowId) {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.prepare(QStringLiteral(
+        "SELECT entry_id FROM mbv_bin WHERE row_id = :row ORDER BY entry_id DESC LIMIT 1"));
+    q.bindValue(QStringLiteral(":row"), rowId);
+    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+std::optional<SharedRow> SharedBookServer::RestoreRow(QSqlQuery& q, qint64 binEntry, bool& ok) {
+    ok = q.prepare(QStringLiteral("SELECT r_row, r_name, r_id, r_position, r_version FROM "
+                                  "mbv_restore(:entry)"));
+    q.bindValue(QStringLiteral(":entry"), binEntry);
+    ok = ok && q.exec();
+    if (ok && q.next()) {
+        return RowOf(q);
+    }
+    return std::nullopt;
+}
+
+void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    using Kind = SharedStep::Kind;
+    const Kind back = step.kind == Kind::Add      ? Kind::Remove
+                      : step.kind == Kind::Remove ? Kind::Add
+                                                  : step.kind;
+    Answer answer(*this, ticket, back);
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    QSqlQuery q(db);
+    if (!open_ || !db.transaction()) {
+        return;
+    }
+    // Ends the transaction without a change: the step as it was names the client in the way.
+    const auto giveUp = [&](SharedOutcome outcome, const SharedStep::Row& row) {
+        const QString error = ErrorText(q.lastError());
+        db.rollback();
+        answer.step.rows = {row};
+        answer.outcome = outcome;
+        if (outcome == SharedOutcome::Refused) {
+            answer.why = error;
+            if (Failed(error)) {
+                answer.outcome = SharedOutcome::Unreachable;
+            }
+        }
+    };
+    // Somebody got to the row first: it is gone, or at another version; who, as the server
+    // noted it.
+    const auto changedSince = [&](const SharedStep::Row& row) {
+        q.prepare(QStringLiteral(
+            "SELECT true, changed_by FROM mbv_clients WHERE row_id = :row UNION ALL (SELECT false, "
+            "removed_by FROM mbv_bin WHERE row_id = :gone ORDER BY entry_id DESC LIMIT 1)"));
+        q.bindValue(QStringLiteral(":row"), row.rowId);
+        q.bindValue(QStringLiteral(":gone"), row.rowId);
+        if (!q.exec()) {
+            giveUp(SharedOutcome::Refused, row);
+            return;
+        }
+        const bool there = q.next() && q.value(0).toBool();
+        const QString who = q.isValid() ? DisplayText(FromServer(q.value(1)), 60) : QString();
+        giveUp(there ? SharedOutcome::Changed : SharedOutcome::Removed, row);
+        answer.why = who;
+    };
+    if (!q.exec(QStringLiteral("SELECT one FROM mbv_place FOR UPDATE"))) {
+        giveUp(SharedOutcome::Refused, {});
+        return;
+    }
+    SharedRows changed;
+    QList<qint64> removed;
+    for (const SharedStep::Row& row : step.rows) {
+        bool ok = true;
+        SharedStep::Row done;
+        if (step.kind == Kind::Add) {
+            q.prepare(QStringLiteral("DELETE FROM mbv_clients WHERE row_id = :row AND "
+                                     "version = :v RETURNING name, repeater_id"));
+            q.bindValue(QStringLiteral(":row"), row.rowId);
+            q.bindValue(QStringLiteral(":v"), row.version);
+            ok = q.exec();
+            if (ok && !q.next()) {
+                changedSince(row);
+                return;
+            }
+            if (ok) {
+                done = {.rowId = row.rowId,
+                        .before = row.version,
+                        .binEntry = BinEntry(row.rowId),
+                        .was = {FromServer(q.value(0)), FromServer(q.value(1))}};
+                removed.append(row.rowId);
+            }
+        } else if (step.kind == Kind::Remove) {
+            const std::optional<SharedRow> back = RestoreRow(q, row.binEntry, ok);
+            if (ok && !back) {
+                giveUp(SharedOutcome::NotInBin, row);
+                return;
+            }
+            if (ok) {
+                done = {.rowId = back->rowId, .version = back->version, .now = back->client};
+                changed.push_back(*back);
+            }
+        } else {
+            // A move puts the client back at its place; an edit puts back its name and ID.
+            const bool move = step.kind == Kind::Move;
+            q.prepare(QStringLiteral("UPDATE mbv_clients SET ") +
+                      (move ? QStringLiteral("position = :from")
+                            : QStringLiteral("name = :name, repeater_id = :id")) +
+                      QStringLiteral(" WHERE row_id = :row AND version = :v RETURNING ") +
+                      RowColumns);
+            if (move) {
+                q.bindValue(QStringLiteral(":from"), row.from);
+            } else {
+                q.bindValue(QStringLiteral(":name"), ToServer(row.was.name));
+                q.bindValue(QStringLiteral(":id"), ToServer(row.was.id));
+            }
+            q.bindValue(QStringLiteral(":row"), row.rowId);
+            q.bindValue(QStringLiteral(":v"), row.version);
+            ok = q.exec();
+            if (ok && !q.next()) {
+                changedSince(row);
+                return;
+            }
+            if (ok) {
+                const std::optional<SharedRow> now = RowOf(q);
+                if (!now) {
+                    changedSince(row);
+                    return;
+                }
+                done = {.rowId = row.rowId,
+                        .before = row.version,
+                        .version = now->version,
+                        .was = move ? now->client : row.now,
+                        .now = now->client,
+                        .from = row.to,
+                        .to = row.from};
+                changed.push_back(*now);
+            }
+        }
+        if (!ok) {
+            giveUp(SharedOutcome::Refused, row);
+            return;
+        }
+        answer.step.rows.push_back(std::move(done));
+    }
+    if (!db.commit()) {
+        const QString error = ErrorText(db.lastError());
+        db.rollback();
+        answer.step.rows.clear();
+        answer.why = error;
+        answer.outcome = Failed(error) ? SharedOutcome::Unreachable : SharedOutcome::Refused;
+        return;
+    }
+    answer.outcome = SharedOutcome::Done;
+    emit Changed(connection_, changed, removed);
+}
+
+void SharedBookServer::Restore(qint64 binEntry, int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    Answer answer(*this, ticket, SharedStep::Kind::Add);
+    if (!Reachable()) {
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    bool ok = true;
+    const std::optional<SharedRow> back = RestoreRow(q, binEntry, ok);
+    if (!ok) {
+        const QString error = ErrorText(q.lastError());
+        answer.why = error;
+        answer.outcome = Failed(error) ? SharedOutcome::Unreachable : SharedOutcome::Refused;
+        return;
+    }
+    if (!back) {
+        answer.outcome = SharedOutcome::NotInBin;
+        return;
+    }
+    answer.outcome = SharedOutcome::Done;
+    answer.step.rows.push_back(
+        {.rowId = back->rowId, .version = back->version, .now = back->client});
+    emit Changed(connection_, {*back}, {});
 }

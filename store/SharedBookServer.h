@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,46 @@ struct SharedRow {
 };
 using SharedRows = std::vector<SharedRow>;
 Q_DECLARE_METATYPE(SharedRows)
+
+// One edit of this copy's as the server did it: as much as taking it back needs.
+struct SharedStep {
+    enum class Kind { Add, Remove, Move, Edit };
+    struct Row {
+        qint64 rowId = 0;
+        // The row's version before the edit (0: it was not there) and once it was done (0: it
+        // is gone).
+        qint64 before = 0;
+        qint64 version = 0;
+        // A removal: the client's entry in the recycle bin.
+        qint64 binEntry = 0;
+        // The client before the edit and after it (a removal has only the one before, an add
+        // only the one after).
+        core::Client was{};
+        core::Client now{};
+        // A move: the place before and after.
+        double from = 0;
+        double to = 0;
+    };
+    Kind kind = Kind::Add;
+    std::vector<Row> rows;
+};
+Q_DECLARE_METATYPE(SharedStep)
+
+// How an edit sent with a ticket ended.
+enum class SharedOutcome {
+    Done,
+    // Taking back: somebody changed, removed or restored a client of the step since.
+    Changed,
+    Removed,
+    // Taking back a removal: the client is no longer in the recycle bin.
+    NotInBin,
+    // Changed and Removed carry who did it; Refused, the server's reason (the user may only
+    // read, a constraint).
+    Refused,
+    // Not sent, or no answer: the server cannot be reached.
+    Unreachable,
+};
+Q_DECLARE_METATYPE(SharedOutcome)
 
 // The connection to the shared book's server, on a thread of its own so that the window never
 // waits on the network. Every edit is one statement on one row, with its version checked; every
@@ -53,13 +94,22 @@ public:
     // Clients added at the end of the book. seen: the highest row this copy has been told of;
     // a client identical to one added meanwhile by somebody else is not added twice. known:
     // how many clients this copy was last told the book holds (-1: not all of them).
-    void Add(const core::Book& clients, qint64 seen, qint64 known);
-    void Remove(qint64 rowId, qint64 version);
+    //
+    // Each edit carries a ticket that Answered names once the edit is done or has failed (0:
+    // no answer wanted).
+    void Add(const core::Book& clients, qint64 seen, qint64 known, int ticket = 0);
+    void Remove(qint64 rowId, qint64 version, int ticket = 0);
     // A place up (-1) or down (+1) among the book as the server holds it now.
-    void Move(qint64 rowId, qint64 version, int step);
+    void Move(qint64 rowId, qint64 version, int step, int ticket = 0);
     // A client's name and ID changed, when its row is still at this version: an edit made
     // since by somebody else is never overwritten.
-    void Edit(qint64 rowId, qint64 version, const core::Client& now);
+    void Edit(qint64 rowId, qint64 version, const core::Client& now, int ticket = 0);
+    // The step undone, all of it or nothing, each row only where nobody has changed it since:
+    // an add is removed, a removal restored from the recycle bin, a move and an edit put back.
+    // Answered carries the step that undoes this one in turn.
+    void TakeBack(const SharedStep& step, int ticket);
+    // A client put back from the recycle bin where it stood, by its bin entry.
+    void Restore(qint64 binEntry, int ticket = 0);
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,
@@ -104,8 +154,15 @@ signals:
     void Lost(int connection, const QString& why, bool retrying);
     // One line for the user about an edit.
     void Said(int connection, const QString& line);
+    // How many days the book's recycle bin keeps a removed client, told on connecting.
+    void BinDays(int connection, int days);
+    // An edit sent with a ticket is done (the step as the server did it) or has failed; why
+    // holds the server's reason of a refusal.
+    void Answered(int connection, int ticket, const SharedStep& step, SharedOutcome outcome,
+                  const QString& why);
 
 private:
+    class Answer;
     bool Reach(QString* why);
     // The open connection's statement and lock timeouts, and its socket noted for Cut.
     bool Limit(QSqlDatabase& db, QString* why, size_t slot = 0);
@@ -144,6 +201,11 @@ private:
     void Alive();
     // What the open read of the whole book left out, said once a connection.
     void SayWhatWasLeftOut();
+    // The recycle bin's entry of a row just removed; 0 when there is none.
+    qint64 BinEntry(qint64 rowId);
+    // A client put back from the bin by the server's function: nothing when its entry is not
+    // there (restored already, or kept past its days); ok false when the statement failed.
+    std::optional<SharedRow> RestoreRow(QSqlQuery& q, qint64 binEntry, bool& ok);
 
     QString name_;
     SharedBookAddress address_;

@@ -28,6 +28,7 @@
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QUrl>
 
 #include <chrono>
@@ -188,6 +189,10 @@ protected:
         Admin(database, QStringLiteral("DO $$ BEGIN IF to_regclass('mbv_history') IS NOT NULL "
                                        "THEN GRANT SELECT ON mbv_history TO mbv_editor, "
                                        "mbv_reader; END IF; END $$"));
+        Admin(database, QStringLiteral("DO $$ BEGIN IF to_regclass('mbv_bin') IS NOT NULL THEN "
+                                       "GRANT SELECT ON mbv_bin, mbv_options TO mbv_editor, "
+                                       "mbv_reader; GRANT EXECUTE ON FUNCTION "
+                                       "mbv_restore(bigint) TO mbv_editor; END IF; END $$"));
         return name;
     }
 
@@ -249,6 +254,15 @@ QStringList Schema(QSqlQuery q) {
           "SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, ', ' ORDER BY "
           "ordinal_position) FROM information_schema.columns WHERE table_name = 'mbv_history'",
           "SELECT prosrc FROM pg_proc WHERE proname = 'mbv_clients_history'",
+          "SELECT string_agg(pg_get_constraintdef(oid), ', ' ORDER BY conname) FROM pg_constraint "
+          "WHERE conrelid = 'mbv_history'::regclass",
+          "SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, ', ' ORDER BY "
+          "ordinal_position) FROM information_schema.columns WHERE table_name IN ('mbv_bin', "
+          "'mbv_options')",
+          "SELECT string_agg(prosrc || ' ' || prosecdef || ' ' || coalesce(array_to_string("
+          "proconfig, ','), ''), ' | ' ORDER BY proname) FROM pg_proc WHERE proname IN "
+          "('mbv_clients_stamp', 'mbv_clients_binned', 'mbv_restore')",
+          "SELECT array_to_string(proacl, ',') FROM pg_proc WHERE proname = 'mbv_restore'",
           "SELECT max(version) FROM mbv_schema"}) {
         q.exec(QString::fromLatin1(statement));
         parts.append(q.next() ? q.value(0).toString().simplified() : QStringLiteral("(none)"));
@@ -289,7 +303,7 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(form->ShareBook(url_));
     ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
     const QStringList made = Schema(Admin(Database(), QStringLiteral("SELECT 1")));
-    EXPECT_EQ(made.last(), QStringLiteral("4"));
+    EXPECT_EQ(made.last(), QStringLiteral("5"));
     ASSERT_TRUE(CloseWindow(*form));
 
     // An older book, made by the first step alone, with a client in it: brought up to date
@@ -301,7 +315,9 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(again->ShareBook(older));
     ASSERT_TRUE(Shared(*again)) << Status(*again).toStdString();
     EXPECT_EQ(Shown(*again), Names{"Kept from before"});
-    EXPECT_EQ(Schema(Admin(databases_.back(), QStringLiteral("SELECT 1"))), made);
+    EXPECT_EQ(
+        Schema(Admin(databases_.back(), QStringLiteral("SELECT 1"))).join(u'\n').toStdString(),
+        made.join(u'\n').toStdString());
     Admin(databases_.back(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, "
                                             "position) VALUES ('Added by the admin', '43', 2)"));
     EXPECT_TRUE(WaitFor([&] { return Shown(*again).size() == 2; }));
@@ -313,7 +329,9 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(script.open(QIODevice::ReadOnly));
     Admin(databases_.back(), QStringLiteral("SET ROLE %1").arg(server_.user));
     Admin(databases_.back(), QString::fromUtf8(script.readAll()));
-    EXPECT_EQ(Schema(Admin(databases_.back(), QStringLiteral("SELECT 1"))), made);
+    EXPECT_EQ(
+        Schema(Admin(databases_.back(), QStringLiteral("SELECT 1"))).join(u'\n').toStdString(),
+        made.join(u'\n').toStdString());
 }
 
 // Two program processes editing the one book at the same moment: what both did is kept.
@@ -740,6 +758,179 @@ TEST_F(TeamBook, SpoofedIdsAndNamesAndForgedColumnsDoNotReachTheWindow) {
     form->Button2Click();
     EXPECT_TRUE(WaitFor([&] { return folder.Exists("viewer-args"); }));
     EXPECT_NE(folder.Read("viewer-args").find(std::string("ID:999") + '\0'), std::string::npos);
+}
+
+// Ctrl+Z on a shared book takes back this technician's own last add, removal, move or edit as a
+// new change on the server, and Ctrl+Shift+Z does it again; where another technician (another
+// process) has changed the client since, the window says so and the server keeps their change.
+// Another technician's edits are never undone from here.
+TEST_F(TeamBook, UndoTakesBackOnlyOwnChangesAndOnlyWhereNobodyChangedThemSince) {
+    ProgramFolder theirFolder(QStringLiteral("theirs"));
+    ProgramFolder folder;
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Bravo", "2"}, {"Charlie", "3"}});
+    ASSERT_NE(form, nullptr);
+    auto* names = Find<ListBox>(*form, "ListBox1");
+    const auto select = [&](const char* name) {
+        const auto& items = names->Items();
+        names->SetItemIndex(
+            static_cast<int>(std::find(items.begin(), items.end(), name) - items.begin()));
+    };
+    const auto rename = [&](const char* from, const char* to) {
+        BookTableModel& model = Find<ClientTable>(*form, "BookTable")->Model();
+        const auto& items = names->Items();
+        const auto row =
+            static_cast<int>(std::find(items.begin(), items.end(), from) - items.begin());
+        model.setData(model.index(model.PlaceOf(row), 0), QString::fromUtf8(to), Qt::EditRole);
+    };
+    const auto key = [&](bool redo) {
+        QTest::keyClick(form.get(), Qt::Key_Z,
+                        redo ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+    };
+    // The server's book and this window's both come to this, and the status line says it.
+    const auto reaches = [&](const Names& book, const QString& said) {
+        EXPECT_TRUE(WaitFor([&] { return OnServer(Database()) == book; }))
+            << testing::PrintToString(OnServer(Database()));
+        EXPECT_TRUE(WaitFor([&] { return Shown(*form) == book; }))
+            << testing::PrintToString(Shown(*form));
+        EXPECT_TRUE(WaitFor([&] { return StatusLine(*form) == said; }))
+            << StatusLine(*form).toStdString();
+    };
+    const Names start{"Alpha", "Bravo", "Charlie"};
+    sink_.answer = true;
+    struct Own {
+        const char* what;
+        std::function<void()> edit;
+        Names after;
+        QString text;
+    };
+    for (const Own& own : {
+             Own{"add",
+                 [&] { Add(*form, "Delta", "4"); },
+                 {"Alpha", "Bravo", "Charlie", "Delta"},
+                 QStringLiteral("Added Delta (4)")},
+             Own{"remove",
+                 [&] {
+                     select("Bravo");
+                     form->Button3Click();
+                 },
+                 {"Alpha", "Charlie"},
+                 QStringLiteral("Removed Bravo (2)")},
+             Own{"move",
+                 [&] {
+                     select("Charlie");
+                     form->Button4Click();
+                 },
+                 {"Alpha", "Charlie", "Bravo"},
+                 QStringLiteral("Moved Charlie (3) up")},
+             Own{"edit",
+                 [&] { rename("Alpha", "Alpha Two"); },
+                 {"Alpha Two", "Bravo", "Charlie"},
+                 QStringLiteral("Changed Alpha (1) to Alpha Two (1)")},
+         }) {
+        SCOPED_TRACE(own.what);
+        own.edit();
+        ASSERT_TRUE(WaitFor([&] { return OnServer(Database()) == own.after; }));
+        key(false);
+        reaches(start, QStringLiteral("Undone: ") + own.text);
+        key(true);
+        reaches(own.after, QStringLiteral("Done again: ") + own.text);
+        key(false);
+        reaches(start, QStringLiteral("Undone: ") + own.text);
+    }
+    // A removal asks first, for the whole team, and says how long the bin keeps the client.
+    EXPECT_TRUE(sink_.questions.contains(QStringLiteral(
+        "Remove Bravo (2) for the whole team? It stays in the recycle bin for 30 days.")));
+
+    // The same four, each followed by another technician's change of that client.
+    const auto theirs = [&](QStringList steps) {
+        auto copy = Copy(theirFolder, steps);
+        ASSERT_TRUE(copy->waitForFinished(30000));
+        EXPECT_EQ(copy->exitCode(), 0) << copy->readAllStandardOutput().toStdString();
+    };
+    struct Crossed {
+        const char* what;
+        std::function<void()> mine;
+        Names mineDone;
+        std::function<void()> theirs;
+        Names after;
+        QString said;
+    };
+    for (const Crossed& crossed : {
+             Crossed{"add",
+                     [&] { Add(*form, "Delta", "4"); },
+                     {"Alpha", "Bravo", "Charlie", "Delta"},
+                     [&] {
+                         theirs({QStringLiteral("edit:Delta:Delta Two"),
+                                 QStringLiteral("shows:Delta Two")});
+                     },
+                     {"Alpha", "Bravo", "Charlie", "Delta Two"},
+                     QStringLiteral("Not undone: Delta (4) was changed since by ") + server_.user},
+             Crossed{"remove",
+                     [&] {
+                         select("Delta Two");
+                         form->Button3Click();
+                     },
+                     {"Alpha", "Bravo", "Charlie"},
+                     [&] {
+                         Admin(Database(), QStringLiteral("SELECT mbv_restore(max(entry_id)) FROM "
+                                                          "mbv_bin"));
+                     },
+                     {"Alpha", "Bravo", "Charlie", "Delta Two"},
+                     QStringLiteral("Not undone: Delta Two (4) is no longer in the recycle bin")},
+             Crossed{
+                 "move",
+                 [&] {
+                     select("Charlie");
+                     form->Button4Click();
+                 },
+                 {"Alpha", "Charlie", "Bravo", "Delta Two"},
+                 [&] {
+                     theirs({QStringLiteral("remove:Charlie"), QStringLiteral("lacks:Charlie")});
+                 },
+                 {"Alpha", "Bravo", "Delta Two"},
+                 QStringLiteral("Not undone: Charlie (3) was removed since by ") + server_.user},
+             Crossed{"edit",
+                     [&] { rename("Bravo", "Bravo Two"); },
+                     {"Alpha", "Bravo Two", "Delta Two"},
+                     [&] {
+                         theirs({QStringLiteral("move:Bravo Two:-1"),
+                                 QStringLiteral("tell:") +
+                                     QString::fromStdString(theirFolder.File("moved"))});
+                     },
+                     {"Bravo Two", "Alpha", "Delta Two"},
+                     QStringLiteral("Not undone: Bravo Two (2) was changed since by ") +
+                         server_.user},
+         }) {
+        SCOPED_TRACE(crossed.what);
+        crossed.mine();
+        ASSERT_TRUE(WaitFor([&] { return Shown(*form) == crossed.mineDone; }))
+            << testing::PrintToString(Shown(*form));
+        crossed.theirs();
+        ASSERT_TRUE(WaitFor([&] { return OnServer(Database()) == crossed.after; }))
+            << testing::PrintToString(OnServer(Database()));
+        ASSERT_TRUE(WaitFor([&] { return Shown(*form) == crossed.after; }));
+        key(false);
+        EXPECT_TRUE(WaitFor([&] { return StatusLine(*form) == crossed.said; }))
+            << StatusLine(*form).toStdString();
+        EXPECT_EQ(OnServer(Database()), crossed.after);
+    }
+    // Further back are this window's first adds: each is taken back where nobody has changed
+    // the client since (Alpha, back where this window's own undos left it). Their add is
+    // theirs: it is never undone from here.
+    theirs({QStringLiteral("add:Echo:5"), QStringLiteral("shows:Echo")});
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 4; }));
+    for (const QString& said : {
+             QStringLiteral("Not undone: Charlie (3) was removed since by ") + server_.user,
+             QStringLiteral("Not undone: Bravo (2) was changed since by ") + server_.user,
+             QStringLiteral("Undone: Added Alpha (1)"),
+             QStringLiteral("Nothing to undo: only your own changes are undone"),
+         }) {
+        key(false);
+        EXPECT_TRUE(WaitFor([&] { return StatusLine(*form) == said; }))
+            << StatusLine(*form).toStdString();
+    }
+    EXPECT_EQ(OnServer(Database()), (Names{"Bravo Two", "Delta Two", "Echo"}));
+    ASSERT_TRUE(CloseWindow(*form));
 }
 
 // Who changed what, and when, is the server's own record, written from the session's user: a

@@ -1,11 +1,14 @@
 // A copy of the program driven by a script, for tests of two real processes on one book:
 //   ScriptedCopy FOLDER STEP...
-// with the steps "add:NAME:ID", "remove:NAME", "quality:N", "tell:FILE" (writes FILE once the
-// window has done what came before), "wait:FILE" (runs the event loop until FILE exists), and
-// at the end the window closes as the user would. Messages go to standard output, one a line.
+// with the steps "add:NAME:ID", "remove:NAME" (answering yes to the question a shared book
+// asks), "edit:NAME:NEW NAME", "undo", "redo" (the keys), "quality:N", "tell:FILE" (writes FILE
+// once the window has done what came before), "wait:FILE" (runs the event loop until FILE
+// exists), "said:TEXT" (runs the event loop until the status line starts with TEXT), and at the
+// end the window closes as the user would. Messages go to standard output, one a line.
 // For a shared book: "share:URL" (the URL's colons as %3A; connected once the step is done),
 // "move:NAME:STEP" (-1 up, 1 down), "shows:NAME" and "lacks:NAME" (run the event loop until the
 // list shows NAME, or no longer does); the password comes from PGPASSWORD.
+#include "app/ClientTable.h"
 #include "app/Keyring.h"
 #include "app/ListBox.h"
 #include "app/Messages.h"
@@ -32,8 +35,10 @@ public:
     void ShowError(const QString& text) override { Print(text); }
     bool Ask(const QString& text) override {
         Print(text);
-        return false;
+        return answer;
     }
+    // The answer to a question: no, unless a step says otherwise.
+    bool answer = false;
     void ShowNotice(const QString& text) override { Print(text); }
 
 private:
@@ -83,8 +88,31 @@ int main(int argc, char* argv[]) {
         } else if (verb == QStringLiteral("remove")) {
             Find<QLineEdit>(*form, "FilterEdit")->setText(parts.value(1));
             QTest::keyClick(Find<QLineEdit>(*form, "FilterEdit"), Qt::Key_Down);
+            // A shared book asks before a removal that reaches the team: the script means it.
+            sink.answer = true;
             Find<QPushButton>(*form, "Button3")->click();
+            sink.answer = false;
             Find<QLineEdit>(*form, "FilterEdit")->clear();
+        } else if (verb == QStringLiteral("edit")) {
+            auto* names = Find<ListBox>(*form, "ListBox1");
+            const auto& items = names->Items();
+            const auto at = std::find(items.begin(), items.end(), parts.value(1).toStdString());
+            if (at != items.end()) {
+                BookTableModel& model = Find<ClientTable>(*form, "BookTable")->Model();
+                const int row = static_cast<int>(at - items.begin());
+                model.setData(model.index(model.PlaceOf(row), BookTableModel::Names),
+                              parts.value(2), Qt::EditRole);
+            }
+        } else if (verb == QStringLiteral("undo") || verb == QStringLiteral("redo")) {
+            QTest::keyClick(form.get(), Qt::Key_Z,
+                            verb == QStringLiteral("undo")
+                                ? Qt::ControlModifier
+                                : Qt::ControlModifier | Qt::ShiftModifier);
+        } else if (verb == QStringLiteral("said")) {
+            auto* line = Find<QLabel>(*form, "ListStatus");
+            while (!line->property("wholeLine").toString().startsWith(parts.mid(1).join(u':'))) {
+                QTest::qWait(10);
+            }
         } else if (verb == QStringLiteral("quality")) {
             Find<QComboBox>(*form, "ComboBox1")->setCurrentText(parts.value(1));
         } else if (verb == QStringLiteral("tell")) {
