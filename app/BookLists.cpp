@@ -113,6 +113,27 @@ private:
     core::Client now_;
 };
 
+// A client put back from the recycle bin, and into it again when undone.
+class PutBackClient final : public BookEdit {
+public:
+    PutBackClient(BookLists& lists, BinItem item)
+        : BookEdit(lists, QStringLiteral("Restored ") + Client(item.client.name, item.client.id)),
+          item_(std::move(item)) {}
+    void redo() override {
+        row_ = store_.PutBack(item_);
+        Reselect(row_, row_);
+    }
+    void undo() override {
+        if (row_ >= 0) {
+            store_.TakeOut(row_, item_);
+        }
+    }
+
+private:
+    BinItem item_;
+    int row_ = -1;
+};
+
 } // namespace
 
 BookLists::BookLists(ClientTable& table, QObject* parent)
@@ -246,6 +267,11 @@ bool BookLists::Edit(int row, core::Client now) {
     auto* edit = new EditClient(*this, row, was, std::move(now));
     Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
     return true;
+}
+
+void BookLists::PutBack(const BinItem& item) {
+    auto* edit = new PutBackClient(*this, item);
+    Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
 }
 
 bool BookLists::MoveSelected(int step) {

@@ -46,6 +46,10 @@ public:
     bool MoveSelected(int step);
     // The client at a row changed to this; false when it is what it was.
     bool Edit(int row, core::Client now);
+    // A client put back from the recycle bin where it stood.
+    void PutBack(const BinItem& item);
+    // Where the edits go now: this computer's book or the shared one.
+    BookStore& Store() const { return *store_; }
     // Ctrl+Z and Ctrl+Shift+Z: each says what it undid or did again.
     void UndoLast();
     void RedoLast();

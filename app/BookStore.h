@@ -2,9 +2,23 @@
 
 #include "core/Book.h"
 
+#include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <string>
+#include <vector>
+
+// A client in the book's recycle bin, as "Recently removed…" lists it.
+struct BinItem {
+    core::Client client;
+    QString removedBy;
+    QDateTime removedAt;
+    // Which entry: the server's number for a shared book, the line of the bin's file for one
+    // on this computer.
+    qint64 entry = 0;
+    std::string line;
+};
 
 // Where the book's edits go: this computer's files (LocalBook) or a team's server (SharedBook).
 // The undo stack's commands are the one way to edit and call only this; the lists show what an
@@ -41,6 +55,18 @@ public:
     // The question to ask before the client is removed; empty: removed at once, as undo brings
     // it back.
     virtual QString RemovalQuestion(const core::Client&) const { return {}; }
+    // The clients of the recycle bin, newest first, handed to done (at once, or once the
+    // server answered; why says what went wrong, with no items).
+    using BinRead = std::function<void(std::vector<BinItem> items, const QString& why)>;
+    virtual void ReadBin(const BinRead& done) = 0;
+    // How many days the bin keeps a client.
+    virtual int BinDays() const = 0;
+    // A client put back from the bin where it stood (after the client it followed, or before
+    // the one it preceded, or last): its row, or -1 when it shows once the server has it.
+    virtual int PutBack(const BinItem& item) = 0;
+    // A client put back taken out again, into the bin (the window's stack undoing PutBack).
+    virtual void TakeOut(int row, const BinItem& item) = 0;
+
     // The ways back, called by the window's stack (not for a book that KeepsOwnSteps): the last
     // rows of each list taken off (an append undone), and a removed client put back at its rows.
     virtual void TakeLast(size_t names, size_t ids) = 0;

@@ -14,6 +14,9 @@ namespace {
 // An entry's text with its key in the menu's shortcut column. The key itself is the window's:
 // the menu only shows it.
 QString WithKey(const QString& text, const QKeySequence& key) {
+    if (key.isEmpty()) {
+        return text;
+    }
     return text + u'\t' + key.toString(QKeySequence::NativeText);
 }
 
@@ -64,6 +67,7 @@ void ClientMenu::Open(QPoint at) {
         redo.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo: ") + redo,
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { book_.RedoLast(); },
         redo.isEmpty() ? QStringLiteral("Nothing to redo") : QString());
+    add(QStringLiteral("Recently removed\u2026"), {}, actions_.recentlyRemoved, {});
     menu.addSeparator();
     add(QStringLiteral("Copy ID"), QKeySequence(QKeySequence::Copy), actions_.copyId, noClient);
     menu.addSeparator();

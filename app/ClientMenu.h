@@ -18,6 +18,7 @@ public:
         std::function<void()> edit;
         std::function<void()> remove;
         std::function<void()> copyId;
+        std::function<void()> recentlyRemoved;
     };
 
     ClientMenu(ClientTable& table, BookLists& book, BookTransfer& transfer, Actions actions);

@@ -8,10 +8,31 @@
 #include "app/SettingsBinder.h"
 #include "core/Commit.h"
 
+#include "app/TypedText.h"
+#include "app/UserSettings.h"
+#include "core/RecycleBin.h"
+
+#include <QDateTime>
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
+
+// Now, as the bin notes when a client was removed.
+std::string StampNow() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+}
+
+// Who removed it: this computer's user, as the system names the account.
+std::string ThisUser() {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) {
+        user = qEnvironmentVariable("USERNAME");
+    }
+    return BookRow(user.left(64));
+}
 
 // This copy's own commit of the book is no news from another copy.
 auto OwnCommit(BookWatch* watch) {
@@ -55,6 +76,7 @@ const std::vector<std::string>& LocalBook::Load() {
             }
         }
     }
+    SetBin(base_.BinEntries());
     return base_.settings;
 }
 
@@ -85,6 +107,16 @@ void LocalLists::TakeLast(size_t names, size_t ids) {
 }
 
 void LocalLists::Remove(int nameRow, int idRow) {
+    // Into the bin with the clients it stood between, to go back there.
+    const int row = nameRow >= 0 ? nameRow : idRow;
+    const auto at = [this](int r) {
+        return r < 0 ? core::Client() : core::ClientAt(names_.Items(), ids_.Items(), r);
+    };
+    const core::Client client{nameRow >= 0 ? names_.Item(nameRow) : std::string(),
+                              idRow >= 0 ? ids_.Item(idRow) : std::string()};
+    const int count = std::max(names_.Count(), ids_.Count());
+    bin_.push_back(core::BinLine({StampNow(), ThisUser(), client, at(row - 1),
+                                  row + 1 < count ? at(row + 1) : core::Client()}));
     if (nameRow >= 0) {
         names_.Delete(nameRow);
     }
@@ -94,6 +126,14 @@ void LocalLists::Remove(int nameRow, int idRow) {
 }
 
 void LocalLists::Restore(int nameRow, const std::string& name, int idRow, const std::string& id) {
+    // The removal undone: out of the bin again.
+    const core::Client client{nameRow >= 0 ? name : std::string(), idRow >= 0 ? id : std::string()};
+    for (auto line = bin_.rbegin(); line != bin_.rend(); ++line) {
+        if (const auto entry = core::ParseBinLine(*line); entry && entry->client == client) {
+            bin_.erase(std::next(line).base());
+            break;
+        }
+    }
     if (nameRow >= 0) {
         names_.Insert(nameRow, name);
     }
@@ -123,6 +163,74 @@ void LocalLists::Change(int row, const core::Client&, const core::Client& now) {
     }
 }
 
+int LocalLists::BinDays() const {
+    const int days = UserSettings().value(BinDaysKey(), 30).toInt();
+    return std::clamp(days, 1, 3650);
+}
+
+void LocalLists::SetBin(std::vector<std::string> lines) {
+    const QString cutoff =
+        QDateTime::currentDateTimeUtc().addDays(-BinDays()).toString(Qt::ISODate);
+    bin_ = core::KeepRecent(std::move(lines), cutoff.toStdString());
+}
+
+void LocalLists::ReadBin(const BinRead& done) {
+    SetBin(std::move(bin_));
+    std::vector<BinItem> items;
+    items.reserve(bin_.size());
+    for (auto line = bin_.rbegin(); line != bin_.rend(); ++line) {
+        if (const auto entry = core::ParseBinLine(*line)) {
+            BinItem item;
+            item.client = entry->client;
+            item.removedBy = DisplayText(entry->removedBy, 60);
+            item.removedAt =
+                QDateTime::fromString(QString::fromStdString(entry->removedAt), Qt::ISODate);
+            item.line = *line;
+            items.push_back(std::move(item));
+        }
+    }
+    done(std::move(items), {});
+}
+
+int LocalLists::PutBack(const BinItem& item) {
+    const auto found = std::find(bin_.begin(), bin_.end(), item.line);
+    const auto entry = core::ParseBinLine(item.line);
+    if (found == bin_.end() || !entry) {
+        return -1;
+    }
+    const auto& names = names_.Items();
+    const auto& ids = ids_.Items();
+    const auto rowOf = [&](const core::Client& client) -> int {
+        if (client.name.empty() && client.id.empty()) {
+            return -1;
+        }
+        const size_t count = std::max(names.size(), ids.size());
+        for (size_t i = 0; i < count; ++i) {
+            if (core::ClientAt(names, ids, i) == client) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    };
+    int row = std::max(names_.Count(), ids_.Count());
+    if (const int before = rowOf(entry->before); before >= 0) {
+        row = before + 1;
+    } else if (const int after = rowOf(entry->after); after >= 0) {
+        row = after;
+    }
+    bin_.erase(found);
+    // A list shorter than the place (lists out of step) takes the client at its end.
+    names_.Insert(std::min(row, names_.Count()), entry->client.name);
+    ids_.Insert(std::min(row, ids_.Count()), entry->client.id);
+    return row;
+}
+
+void LocalLists::TakeOut(int row, const BinItem& item) {
+    names_.Delete(std::min(row, names_.Count() - 1));
+    ids_.Delete(std::min(row, ids_.Count() - 1));
+    bin_.push_back(item.line);
+}
+
 void LocalBook::Watch() {
     watch_ = new BookWatch(core::ProgramFiles::OfThisProgram(), this);
     connect(watch_, &BookWatch::Committed, this, [this] {
@@ -138,8 +246,9 @@ void LocalBook::TakeTheirs() {
     if (!theirs) {
         return;
     }
-    const core::MergeOutcome merged = core::ProgramFiles::Merge(
-        base_, *theirs, core::RowsOf(names_.Items(), ids_.Items()), settings_.Values().List());
+    const core::MergeOutcome merged =
+        core::ProgramFiles::Merge(base_, *theirs, core::RowsOf(names_.Items(), ids_.Items()),
+                                  settings_.Values().List(), &bin_);
     // The merged rows are views into both books: owned before either changes.
     core::Book book = merged.bookChanged ? core::Owned(merged.book) : core::Book();
     base_ = std::move(*theirs);
@@ -148,6 +257,9 @@ void LocalBook::TakeTheirs() {
     }
     ShareBase();
     settings_.Load(merged.settings);
+    if (merged.bin) {
+        SetBin(*merged.bin);
+    }
     if (!merged.summary.empty()) {
         ShowNotice(merged.summary);
     }
@@ -159,7 +271,12 @@ core::SaveOutcome LocalBook::Save(const core::SettingsValues& values) {
     if (mirror_) {
         TakeAsBase(files);
     }
-    return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged());
+    // A shared book's copy keeps no bin of its own: the server's is the team's.
+    if (mirror_) {
+        return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged());
+    }
+    SetBin(std::move(bin_));
+    return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(), &bin_);
 }
 
 void LocalBook::TakeAsBase(const core::ProgramFiles& files) {
@@ -192,8 +309,12 @@ void LocalBook::ShareBase() {
 }
 
 core::ProgramFiles::TookIn LocalBook::TakeInMerged() {
-    return [this](core::Rows names, core::Rows ids, const std::vector<std::string>& settings) {
+    return [this](core::Rows names, core::Rows ids, const std::vector<std::string>& settings,
+                  const std::vector<std::string>& bin) {
         book_.Replace(std::move(names), std::move(ids));
         settings_.Load(settings);
+        if (!mirror_) {
+            SetBin(bin);
+        }
     };
 }

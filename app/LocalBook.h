@@ -28,10 +28,22 @@ public:
     QString WhyNoEdit() const override { return {}; }
     void TakeLast(size_t names, size_t ids) override;
     void Restore(int nameRow, const std::string& name, int idRow, const std::string& id) override;
+    void ReadBin(const BinRead& done) override;
+    int BinDays() const override;
+    int PutBack(const BinItem& item) override;
+    void TakeOut(int row, const BinItem& item) override;
+
+    // The bin's lines (core::BinLine), oldest first.
+    const std::vector<std::string>& BinLines() const { return bin_; }
+    // The bin's entries within its days, as the files or a merge hold them.
+    void SetBin(std::vector<std::string> lines);
+    // The user setting of the bin's days, and its default.
+    static QString BinDaysKey() { return QStringLiteral("recycleBinDays"); }
 
 protected:
     ListBox& names_;
     ListBox& ids_;
+    std::vector<std::string> bin_;
 };
 
 // The book on this computer: its lists (above), and its files, with what was read at start

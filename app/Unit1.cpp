@@ -15,6 +15,7 @@
 #include "app/Messages.h"
 #include "app/PasswordKeeper.h"
 #include "app/QtText.h"
+#include "app/RecycleBinDialog.h"
 #include "app/SettingsBinder.h"
 #include "app/TextRoom.h"
 #include "app/TypedText.h"
@@ -89,7 +90,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     ui->BookTable->SetMaxIdLength(ui->NumEdit1->maxLength());
     new ClientMenu(*ui->BookTable, *book_, *transfer_,
                    {[this] { Button2Click(); }, [this] { EditSelected(); },
-                    [this] { Button3Click(); }, [this] { CopySelectedId(); }});
+                    [this] { Button3Click(); }, [this] { CopySelectedId(); },
+                    [this] { ShowRecentlyRemoved(); }});
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -410,6 +412,19 @@ void TForm1::EditCell(int row, int column, const QString& text) {
         now.id = StoredText(id);
     }
     book_->Edit(row, std::move(now));
+}
+
+void TForm1::ShowRecentlyRemoved() {
+    // One at a time: asked again, the open one comes to the front with the bin read anew.
+    if (auto* open = findChild<RecycleBinDialog*>(QStringLiteral("RecentlyRemoved"))) {
+        open->Reload();
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* dialog = new RecycleBinDialog(*book_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 void TForm1::CopySelectedId() {

@@ -80,6 +80,9 @@ public:
     // connected as if typed on its page; false, said, when it cannot be.
     bool ShareBook(const QString& url);
 
+    // "Recently removed": the book's recycle bin, to put a client back from.
+    void ShowRecentlyRemoved();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

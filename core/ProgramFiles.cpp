@@ -3,6 +3,7 @@
 #include "core/Commit.h"
 #include "core/DisplayText.h"
 #include "core/NativeViewer.h"
+#include "core/RecycleBin.h"
 #include "core/Settings.h"
 #include "platform/Files.h"
 #include "platform/Folder.h"
@@ -137,10 +138,14 @@ bool BookOnDisk::SameLists(const BookOnDisk& other) const {
     return same(names, other.names) && same(ids, other.ids);
 }
 
+std::vector<std::string> BookOnDisk::BinEntries() const {
+    return BinLines(BytesOf(bin));
+}
+
 ProgramFiles::ProgramFiles(std::string folder)
     : folder_(std::move(folder)), names_(Separated(folder_, NamesFile)),
       ids_(Separated(folder_, IdsFile)), settings_(folder_ + SettingsFile),
-      batch_(Separated(folder_, "vncviewer.bat")) {}
+      batch_(Separated(folder_, "vncviewer.bat")), bin_(folder_ + BinFile) {}
 
 ProgramFiles ProgramFiles::OfThisProgram() {
     // A test points the program at a folder of its own through its executable's path.
@@ -156,7 +161,7 @@ ProgramFiles ProgramFiles::OfThisProgram() {
 }
 
 std::vector<std::string> ProgramFiles::OwnNames() {
-    return {NamesFile, IdsFile, SettingsFile};
+    return {NamesFile, IdsFile, SettingsFile, BinFile};
 }
 
 std::string ProgramFiles::CleanUpAtStart() const {
@@ -181,6 +186,7 @@ BookOnDisk ProgramFiles::LoadBook() const {
     book.ids = LoadListFile(ids_);
     book.settingsStamp = platform::StampOf(settings_);
     book.settings = SettingsReader(settings_).Values();
+    book.bin = LoadListFile(bin_);
     return book;
 }
 
@@ -189,7 +195,8 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
         return list.state != ListFile::Unreadable && platform::StampOf(list.path) != list.stamp;
     };
     const bool settingsChanged = platform::StampOf(settings_) != base.settingsStamp;
-    if (!listChanged(base.names) && !listChanged(base.ids) && !settingsChanged) {
+    if (!listChanged(base.names) && !listChanged(base.ids) && !listChanged(base.bin) &&
+        !settingsChanged) {
         return std::nullopt;
     }
     BookOnDisk now;
@@ -218,6 +225,7 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     };
     reread(now.names, base.names);
     reread(now.ids, base.ids);
+    reread(now.bin, base.bin);
     if (settingsChanged) {
         now.settingsStamp = platform::StampOf(settings_);
         now.settings = SettingsReader(settings_).Values();
@@ -226,8 +234,12 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
 }
 
 MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& theirs,
-                                 const BookRows& mine, const std::vector<std::string>& mySettings) {
+                                 const BookRows& mine, const std::vector<std::string>& mySettings,
+                                 const std::vector<std::string>* myBin) {
     MergeOutcome outcome;
+    if (myBin && BytesOf(theirs.bin) != BytesOf(base.bin)) {
+        outcome.bin = MergeBins(base.BinEntries(), *myBin, theirs.BinEntries());
+    }
     BookMerge book;
     if (!theirs.SameLists(base)) {
         book = MergeBooks(base.Views(), mine, theirs.Views());
@@ -351,7 +363,8 @@ void ProgramFiles::RemoveBatchFile() const {
 }
 
 SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
-                                   const SettingsValues& settings, const TookIn& tookIn) const {
+                                   const SettingsValues& settings, const TookIn& tookIn,
+                                   const std::vector<std::string>* bin) const {
     // A commit of this user's that an earlier close could not finish goes first, so what
     // another copy changed is told from it.
     RecoverCommits(folder_, OwnNames());
@@ -359,7 +372,14 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
     SettingsValues values = settings;
     std::string nameBytes;
     std::string idBytes;
+    std::optional<std::vector<std::string>> binLines;
+    if (bin) {
+        binLines = *bin;
+    }
     std::optional<BookOnDisk> theirs = ChangedSince(base);
+    if (theirs && binLines && BytesOf(theirs->bin) != BytesOf(base.bin)) {
+        binLines = MergeBins(base.BinEntries(), *binLines, theirs->BinEntries());
+    }
     if (theirs) {
         // Straight from the files' bytes: a few changes merged into a large book cost little
         // more than writing it.
@@ -398,6 +418,15 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
     };
     addList(base.names, std::move(nameBytes));
     addList(base.ids, std::move(idBytes));
+    // The bin gets a file once it holds something; one that could not be read is left alone.
+    const bool writeBin = binLines && base.bin.state != ListFile::Unreadable &&
+                          (!binLines->empty() || BytesOf(base.bin).size() > 0 ||
+                           (theirs && BytesOf(theirs->bin).size() > 0));
+    if (writeBin) {
+        writes.push_back({bin_, BinBytes(*binLines), platform::NewFileMode::Shared,
+                          platform::ExistingFileMode::Keep,
+                          "Cannot create file " + ShownPath(bin_)});
+    }
 
     // Our own settings writer hands its text to the commit; the system's functions write
     // their file themselves, after the lists, as the close always did.
@@ -429,7 +458,8 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
                 Rows mergedNames = merged(base.names, names);
                 Rows mergedIds = merged(base.ids, ids);
                 base = std::move(*theirs);
-                tookIn(std::move(mergedNames), std::move(mergedIds), values.List());
+                tookIn(std::move(mergedNames), std::move(mergedIds), values.List(),
+                       binLines ? *binLines : std::vector<std::string>());
             }
             throw;
         }
@@ -445,6 +475,14 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
         written[i]->state = ListFile::Read;
         written[i]->bytes = std::make_shared<const std::string>(std::move(writes[i].bytes));
         written[i]->stamp = platform::StampOf(written[i]->path);
+    }
+    if (writeBin) {
+        base.bin.path = bin_;
+        base.bin.state = ListFile::Read;
+        base.bin.bytes = std::make_shared<const std::string>(BinBytes(*binLines));
+        base.bin.stamp = platform::StampOf(bin_);
+    } else if (theirs) {
+        base.bin = theirs->bin;
     }
     base.settings = values.List();
     base.settingsStamp = platform::StampOf(settings_);

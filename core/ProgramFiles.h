@@ -60,11 +60,15 @@ struct BookOnDisk {
     // The settings' values in the schema's order, as the window loads them.
     std::vector<std::string> settings;
     platform::FileStamp settingsStamp;
+    // The recycle bin's file (RecycleBin.h); missing until something is removed.
+    ListFile bin;
 
     // Views into the bytes.
     BookRows Views() const;
     // Whether both lists hold the same bytes as another reading's.
     bool SameLists(const BookOnDisk& other) const;
+    // The bin's entries as read.
+    std::vector<std::string> BinEntries() const;
 };
 
 // What a save or a live merge took from another copy.
@@ -74,6 +78,8 @@ struct MergeOutcome {
     std::vector<std::string> settings;
     // Whether the book differs from this copy's.
     bool bookChanged = false;
+    // The recycle bin merged likewise, when the other copy changed it.
+    std::optional<std::vector<std::string>> bin;
     // One line for the user; empty when nothing was taken.
     std::string summary;
 };
@@ -101,6 +107,7 @@ public:
     const std::string& Ids() const { return ids_; }
     const std::string& Settings() const { return settings_; }
     const std::string& Batch() const { return batch_; }
+    const std::string& Bin() const { return bin_; }
     // The book's own files, by their names in the folder.
     static std::vector<std::string> OwnNames();
 
@@ -116,8 +123,10 @@ public:
     // list that vanished or cannot be read stays as it was.
     std::optional<BookOnDisk> ChangedSince(const BookOnDisk& base) const;
     // This copy's book and settings merged with another copy's changes (theirs) since base.
+    // mine's bin is merged when given (nullptr: this copy keeps none, as a shared book's).
     static MergeOutcome Merge(const BookOnDisk& base, const BookOnDisk& theirs,
-                              const BookRows& mine, const std::vector<std::string>& mySettings);
+                              const BookRows& mine, const std::vector<std::string>& mySettings,
+                              const std::vector<std::string>* myBin = nullptr);
 
     // The folder whose Bin holds the viewer the line names: the book's folder as always, unless
     // others may change what is in it; then the user's data folder or the program's own, when
@@ -152,10 +161,14 @@ public:
     // A save that merged another copy's changes and then failed hands the merged book to
     // tookIn, with base then the other copy's files: whoever saves again next starts from
     // there, and what was merged is not dropped.
+    // The recycle bin's entries (bin) go in the same commit, merged likewise; nullptr leaves
+    // its file as it is. Its file is made only once the bin holds an entry.
     using TookIn =
-        std::function<void(Rows names, Rows ids, const std::vector<std::string>& settings)>;
+        std::function<void(Rows names, Rows ids, const std::vector<std::string>& settings,
+                           const std::vector<std::string>& bin)>;
     SaveOutcome SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
-                         const SettingsValues& settings, const TookIn& tookIn = {}) const;
+                         const SettingsValues& settings, const TookIn& tookIn = {},
+                         const std::vector<std::string>* bin = nullptr) const;
 
 private:
     std::string folder_;
@@ -163,6 +176,7 @@ private:
     std::string ids_;
     std::string settings_;
     std::string batch_;
+    std::string bin_;
     std::string privateFolder_;
 };
 

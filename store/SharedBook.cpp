@@ -41,6 +41,20 @@ void SharedBook::StartServer() {
     connect(server_, &SharedBookServer::Changed, this, &SharedBook::OnChanged);
     connect(server_, &SharedBookServer::Lost, this, &SharedBook::OnLost);
     connect(server_, &SharedBookServer::Answered, this, &SharedBook::OnAnswered);
+    connect(server_, &SharedBookServer::BinRead, this,
+            [this](int connection, int ticket, const SharedBinRows& rows, const QString& why) {
+                const BinRead done = binReads_.take(ticket);
+                if (!done) {
+                    return;
+                }
+                std::vector<BinItem> items;
+                items.reserve(rows.size());
+                for (const SharedBinRow& row : rows) {
+                    items.push_back({row.client, row.removedBy, row.removedAt, row.entry, {}});
+                }
+                done(connection == connection_ ? std::move(items) : std::vector<BinItem>(),
+                     connection == connection_ ? why : WhyNot(false));
+            });
     connect(server_, &SharedBookServer::BinDays, this, [this](int connection, int days) {
         if (connection == connection_) {
             binDays_ = days;
@@ -129,6 +143,7 @@ void SharedBook::Forget() {
     redo_.clear();
     pending_.clear();
     deferred_.clear();
+    binReads_.clear();
 }
 
 QString SharedBook::WhyNot(bool brief) const {
@@ -506,6 +521,28 @@ int SharedBook::Send(Purpose purpose, Entry entry) {
     return ticket;
 }
 
+void SharedBook::ReadBin(const BinRead& done) {
+    if (state_ != State::Online) {
+        done({}, WhyNot(false));
+        return;
+    }
+    const int ticket = ++nextTicket_;
+    binReads_.insert(ticket, done);
+    OnServer([ticket](SharedBookServer& server) { server.ReadBin(ticket); });
+}
+
+int SharedBook::PutBack(const BinItem& item) {
+    if (!CanEdit()) {
+        emit Said(QStringLiteral("Not restored: ") + WhyNot(true));
+        return -1;
+    }
+    Entry restoring;
+    restoring.text = QStringLiteral("Restored ") + Named(item.client);
+    OnServer([entry = item.entry, ticket = Send(Purpose::Restore, std::move(restoring))](
+                 SharedBookServer& server) { server.Restore(entry, ticket); });
+    return -1;
+}
+
 QString SharedBook::RemovalQuestion(const core::Client& client) const {
     if (!CanEdit()) {
         return {};
@@ -561,8 +598,9 @@ void SharedBook::TakeBackLast(std::vector<Entry>& from, Purpose purpose) {
         return;
     }
     // An edit of this technician's still on its way is what Ctrl+Z means: the key waits for it.
-    if (std::any_of(pending_.cbegin(), pending_.cend(),
-                    [](const Pending& p) { return p.purpose == Purpose::Do; })) {
+    if (std::any_of(pending_.cbegin(), pending_.cend(), [](const Pending& p) {
+            return p.purpose == Purpose::Do || p.purpose == Purpose::Restore;
+        })) {
         deferred_.push_back(purpose);
         return;
     }
@@ -587,13 +625,29 @@ void SharedBook::OnAnswered(int connection, int ticket, const SharedStep& step,
     }
     Pending pending = std::move(*found);
     pending_.erase(found);
-    if (pending.purpose == Purpose::Do) {
+    if (pending.purpose == Purpose::Restore) {
+        // A client put back from the bin is a step of this technician's like any other.
+        const QString& text = pending.entry.text;
+        if (outcome == SharedOutcome::Done) {
+            emit Said(text);
+            pending.purpose = Purpose::Do;
+        } else if (outcome == SharedOutcome::NotInBin) {
+            emit Said(QStringLiteral("Not restored: it is no longer in the recycle bin"));
+        } else if (outcome == SharedOutcome::Unreachable) {
+            emit Said(QStringLiteral("Not restored: the shared book cannot be reached"));
+        } else {
+            emit Said(QStringLiteral("Not restored: the server refused (%1)").arg(why));
+        }
+    }
+    if (pending.purpose == Purpose::Do || pending.purpose == Purpose::Restore) {
         if (outcome == SharedOutcome::Done && !step.rows.empty()) {
-            Entry done{step, {}};
+            Entry done{step, pending.entry.text};
             if (step.kind == SharedStep::Kind::Edit && !pending.entry.step.rows.empty()) {
                 done.step.rows.front().was = pending.entry.step.rows.front().was;
             }
-            done.text = TextOf(done.step);
+            if (done.text.isEmpty()) {
+                done.text = TextOf(done.step);
+            }
             undo_.push_back(std::move(done));
             if (undo_.size() > MostSteps) {
                 undo_.erase(undo_.begin());
@@ -601,8 +655,9 @@ void SharedBook::OnAnswered(int connection, int ticket, const SharedStep& step,
             redo_.clear();
         }
         // The keys pressed while it was on its way.
-        if (std::none_of(pending_.cbegin(), pending_.cend(),
-                         [](const Pending& p) { return p.purpose == Purpose::Do; })) {
+        if (std::none_of(pending_.cbegin(), pending_.cend(), [](const Pending& p) {
+                return p.purpose == Purpose::Do || p.purpose == Purpose::Restore;
+            })) {
             for (const Purpose later : std::exchange(deferred_, {})) {
                 TakeBackLast(later == Purpose::Undo ? undo_ : redo_, later);
             }

@@ -59,6 +59,11 @@ public:
     void RedoStep() override;
     QString UndoStepText() const override;
     QString RedoStepText() const override;
+    void ReadBin(const BinRead& done) override;
+    int BinDays() const override { return binDays_; }
+    // Sent to the server's function; shows once the server has it.
+    int PutBack(const BinItem& item) override;
+    void TakeOut(int, const BinItem&) override {}
     // A removal reaches the whole team: the window asks first.
     QString RemovalQuestion(const core::Client& client) const override;
     void TakeLast(size_t names, size_t ids) override;
@@ -84,7 +89,7 @@ private:
     // What a step did, in a few words ("Removed Baker & Sons (204518)").
     static QString TextOf(const SharedStep& step);
     // An edit of this technician's sent: its ticket.
-    enum class Purpose { Do, Undo, Redo };
+    enum class Purpose { Do, Undo, Redo, Restore };
     struct Entry {
         SharedStep step;
         QString text;
@@ -141,4 +146,6 @@ private:
     std::vector<Purpose> deferred_;
     // How long the server's recycle bin keeps a client.
     int binDays_ = 30;
+    // Reads of the bin awaited, by ticket.
+    QHash<int, BinRead> binReads_;
 };

@@ -149,6 +149,7 @@ SharedBookServer::SharedBookServer(QObject* parent)
       retry_(new QTimer(this)), heartbeat_(new QTimer(this)), fetch_(new QTimer(this)) {
     qRegisterMetaType<SharedRows>();
     qRegisterMetaType<SharedStep>();
+    qRegisterMetaType<SharedBinRows>();
     qRegisterMetaType<SharedOutcome>();
     qRegisterMetaType<QList<qint64>>();
     retry_->setInterval(3000);
@@ -1421,4 +1422,39 @@ void SharedBookServer::Restore(qint64 binEntry, int ticket) {
     answer.step.rows.push_back(
         {.rowId = back->rowId, .version = back->version, .now = back->client});
     emit Changed(connection_, {*back}, {});
+}
+
+void SharedBookServer::ReadBin(int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    if (!open_) {
+        emit BinRead(connection_, ticket, {},
+                     QStringLiteral("The shared book cannot be reached: its bin shows once it is "
+                                    "back"));
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT entry_id, name, repeater_id, removed_by, removed_at FROM "
+                             "mbv_bin WHERE removed_at >= now() - make_interval(days => (SELECT "
+                             "bin_days FROM mbv_options)) ORDER BY entry_id DESC LIMIT :most"));
+    q.bindValue(QStringLiteral(":most"), MaxBinRows);
+    if (!q.exec()) {
+        const QString error = ErrorText(q.lastError());
+        Failed(error);
+        emit BinRead(connection_, ticket, {}, error);
+        return;
+    }
+    SharedBinRows rows;
+    while (q.next()) {
+        // A row whose ID is no ID never came back from the book either.
+        std::string id = q.value(2).toString().toStdString();
+        if (!IsId(id)) {
+            continue;
+        }
+        rows.push_back({q.value(0).toLongLong(),
+                        {FromServer(q.value(1)), std::move(id)},
+                        DisplayText(FromServer(q.value(3)), 60),
+                        q.value(4).toDateTime()});
+    }
+    emit BinRead(connection_, ticket, rows, {});
 }

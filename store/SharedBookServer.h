@@ -3,6 +3,7 @@
 #include "core/Book.h"
 #include "store/SharedBookAddress.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -57,6 +58,16 @@ struct SharedStep {
 };
 Q_DECLARE_METATYPE(SharedStep)
 
+// A client in the server's recycle bin.
+struct SharedBinRow {
+    qint64 entry = 0;
+    core::Client client;
+    QString removedBy;
+    QDateTime removedAt;
+};
+using SharedBinRows = std::vector<SharedBinRow>;
+Q_DECLARE_METATYPE(SharedBinRows)
+
 // How an edit sent with a ticket ended.
 enum class SharedOutcome {
     Done,
@@ -110,6 +121,9 @@ public:
     void TakeBack(const SharedStep& step, int ticket);
     // A client put back from the recycle bin where it stood, by its bin entry.
     void Restore(qint64 binEntry, int ticket = 0);
+    // The recycle bin within its days, newest first, at most MaxBinRows; answered by BinRead.
+    void ReadBin(int ticket);
+    static constexpr int MaxBinRows = 10000;
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,
@@ -156,6 +170,8 @@ signals:
     void Said(int connection, const QString& line);
     // How many days the book's recycle bin keeps a removed client, told on connecting.
     void BinDays(int connection, int days);
+    // The bin as ReadBin read it, or why it could not be read.
+    void BinRead(int connection, int ticket, const SharedBinRows& rows, const QString& why);
     // An edit sent with a ticket is done (the step as the server did it) or has failed; why
     // holds the server's reason of a refusal.
     void Answered(int connection, int ticket, const SharedStep& step, SharedOutcome outcome,

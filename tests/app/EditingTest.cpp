@@ -6,18 +6,25 @@
 #include "support/RecordingSink.h"
 
 #include <QClipboard>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 
 using Rows = std::vector<std::string>;
+
+// A control of a dialog by its name.
+template <class W> W* In(QWidget* dialog, const char* name) {
+    return dialog ? dialog->findChild<W*>(QString::fromLatin1(name)) : nullptr;
+}
 
 class Editing : public ::testing::Test {
 protected:
@@ -392,12 +399,13 @@ TEST_F(Editing, TheContextMenuOffersWhatARowTakesWithItsKeys) {
         emit table->customContextMenuRequested(table->CellRect(place, 0).center());
     };
     openAndChoose(QStringLiteral("Copy ID"), 1);
-    EXPECT_EQ(entries,
-              (QStringList{QStringLiteral("Connect\tReturn"), QStringLiteral("Edit\tF2"),
-                           QStringLiteral("Remove\tDel"), QStringLiteral("Undo\tCtrl+Z"),
-                           QStringLiteral("Redo\tCtrl+Shift+Z"), QStringLiteral("Copy ID\tCtrl+C"),
-                           QStringLiteral("Import\u2026\tCtrl+I"),
-                           QStringLiteral("Export\u2026\tCtrl+E")}));
+    EXPECT_EQ(
+        entries,
+        (QStringList{QStringLiteral("Connect\tReturn"), QStringLiteral("Edit\tF2"),
+                     QStringLiteral("Remove\tDel"), QStringLiteral("Undo\tCtrl+Z"),
+                     QStringLiteral("Redo\tCtrl+Shift+Z"), QStringLiteral("Recently removed\u2026"),
+                     QStringLiteral("Copy ID\tCtrl+C"), QStringLiteral("Import\u2026\tCtrl+I"),
+                     QStringLiteral("Export\u2026\tCtrl+E")}));
     // The right click selected the row it was on.
     EXPECT_EQ(names->ItemIndex(), 1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("42"));
@@ -478,4 +486,111 @@ TEST_F(Editing, ALineLongerThanTheStatusLineEndsInAnEllipsisAndIsWholeInItsTip) 
     EXPECT_GT(status->text().size(), narrow.size());
     QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(status->toolTip().isEmpty());
+}
+
+// A client removed from a book on this computer waits in its recycle bin, a file of its own
+// beside the lists that the close commits with them; "Recently removed" lists it with who
+// removed it and when, and Restore puts it back after the client it followed, else before the
+// one it preceded, else last, as a step Ctrl+Z undoes. A removal here asks nothing: Ctrl+Z
+// brings it back.
+TEST_F(Editing, ARemovedClientWaitsInTheBinAndGoesBackWhereItStood) {
+    StartWith("Alpha\r\nBaker & Sons\r\nCarol Ltd\r\nDave\r\n", "101\r\n204518\r\n303\r\n404\r\n");
+    const auto remove = [&](const char* client) {
+        const auto& items = names->Items();
+        names->SetItemIndex(
+            static_cast<int>(std::find(items.begin(), items.end(), client) - items.begin()));
+        form->Button3Click();
+    };
+    // The dialog, opened (or read anew) as the context menu does.
+    const auto bin = [&] {
+        form->ShowRecentlyRemoved();
+        return form->findChild<QDialog*>(QStringLiteral("RecentlyRemoved"));
+    };
+    const auto binShows = [&] {
+        QStringList rows;
+        auto* list = In<QTableWidget>(bin(), "RecycleBinTable");
+        for (int row = 0; row < list->rowCount(); ++row) {
+            rows << list->item(row, 0)->text() + u'/' + list->item(row, 1)->text();
+        }
+        return rows;
+    };
+    const auto restore = [&](const char* client) {
+        QDialog* dialog = bin();
+        auto* list = In<QTableWidget>(dialog, "RecycleBinTable");
+        for (int row = 0; row < list->rowCount(); ++row) {
+            if (list->item(row, 0)->text() == QString::fromUtf8(client)) {
+                list->selectRow(row);
+            }
+        }
+        auto* button = In<QPushButton>(dialog, "RestoreButton");
+        EXPECT_TRUE(button->isEnabled()) << button->toolTip().toStdString();
+        button->click();
+    };
+
+    remove("Baker & Sons");
+    EXPECT_TRUE(sink.questions.isEmpty());
+    ASSERT_NE(bin(), nullptr);
+    auto* list = In<QTableWidget>(bin(), "RecycleBinTable");
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("Baker & Sons"));
+    EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("204518"));
+    EXPECT_EQ(list->item(0, 2)->text(), qEnvironmentVariable("USER"));
+    EXPECT_FALSE(list->item(0, 3)->text().isEmpty());
+
+    // Back where it stood, then (undone) into the bin again.
+    restore("Baker & Sons");
+    EXPECT_EQ(names->Items(), (Rows{"Alpha", "Baker & Sons", "Carol Ltd", "Dave"}));
+    EXPECT_EQ(ids->Items(), (Rows{"101", "204518", "303", "404"}));
+    EXPECT_TRUE(binShows().isEmpty());
+    EXPECT_EQ(StatusLine(*form),
+              QStringLiteral("Restored Baker & Sons (204518) \u00B7 Ctrl+Z undoes"));
+    // The key is the main window's: the bin's window stands aside for it.
+    bin()->close();
+    QApplication::setActiveWindow(form.get());
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(names->Items(), (Rows{"Alpha", "Carol Ltd", "Dave"}));
+    EXPECT_EQ(binShows(), QStringList{QStringLiteral("Baker & Sons/204518")});
+
+    // The client it followed gone: before the one it preceded.
+    remove("Alpha");
+    restore("Baker & Sons");
+    EXPECT_EQ(names->Items(), (Rows{"Baker & Sons", "Carol Ltd", "Dave"}));
+    // Both gone: last.
+    remove("Baker & Sons");
+    remove("Carol Ltd");
+    restore("Baker & Sons");
+    EXPECT_EQ(names->Items(), (Rows{"Dave", "Baker & Sons"}));
+    EXPECT_EQ(ids->Items(), (Rows{"404", "204518"}));
+    EXPECT_EQ(binShows(),
+              (QStringList{QStringLiteral("Carol Ltd/303"), QStringLiteral("Alpha/101")}));
+    bin()->close();
+
+    // The close commits the bin with the lists; the lists' bytes are as ever, and the next
+    // start has the bin.
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Dave\r\nBaker & Sons\r\n");
+    EXPECT_EQ(folder.Read("clientIDlist.txt"), "404\r\n204518\r\n");
+    const std::string file = folder.Read("recyclebin.txt");
+    EXPECT_NE(file.find("\tAlpha\t101\t\t\tCarol Ltd\t303\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("\tCarol Ltd\t303\t\t\tDave\t404\r\n"), std::string::npos) << file;
+    Start();
+    EXPECT_EQ(binShows(),
+              (QStringList{QStringLiteral("Carol Ltd/303"), QStringLiteral("Alpha/101")}));
+    // Removed when it stood first, before Dave: first again.
+    restore("Carol Ltd");
+    EXPECT_EQ(names->Items(), (Rows{"Carol Ltd", "Dave", "Baker & Sons"}));
+    bin()->close();
+    ASSERT_TRUE(CloseWindow(*form));
+}
+
+// A technician who never removes a client gets no file beyond the three the book always had.
+TEST_F(Editing, ABookNothingWasRemovedFromGetsNoBinFile) {
+    StartWith("Alpha\r\n", "101\r\n");
+    form->ShowRecentlyRemoved();
+    EXPECT_EQ(
+        In<QLabel>(form->findChild<QDialog*>(QStringLiteral("RecentlyRemoved")), "RecycleBinStatus")
+            ->text(),
+        QStringLiteral("Nothing was removed in the last 30 days"));
+    ASSERT_TRUE(CloseWindow(*form));
+    EXPECT_FALSE(folder.Exists("recyclebin.txt"));
 }

@@ -13,6 +13,7 @@
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,6 +27,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -930,6 +932,72 @@ TEST_F(TeamBook, UndoTakesBackOnlyOwnChangesAndOnlyWhereNobodyChangedThemSince) 
             << StatusLine(*form).toStdString();
     }
     EXPECT_EQ(OnServer(Database()), (Names{"Bravo Two", "Delta Two", "Echo"}));
+    ASSERT_TRUE(CloseWindow(*form));
+}
+
+// The shared book's recycle bin is the team's: a client one technician removed is listed for
+// another with who removed it, and an editor puts it back where it stood (the history says who
+// restored it); a reader sees the bin and cannot restore.
+TEST_F(TeamBook, AColleagueRestoresFromTheBinAndAReaderOnlySeesIt) {
+    ProgramFolder folder;
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Baker & Sons", "204518"}, {"Carol", "3"}});
+    ASSERT_NE(form, nullptr);
+    sink_.answer = true;
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
+    form->Button3Click();
+    ASSERT_TRUE(WaitFor([&] { return OnServer(Database()) == Names{"Alpha", "Carol"}; }));
+    // Connecting again as another user offers nothing of this computer's copy to the book.
+    sink_.answer = false;
+    const QString editor = Role("e", "mbv_editor", Database());
+    const QString reader = Role("r", "mbv_reader", Database());
+    const auto as = [&](const QString& user) {
+        Find<QPushButton>(*form, "SharedConnectButton")->click(); // Disconnect
+        SharedBookAddress address = *SharedBookAddress::Parse(url_);
+        address.user = user;
+        EXPECT_TRUE(form->ShareBook(address.Url()));
+        EXPECT_TRUE(Shared(*form)) << Status(*form).toStdString();
+        form->ShowRecentlyRemoved();
+        auto* dialog = form->findChild<QDialog*>(QStringLiteral("RecentlyRemoved"));
+        auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("RecycleBinTable"));
+        EXPECT_TRUE(WaitFor([&] { return list->rowCount() == 1; }));
+        return dialog;
+    };
+
+    QDialog* dialog = as(editor);
+    auto* list = dialog->findChild<QTableWidget*>(QStringLiteral("RecycleBinTable"));
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("Baker & Sons"));
+    EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("204518"));
+    EXPECT_EQ(list->item(0, 2)->text(), server_.user);
+    auto* restore = dialog->findChild<QPushButton*>(QStringLiteral("RestoreButton"));
+    ASSERT_TRUE(restore->isEnabled());
+    restore->click();
+    EXPECT_TRUE(WaitFor([&] {
+        return OnServer(Database()) == Names{"Alpha", "Baker & Sons", "Carol"};
+    })) << testing::PrintToString(OnServer(Database()));
+    EXPECT_TRUE(WaitFor([&] {
+        return StatusLine(*form) == QStringLiteral("Restored Baker & Sons (204518)");
+    })) << StatusLine(*form).toStdString();
+    QSqlQuery q = Admin(Database(), QStringLiteral("SELECT action, changed_by FROM mbv_history "
+                                                   "ORDER BY entry_id DESC LIMIT 1"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString() + u' ' + q.value(1).toString(),
+              QStringLiteral("restore ") + editor);
+    // The restorer's Ctrl+Z takes it out again, into the bin.
+    dialog->close();
+    QApplication::setActiveWindow(form.get());
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return OnServer(Database()) == Names{"Alpha", "Carol"}; }));
+
+    dialog = as(reader);
+    restore = dialog->findChild<QPushButton*>(QStringLiteral("RestoreButton"));
+    EXPECT_FALSE(restore->isEnabled());
+    EXPECT_TRUE(restore->toolTip().contains(QStringLiteral("may only read")));
+    // Nor can the reader's own session put it back behind the window's back.
+    QSqlQuery session = Session(reader, Database());
+    EXPECT_FALSE(session.exec(QStringLiteral("SELECT mbv_restore(max(entry_id)) FROM mbv_bin")));
+    EXPECT_EQ(OnServer(Database()), (Names{"Alpha", "Carol"}));
+    dialog->close();
     ASSERT_TRUE(CloseWindow(*form));
 }
 

@@ -76,6 +76,11 @@ TEST_F(SharedBook, TwoProgramProcessesKeepEachOthersEdits) {
     EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\nCarol Ltd\r\nDave Ltd\r\n");
     EXPECT_EQ(folder.Read("clientIDlist.txt"), "101\r\n303\r\n404\r\n");
     EXPECT_NE(folder.Read("myviewer.ini").find("setting=5"), std::string::npos);
+    // The removal's bin entry, made by the first, kept by the second's merge.
+    EXPECT_NE(folder.Read("recyclebin.txt")
+                  .find("\tBaker & Sons\t204518\tAlpha\t101\tCarol Ltd\t303\r\n"),
+              std::string::npos)
+        << folder.Read("recyclebin.txt");
     // The second copy said what it kept, without an error.
     const QString said = QString::fromUtf8(dave->readAllStandardOutput());
     EXPECT_TRUE(said.contains(QStringLiteral("Kept 1 client that another copy added.")))
