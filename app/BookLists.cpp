@@ -151,6 +151,10 @@ void BookLists::Share(BookStore* shared) {
     // The steps on the stack were edits of the other book.
     undo_.clear();
     store_ = shared ? shared : home_;
+    // A shared book's server notes who changed each client and when.
+    table_.ShowChanged(
+        shared ? std::function<QString(int)>([shared](int row) { return shared->ChangedText(row); })
+               : nullptr);
 }
 
 void BookLists::UndoLast() {

@@ -9,6 +9,15 @@
 #include <string>
 #include <vector>
 
+// One change of a client, as its history lists it: action is add, edit, move, remove or restore.
+struct HistoryItem {
+    QString action;
+    core::Client was;
+    core::Client now;
+    QString who;
+    QDateTime when;
+};
+
 // A client in the book's recycle bin, as "Recently removed…" lists it.
 struct BinItem {
     core::Client client;
@@ -66,6 +75,23 @@ public:
     virtual int PutBack(const BinItem& item) = 0;
     // A client put back taken out again, into the bin (the window's stack undoing PutBack).
     virtual void TakeOut(int row, const BinItem& item) = 0;
+
+    // Who changed the client at a row last, and when ("anna · 10/12/2026 09:30"); empty where
+    // the book keeps no such record (this computer's).
+    virtual QString ChangedText(int) const { return {}; }
+    // Why the book's history of changes cannot be read now; empty when it can.
+    virtual QString WhyNoHistory() const {
+        return QStringLiteral("A book on this computer keeps no history of changes: a shared "
+                              "book's server keeps one");
+    }
+    // The changes of the client at a row, newest first (or why not, with none).
+    using HistoryRead = std::function<void(std::vector<HistoryItem> items, const QString& why)>;
+    virtual void ReadHistory(int, const HistoryRead& done) { done({}, WhyNoHistory()); }
+    // Every change of the book's history written to a CSV file: how many, or why none.
+    using HistoryExported = std::function<void(qint64 rows, const QString& why)>;
+    virtual void ExportHistory(const QString&, const HistoryExported& done) {
+        done(0, WhyNoHistory());
+    }
 
     // The ways back, called by the window's stack (not for a book that KeepsOwnSteps): the last
     // rows of each list taken off (an append undone), and a removed client put back at its rows.

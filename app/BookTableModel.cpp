@@ -19,7 +19,7 @@ int BookTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int BookTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : (changed_ ? 3 : 2);
 }
 
 int BookTableModel::Count() const {
@@ -35,6 +35,9 @@ QVariant BookTableModel::data(const QModelIndex& index, int role) const {
         return row < columns_[column].size() ? DisplayText(columns_[column][row], characters)
                                              : QString();
     };
+    if (index.column() == Changed) {
+        return changed_ && role == Qt::DisplayRole ? changed_(static_cast<int>(row)) : QVariant();
+    }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -62,16 +65,44 @@ QVariant BookTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    return section == Names ? QStringLiteral("Client") : QStringLiteral("ID");
+    return section == Names ? QStringLiteral("Client")
+           : section == Ids ? QStringLiteral("ID")
+                            : QStringLiteral("Changed");
+}
+
+void BookTableModel::ShowChanged(std::function<QString(int row)> changed) {
+    if (!changed_ && !changed) {
+        return;
+    }
+    const bool had = static_cast<bool>(changed_);
+    if (had && changed) {
+        changed_ = std::move(changed);
+        return;
+    }
+    if (changed) {
+        beginInsertColumns({}, Changed, Changed);
+        changed_ = std::move(changed);
+        endInsertColumns();
+    } else {
+        beginRemoveColumns({}, Changed, Changed);
+        changed_ = nullptr;
+        endRemoveColumns();
+    }
 }
 
 Qt::ItemFlags BookTableModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable
-                           : Qt::NoItemFlags;
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    // Who changed a client is the server's record, not the user's to type.
+    return index.column() == Changed
+               ? Qt::ItemIsSelectable | Qt::ItemIsEnabled
+               : Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
 bool BookTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || index.row() >= rowCount()) {
+    if (!index.isValid() || role != Qt::EditRole || index.row() >= rowCount() ||
+        index.column() == Changed) {
         return false;
     }
     emit EditRequested(RowAt(index.row()), index.column(), value.toString());

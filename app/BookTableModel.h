@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +24,7 @@
 class BookTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Names = 0, Ids = 1 };
+    enum Column { Names = 0, Ids = 1, Changed = 2 };
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -44,6 +46,11 @@ public:
     void Set(int column, int position, std::string_view row);
     // The same rows, read from the bytes of the file they were just written to.
     void Rebase(int column, const core::Rows::Bytes& bytes) { columns_[column].Rebase(bytes); }
+
+    // A third column, "Changed": who changed each book row last and when, as this tells
+    // (nullptr: none, the table's two columns).
+    void ShowChanged(std::function<QString(int row)> changed);
+    bool ShowsChanged() const { return static_cast<bool>(changed_); }
 
     // Shows only these rows, in this order, or every row in the book's order for none.
     void SetShown(const std::vector<int>* shown);
@@ -68,6 +75,7 @@ private:
     void CellsMoved(int column, int row);
 
     core::Rows columns_[2];
+    std::function<QString(int)> changed_;
     bool arranged_ = false;
     // The book's rows shown, place by place, while arranged.
     std::vector<int> shown_;

@@ -67,6 +67,9 @@ void ClientMenu::Open(QPoint at) {
         redo.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo: ") + redo,
         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { book_.RedoLast(); },
         redo.isEmpty() ? QStringLiteral("Nothing to redo") : QString());
+    const QString noHistory = book_.Store().WhyNoHistory();
+    add(QStringLiteral("History\u2026"), {}, actions_.history,
+        noClient.isEmpty() ? noHistory : noClient);
     add(QStringLiteral("Recently removed\u2026"), {}, actions_.recentlyRemoved, {});
     menu.addSeparator();
     add(QStringLiteral("Copy ID"), QKeySequence(QKeySequence::Copy), actions_.copyId, noClient);
@@ -76,6 +79,7 @@ void ClientMenu::Open(QPoint at) {
         [this] { transfer_.AskImport(); }, noEdit);
     add(QStringLiteral("Export\u2026"), QKeySequence(Qt::CTRL | Qt::Key_E),
         [this] { transfer_.Export(false); }, {});
+    add(QStringLiteral("Export history\u2026"), {}, actions_.exportHistory, noHistory);
     if (book_.Filtered()) {
         menu.addAction(QStringLiteral("Export the %1 shown\u2026").arg(book_.ShownCount()), this,
                        [this] { Guarded([this] { transfer_.Export(true); }); });

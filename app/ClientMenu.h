@@ -19,6 +19,8 @@ public:
         std::function<void()> remove;
         std::function<void()> copyId;
         std::function<void()> recentlyRemoved;
+        std::function<void()> history;
+        std::function<void()> exportHistory;
     };
 
     ClientMenu(ClientTable& table, BookLists& book, BookTransfer& transfer, Actions actions);

@@ -22,16 +22,17 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        for (const int column : {BookTableModel::Names, BookTableModel::Ids}) {
+        const int columns = table_.model_.columnCount();
+        for (int column = 0; column < columns; ++column) {
             QStyleOptionViewItem cell = option;
             const QModelIndex at = index.siblingAtColumn(column);
             initStyleOption(&cell, at);
             cell.rect = CellIn(option.rect, column);
             // A long name loses its middle, never its end nor its start.
             cell.textElideMode = Qt::ElideMiddle;
-            cell.viewItemPosition = column == BookTableModel::Names
-                                        ? QStyleOptionViewItem::Beginning
-                                        : QStyleOptionViewItem::End;
+            cell.viewItemPosition = column == 0             ? QStyleOptionViewItem::Beginning
+                                    : column == columns - 1 ? QStyleOptionViewItem::End
+                                                            : QStyleOptionViewItem::Middle;
             // The focus frame goes round the row, once.
             cell.state &= ~QStyle::State_HasFocus;
             Style(option).drawControl(QStyle::CE_ItemViewItem, &cell, painter, option.widget);
@@ -176,6 +177,19 @@ void ClientTable::ClearSelection() {
     FromCode([&] { selectionModel()->clear(); });
 }
 
+void ClientTable::ShowChanged(std::function<QString(int row)> changed) {
+    const bool on = static_cast<bool>(changed);
+    model_.ShowChanged(std::move(changed));
+    if (on) {
+        // Wide enough for a user's name and a date and time.
+        header_->setSectionResizeMode(BookTableModel::Changed, QHeaderView::Fixed);
+        header_->resizeSection(BookTableModel::Changed,
+                               fontMetrics().horizontalAdvance(QStringLiteral("technician \u00B7 "
+                                                                              "10/12/2026 09:30")));
+    }
+    viewport()->update();
+}
+
 void ClientTable::SetIdWidth(int width) {
     header_->resizeSection(BookTableModel::Ids, width);
 }
@@ -217,6 +231,9 @@ bool ClientTable::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
         const int column =
             header_->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint().x());
         editColumn_ = column < 0 ? BookTableModel::Names : column;
+        if (editColumn_ == BookTableModel::Changed) {
+            return false;
+        }
     }
     return QListView::edit(index, trigger, event);
 }

@@ -35,6 +35,8 @@ public:
     // Selects the book's row and shows it; no selection when it is not shown.
     void SelectRow(int row);
     void ClearSelection();
+    // The column of who changed each client last and when, from this (nullptr: none).
+    void ShowChanged(std::function<QString(int row)> changed);
     // The ID column's width; the names take the rest.
     void SetIdWidth(int width);
     int ColumnWidth(int column) const;

@@ -8,6 +8,7 @@
 #include "app/ClientTable.h"
 #include "app/EditingControls.h"
 #include "app/FindBar.h"
+#include "app/HistoryDialog.h"
 #include "app/Keyring.h"
 #include "app/ListBox.h"
 #include "app/LocalBook.h"
@@ -30,7 +31,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -91,7 +95,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     new ClientMenu(*ui->BookTable, *book_, *transfer_,
                    {[this] { Button2Click(); }, [this] { EditSelected(); },
                     [this] { Button3Click(); }, [this] { CopySelectedId(); },
-                    [this] { ShowRecentlyRemoved(); }});
+                    [this] { ShowRecentlyRemoved(); }, [this] { ShowHistory(); },
+                    [this] { AskExportHistory(); }});
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -427,6 +432,45 @@ void TForm1::ShowRecentlyRemoved() {
     dialog->show();
 }
 
+void TForm1::ShowHistory() {
+    const int row = book_->Selected();
+    if (row < 0) {
+        return;
+    }
+    auto* dialog = new HistoryDialog(*book_, row, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void TForm1::AskExportHistory() {
+    if (const QString why = book_->Store().WhyNoHistory(); !why.isEmpty()) {
+        Say(QStringLiteral("Not exported: ") + why);
+        return;
+    }
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Export history"),
+                                     QDir::home().filePath(QStringLiteral("history.csv")),
+                                     QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (!path.isEmpty()) {
+        ExportHistory(path);
+    }
+}
+
+void TForm1::ExportHistory(const QString& path) {
+    Say(QStringLiteral("Exporting the history\u2026"));
+    book_->Store().ExportHistory(
+        path, [self = QPointer<TForm1>(this), path](qint64 rows, const QString& why) {
+            if (!self) {
+                return;
+            }
+            self->Say(why.isEmpty() ? QStringLiteral("Exported %1 to %2")
+                                          .arg(rows == 1 ? QStringLiteral("1 change")
+                                                         : QStringLiteral("%1 changes").arg(rows),
+                                               QDir::toNativeSeparators(path))
+                                    : QStringLiteral("Not exported: ") + why);
+        });
+}
+
 void TForm1::CopySelectedId() {
     const ListBox& ids = ui->BookTable->Ids();
     const int row = ids.ItemIndex();
@@ -439,6 +483,10 @@ void TForm1::CopySelectedId() {
 }
 
 void TForm1::CycleOrder(int column) {
+    // The clients are sorted by name or by ID.
+    if (column > BookTableModel::Ids) {
+        return;
+    }
     const BookLists::Order now = book_->CurrentOrder();
     BookLists::Order next{column, false};
     if (now.column == column) {

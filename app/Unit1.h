@@ -82,6 +82,11 @@ public:
 
     // "Recently removed": the book's recycle bin, to put a client back from.
     void ShowRecentlyRemoved();
+    // The selected client's changes, as a shared book's server recorded them.
+    void ShowHistory();
+    // Every change of a shared book as CSV: the file asked for, or this one.
+    void AskExportHistory();
+    void ExportHistory(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

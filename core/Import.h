@@ -145,6 +145,9 @@ std::string PreviewCounts(const ImportPreview& preview);
 // Our CSV of the rows: a header "name,id", UTF-8, CR LF, fields quoted where they must be.
 // Names from the files are shown as the window shows them (Windows-1252 where not UTF-8).
 std::string ExportCsv(const Book& book);
+// One cell of an exported CSV: quoted where it must be, without control characters, and kept
+// from running as a spreadsheet's formula.
+std::string CsvCell(std::string_view text);
 // That CSV written to the file in one step (never half written); throws Exception "Cannot write
 // <file>".
 void WriteExportCsv(const std::string& file, const Book& book);

@@ -55,6 +55,26 @@ void SharedBook::StartServer() {
                 done(connection == connection_ ? std::move(items) : std::vector<BinItem>(),
                      connection == connection_ ? why : WhyNot(false));
             });
+    connect(server_, &SharedBookServer::HistoryRead, this,
+            [this](int connection, int ticket, const SharedHistory& rows, const QString& why) {
+                const HistoryRead done = historyReads_.take(ticket);
+                if (!done) {
+                    return;
+                }
+                std::vector<HistoryItem> items;
+                items.reserve(rows.size());
+                for (const SharedHistoryRow& row : rows) {
+                    items.push_back({row.action, row.was, row.now, row.who, row.when});
+                }
+                done(connection == connection_ ? std::move(items) : std::vector<HistoryItem>(),
+                     connection == connection_ ? why : WhyNot(false));
+            });
+    connect(server_, &SharedBookServer::HistoryExported, this,
+            [this](int, int ticket, qint64 rows, const QString& why) {
+                if (const HistoryExported done = historyExports_.take(ticket)) {
+                    done(rows, why);
+                }
+            });
     connect(server_, &SharedBookServer::BinDays, this, [this](int connection, int days) {
         if (connection == connection_) {
             binDays_ = days;
@@ -144,6 +164,8 @@ void SharedBook::Forget() {
     pending_.clear();
     deferred_.clear();
     binReads_.clear();
+    historyReads_.clear();
+    historyExports_.clear();
 }
 
 QString SharedBook::WhyNot(bool brief) const {
@@ -529,6 +551,42 @@ void SharedBook::ReadBin(const BinRead& done) {
     const int ticket = ++nextTicket_;
     binReads_.insert(ticket, done);
     OnServer([ticket](SharedBookServer& server) { server.ReadBin(ticket); });
+}
+
+QString SharedBook::ChangedText(int row) const {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || rows_[row].changedAt == 0) {
+        return {};
+    }
+    const SharedRow& shared = rows_[static_cast<size_t>(row)];
+    return shared.changedBy + QStringLiteral(" \u00B7 ") +
+           QLocale().toString(QDateTime::fromMSecsSinceEpoch(shared.changedAt).toLocalTime(),
+                              QLocale::ShortFormat);
+}
+
+QString SharedBook::WhyNoHistory() const {
+    return state_ == State::Online ? QString() : WhyNot(false);
+}
+
+void SharedBook::ReadHistory(int row, const HistoryRead& done) {
+    if (!WhyNoHistory().isEmpty() || row < 0 || static_cast<size_t>(row) >= rows_.size()) {
+        done({}, WhyNoHistory());
+        return;
+    }
+    const int ticket = ++nextTicket_;
+    historyReads_.insert(ticket, done);
+    OnServer([id = rows_[static_cast<size_t>(row)].rowId, ticket](SharedBookServer& server) {
+        server.ReadHistory(id, ticket);
+    });
+}
+
+void SharedBook::ExportHistory(const QString& path, const HistoryExported& done) {
+    if (const QString why = WhyNoHistory(); !why.isEmpty()) {
+        done(0, why);
+        return;
+    }
+    const int ticket = ++nextTicket_;
+    historyExports_.insert(ticket, done);
+    OnServer([path, ticket](SharedBookServer& server) { server.ExportHistory(path, ticket); });
 }
 
 int SharedBook::PutBack(const BinItem& item) {

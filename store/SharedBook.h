@@ -64,6 +64,10 @@ public:
     // Sent to the server's function; shows once the server has it.
     int PutBack(const BinItem& item) override;
     void TakeOut(int, const BinItem&) override {}
+    QString ChangedText(int row) const override;
+    QString WhyNoHistory() const override;
+    void ReadHistory(int row, const HistoryRead& done) override;
+    void ExportHistory(const QString& path, const HistoryExported& done) override;
     // A removal reaches the whole team: the window asks first.
     QString RemovalQuestion(const core::Client& client) const override;
     void TakeLast(size_t names, size_t ids) override;
@@ -146,6 +150,8 @@ private:
     std::vector<Purpose> deferred_;
     // How long the server's recycle bin keeps a client.
     int binDays_ = 30;
-    // Reads of the bin awaited, by ticket.
+    // Reads of the bin and the history awaited, by ticket.
     QHash<int, BinRead> binReads_;
+    QHash<int, HistoryRead> historyReads_;
+    QHash<int, HistoryExported> historyExports_;
 };

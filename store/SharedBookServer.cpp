@@ -1,8 +1,10 @@
 #include "store/SharedBookServer.h"
 
 #include "app/TypedText.h"
+#include "core/Import.h"
 #include "platform/DatabaseSocket.h"
 
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -30,7 +32,8 @@ constexpr qint64 SchemaLock = 0x6d62765f73636865;
 constexpr qsizetype MaxChangedRows = 10000;
 
 // What is read of a row, in SharedRow's order.
-const QString RowColumns = QStringLiteral("row_id, name, repeater_id, position, version");
+const QString RowColumns =
+    QStringLiteral("row_id, name, repeater_id, position, version, changed_by, changed_at");
 
 // The most digits of an ID, as typed.
 constexpr qsizetype MaxIdDigits = 6;
@@ -47,6 +50,20 @@ QString ToServer(const std::string& bytes) {
 
 int testLimit = 0;
 
+// A team has a few technicians: each name is held once however many rows it changed (one
+// table per connection thread; past a few thousand names they are held as they come).
+QString Interned(const QString& who) {
+    thread_local QSet<QString> names;
+    const QString shown = DisplayText(FromServer(who), 60);
+    if (const auto known = names.constFind(shown); known != names.cend()) {
+        return *known;
+    }
+    if (names.size() < 4096) {
+        names.insert(shown);
+    }
+    return shown;
+}
+
 // The row, or nothing when its ID is not one.
 std::optional<SharedRow> RowOf(const QSqlQuery& q) {
     std::string id = q.value(2).toString().toStdString();
@@ -57,7 +74,9 @@ std::optional<SharedRow> RowOf(const QSqlQuery& q) {
     return SharedRow{q.value(0).toLongLong(),
                      {FromServer(q.value(1)), std::move(id)},
                      position,
-                     q.value(4).toLongLong()};
+                     q.value(4).toLongLong(),
+                     Interned(q.value(5).toString()),
+                     q.value(6).toDateTime().toMSecsSinceEpoch()};
 }
 
 QString Named(const std::string& name, const std::string& id) {
@@ -150,6 +169,7 @@ SharedBookServer::SharedBookServer(QObject* parent)
     qRegisterMetaType<SharedRows>();
     qRegisterMetaType<SharedStep>();
     qRegisterMetaType<SharedBinRows>();
+    qRegisterMetaType<SharedHistory>();
     qRegisterMetaType<SharedOutcome>();
     qRegisterMetaType<QList<qint64>>();
     retry_->setInterval(3000);
@@ -1256,8 +1276,9 @@ qint64 SharedBookServer::BinEntry(qint64 rowId) {
 }
 
 std::optional<SharedRow> SharedBookServer::RestoreRow(QSqlQuery& q, qint64 binEntry, bool& ok) {
-    ok = q.prepare(QStringLiteral("SELECT r_row, r_name, r_id, r_position, r_version FROM "
-                                  "mbv_restore(:entry)"));
+    // Who and when, as the server's stamp notes them for the restoring session.
+    ok = q.prepare(QStringLiteral("SELECT r_row, r_name, r_id, r_position, r_version, "
+                                  "session_user, now() FROM mbv_restore(:entry)"));
     q.bindValue(QStringLiteral(":entry"), binEntry);
     ok = ok && q.exec();
     if (ok && q.next()) {
@@ -1457,4 +1478,119 @@ void SharedBookServer::ReadBin(int ticket) {
                         q.value(4).toDateTime()});
     }
     emit BinRead(connection_, ticket, rows, {});
+}
+
+namespace {
+
+// A field of the history as the book keeps its fields; a missing one (an add has no old
+// name) is empty.
+std::string HistoryField(const QVariant& value) {
+    return value.isNull() ? std::string() : FromServer(value);
+}
+
+// A moment as 2026-12-10T09:30:00+01:00: this computer's time with its offset from UTC.
+QString WithOffset(const QDateTime& when) {
+    const QDateTime local = when.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+} // namespace
+
+void SharedBookServer::ReadHistory(qint64 rowId, int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    if (!open_) {
+        emit HistoryRead(connection_, ticket, {},
+                         QStringLiteral("The shared book cannot be reached: its history shows "
+                                        "once it is back"));
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT action, old_name, old_repeater_id, new_name, new_repeater_id, "
+                             "changed_by, changed_at FROM mbv_history WHERE row_id = :row ORDER BY "
+                             "entry_id DESC LIMIT :most"));
+    q.bindValue(QStringLiteral(":row"), rowId);
+    q.bindValue(QStringLiteral(":most"), MaxHistoryRows);
+    if (!q.exec()) {
+        const QString error = ErrorText(q.lastError());
+        Failed(error);
+        emit HistoryRead(connection_, ticket, {}, error);
+        return;
+    }
+    SharedHistory rows;
+    while (q.next()) {
+        rows.push_back({q.value(0).toString().left(16),
+                        {HistoryField(q.value(1)), HistoryField(q.value(2))},
+                        {HistoryField(q.value(3)), HistoryField(q.value(4))},
+                        DisplayText(FromServer(q.value(5)), 60),
+                        q.value(6).toDateTime()});
+    }
+    emit HistoryRead(connection_, ticket, rows, {});
+}
+
+void SharedBookServer::ExportHistory(const QString& path, int ticket) {
+    // Every row, however many: read a thousand at a time and written as they come, so that
+    // neither the server nor this copy holds the whole history at once.
+    qint64 written = 0;
+    QString why;
+    const auto said = qScopeGuard([&] { emit HistoryExported(connection_, ticket, written, why); });
+    if (!open_) {
+        why = QStringLiteral("the shared book cannot be reached");
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const auto fail = [&](const QString& error) {
+        why = error;
+        db.rollback();
+        file.cancelWriting();
+    };
+    if (!db.transaction() ||
+        !q.exec(QStringLiteral("DECLARE mbv_export NO SCROLL CURSOR FOR SELECT changed_at, "
+                               "changed_by, action, row_id, old_name, old_repeater_id, new_name, "
+                               "new_repeater_id FROM mbv_history ORDER BY entry_id"))) {
+        fail(ErrorText(q.lastError()));
+        return;
+    }
+    file.write("when,who,action,client,old name,old id,new name,new id\r\n");
+    for (;;) {
+        const auto alive = Waiting(EditAllowance);
+        if (!q.exec(QStringLiteral("FETCH 1000 FROM mbv_export"))) {
+            fail(ErrorText(q.lastError()));
+            return;
+        }
+        qint64 fetched = 0;
+        std::string out;
+        while (q.next()) {
+            ++fetched;
+            out += core::CsvCell(WithOffset(q.value(0).toDateTime()).toStdString()) + ',' +
+                   core::CsvCell(FromServer(q.value(1))) + ',' +
+                   core::CsvCell(q.value(2).toString().left(16).toStdString()) + ',' +
+                   std::to_string(q.value(3).toLongLong());
+            for (int column = 4; column < 8; ++column) {
+                out += ',' + core::CsvCell(HistoryField(q.value(column)));
+            }
+            out += "\r\n";
+        }
+        if (file.write(out.data(), static_cast<qint64>(out.size())) !=
+            static_cast<qint64>(out.size())) {
+            fail(file.errorString());
+            return;
+        }
+        written += fetched;
+        if (fetched == 0) {
+            break;
+        }
+    }
+    db.commit();
+    if (!file.commit()) {
+        why = file.errorString();
+        written = 0;
+    }
 }

@@ -30,6 +30,9 @@ struct SharedRow {
     core::Client client;
     double position = 0;
     qint64 version = 0;
+    // Who changed it last, and when (milliseconds since 1970, UTC), as the server noted it.
+    QString changedBy;
+    qint64 changedAt = 0;
 };
 using SharedRows = std::vector<SharedRow>;
 Q_DECLARE_METATYPE(SharedRows)
@@ -67,6 +70,17 @@ struct SharedBinRow {
 };
 using SharedBinRows = std::vector<SharedBinRow>;
 Q_DECLARE_METATYPE(SharedBinRows)
+
+// One change of a client as the server's history holds it.
+struct SharedHistoryRow {
+    QString action;
+    core::Client was;
+    core::Client now;
+    QString who;
+    QDateTime when;
+};
+using SharedHistory = std::vector<SharedHistoryRow>;
+Q_DECLARE_METATYPE(SharedHistory)
 
 // How an edit sent with a ticket ended.
 enum class SharedOutcome {
@@ -124,6 +138,12 @@ public:
     // The recycle bin within its days, newest first, at most MaxBinRows; answered by BinRead.
     void ReadBin(int ticket);
     static constexpr int MaxBinRows = 10000;
+    // A client's history, newest first, at most MaxHistoryRows; answered by HistoryRead.
+    void ReadHistory(qint64 rowId, int ticket);
+    static constexpr int MaxHistoryRows = 10000;
+    // The whole book's history, every row, as CSV to a file (written whole or not at all);
+    // answered by HistoryExported.
+    void ExportHistory(const QString& path, int ticket);
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,
@@ -170,6 +190,9 @@ signals:
     void Said(int connection, const QString& line);
     // How many days the book's recycle bin keeps a removed client, told on connecting.
     void BinDays(int connection, int days);
+    void HistoryRead(int connection, int ticket, const SharedHistory& rows, const QString& why);
+    // How many changes were written, or why none were.
+    void HistoryExported(int connection, int ticket, qint64 rows, const QString& why);
     // The bin as ReadBin read it, or why it could not be read.
     void BinRead(int connection, int ticket, const SharedBinRows& rows, const QString& why);
     // An edit sent with a ticket is done (the step as the server did it) or has failed; why

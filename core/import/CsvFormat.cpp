@@ -173,6 +173,10 @@ ImportSource ReadCsv(std::string_view bytes) {
     return source;
 }
 
+std::string CsvCell(std::string_view text) {
+    return CsvField(WithoutControlCharacters(text));
+}
+
 std::string ExportCsv(const Book& book) {
     const std::vector<std::string>& names = book.names;
     const std::vector<std::string>& ids = book.ids;

@@ -403,9 +403,10 @@ TEST_F(Editing, TheContextMenuOffersWhatARowTakesWithItsKeys) {
         entries,
         (QStringList{QStringLiteral("Connect\tReturn"), QStringLiteral("Edit\tF2"),
                      QStringLiteral("Remove\tDel"), QStringLiteral("Undo\tCtrl+Z"),
-                     QStringLiteral("Redo\tCtrl+Shift+Z"), QStringLiteral("Recently removed\u2026"),
-                     QStringLiteral("Copy ID\tCtrl+C"), QStringLiteral("Import\u2026\tCtrl+I"),
-                     QStringLiteral("Export\u2026\tCtrl+E")}));
+                     QStringLiteral("Redo\tCtrl+Shift+Z"), QStringLiteral("History\u2026"),
+                     QStringLiteral("Recently removed\u2026"), QStringLiteral("Copy ID\tCtrl+C"),
+                     QStringLiteral("Import\u2026\tCtrl+I"), QStringLiteral("Export\u2026\tCtrl+E"),
+                     QStringLiteral("Export history\u2026")}));
     // The right click selected the row it was on.
     EXPECT_EQ(names->ItemIndex(), 1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("42"));

@@ -1001,6 +1001,50 @@ TEST_F(TeamBook, AColleagueRestoresFromTheBinAndAReaderOnlySeesIt) {
     ASSERT_TRUE(CloseWindow(*form));
 }
 
+// The window shows the server's record: a column of who changed each client last and when, a
+// client's history, and every change of the book as CSV (cells a spreadsheet would run as a
+// formula are defused).
+TEST_F(TeamBook, TheWindowShowsWhoChangedWhatAndExportsTheWholeHistory) {
+    ProgramFolder folder;
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"=HYPERLINK(\"x\")", "2"}});
+    ASSERT_NE(form, nullptr);
+    const QString editor = Role("e", "mbv_editor", Database());
+    QSqlQuery e = Session(editor, Database());
+    ASSERT_TRUE(e.exec(QStringLiteral("UPDATE mbv_clients SET name = 'Alpha Two', changed_by = "
+                                      "'mallory' WHERE name = 'Alpha'")));
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form).front() == "Alpha Two"; }));
+    EXPECT_TRUE(ShownCell(*form, 0, 2).startsWith(editor + QStringLiteral(" \u00B7 ")))
+        << ShownCell(*form, 0, 2).toStdString();
+    EXPECT_TRUE(ShownCell(*form, 1, 2).startsWith(server_.user + QStringLiteral(" \u00B7 ")));
+
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
+    form->ShowHistory();
+    auto* dialog = form->findChild<QDialog*>(QStringLiteral("ClientHistory"));
+    ASSERT_NE(dialog, nullptr);
+    auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("HistoryTable"));
+    ASSERT_TRUE(WaitFor([&] { return table->rowCount() == 2; }));
+    const auto row = [&](int r) {
+        return table->item(r, 1)->text() + u'|' + table->item(r, 2)->text();
+    };
+    EXPECT_EQ(row(0), editor + QStringLiteral("|Changed from Alpha (1) to Alpha Two (1)"));
+    EXPECT_EQ(row(1), server_.user + QStringLiteral("|Added as Alpha (1)"));
+    dialog->close();
+
+    const QString path = QString::fromStdString(folder.File("history.csv"));
+    form->ExportHistory(path);
+    ASSERT_TRUE(WaitFor([&] { return StatusLine(*form).startsWith(QStringLiteral("Exported")); }))
+        << StatusLine(*form).toStdString();
+    EXPECT_EQ(StatusLine(*form),
+              QStringLiteral("Exported 3 changes to ") + QDir::toNativeSeparators(path));
+    const std::string csv = folder.Read("history.csv");
+    EXPECT_TRUE(csv.starts_with("when,who,action,client,old name,old id,new name,new id\r\n"));
+    EXPECT_NE(csv.find("," + editor.toStdString() + ",edit,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",Alpha,1,Alpha Two,1\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"x\"\")\",2\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);
+    ASSERT_TRUE(CloseWindow(*form));
+}
+
 // Who changed what, and when, is the server's own record, written from the session's user: a
 // name a copy claims has no effect on it, editors and readers read it, and nobody but the book's
 // owner may change it.
