@@ -11,6 +11,7 @@
 #include "app/TypedText.h"
 #include "app/UserSettings.h"
 #include "core/RecycleBin.h"
+#include "core/SharedQueue.h"
 
 #include <QDateTime>
 #include <QScopeGuard>
@@ -265,15 +266,33 @@ void LocalBook::TakeTheirs() {
     }
 }
 
+void LocalBook::KeepQueue(QueueSource source, QueueTaken taken) {
+    queueSource_ = std::move(source);
+    queueTaken_ = std::move(taken);
+}
+
+std::vector<std::string> LocalBook::QueueToCommit(const core::ProgramFiles& files) {
+    std::vector<std::string> queue = queueSource_ ? queueSource_() : std::vector<std::string>();
+    if (const auto theirs = files.ChangedSince(base_);
+        theirs && core::BytesOf(theirs->queue) != core::BytesOf(base_.queue)) {
+        queue = core::MergeLines(base_.QueuedEdits(), queue, theirs->QueuedEdits());
+        if (queueTaken_) {
+            queueTaken_(queue);
+        }
+    }
+    return queue;
+}
+
 core::SaveOutcome LocalBook::Save(const core::SettingsValues& values) {
     const auto own = OwnCommit(watch_);
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
+    // A shared book's copy keeps no bin of its own (the server's is the team's), and keeps the
+    // edits waiting for the server.
     if (mirror_) {
+        const std::vector<std::string> queue = QueueToCommit(files);
         TakeAsBase(files);
-    }
-    // A shared book's copy keeps no bin of its own: the server's is the team's.
-    if (mirror_) {
-        return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged());
+        return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(), nullptr,
+                              &queue);
     }
     SetBin(std::move(bin_));
     return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(), &bin_);
@@ -290,9 +309,12 @@ void LocalBook::CommitCopy() {
     try {
         const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
         // The copy is the server's book: what another copy committed to these files meanwhile
-        // is written over, never merged in; the settings stay as the files hold them.
+        // is written over, never merged in; the settings stay as the files hold them. The
+        // edits waiting for the server are merged: none is lost.
+        const std::vector<std::string> queue = QueueToCommit(files);
         TakeAsBase(files);
-        files.SaveBook(base_, names_.Items(), ids_.Items(), core::SettingsValues(base_.settings));
+        files.SaveBook(base_, names_.Items(), ids_.Items(), core::SettingsValues(base_.settings),
+                       {}, nullptr, &queue);
         ShareBase();
     } catch (const core::ESaveError& error) {
         emit Said(QStringLiteral("The copy on this computer could not be written: ") +

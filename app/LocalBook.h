@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,13 @@ public:
     void CommitCopy();
     // The same, once the server's changes have settled for a moment.
     void CommitCopySoon();
+    // A shared book's edits waiting for its server, as the files held them at the start.
+    std::vector<std::string> LoadedQueue() const { return base_.QueuedEdits(); }
+    // Where the waiting edits come from for each commit of the copy, and where those another
+    // copy committed meanwhile go, merged with them.
+    using QueueSource = std::function<std::vector<std::string>()>;
+    using QueueTaken = std::function<void(const std::vector<std::string>&)>;
+    void KeepQueue(QueueSource source, QueueTaken taken);
 
 signals:
     // For the window's status line.
@@ -90,6 +98,9 @@ private:
     // A save that merged another copy's changes and could not finish: the window holds what
     // was merged, so the next save keeps it.
     core::ProgramFiles::TookIn TakeInMerged();
+    // The waiting edits to commit: this copy's, with those another copy committed since the
+    // base merged in (and taken up by this copy, which sends them).
+    std::vector<std::string> QueueToCommit(const core::ProgramFiles& files);
 
     BookLists& book_;
     SettingsBinder& settings_;
@@ -99,4 +110,6 @@ private:
     // list file that could not be read is never written over.
     core::BookOnDisk base_;
     bool mirror_ = false;
+    QueueSource queueSource_;
+    QueueTaken queueTaken_;
 };

@@ -5,6 +5,7 @@
 #include "core/NativeViewer.h"
 #include "core/RecycleBin.h"
 #include "core/Settings.h"
+#include "core/SharedQueue.h"
 #include "platform/Files.h"
 #include "platform/Folder.h"
 #include "platform/ProfileFile.h"
@@ -142,10 +143,15 @@ std::vector<std::string> BookOnDisk::BinEntries() const {
     return BinLines(BytesOf(bin));
 }
 
+std::vector<std::string> BookOnDisk::QueuedEdits() const {
+    return QueueLines(BytesOf(queue));
+}
+
 ProgramFiles::ProgramFiles(std::string folder)
     : folder_(std::move(folder)), names_(Separated(folder_, NamesFile)),
       ids_(Separated(folder_, IdsFile)), settings_(folder_ + SettingsFile),
-      batch_(Separated(folder_, "vncviewer.bat")), bin_(folder_ + BinFile) {}
+      batch_(Separated(folder_, "vncviewer.bat")), bin_(folder_ + BinFile),
+      queue_(folder_ + QueueFile) {}
 
 ProgramFiles ProgramFiles::OfThisProgram() {
     // A test points the program at a folder of its own through its executable's path.
@@ -161,7 +167,7 @@ ProgramFiles ProgramFiles::OfThisProgram() {
 }
 
 std::vector<std::string> ProgramFiles::OwnNames() {
-    return {NamesFile, IdsFile, SettingsFile, BinFile};
+    return {NamesFile, IdsFile, SettingsFile, BinFile, QueueFile};
 }
 
 std::string ProgramFiles::CleanUpAtStart() const {
@@ -187,6 +193,7 @@ BookOnDisk ProgramFiles::LoadBook() const {
     book.settingsStamp = platform::StampOf(settings_);
     book.settings = SettingsReader(settings_).Values();
     book.bin = LoadListFile(bin_);
+    book.queue = LoadListFile(queue_);
     return book;
 }
 
@@ -196,7 +203,7 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     };
     const bool settingsChanged = platform::StampOf(settings_) != base.settingsStamp;
     if (!listChanged(base.names) && !listChanged(base.ids) && !listChanged(base.bin) &&
-        !settingsChanged) {
+        !listChanged(base.queue) && !settingsChanged) {
         return std::nullopt;
     }
     BookOnDisk now;
@@ -226,6 +233,7 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     reread(now.names, base.names);
     reread(now.ids, base.ids);
     reread(now.bin, base.bin);
+    reread(now.queue, base.queue);
     if (settingsChanged) {
         now.settingsStamp = platform::StampOf(settings_);
         now.settings = SettingsReader(settings_).Values();
@@ -364,7 +372,8 @@ void ProgramFiles::RemoveBatchFile() const {
 
 SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
                                    const SettingsValues& settings, const TookIn& tookIn,
-                                   const std::vector<std::string>* bin) const {
+                                   const std::vector<std::string>* bin,
+                                   const std::vector<std::string>* queue) const {
     // A commit of this user's that an earlier close could not finish goes first, so what
     // another copy changed is told from it.
     RecoverCommits(folder_, OwnNames());
@@ -379,6 +388,13 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
     std::optional<BookOnDisk> theirs = ChangedSince(base);
     if (theirs && binLines && BytesOf(theirs->bin) != BytesOf(base.bin)) {
         binLines = MergeBins(base.BinEntries(), *binLines, theirs->BinEntries());
+    }
+    std::optional<std::vector<std::string>> queueLines;
+    if (queue) {
+        queueLines = *queue;
+        if (theirs && BytesOf(theirs->queue) != BytesOf(base.queue)) {
+            queueLines = MergeLines(base.QueuedEdits(), *queueLines, theirs->QueuedEdits());
+        }
     }
     if (theirs) {
         // Straight from the files' bytes: a few changes merged into a large book cost little
@@ -426,6 +442,14 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
         writes.push_back({bin_, BinBytes(*binLines), platform::NewFileMode::Shared,
                           platform::ExistingFileMode::Keep,
                           "Cannot create file " + ShownPath(bin_)});
+    }
+    const bool writeQueue = queueLines && base.queue.state != ListFile::Unreadable &&
+                            (!queueLines->empty() || BytesOf(base.queue).size() > 0 ||
+                             (theirs && BytesOf(theirs->queue).size() > 0));
+    if (writeQueue) {
+        writes.push_back({queue_, BinBytes(*queueLines), platform::NewFileMode::Shared,
+                          platform::ExistingFileMode::Keep,
+                          "Cannot create file " + ShownPath(queue_)});
     }
 
     // Our own settings writer hands its text to the commit; the system's functions write
@@ -483,6 +507,14 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
         base.bin.stamp = platform::StampOf(bin_);
     } else if (theirs) {
         base.bin = theirs->bin;
+    }
+    if (writeQueue) {
+        base.queue.path = queue_;
+        base.queue.state = ListFile::Read;
+        base.queue.bytes = std::make_shared<const std::string>(BinBytes(*queueLines));
+        base.queue.stamp = platform::StampOf(queue_);
+    } else if (theirs) {
+        base.queue = theirs->queue;
     }
     base.settings = values.List();
     base.settingsStamp = platform::StampOf(settings_);

@@ -62,13 +62,16 @@ struct BookOnDisk {
     platform::FileStamp settingsStamp;
     // The recycle bin's file (RecycleBin.h); missing until something is removed.
     ListFile bin;
+    // A shared book's edits waiting for its server (SharedQueue.h); missing until one waits.
+    ListFile queue;
 
     // Views into the bytes.
     BookRows Views() const;
     // Whether both lists hold the same bytes as another reading's.
     bool SameLists(const BookOnDisk& other) const;
-    // The bin's entries as read.
+    // The bin's entries and the waiting edits as read.
     std::vector<std::string> BinEntries() const;
+    std::vector<std::string> QueuedEdits() const;
 };
 
 // What a save or a live merge took from another copy.
@@ -108,6 +111,7 @@ public:
     const std::string& Settings() const { return settings_; }
     const std::string& Batch() const { return batch_; }
     const std::string& Bin() const { return bin_; }
+    const std::string& Queue() const { return queue_; }
     // The book's own files, by their names in the folder.
     static std::vector<std::string> OwnNames();
 
@@ -161,14 +165,16 @@ public:
     // A save that merged another copy's changes and then failed hands the merged book to
     // tookIn, with base then the other copy's files: whoever saves again next starts from
     // there, and what was merged is not dropped.
-    // The recycle bin's entries (bin) go in the same commit, merged likewise; nullptr leaves
-    // its file as it is. Its file is made only once the bin holds an entry.
+    // The recycle bin's entries (bin) and a shared book's waiting edits (queue) go in the same
+    // commit, merged likewise; nullptr leaves a file as it is. Neither file is made before it
+    // has something to hold.
     using TookIn =
         std::function<void(Rows names, Rows ids, const std::vector<std::string>& settings,
                            const std::vector<std::string>& bin)>;
     SaveOutcome SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
                          const SettingsValues& settings, const TookIn& tookIn = {},
-                         const std::vector<std::string>* bin = nullptr) const;
+                         const std::vector<std::string>* bin = nullptr,
+                         const std::vector<std::string>* queue = nullptr) const;
 
 private:
     std::string folder_;
@@ -177,6 +183,7 @@ private:
     std::string settings_;
     std::string batch_;
     std::string bin_;
+    std::string queue_;
     std::string privateFolder_;
 };
 

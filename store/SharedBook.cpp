@@ -165,6 +165,7 @@ void SharedBook::Forget() {
     deferred_.clear();
     binReads_.clear();
     historyReads_.clear();
+    syncing_ = false;
     historyExports_.clear();
 }
 
@@ -183,6 +184,10 @@ QString SharedBook::WhyNot(bool brief) const {
         return brief ? QStringLiteral("the server has not answered yet")
                      : QStringLiteral("Waiting for the shared book's server");
     case State::Offline:
+        if (QueuesEdits()) {
+            return {};
+        }
+        [[fallthrough]];
     case State::Refused:
         return brief ? QStringLiteral("the shared book is offline")
                      : QStringLiteral("The shared book cannot be reached: it can be changed "
@@ -201,11 +206,12 @@ QString SharedBook::Status() const {
     case State::Online:
         return QStringLiteral("Shared: ") + where + QStringLiteral(" \u00B7 ") +
                ClientCount(rows_.size()) +
-               (canEdit_ ? QString() : QStringLiteral(" \u00B7 read only"));
+               (canEdit_ ? QString() : QStringLiteral(" \u00B7 read only")) + Waiting();
     case State::Offline:
         return QStringLiteral("Offline since %1 (%2): showing the copy on this computer, "
                               "reconnecting by itself")
-            .arg(QLocale().toString(since_, QLocale::ShortFormat), why_);
+                   .arg(QLocale().toString(since_, QLocale::ShortFormat), why_) +
+               Waiting();
     case State::Refused:
         // A password the server wants is typed on the page.
         return QStringLiteral("Not connected: ") + why_ +
@@ -223,7 +229,9 @@ void SharedBook::SetState(State state) {
 
 void SharedBook::OnPreviewed(int connection, const SharedRows& rows, bool whole) {
     // A book being joined shows its own clients until the server's are merged with them.
-    if (connection != connection_ || state_ != State::Connecting || joining_ || !book_) {
+    // Nor do the edits waiting for the server leave the screen before they went through.
+    if (connection != connection_ || state_ != State::Connecting || joining_ || !book_ ||
+        !queue_.empty()) {
         return;
     }
     core::Book first;
@@ -257,8 +265,12 @@ void SharedBook::OnOpened(int connection, const SharedRows& rows, bool canEdit, 
     for (const SharedRow& row : rows_) {
         seen_ = std::max(seen_, row.rowId);
     }
+    everOnline_ = true;
     SetState(State::Online);
-    if (joining) {
+    if (!queue_.empty()) {
+        // The edits made meanwhile go first; the book is shown as the server has it after them.
+        SyncNext();
+    } else if (joining) {
         Join(rows);
     } else {
         Show();
@@ -319,7 +331,8 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
     }
     // The common change, clients added at the end of the book: appended as they are, with
     // nothing looked up or sorted.
-    if (removed.isEmpty() && rows_.size() + rows.size() <= most && AtTheEnd(rows)) {
+    if (queue_.empty() && removed.isEmpty() && rows_.size() + rows.size() <= most &&
+        AtTheEnd(rows)) {
         for (const SharedRow& row : rows) {
             rows_.push_back(row);
             seen_ = std::max(seen_, row.rowId);
@@ -360,7 +373,10 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
         rows_.resize(std::min(rows_.size(), most));
         OnServer([](SharedBookServer& server) { server.ReadAll(); });
     }
-    Follow();
+    // While the waiting edits are sent, the lists keep showing them; the book follows after.
+    if (queue_.empty()) {
+        Follow();
+    }
     emit StateChanged();
 }
 
@@ -483,6 +499,14 @@ void SharedBook::OnLost(int connection, const QString& why, bool retrying) {
 }
 
 void SharedBook::Append(core::Book clients) {
+    if (QueuesEdits()) {
+        for (size_t i = 0; i < clients.Count(); ++i) {
+            const core::Client client = clients.At(i);
+            book_->FollowInsert(book_->Count(), client);
+            Queue({.kind = core::QueuedEdit::Kind::Add, .seen = seen_, .now = client});
+        }
+        return;
+    }
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not added: ") + WhyNot(true));
         return;
@@ -494,6 +518,14 @@ void SharedBook::Append(core::Book clients) {
 
 void SharedBook::Remove(int nameRow, int idRow) {
     const int row = nameRow >= 0 ? nameRow : idRow;
+    if (QueuesEdits()) {
+        if (row >= 0 && row < book_->Count()) {
+            const core::Client was = book_->At(row);
+            book_->FollowTake(row);
+            Queue({.kind = core::QueuedEdit::Kind::Remove, .was = was});
+        }
+        return;
+    }
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not removed: ") + WhyNot(true));
         return;
@@ -506,6 +538,15 @@ void SharedBook::Remove(int nameRow, int idRow) {
 }
 
 bool SharedBook::Move(int row, int, int step) {
+    if (QueuesEdits()) {
+        if (row < 0 || row + step < 0 || row + step >= book_->Count()) {
+            return false;
+        }
+        const core::Client was = book_->At(row);
+        book_->FollowMove(row, row + step);
+        Queue({.kind = core::QueuedEdit::Kind::Move, .step = step, .was = was});
+        return true;
+    }
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not moved: ") + WhyNot(true));
         return false;
@@ -521,6 +562,14 @@ bool SharedBook::Move(int row, int, int step) {
 }
 
 void SharedBook::Change(int row, const core::Client&, const core::Client& now) {
+    if (QueuesEdits()) {
+        if (row >= 0 && row < book_->Count()) {
+            const core::Client was = book_->At(row);
+            book_->FollowSet(row, now);
+            Queue({.kind = core::QueuedEdit::Kind::Edit, .was = was, .now = now});
+        }
+        return;
+    }
     if (!CanEdit()) {
         emit Said(QStringLiteral("Not changed: ") + WhyNot(true));
         return;
@@ -535,6 +584,145 @@ void SharedBook::Change(int row, const core::Client&, const core::Client& now) {
               ticket = Send(Purpose::Do, std::move(sent))](SharedBookServer& server) {
         server.Edit(id, version, now, ticket);
     });
+}
+
+std::vector<std::string> SharedBook::QueueLines() const {
+    std::vector<std::string> lines;
+    lines.reserve(queue_.size());
+    for (const core::QueuedEdit& edit : queue_) {
+        lines.push_back(core::QueueLine(edit));
+    }
+    return lines;
+}
+
+void SharedBook::SetQueue(const std::vector<std::string>& lines) {
+    queue_.clear();
+    waitingClients_.clear();
+    for (const std::string& line : lines) {
+        if (const auto edit = core::ParseQueueLine(line)) {
+            queue_.push_back(*edit);
+            const core::Client& shown =
+                edit->kind == core::QueuedEdit::Kind::Move ? edit->was : edit->now;
+            waitingClients_.emplace(shown.name, shown.id);
+        }
+    }
+    emit StateChanged();
+}
+
+void SharedBook::Queue(const core::QueuedEdit& edit) {
+    if (queue_.size() >= core::MaxQueuedEdits) {
+        emit Said(QStringLiteral("Not saved: %1 changes already wait for the shared book")
+                      .arg(core::MaxQueuedEdits));
+        return;
+    }
+    queue_.push_back(edit);
+    const core::Client& shown = edit.kind == core::QueuedEdit::Kind::Move ? edit.was : edit.now;
+    if (edit.kind != core::QueuedEdit::Kind::Remove) {
+        waitingClients_.emplace(shown.name, shown.id);
+    }
+    emit Said(queue_.size() == 1
+                  ? QStringLiteral("Saved on this computer: 1 change waits for the shared book")
+                  : QStringLiteral("Saved on this computer: %1 changes wait for the shared book")
+                        .arg(queue_.size()));
+    // Committed with this computer's copy, so that it outlives a restart.
+    emit BookChanged();
+    emit StateChanged();
+}
+
+QString SharedBook::Waiting() const {
+    if (!queue_.empty()) {
+        return queue_.size() == 1
+                   ? QStringLiteral(" \u00B7 1 change waits to be sent")
+                   : QStringLiteral(" \u00B7 %1 changes wait to be sent").arg(queue_.size());
+    }
+    if (lastSync_.isValid()) {
+        return QStringLiteral(" \u00B7 waiting changes went through at ") +
+               QLocale().toString(lastSync_.time(), QLocale::ShortFormat);
+    }
+    return {};
+}
+
+void SharedBook::SyncNext() {
+    using Kind = core::QueuedEdit::Kind;
+    while (!queue_.empty() && state_ == State::Online && !syncing_) {
+        const core::QueuedEdit edit = queue_.front();
+        // The client the edit names, as the server holds the book now.
+        const auto found = std::find_if(rows_.begin(), rows_.end(), [&](const SharedRow& row) {
+            return row.client == edit.was;
+        });
+        if (edit.kind == Kind::Add) {
+            const int ticket = Send(Purpose::Sync);
+            OnServer([clients =
+                          [&] {
+                              core::Book book;
+                              book.Add(edit.now);
+                              return book;
+                          }(),
+                      seen = edit.seen,
+                      ticket](SharedBookServer& server) { server.Add(clients, seen, -1, ticket); });
+        } else if (found == rows_.end()) {
+            // Gone or changed meanwhile: a removal is done already; a move or an edit is not made.
+            Synced(edit, edit.kind == Kind::Remove ? SharedOutcome::Done : SharedOutcome::Changed);
+            continue;
+        } else {
+            const int ticket = Send(Purpose::Sync);
+            OnServer([id = found->rowId, version = found->version, edit,
+                      ticket](SharedBookServer& server) {
+                if (edit.kind == Kind::Remove) {
+                    server.Remove(id, version, ticket);
+                } else if (edit.kind == Kind::Move) {
+                    server.Move(id, version, edit.step, ticket);
+                } else {
+                    server.Edit(id, version, edit.now, ticket);
+                }
+            });
+        }
+        syncing_ = true;
+    }
+    if (queue_.empty() && !syncing_ && state_ == State::Online && synced_ + notMade_.size() > 0) {
+        lastSync_ = QDateTime::currentDateTime();
+        emit Said(notMade_.isEmpty()
+                      ? QStringLiteral("%1 waiting changes went through").arg(synced_)
+                      : QStringLiteral("%1 waiting changes went through; %2 could not be made")
+                            .arg(synced_)
+                            .arg(notMade_.size()));
+        if (!notMade_.isEmpty()) {
+            ShowNotice(StoredText(QStringLiteral("Changes made without the server that could "
+                                                 "not be made, as another technician had "
+                                                 "changed or removed the client (a removed one "
+                                                 "is in Recently removed):\n") +
+                                  notMade_.join(u'\n')));
+        }
+        synced_ = 0;
+        notMade_.clear();
+        Show();
+        emit StateChanged();
+    }
+}
+
+void SharedBook::Synced(const core::QueuedEdit& edit, SharedOutcome outcome) {
+    using Kind = core::QueuedEdit::Kind;
+    queue_.erase(queue_.begin());
+    // A client removed here that somebody else removed first is gone either way.
+    if (outcome == SharedOutcome::Done ||
+        (edit.kind == Kind::Remove && outcome == SharedOutcome::Removed)) {
+        ++synced_;
+    } else {
+        notMade_.append(
+            edit.kind == Kind::Move   ? QStringLiteral("Not moved: ") + Named(edit.was)
+            : edit.kind == Kind::Edit ? QStringLiteral("Not changed: ") + Named(edit.was) +
+                                            QStringLiteral(" to ") + Named(edit.now)
+            : edit.kind == Kind::Add ? QStringLiteral("Not added: ") + Named(edit.now)
+                                     : QStringLiteral("Not removed: ") + Named(edit.was));
+    }
+    waitingClients_.clear();
+    for (const core::QueuedEdit& waiting : queue_) {
+        if (waiting.kind != Kind::Remove) {
+            const core::Client& shown = waiting.kind == Kind::Move ? waiting.was : waiting.now;
+            waitingClients_.emplace(shown.name, shown.id);
+        }
+    }
+    emit BookChanged();
 }
 
 int SharedBook::Send(Purpose purpose, Entry entry) {
@@ -554,6 +742,13 @@ void SharedBook::ReadBin(const BinRead& done) {
 }
 
 QString SharedBook::ChangedText(int row) const {
+    // Until the waiting edits went through, the rows shown are not the server's.
+    if (!queue_.empty() || syncing_) {
+        const core::Client client = book_ ? book_->At(row) : core::Client();
+        return waitingClients_.count({client.name, client.id}) > 0
+                   ? QStringLiteral("waiting to be sent")
+                   : QString();
+    }
     if (row < 0 || static_cast<size_t>(row) >= rows_.size() || rows_[row].changedAt == 0) {
         return {};
     }
@@ -602,7 +797,7 @@ int SharedBook::PutBack(const BinItem& item) {
 }
 
 QString SharedBook::RemovalQuestion(const core::Client& client) const {
-    if (!CanEdit()) {
+    if (!CanEdit() && !QueuesEdits()) {
         return {};
     }
     return QStringLiteral("Remove %1 for the whole team? It stays in the recycle bin for %2.")
@@ -683,6 +878,15 @@ void SharedBook::OnAnswered(int connection, int ticket, const SharedStep& step,
     }
     Pending pending = std::move(*found);
     pending_.erase(found);
+    if (pending.purpose == Purpose::Sync) {
+        syncing_ = false;
+        // Without an answer it stays first in line for the next connection.
+        if (outcome != SharedOutcome::Unreachable && !queue_.empty()) {
+            Synced(queue_.front(), outcome);
+        }
+        SyncNext();
+        return;
+    }
     if (pending.purpose == Purpose::Restore) {
         // A client put back from the bin is a step of this technician's like any other.
         const QString& text = pending.entry.text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BookLists.h"
+#include "core/SharedQueue.h"
 #include "store/SharedBookAddress.h"
 #include "store/SharedBookServer.h"
 
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <set>
 #include <utility>
 
 // The book shared by a team on a server, as the window holds it: the server's rows in the
@@ -38,6 +40,13 @@ public:
     State Current() const { return state_; }
     bool On() const { return state_ != State::Off; }
     bool CanEdit() const { return state_ == State::Online && canEdit_; }
+    // Without the server, edits are made on this computer's copy and wait, in order, to be sent
+    // once it is back (not for a user known to only read).
+    bool QueuesEdits() const { return state_ == State::Offline && (!everOnline_ || canEdit_); }
+    // The waiting edits, as their file holds them (core::QueueLine), and taken from it.
+    std::vector<std::string> QueueLines() const;
+    void SetQueue(const std::vector<std::string>& lines);
+    size_t WaitingCount() const { return queue_.size(); }
     QString WhyNoEdit() const override { return WhyNot(false); }
     // Why the book cannot be edited now, for a tooltip (or, brief, in a few words for the
     // status line); empty when it can.
@@ -93,7 +102,7 @@ private:
     // What a step did, in a few words ("Removed Baker & Sons (204518)").
     static QString TextOf(const SharedStep& step);
     // An edit of this technician's sent: its ticket.
-    enum class Purpose { Do, Undo, Redo, Restore };
+    enum class Purpose { Do, Undo, Redo, Restore, Sync };
     struct Entry {
         SharedStep step;
         QString text;
@@ -101,6 +110,14 @@ private:
     int Send(Purpose purpose, Entry entry = {});
     // This technician's steps and the edits on their way forgotten: another book, or none.
     void Forget();
+    // An edit made without the server, kept to be sent.
+    void Queue(const core::QueuedEdit& edit);
+    // The first waiting edit sent to the server (once it is back), by the client it names as
+    // the server holds the book now; the book shown anew once none waits.
+    void SyncNext();
+    void Synced(const core::QueuedEdit& edit, SharedOutcome outcome);
+    // " · 3 changes wait to be sent", or when the last went through; empty when neither.
+    QString Waiting() const;
     void TakeBackLast(std::vector<Entry>& from, Purpose purpose);
     // The local clients the shared book lacks, offered to it.
     void Join(const SharedRows& rows);
@@ -150,6 +167,16 @@ private:
     std::vector<Purpose> deferred_;
     // How long the server's recycle bin keeps a client.
     int binDays_ = 30;
+    // Whether the server answered since the start: until then a user's rights are not known.
+    bool everOnline_ = false;
+    std::vector<core::QueuedEdit> queue_;
+    // The clients the waiting edits show, marked in the table.
+    std::set<std::pair<std::string, std::string>> waitingClients_;
+    // The waiting edit on its way to the server, and what the sending of them found.
+    bool syncing_ = false;
+    size_t synced_ = 0;
+    QStringList notMade_;
+    QDateTime lastSync_;
     // Reads of the bin and the history awaited, by ticket.
     QHash<int, BinRead> binReads_;
     QHash<int, HistoryRead> historyReads_;

@@ -164,3 +164,11 @@ void SharedBookPage::KeepPassword() {
                               });
     }
 }
+
+std::vector<std::string> SharedBookPage::QueueLines() const {
+    return book_->QueueLines();
+}
+
+void SharedBookPage::SetQueue(const std::vector<std::string>& lines) {
+    book_->SetQueue(lines);
+}

@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class BookLists;
 class QTabWidget;
@@ -32,6 +34,9 @@ public:
 
     // Whether the book is the server's now: its files are this computer's copy of it.
     bool On() const;
+    // The edits waiting for the server (see SharedBook::QueueLines), and taken up.
+    std::vector<std::string> QueueLines() const;
+    void SetQueue(const std::vector<std::string>& lines);
     // The server's first rows, shown while the rest was awaited, give way to what the lists
     // held before: the close keeps no half book.
     void EndPreview();

@@ -135,6 +135,10 @@ public:
     Answer(const Answer&) = delete;
     Answer& operator=(const Answer&) = delete;
     ~Answer() {
+        // Not done while the server is still there: it refused, or somebody got there first.
+        if (outcome == SharedOutcome::Unreachable && server_.open_) {
+            outcome = SharedOutcome::Refused;
+        }
         if (ticket_ != 0) {
             emit server_.Answered(server_.connection_, ticket_, step, outcome, why);
         }
@@ -1105,6 +1109,7 @@ void SharedBookServer::Remove(qint64 rowId, qint64 version, int ticket) {
         ok = q.exec();
     }
     if (ok && !q.next()) {
+        answer.outcome = SharedOutcome::Removed;
         emit Changed(connection_, {}, {rowId});
         emit Said(connection_,
                   QStringLiteral("Another technician had already removed this client"));

@@ -559,7 +559,11 @@ TEST_F(TeamBook, AReaderSeesTheBookAndCannotChangeIt) {
     EXPECT_EQ(OnServer(Database()), Names{"Read Only Ltd"});
 }
 
-TEST_F(TeamBook, WithoutTheServerTheLocalCopyIsShownAndEditingWaitsUntilItIsBack) {
+// Without the server, edits are made on this computer's copy and wait, marked, in a file beside
+// the lists that outlives a restart; once the server is back they go through once, in order,
+// by the two-copies merge's rules: a client added twice stands once, and an edit of a client
+// another technician changed meanwhile is reported, theirs kept.
+TEST_F(TeamBook, EditsMadeOfflineWaitThroughARestartAndReachTheTeamOnceInOrder) {
     ProgramFolder folder;
     folder.InstallViewer();
     const auto server = [](const char* action) {
@@ -567,42 +571,90 @@ TEST_F(TeamBook, WithoutTheServerTheLocalCopyIsShownAndEditingWaitsUntilItIsBack
             QStringLiteral(MBV_SOURCE_DIR "/scripts/shared-book-server.sh"),
             {QString::fromLatin1(action), qEnvironmentVariable("MBV_PG_FOLDER")});
     };
-    auto stopped = qScopeGuard([&] { server("restart"); });
-    auto form = folder.Start();
-    ASSERT_TRUE(form->ShareBook(url_));
-    ASSERT_TRUE(Shared(*form));
-    Add(*form, "Kilo", "7");
-    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 1; }));
-
-    ASSERT_EQ(server("stop"), 0);
+    // The network's way in closed (or opened again); the admin keeps the server's own socket.
+    const auto network = [&](bool open) {
+        Admin(QStringLiteral("postgres"),
+              open ? QStringLiteral("ALTER SYSTEM RESET listen_addresses")
+                   : QStringLiteral("ALTER SYSTEM SET listen_addresses = ''"));
+        QSqlDatabase::database(QStringLiteral("admin"), false).close();
+        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        return server("stop") == 0 && server("restart") == 0;
+    };
+    auto reopened = qScopeGuard([&] { network(true); });
+    auto form =
+        SharedWindow(folder, {{"Kilo", "7"}, {"Mike", "9"}, {"November", "10"}, {"Oscar", "11"}});
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(network(false));
     ASSERT_TRUE(WaitFor([&] { return Status(*form).startsWith(QStringLiteral("Offline since")); }))
         << Status(*form).toStdString();
-    EXPECT_EQ(Shown(*form), Names{"Kilo"});
-    EXPECT_FALSE(Find<QPushButton>(*form, "Button1")->isEnabled());
-    EXPECT_EQ(folder.Read("clientlist.txt"), "Kilo\r\n");
+
+    // Four edits on the train.
+    EXPECT_TRUE(Find<QPushButton>(*form, "Button1")->isEnabled());
+    sink_.answer = true;
+    Add(*form, "Lima", "8");
+    BookTableModel& model = Find<ClientTable>(*form, "BookTable")->Model();
+    model.setData(model.index(1, 0), QStringLiteral("Mike Two"), Qt::EditRole);
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(2);
+    form->Button3Click();
+    model.setData(model.index(2, 0), QStringLiteral("Oscar Mine"), Qt::EditRole);
+    const Names offline{"Kilo", "Mike Two", "Oscar Mine", "Lima"};
+    EXPECT_EQ(Shown(*form), offline);
+    EXPECT_EQ(ShownCell(*form, 3, 2), QStringLiteral("waiting to be sent"));
+    EXPECT_EQ(ShownCell(*form, 0, 2), QString());
+    EXPECT_TRUE(Status(*form).endsWith(QStringLiteral(" \u00B7 4 changes wait to be sent")))
+        << Status(*form).toStdString();
     // Connecting to a client needs no server.
     Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
     form->Button2Click();
     EXPECT_TRUE(WaitFor([&] { return folder.Exists("viewer-args"); }));
     ASSERT_TRUE(CloseWindow(*form));
+    form.reset();
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Kilo\r\nMike Two\r\nOscar Mine\r\nLima\r\n");
+    const std::string queued = folder.Read("sharedqueue.txt");
+    EXPECT_EQ(std::count(queued.begin(), queued.end(), '\n'), 4) << queued;
 
-    // The next start, the server still away: the copy on this computer, and the same state.
+    // Meanwhile, at the office: the same client added, and one of the four changed.
+    Admin(Database(), QStringLiteral("INSERT INTO mbv_clients (name, repeater_id, position) "
+                                     "VALUES ('Lima', '8', 100)"));
+    Admin(Database(), QStringLiteral("UPDATE mbv_clients SET name = 'Oscar Theirs' WHERE name = "
+                                     "'Oscar'"));
+
+    // Started again on the train: the copy and its waiting edits, and more may be made.
     auto next = folder.Start();
-    EXPECT_EQ(Shown(*next), Names{"Kilo"});
+    EXPECT_EQ(Shown(*next), offline);
     ASSERT_TRUE(WaitFor([&] { return Status(*next).startsWith(QStringLiteral("Offline since")); }))
         << Status(*next).toStdString();
-    Add(*next, "Lima", "8");
-    EXPECT_EQ(Shown(*next), Names{"Kilo"});
+    EXPECT_TRUE(Status(*next).endsWith(QStringLiteral(" \u00B7 4 changes wait to be sent")));
 
-    // Back by itself once the server is.
-    ASSERT_EQ(server("restart"), 0);
-    stopped.dismiss();
-    ASSERT_TRUE(WaitFor([&] { return Status(*next).startsWith(QStringLiteral("Shared:")); }, 20000))
+    // Back: each goes through once, in order; the one in conflict is said and theirs stands.
+    ASSERT_TRUE(network(true));
+    reopened.dismiss();
+    ASSERT_TRUE(WaitFor([&] { return Status(*next).startsWith(QStringLiteral("Shared:")); }, 30000))
         << Status(*next).toStdString();
-    EXPECT_TRUE(Find<QPushButton>(*next, "Button1")->isEnabled());
-    Add(*next, "Lima", "8");
-    EXPECT_TRUE(WaitFor([&] { return Shown(*next) == Names{"Kilo", "Lima"}; }));
-    EXPECT_EQ(OnServer(Database()), (Names{"Kilo", "Lima"}));
+    const Names team{"Kilo", "Mike Two", "Oscar Theirs", "Lima"};
+    EXPECT_TRUE(WaitFor([&] { return OnServer(Database()) == team; }))
+        << testing::PrintToString(OnServer(Database()));
+    EXPECT_TRUE(WaitFor([&] { return Shown(*next) == team; }))
+        << testing::PrintToString(Shown(*next));
+    EXPECT_TRUE(WaitFor([&] {
+        return StatusLine(*next) ==
+               QStringLiteral("3 waiting changes went through; 1 could not be made");
+    })) << StatusLine(*next).toStdString();
+    ASSERT_FALSE(sink_.notices.isEmpty());
+    EXPECT_TRUE(
+        sink_.notices.last().endsWith(QStringLiteral("Not changed: Oscar (11) to Oscar Mine (11)")))
+        << sink_.notices.last().toStdString();
+    QSqlQuery q =
+        Admin(Database(), QStringLiteral("SELECT string_agg(action, ' ' ORDER BY entry_id) "
+                                         "FROM mbv_history WHERE changed_by = '%1' AND "
+                                         "entry_id > (SELECT max(entry_id) FROM mbv_history "
+                                         "WHERE new_name = 'Oscar Theirs')")
+                              .arg(server_.user));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("edit remove"));
+    EXPECT_TRUE(WaitFor([&] { return folder.Read("sharedqueue.txt").empty(); }));
+    EXPECT_TRUE(Status(*next).contains(QStringLiteral("waiting changes went through at")));
+    ASSERT_TRUE(CloseWindow(*next));
 }
 
 // While the book is shared, its files on this computer are the server's book: what another

@@ -4,6 +4,7 @@
 #include "core/Commit.h"
 #include "core/ProgramFiles.h"
 #include "core/Settings.h"
+#include "core/SharedQueue.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -98,10 +99,11 @@ TEST(RecycleBin, TwoCopiesBinsMergeAsTheirBooksDo) {
     }
 }
 
-// The bin's file goes with the lists and the settings in the close's one commit: a kill at any
-// step leaves all four old or all four new once the next start cleaned up, and nothing behind.
-// A book nobody removed anything from gets no bin file.
-TEST(RecycleBin, AKilledCloseLeavesListsSettingsAndBinAllOldOrAllNew) {
+// The bin's file and the shared book's waiting edits go with the lists in the close's one
+// commit: a kill at any step leaves them all old or all new once the next start cleaned up, and
+// nothing behind. A book nobody removed anything from gets no bin file, nor one without waiting
+// edits a queue file.
+TEST(RecycleBin, AKilledCloseLeavesListsBinAndWaitingEditsAllOldOrAllNew) {
     TempFolder dir("mbv-bin");
     const core::ProgramFiles files(dir.Folder());
     dir.Write("clientlist.txt", "Alpha\r\nBaker & Sons\r\n");
@@ -110,17 +112,22 @@ TEST(RecycleBin, AKilledCloseLeavesListsSettingsAndBinAllOldOrAllNew) {
         core::BookOnDisk base = files.LoadBook();
         const Lines none;
         files.SaveBook(base, {"Alpha", "Baker & Sons"}, {"101", "204518"},
-                       core::SettingsValues(base.settings), {}, &none);
+                       core::SettingsValues(base.settings), {}, &none, &none);
         EXPECT_FALSE(std::filesystem::exists(dir.File(core::BinFile)));
+        EXPECT_FALSE(std::filesystem::exists(dir.File(core::QueueFile)));
     }
     const std::string old = At(1, "Old");
     dir.Write(core::BinFile, old + "\r\n");
+    const std::string waiting =
+        core::QueueLine({core::QueuedEdit::Kind::Add, 7, 0, {}, {"Carol Ltd", "303"}});
     const auto state = [&] {
         const std::string names = dir.Read("clientlist.txt");
         const std::string bin = dir.Read(core::BinFile);
-        const bool isOld = names == "Alpha\r\nBaker & Sons\r\n" && bin == old + "\r\n";
+        const bool isOld = names == "Alpha\r\nBaker & Sons\r\n" && bin == old + "\r\n" &&
+                           !std::filesystem::exists(dir.File(core::QueueFile));
         const bool isNew = names == "Alpha\r\n" && dir.Read("clientIDlist.txt") == "101\r\n" &&
-                           bin == old + "\r\n" + At(2, "Baker & Sons") + "\r\n";
+                           bin == old + "\r\n" + At(2, "Baker & Sons") + "\r\n" &&
+                           dir.Read(core::QueueFile) == waiting + "\r\n";
         return isOld ? "old" : isNew ? "new" : "mixed";
     };
     int seen = 0;
@@ -136,7 +143,9 @@ TEST(RecycleBin, AKilledCloseLeavesListsSettingsAndBinAllOldOrAllNew) {
             });
             core::BookOnDisk base = files.LoadBook();
             const Lines bin{old, At(2, "Baker & Sons")};
-            files.SaveBook(base, {"Alpha"}, {"101"}, core::SettingsValues(base.settings), {}, &bin);
+            const Lines queue{waiting};
+            files.SaveBook(base, {"Alpha"}, {"101"}, core::SettingsValues(base.settings), {}, &bin,
+                           &queue);
             ::_exit(0);
         }
         int status = 0;
@@ -158,6 +167,7 @@ TEST(RecycleBin, AKilledCloseLeavesListsSettingsAndBinAllOldOrAllNew) {
                             platform::NewFileMode::Shared, platform::ExistingFileMode::Keep, "i"},
                            {dir.File(core::BinFile), old + "\r\n", platform::NewFileMode::Shared,
                             platform::ExistingFileMode::Keep, "b"}});
+        std::filesystem::remove(dir.File(core::QueueFile));
     }
     // Some kills came after the commit point and were rolled forward.
     EXPECT_GT(seen, 0);
