@@ -343,6 +343,32 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
         emit StateChanged();
         return;
     }
+    // Another common change, a few clients removed (an undo of an add among them): each is
+    // looked for from the end and taken out, with nothing hashed or sorted.
+    if (queue_.empty() && rows.empty() && removed.size() <= 64 && whole_ &&
+        shownIds_.size() == rows_.size()) {
+        bool followed = true;
+        for (const qint64 id : removed) {
+            const auto found = std::find_if(rows_.rbegin(), rows_.rend(),
+                                            [id](const SharedRow& row) { return row.rowId == id; });
+            if (found == rows_.rend()) {
+                continue;
+            }
+            const auto i = static_cast<size_t>(std::distance(found, rows_.rend()) - 1);
+            if (shownIds_[i] != id) {
+                followed = false;
+                break;
+            }
+            rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(i));
+            shownIds_.erase(shownIds_.begin() + static_cast<std::ptrdiff_t>(i));
+            book_->FollowTake(static_cast<int>(i));
+        }
+        if (followed) {
+            emit BookChanged();
+            emit StateChanged();
+            return;
+        }
+    }
     QHash<qint64, size_t> at;
     at.reserve(static_cast<qsizetype>(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {

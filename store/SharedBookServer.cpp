@@ -50,10 +50,10 @@ QString ToServer(const std::string& bytes) {
 
 int testLimit = 0;
 
-// A team has a few technicians: each name is held once however many rows it changed (one
-// table per connection thread; past a few thousand names they are held as they come).
-QString Interned(const QString& who) {
-    thread_local QSet<QString> names;
+// A team has a few technicians: each name is held once however many rows it changed (past a
+// few thousand names they are held as they come). The table is the connection's own: nothing
+// is kept per thread, whose end would have to free it.
+QString Interned(const QString& who, QSet<QString>& names) {
     const QString shown = DisplayText(FromServer(who), 60);
     if (const auto known = names.constFind(shown); known != names.cend()) {
         return *known;
@@ -65,7 +65,7 @@ QString Interned(const QString& who) {
 }
 
 // The row, or nothing when its ID is not one.
-std::optional<SharedRow> RowOf(const QSqlQuery& q) {
+std::optional<SharedRow> RowOf(const QSqlQuery& q, QSet<QString>& names) {
     std::string id = q.value(2).toString().toStdString();
     const double position = q.value(3).toDouble();
     if (!SharedBookServer::IsId(id) || !std::isfinite(position)) {
@@ -75,7 +75,7 @@ std::optional<SharedRow> RowOf(const QSqlQuery& q) {
                      {FromServer(q.value(1)), std::move(id)},
                      position,
                      q.value(4).toLongLong(),
-                     Interned(q.value(5).toString()),
+                     Interned(q.value(5).toString(), names),
                      q.value(6).toDateTime().toMSecsSinceEpoch()};
 }
 
@@ -659,7 +659,7 @@ bool SharedBookServer::ReadFirstRows(int most, SharedRows& rows, bool& more, QSt
             more = true;
             break;
         }
-        if (std::optional<SharedRow> row = RowOf(q)) {
+        if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
             rows.push_back(std::move(*row));
         }
     }
@@ -853,7 +853,7 @@ bool SharedBookServer::ReadRows(const QString& where, SharedRows& rows, QString*
         if ((rows.size() & 1023) == 0) {
             Alive();
         }
-        if (std::optional<SharedRow> row = RowOf(q)) {
+        if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
             rows.push_back(std::move(*row));
         } else {
             ++unusable;
@@ -1036,7 +1036,7 @@ void SharedBookServer::Add(const core::Book& clients, qint64 seen, qint64 known,
         q.bindValue(QStringLiteral(":seen"), seen);
         ok = q.exec();
         if (ok && q.next()) {
-            if (std::optional<SharedRow> row = RowOf(q)) {
+            if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
                 added.push_back(std::move(*row));
             }
         } else if (ok) {
@@ -1142,7 +1142,7 @@ void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& no
     q.bindValue(QStringLiteral(":v"), version);
     ok = ok && q.exec();
     if (ok && q.next()) {
-        if (std::optional<SharedRow> row = RowOf(q)) {
+        if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
             answer.step.rows.push_back(
                 {.rowId = rowId, .before = version, .version = row->version, .now = row->client});
             answer.outcome = SharedOutcome::Done;
@@ -1165,7 +1165,7 @@ void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& no
         return;
     }
     if (ok) {
-        if (std::optional<SharedRow> row = RowOf(q)) {
+        if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
             const QString theirs = Named(row->client.name, row->client.id);
             emit Changed(connection_, {std::move(*row)}, {});
             emit Said(connection_, QStringLiteral("Not changed: another technician changed "
@@ -1241,7 +1241,7 @@ void SharedBookServer::Move(qint64 rowId, qint64 version, int step, int ticket) 
             q.bindValue(QStringLiteral(":v"), current);
             ok = q.exec();
             if (ok && q.next()) {
-                if (std::optional<SharedRow> row = RowOf(q)) {
+                if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
                     answer.step.rows.push_back({.rowId = rowId,
                                                 .before = current,
                                                 .version = row->version,
@@ -1287,7 +1287,7 @@ std::optional<SharedRow> SharedBookServer::RestoreRow(QSqlQuery& q, qint64 binEn
     q.bindValue(QStringLiteral(":entry"), binEntry);
     ok = ok && q.exec();
     if (ok && q.next()) {
-        return RowOf(q);
+        return RowOf(q, whoNames_);
     }
     return std::nullopt;
 }
@@ -1392,7 +1392,7 @@ void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
                 return;
             }
             if (ok) {
-                const std::optional<SharedRow> now = RowOf(q);
+                const std::optional<SharedRow> now = RowOf(q, whoNames_);
                 if (!now) {
                     changedSince(row);
                     return;

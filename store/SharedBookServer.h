@@ -247,6 +247,8 @@ private:
     std::optional<SharedRow> RestoreRow(QSqlQuery& q, qint64 binEntry, bool& ok);
 
     QString name_;
+    // The names of who changed rows, each held once.
+    QSet<QString> whoNames_;
     SharedBookAddress address_;
     QString password_;
     int connection_ = 0;
