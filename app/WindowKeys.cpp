@@ -170,7 +170,9 @@ void WindowKeys::DeletePress() {
     }
     const int idRow = ids.ItemIndex();
     const std::string id = idRow >= 0 ? ids.Item(idRow) : std::string();
-    if (AskYesNo("Remove " + names.Item(row) + " (" + id + ") from your book?")) {
+    // A book that asks its own question (a shared one: for the whole team) is asked once.
+    const bool asksItself = !book_.Store().RemovalQuestion({names.Item(row), id}).isEmpty();
+    if (asksItself || AskYesNo("Remove " + names.Item(row) + " (" + id + ") from your book?")) {
         emit RemovePressed();
     }
 }

@@ -994,10 +994,14 @@ TEST_F(TeamBook, AColleagueRestoresFromTheBinAndAReaderOnlySeesIt) {
     ProgramFolder folder;
     auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Baker & Sons", "204518"}, {"Carol", "3"}});
     ASSERT_NE(form, nullptr);
+    // The Delete key asks once, for the whole team.
     sink_.answer = true;
     Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
-    form->Button3Click();
+    QTest::keyClick(Find<ClientTable>(*form, "BookTable"), Qt::Key_Delete);
     ASSERT_TRUE(WaitFor([&] { return OnServer(Database()) == Names{"Alpha", "Carol"}; }));
+    EXPECT_EQ(sink_.questions,
+              QStringList{QStringLiteral("Remove Baker & Sons (204518) for the whole team? It "
+                                         "stays in the recycle bin for 30 days.")});
     // Connecting again as another user offers nothing of this computer's copy to the book.
     sink_.answer = false;
     const QString editor = Role("e", "mbv_editor", Database());
