@@ -13,7 +13,9 @@ namespace {
 
 // An entry's text with its key in the menu's shortcut column. The key itself is the window's:
 // the menu only shows it.
-QString WithKey(const QString& text, const QKeySequence& key) {
+QString WithKey(QString text, const QKeySequence& key) {
+    // A client's "&" is a character, not the mark of the entry's key.
+    text.replace(u'&', QStringLiteral("&&"));
     if (key.isEmpty()) {
         return text;
     }

@@ -5,10 +5,12 @@
 #include "core/DisplayText.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
@@ -181,11 +183,14 @@ void ClientTable::ShowChanged(std::function<QString(int row)> changed) {
     const bool on = static_cast<bool>(changed);
     model_.ShowChanged(std::move(changed));
     if (on) {
-        // Wide enough for a user's name and a date and time.
+        // Wide enough for a user's name and a date and time as this computer writes them.
+        const QString widest = QStringLiteral("technician \u00B7 ") +
+                               QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59)),
+                                                  QLocale::ShortFormat);
+        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
         header_->setSectionResizeMode(BookTableModel::Changed, QHeaderView::Fixed);
         header_->resizeSection(BookTableModel::Changed,
-                               fontMetrics().horizontalAdvance(QStringLiteral("technician \u00B7 "
-                                                                              "10/12/2026 09:30")));
+                               fontMetrics().horizontalAdvance(widest) + margins);
     }
     viewport()->update();
 }

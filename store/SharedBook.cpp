@@ -707,11 +707,12 @@ void SharedBook::SyncNext() {
     }
     if (queue_.empty() && !syncing_ && state_ == State::Online && synced_ + notMade_.size() > 0) {
         lastSync_ = QDateTime::currentDateTime();
+        const QString through =
+            synced_ == 1 ? QStringLiteral("1 waiting change went through")
+                         : QStringLiteral("%1 waiting changes went through").arg(synced_);
         emit Said(notMade_.isEmpty()
-                      ? QStringLiteral("%1 waiting changes went through").arg(synced_)
-                      : QStringLiteral("%1 waiting changes went through; %2 could not be made")
-                            .arg(synced_)
-                            .arg(notMade_.size()));
+                      ? through
+                      : through + QStringLiteral("; %1 could not be made").arg(notMade_.size()));
         if (!notMade_.isEmpty()) {
             ShowNotice(StoredText(QStringLiteral("Changes made without the server that could "
                                                  "not be made, as another technician had "

@@ -1072,6 +1072,10 @@ TEST_F(TeamBook, TheWindowShowsWhoChangedWhatAndExportsTheWholeHistory) {
     EXPECT_TRUE(ShownCell(*form, 0, 2).startsWith(editor + QStringLiteral(" \u00B7 ")))
         << ShownCell(*form, 0, 2).toStdString();
     EXPECT_TRUE(ShownCell(*form, 1, 2).startsWith(server_.user + QStringLiteral(" \u00B7 ")));
+    // A usual name and this computer's date and time fit the column whole.
+    const auto* book = Find<ClientTable>(*form, "BookTable");
+    EXPECT_LE(book->fontMetrics().horizontalAdvance(ShownCell(*form, 1, 2)),
+              book->ColumnWidth(2) - 4);
 
     Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
     form->ShowHistory();
