@@ -1,5 +1,7 @@
 #include "core/RecycleBin.h"
 
+#include "platform/TextLines.h"
+
 #include <algorithm>
 #include <set>
 
@@ -72,30 +74,16 @@ std::optional<BinEntry> ParseBinLine(std::string_view line) {
 
 std::vector<std::string> BinLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    while (!bytes.empty()) {
-        const size_t end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    for (const std::string_view line : platform::SplitLineViews(bytes)) {
         if (ParseBinLine(line)) {
             lines.emplace_back(line);
         }
-        if (end == std::string_view::npos) {
-            break;
-        }
-        bytes.remove_prefix(end + 1);
     }
     return lines;
 }
 
 std::string BinBytes(const std::vector<std::string>& lines) {
-    std::string bytes;
-    for (const std::string& line : lines) {
-        bytes += line;
-        bytes += "\r\n";
-    }
-    return bytes;
+    return platform::JoinLines(lines);
 }
 
 std::vector<std::string> KeepRecent(std::vector<std::string> lines, std::string_view cutoff) {

@@ -1,5 +1,7 @@
 #include "core/SharedQueue.h"
 
+#include "platform/TextLines.h"
+
 #include <algorithm>
 #include <charconv>
 #include <set>
@@ -76,19 +78,13 @@ std::optional<QueuedEdit> ParseQueueLine(std::string_view line) {
 
 std::vector<std::string> QueueLines(std::string_view bytes) {
     std::vector<std::string> lines;
-    while (!bytes.empty() && lines.size() < MaxQueuedEdits) {
-        const size_t end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+    for (const std::string_view line : platform::SplitLineViews(bytes)) {
+        if (lines.size() == MaxQueuedEdits) {
+            break;
         }
         if (ParseQueueLine(line)) {
             lines.emplace_back(line);
         }
-        if (end == std::string_view::npos) {
-            break;
-        }
-        bytes.remove_prefix(end + 1);
     }
     return lines;
 }
