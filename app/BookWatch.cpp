@@ -39,6 +39,7 @@ BookWatch::BookWatch(const core::ProgramFiles& files, QObject* parent)
     // says only what the lock itself proves.
     core::ProgramFiles::OpenBy others = core::ProgramFiles::OpenBy::Nobody;
     lock_ = files.MarkOpen(others);
+    anotherOpen_ = others == core::ProgramFiles::OpenBy::Another;
     if (others == core::ProgramFiles::OpenBy::Another) {
         ShowNotice("Another copy of My Brindle Viewer has this book open: the changes of both "
                    "copies will be kept.");

@@ -20,6 +20,8 @@ public:
 
     // While this copy writes the book itself, what it sees is its own doing.
     void SetSaving(bool saving) { saving_ = saving; }
+    // Whether another running copy had the book open when this one started.
+    bool AnotherCopyOpen() const { return anotherOpen_; }
 
 signals:
     void Committed();
@@ -32,4 +34,5 @@ private:
     QTimer* settle_;
     std::string folder_;
     bool saving_ = false;
+    bool anotherOpen_ = false;
 };

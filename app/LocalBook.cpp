@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -266,18 +267,31 @@ void LocalBook::TakeTheirs() {
     }
 }
 
-void LocalBook::KeepQueue(QueueSource source, QueueTaken taken) {
-    queueSource_ = std::move(source);
-    queueTaken_ = std::move(taken);
+std::vector<std::string> LocalBook::TakeLoadedQueue() {
+    if (watch_ && watch_->AnotherCopyOpen()) {
+        carried_ = base_.QueuedEdits();
+        return {};
+    }
+    return base_.QueuedEdits();
 }
 
 std::vector<std::string> LocalBook::QueueToCommit(const core::ProgramFiles& files) {
-    std::vector<std::string> queue = queueSource_ ? queueSource_() : std::vector<std::string>();
+    const std::vector<std::string> mine =
+        queueSource_ ? queueSource_() : std::vector<std::string>();
+    std::vector<std::string> queue = mine;
+    queue.insert(queue.end(), carried_.begin(), carried_.end());
     if (const auto theirs = files.ChangedSince(base_);
         theirs && core::BytesOf(theirs->queue) != core::BytesOf(base_.queue)) {
         queue = core::MergeLines(base_.QueuedEdits(), queue, theirs->QueuedEdits());
-        if (queueTaken_) {
-            queueTaken_(queue);
+        // What is not this copy's is the other copy's, carried until it has sent it.
+        std::multiset<std::string> own(mine.begin(), mine.end());
+        carried_.clear();
+        for (const std::string& line : queue) {
+            if (const auto found = own.find(line); found != own.end()) {
+                own.erase(found);
+            } else {
+                carried_.push_back(line);
+            }
         }
     }
     return queue;

@@ -77,13 +77,13 @@ public:
     void CommitCopy();
     // The same, once the server's changes have settled for a moment.
     void CommitCopySoon();
-    // A shared book's edits waiting for its server, as the files held them at the start.
-    std::vector<std::string> LoadedQueue() const { return base_.QueuedEdits(); }
-    // Where the waiting edits come from for each commit of the copy, and where those another
-    // copy committed meanwhile go, merged with them.
+    // A shared book's edits waiting for its server, as the files held them at the start, for
+    // this copy to send; none when another running copy has the book open (they are that
+    // copy's to send, and are only carried here).
+    std::vector<std::string> TakeLoadedQueue();
+    // Where this copy's waiting edits come from for each commit of the copy.
     using QueueSource = std::function<std::vector<std::string>()>;
-    using QueueTaken = std::function<void(const std::vector<std::string>&)>;
-    void KeepQueue(QueueSource source, QueueTaken taken);
+    void KeepQueue(QueueSource source) { queueSource_ = std::move(source); }
 
 signals:
     // For the window's status line.
@@ -98,8 +98,8 @@ private:
     // A save that merged another copy's changes and could not finish: the window holds what
     // was merged, so the next save keeps it.
     core::ProgramFiles::TookIn TakeInMerged();
-    // The waiting edits to commit: this copy's, with those another copy committed since the
-    // base merged in (and taken up by this copy, which sends them).
+    // The waiting edits to commit: this copy's, and those another copy committed, which that
+    // copy sends: kept until its own commit leaves them out.
     std::vector<std::string> QueueToCommit(const core::ProgramFiles& files);
 
     BookLists& book_;
@@ -111,5 +111,6 @@ private:
     core::BookOnDisk base_;
     bool mirror_ = false;
     QueueSource queueSource_;
-    QueueTaken queueTaken_;
+    // Another running copy's waiting edits, kept in the file until that copy has sent them.
+    std::vector<std::string> carried_;
 };

@@ -205,9 +205,8 @@ void TForm1::FormCreate() {
     keeper_->Start(settings);
     local_->Watch();
     // The shared book's edits that were waiting for its server when the program last closed.
-    shared_->SetQueue(local_->LoadedQueue());
-    local_->KeepQueue([this] { return shared_->QueueLines(); },
-                      [this](const std::vector<std::string>& lines) { shared_->SetQueue(lines); });
+    shared_->SetQueue(local_->TakeLoadedQueue());
+    local_->KeepQueue([this] { return shared_->QueueLines(); });
     shared_->Resume();
     if (firstRun) {
         ShowFirstRunLine();

@@ -213,6 +213,22 @@ protected:
         return QSqlQuery(db);
     }
 
+    // The server's way in from the network closed (or opened again), by a restart; the admin
+    // keeps the server's own socket.
+    bool Network(bool open) {
+        Admin(QStringLiteral("postgres"),
+              open ? QStringLiteral("ALTER SYSTEM RESET listen_addresses")
+                   : QStringLiteral("ALTER SYSTEM SET listen_addresses = ''"));
+        QSqlDatabase::database(QStringLiteral("admin"), false).close();
+        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        const auto server = [](const char* action) {
+            return QProcess::execute(
+                QStringLiteral(MBV_SOURCE_DIR "/scripts/shared-book-server.sh"),
+                {QString::fromLatin1(action), qEnvironmentVariable("MBV_PG_FOLDER")});
+        };
+        return server("stop") == 0 && server("restart") == 0;
+    }
+
     // A new database with the tables as the program's first steps, up to this one, made them.
     QString OlderBook(int step) {
         const QString older = NewDatabase();
@@ -566,20 +582,7 @@ TEST_F(TeamBook, AReaderSeesTheBookAndCannotChangeIt) {
 TEST_F(TeamBook, EditsMadeOfflineWaitThroughARestartAndReachTheTeamOnceInOrder) {
     ProgramFolder folder;
     folder.InstallViewer();
-    const auto server = [](const char* action) {
-        return QProcess::execute(
-            QStringLiteral(MBV_SOURCE_DIR "/scripts/shared-book-server.sh"),
-            {QString::fromLatin1(action), qEnvironmentVariable("MBV_PG_FOLDER")});
-    };
-    // The network's way in closed (or opened again); the admin keeps the server's own socket.
-    const auto network = [&](bool open) {
-        Admin(QStringLiteral("postgres"),
-              open ? QStringLiteral("ALTER SYSTEM RESET listen_addresses")
-                   : QStringLiteral("ALTER SYSTEM SET listen_addresses = ''"));
-        QSqlDatabase::database(QStringLiteral("admin"), false).close();
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
-        return server("stop") == 0 && server("restart") == 0;
-    };
+    const auto network = [&](bool open) { return Network(open); };
     auto reopened = qScopeGuard([&] { network(true); });
     auto form =
         SharedWindow(folder, {{"Kilo", "7"}, {"Mike", "9"}, {"November", "10"}, {"Oscar", "11"}});
@@ -655,6 +658,54 @@ TEST_F(TeamBook, EditsMadeOfflineWaitThroughARestartAndReachTheTeamOnceInOrder) 
     EXPECT_TRUE(WaitFor([&] { return folder.Read("sharedqueue.txt").empty(); }));
     EXPECT_TRUE(Status(*next).contains(QStringLiteral("waiting changes went through at")));
     ASSERT_TRUE(CloseWindow(*next));
+}
+
+// Two copies of the program on one folder, both without the server: the file of waiting edits
+// holds both copies' edits, and each copy sends only its own, once.
+TEST_F(TeamBook, TwoCopiesOnOneFolderSendEachWaitingEditOnce) {
+    ProgramFolder folder;
+    auto reopened = qScopeGuard([&] { Network(true); });
+    auto first = SharedWindow(folder, {{"Xray", "24"}, {"Yankee", "25"}});
+    ASSERT_NE(first, nullptr);
+    auto second = folder.Start();
+    ASSERT_TRUE(Shared(*second)) << Status(*second).toStdString();
+    ASSERT_TRUE(Network(false));
+    for (const TForm1* form : {first.get(), second.get()}) {
+        ASSERT_TRUE(WaitFor([&] { return Status(*form).startsWith(QStringLiteral("Offline")); }));
+    }
+    const auto rename = [](TForm1& form, int row, const char* name) {
+        BookTableModel& model = Find<ClientTable>(form, "BookTable")->Model();
+        model.setData(model.index(row, 0), QString::fromUtf8(name), Qt::EditRole);
+    };
+    rename(*first, 0, "Xray One");
+    ASSERT_TRUE(WaitFor(
+        [&] { return folder.Read("sharedqueue.txt").find("Xray One") != std::string::npos; }));
+    rename(*second, 1, "Yankee Two");
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string queue = folder.Read("sharedqueue.txt");
+        return queue.find("Xray One") != std::string::npos &&
+               queue.find("Yankee Two") != std::string::npos;
+    })) << folder.Read("sharedqueue.txt");
+
+    ASSERT_TRUE(Network(true));
+    reopened.dismiss();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return OnServer(Database()) == Names{"Xray One", "Yankee Two"};
+        },
+        30000))
+        << testing::PrintToString(OnServer(Database()));
+    EXPECT_TRUE(WaitFor([&] { return folder.Read("sharedqueue.txt").empty(); }, 20000))
+        << folder.Read("sharedqueue.txt");
+    QSqlQuery q =
+        Admin(Database(), QStringLiteral("SELECT count(*) FROM mbv_history WHERE action = 'edit'"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+    for (const QString& notice : sink_.notices) {
+        EXPECT_FALSE(notice.contains(QStringLiteral("could not be made"))) << notice.toStdString();
+    }
+    ASSERT_TRUE(CloseWindow(*second));
+    ASSERT_TRUE(CloseWindow(*first));
 }
 
 // While the book is shared, its files on this computer are the server's book: what another
