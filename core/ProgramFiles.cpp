@@ -434,22 +434,26 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
     };
     addList(base.names, std::move(nameBytes));
     addList(base.ids, std::move(idBytes));
-    // The bin gets a file once it holds something; one that could not be read is left alone.
-    const bool writeBin = binLines && base.bin.state != ListFile::Unreadable &&
-                          (!binLines->empty() || BytesOf(base.bin).size() > 0 ||
-                           (theirs && BytesOf(theirs->bin).size() > 0));
-    if (writeBin) {
-        writes.push_back({bin_, BinBytes(*binLines), platform::NewFileMode::Shared,
-                          platform::ExistingFileMode::Keep,
-                          "Cannot create file " + ShownPath(bin_)});
-    }
-    const bool writeQueue = queueLines && base.queue.state != ListFile::Unreadable &&
-                            (!queueLines->empty() || BytesOf(base.queue).size() > 0 ||
-                             (theirs && BytesOf(theirs->queue).size() > 0));
-    if (writeQueue) {
-        writes.push_back({queue_, BinBytes(*queueLines), platform::NewFileMode::Shared,
-                          platform::ExistingFileMode::Keep,
-                          "Cannot create file " + ShownPath(queue_)});
+    // The bin and the waiting edits: a file once it holds something; one that could not be
+    // read is left alone. Each one written is, once committed, what the next merge starts from.
+    struct LinesFile {
+        ListFile& file;
+        const std::string& path;
+        const std::optional<std::vector<std::string>>& lines;
+        ListFile BookOnDisk::*part;
+        bool written = false;
+    };
+    LinesFile linesFiles[] = {{base.bin, bin_, binLines, &BookOnDisk::bin},
+                              {base.queue, queue_, queueLines, &BookOnDisk::queue}};
+    for (LinesFile& lines : linesFiles) {
+        lines.written = lines.lines && lines.file.state != ListFile::Unreadable &&
+                        (!lines.lines->empty() || !BytesOf(lines.file).empty() ||
+                         (theirs && !BytesOf((*theirs).*lines.part).empty()));
+        if (lines.written) {
+            writes.push_back({lines.path, platform::JoinLines(*lines.lines),
+                              platform::NewFileMode::Shared, platform::ExistingFileMode::Keep,
+                              "Cannot create file " + ShownPath(lines.path)});
+        }
     }
 
     // Our own settings writer hands its text to the commit; the system's functions write
@@ -500,21 +504,16 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
         written[i]->bytes = std::make_shared<const std::string>(std::move(writes[i].bytes));
         written[i]->stamp = platform::StampOf(written[i]->path);
     }
-    if (writeBin) {
-        base.bin.path = bin_;
-        base.bin.state = ListFile::Read;
-        base.bin.bytes = std::make_shared<const std::string>(BinBytes(*binLines));
-        base.bin.stamp = platform::StampOf(bin_);
-    } else if (theirs) {
-        base.bin = theirs->bin;
-    }
-    if (writeQueue) {
-        base.queue.path = queue_;
-        base.queue.state = ListFile::Read;
-        base.queue.bytes = std::make_shared<const std::string>(BinBytes(*queueLines));
-        base.queue.stamp = platform::StampOf(queue_);
-    } else if (theirs) {
-        base.queue = theirs->queue;
+    for (const LinesFile& lines : linesFiles) {
+        if (lines.written) {
+            lines.file.path = lines.path;
+            lines.file.state = ListFile::Read;
+            lines.file.bytes =
+                std::make_shared<const std::string>(platform::JoinLines(*lines.lines));
+            lines.file.stamp = platform::StampOf(lines.path);
+        } else if (theirs) {
+            lines.file = (*theirs).*lines.part;
+        }
     }
     base.settings = values.List();
     base.settingsStamp = platform::StampOf(settings_);
