@@ -27,6 +27,24 @@ bool Narrows(const std::vector<std::string>& before, const std::vector<std::stri
 
 namespace {
 
+// Where the word next stands in the text from a place on; a single letter, the commonest
+// search of all, without comparing what was found.
+size_t FindWord(std::string_view text, std::string_view word, size_t from) {
+    if (word.size() == 1) {
+        if (from >= text.size()) {
+            return std::string_view::npos;
+        }
+        const void* at = std::memchr(text.data() + from, word.front(), text.size() - from);
+        return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data())
+                  : std::string_view::npos;
+    }
+    return text.find(word, from);
+}
+
+} // namespace
+
+namespace {
+
 // Letters of Latin-1 Supplement and Latin Extended-A that no decomposition takes to ASCII, as
 // a reader spells them without the mark (lower case; the text is case-folded first).
 struct Spelling {
@@ -233,11 +251,86 @@ void BookFilter::AppendPart(List list, size_t row, const core::Rows& rows, std::
 }
 
 void BookFilter::RowTextOf(size_t row, const core::Rows& names, const core::Rows& ids,
-                           std::string& to) const {
+                           std::string& to) {
     AppendPart(Names, row, names, to);
     to += RowPartSeparator;
     AppendPart(Ids, row, ids, to);
+    if (extraOf_) {
+        AppendExtra(row < names.size() ? names[row] : std::string_view(),
+                    row < ids.size() ? ids[row] : std::string_view(), to);
+    }
     to += RowEnd;
+}
+
+void BookFilter::SetExtras(ExtraOf extraOf) {
+    extraOf_ = std::move(extraOf);
+    foldedExtras_.clear();
+    stale_ = true;
+    searchedRows_ = 0;
+}
+
+void BookFilter::ExtraChanged(const core::Client& client, int row) {
+    foldedExtras_.erase(client.name + '\t' + client.id);
+    stale_ = true;
+    searchedRows_ = row < 0 ? 0 : std::min(searchedRows_, static_cast<size_t>(row));
+}
+
+void BookFilter::AppendExtra(std::string_view name, std::string_view id, std::string& to) {
+    const core::ClientExtra* extra = extraOf_(name, id);
+    if (!extra) {
+        return;
+    }
+    // Tags and notes are UTF-8, typed here or checked so on reading.
+    const auto fold = [](std::string_view text, std::string& into) {
+        if (IsAscii(text)) {
+            for (const char c : text) {
+                into += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        } else {
+            into += Fold(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        }
+    };
+    const auto append = [&](std::string& into) {
+        into += RowPartSeparator;
+        for (const std::string& tag : extra->tags) {
+            into += TagMark;
+            fold(tag, into);
+            into += TagMark;
+        }
+        into += NoteMark;
+        fold(extra->note, into);
+    };
+    const bool ascii =
+        IsAscii(extra->note) && std::all_of(extra->tags.begin(), extra->tags.end(),
+                                            [](const std::string& tag) { return IsAscii(tag); });
+    if (ascii) {
+        append(to);
+        return;
+    }
+    // Folding a note that is not plain ASCII costs far more than copying it: once per change.
+    std::string key = std::string(name) + '\t' + std::string(id);
+    auto folded = foldedExtras_.find(key);
+    if (folded == foldedExtras_.end()) {
+        std::string text;
+        append(text);
+        folded = foldedExtras_.emplace(std::move(key), std::move(text)).first;
+    }
+    to += folded->second;
+}
+
+bool BookFilter::FoundInNote(size_t row) const {
+    if (stale_ || words_.empty() || row + 1 >= starts_.size()) {
+        return false;
+    }
+    const std::string_view text = RowText(row);
+    const size_t note = text.find(NoteMark);
+    if (note == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view before = text.substr(0, note);
+    return std::any_of(words_.begin(), words_.end(), [&](const std::string& word) {
+        return FindWord(before, word, 0) == std::string_view::npos;
+    });
 }
 
 void BookFilter::Update(const core::Rows& names, const core::Rows& ids) {
@@ -267,24 +360,6 @@ std::string_view BookFilter::RowText(size_t row) const {
     return std::string_view(searched_).substr(starts_[row], starts_[row + 1] - starts_[row]);
 }
 
-namespace {
-
-// Where the word next stands in the text from a place on; a single letter, the commonest
-// search of all, without comparing what was found.
-size_t FindWord(std::string_view text, std::string_view word, size_t from) {
-    if (word.size() == 1) {
-        if (from >= text.size()) {
-            return std::string_view::npos;
-        }
-        const void* at = std::memchr(text.data() + from, word.front(), text.size() - from);
-        return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data())
-                  : std::string_view::npos;
-    }
-    return text.find(word, from);
-}
-
-} // namespace
-
 bool BookFilter::Matches(size_t row, const std::vector<std::string>& words) const {
     const std::string_view text = RowText(row);
     return std::all_of(words.begin(), words.end(), [&](const std::string& word) {
@@ -296,7 +371,11 @@ const std::vector<int>* BookFilter::Apply(const QString& text, const core::Rows&
                                           const core::Rows& ids) {
     std::vector<std::string> words;
     for (const QString& word : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const std::string folded = Fold(word.trimmed());
+        std::string folded = Fold(word.trimmed());
+        if (folded.size() > 1 && folded.front() == '#') {
+            // A tag, whole: between its marks.
+            folded = TagMark + folded.substr(1) + TagMark;
+        }
         if (!folded.empty()) {
             words.push_back(folded);
         }

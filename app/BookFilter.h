@@ -1,16 +1,19 @@
 #pragma once
 
+#include "core/ClientNotes.h"
 #include "core/Rows.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
-// Which clients a filter text shows: those whose name or ID holds every word of the text,
-// without regard to case or accents ("baker 2045" finds "Baker & Sons" with ID 204518,
+// Which clients a filter text shows: those whose name, ID, tags or note holds every word of the
+// text, without regard to case or accents ("baker 2045" finds "Baker & Sons" with ID 204518,
 // "muller" finds "Müller", "lodz" finds "Łódź"), in book order.
 //
 // The book is searched as one text: every name and ID in lower case, those that are not plain
@@ -20,10 +23,20 @@
 // first filter after an edit costs what any other does; a client added or removed is spliced in
 // or out. A text that only narrows the previous
 // one (each earlier word lies inside a word of the new text, as when a word grows by a letter)
-// searches only the clients already shown.
+// searches only the clients already shown. A word of a single # and a tag ("#vip") finds the
+// clients with that very tag.
 class BookFilter {
 public:
     enum List { Names = 0, Ids = 1 };
+
+    // Where each client's tags and note are found, by its name and ID.
+    using ExtraOf = std::function<const core::ClientExtra*(std::string_view, std::string_view)>;
+    void SetExtras(ExtraOf extraOf);
+    // A client's tags or note changed (at a row, or anywhere: -1).
+    void ExtraChanged(const core::Client& client, int row);
+    // Whether the last filter found one of its words in the client's note only: the row shows
+    // why it is there.
+    bool FoundInNote(size_t row) const;
 
     // The rows shown for the text; nullptr when the text has no words and every row shows.
     const std::vector<int>* Apply(const QString& text, const core::Rows& names,
@@ -62,8 +75,8 @@ private:
     // A client's text out of the searched text, the rows after it moved along.
     void TakeText(size_t row);
     void AppendPart(List list, size_t row, const core::Rows& rows, std::string& to) const;
-    void RowTextOf(size_t row, const core::Rows& names, const core::Rows& ids,
-                   std::string& to) const;
+    void RowTextOf(size_t row, const core::Rows& names, const core::Rows& ids, std::string& to);
+    void AppendExtra(std::string_view name, std::string_view id, std::string& to);
     std::string_view RowText(size_t row) const;
     bool Matches(size_t row, const std::vector<std::string>& words) const;
 
@@ -71,6 +84,9 @@ private:
     // across a name and its ID, or across two clients.
     static constexpr char RowPartSeparator = '\x1F';
     static constexpr char RowEnd = '\n';
+    // Around each tag, and before the note.
+    static constexpr char TagMark = '\x1D';
+    static constexpr char NoteMark = '\x1E';
 
     Keys keys_[2];
     // The whole book as it is searched: each client's name and ID in lower case (folded where
@@ -84,4 +100,7 @@ private:
     std::vector<std::string> words_;
     std::vector<int> shown_;
     bool stale_ = true;
+    ExtraOf extraOf_;
+    // The folded tags and note of clients whose are not plain ASCII, by client.
+    std::unordered_map<std::string, std::string> foldedExtras_;
 };

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <set>
 
 namespace {
 
@@ -29,6 +30,7 @@ public:
 protected:
     // What was selected before the edit is selected again once it is undone.
     void Reselect(int nameRow, int idRow) { lists_.SelectEach(nameRow, idRow); }
+    bool Carry(const core::Client& from, const core::Client& to) { return lists_.Carry(from, to); }
     BookLists& lists_;
     BookStore& store_;
 };
@@ -101,9 +103,18 @@ public:
         : BookEdit(lists, QStringLiteral("Changed ") + Client(was.name, was.id) +
                               QStringLiteral(" to ") + Client(now.name, now.id)),
           row_(row), was_(std::move(was)), now_(std::move(now)) {}
-    void redo() override { store_.Change(row_, was_, now_); }
+    void redo() override {
+        store_.Change(row_, was_, now_);
+        // Its tags, note and star go with it; a server's row keeps them itself.
+        if (!store_.KeepsOwnSteps()) {
+            carried_ = Carry(was_, now_);
+        }
+    }
     void undo() override {
         store_.Change(row_, now_, was_);
+        if (carried_) {
+            Carry(now_, was_);
+        }
         Reselect(row_, row_);
     }
 
@@ -111,6 +122,48 @@ private:
     int row_;
     core::Client was_;
     core::Client now_;
+    bool carried_ = false;
+};
+
+// A client's tags and note changed. A note typed on (within a while, the same client) is one
+// step.
+class EditClientExtra final : public BookEdit {
+public:
+    EditClientExtra(BookLists& lists, const core::Client& client, core::ClientExtra was,
+                    core::ClientExtra now)
+        : BookEdit(lists, Text(client, was, now)), client_(client), was_(std::move(was)),
+          now_(std::move(now)) {}
+    void redo() override {
+        if (store_.ChangeExtra(client_, was_, now_)) {
+            lists_.FollowExtra(client_, now_);
+        }
+    }
+    void undo() override {
+        if (store_.ChangeExtra(client_, now_, was_)) {
+            lists_.FollowExtra(client_, was_);
+        }
+    }
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const EditClientExtra*>(other);
+        if (next->client_ != client_ || next->was_.tags != next->now_.tags ||
+            was_.tags != now_.tags) {
+            return false;
+        }
+        now_ = next->now_;
+        return true;
+    }
+
+private:
+    static QString Text(const core::Client& client, const core::ClientExtra& was,
+                        const core::ClientExtra& now) {
+        return (was.tags != now.tags ? QStringLiteral("Changed the tags of ")
+                                     : QStringLiteral("Changed the note of ")) +
+               Client(client.name, client.id);
+    }
+    core::Client client_;
+    core::ClientExtra was_;
+    core::ClientExtra now_;
 };
 
 // A client put back from the recycle bin, and into it again when undone.
@@ -140,6 +193,32 @@ BookLists::BookLists(ClientTable& table, QObject* parent)
     : QObject(parent), table_(table), names_(&table.Names()), ids_(&table.Ids()) {
     Watch(names_, BookFilter::Names);
     Watch(ids_, BookFilter::Ids);
+    filter_.SetExtras(
+        [this](std::string_view name, std::string_view id) { return notes_.Find(name, id); });
+    BookTableModel::Extra extra;
+    extra.tags = [this](int row) {
+        const core::ClientExtra* found = ExtraAt(row);
+        QString tags = found ? QString::fromStdString(core::JoinTags(found->tags)) : QString();
+        if (filtered_ && filter_.FoundInNote(static_cast<size_t>(row))) {
+            tags = tags.isEmpty() ? NoteFindMark() : NoteFindMark() + QStringLiteral(", ") + tags;
+        }
+        return tags;
+    };
+    extra.note = [this](int row) {
+        const core::ClientExtra* found = ExtraAt(row);
+        // A tool tip shows the start of a long note.
+        constexpr int TipCharacters = 600;
+        if (!found || found->note.empty()) {
+            return QString();
+        }
+        QString note = QString::fromStdString(found->note);
+        if (note.size() > TipCharacters) {
+            note = note.left(TipCharacters) + QStringLiteral("\u2026");
+        }
+        return note;
+    };
+    extra.favourite = [this](int row) { return Favourite(row); };
+    table_.Model().ShowExtra(std::move(extra));
 }
 
 void BookLists::SetStore(BookStore& home) {
@@ -261,6 +340,120 @@ void BookLists::RemoveSelected() {
     auto* edit = new RemoveClient(*this, nameRow, nameRow >= 0 ? names_->Item(nameRow) : "", idRow,
                                   idRow >= 0 ? ids_->Item(idRow) : "");
     Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+}
+
+bool BookLists::Carry(const core::Client& from, const core::Client& to) {
+    bool carried = false;
+    if (const core::ClientExtra* extra = notes_.Find(from); extra && !notes_.Find(to)) {
+        FollowExtra(to, *extra);
+        carried = true;
+    }
+    const auto star = std::find(favourites_.begin(), favourites_.end(), from);
+    if (star != favourites_.end() &&
+        std::find(favourites_.begin(), favourites_.end(), to) == favourites_.end()) {
+        favourites_.push_back(to);
+        emit FavouritesChanged();
+        carried = true;
+    }
+    return carried;
+}
+
+void BookLists::SetNotes(core::ClientNotes notes) {
+    notes_ = std::move(notes);
+    filter_.ExtraChanged({}, -1);
+    table_.ShowTags(!notes_.TagsInUse().empty());
+    table_.Model().ExtraChanged();
+    Reapply();
+    emit ExtrasChanged();
+}
+
+const core::ClientExtra* BookLists::ExtraAt(int row) const {
+    if (row < 0 || notes_.Empty()) {
+        return nullptr;
+    }
+    const auto at = static_cast<size_t>(row);
+    const core::Rows& names = names_->Items();
+    const core::Rows& ids = ids_->Items();
+    return notes_.Find(at < names.size() ? names[at] : std::string_view(),
+                       at < ids.size() ? ids[at] : std::string_view());
+}
+
+bool BookLists::EditExtra(int row, core::ClientExtra now) {
+    const core::Client client = At(row);
+    const core::ClientExtra* had = ExtraAt(row);
+    core::ClientExtra was = had ? *had : core::ClientExtra();
+    if (was == now) {
+        return false;
+    }
+    auto* edit = new EditClientExtra(*this, client, std::move(was), std::move(now));
+    Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+    return true;
+}
+
+void BookLists::FollowExtra(const core::Client& client, core::ClientExtra extra) {
+    const bool hadTags = notes_.Find(client) && !notes_.Find(client)->tags.empty();
+    const bool hasTags = !extra.tags.empty();
+    notes_.Set(client, std::move(extra));
+    filter_.ExtraChanged(client, RowOf(client).value_or(-1));
+    if (hadTags != hasTags) {
+        table_.ShowTags(!notes_.TagsInUse().empty());
+    }
+    table_.Model().ExtraChanged();
+    Reapply();
+    emit ExtrasChanged();
+}
+
+bool BookLists::Favourite(int row) const {
+    if (row < 0 || favourites_.empty()) {
+        return false;
+    }
+    return std::find(favourites_.begin(), favourites_.end(), At(row)) != favourites_.end();
+}
+
+void BookLists::SetFavourite(int row, bool on) {
+    const core::Client client = At(row);
+    const auto found = std::find(favourites_.begin(), favourites_.end(), client);
+    if ((found != favourites_.end()) == on) {
+        return;
+    }
+    if (on) {
+        favourites_.push_back(client);
+    } else {
+        favourites_.erase(found);
+    }
+    table_.Model().ExtraChanged();
+    if (favouritesFirst_) {
+        Reapply();
+    }
+    emit FavouritesChanged();
+}
+
+void BookLists::SetFavourites(std::vector<core::Client> favourites) {
+    favourites_ = std::move(favourites);
+    table_.Model().ExtraChanged();
+    if (favouritesFirst_) {
+        Reapply();
+    }
+}
+
+void BookLists::SetFavouritesFirst(bool on) {
+    if (favouritesFirst_ != on) {
+        favouritesFirst_ = on;
+        Reapply();
+    }
+}
+
+std::optional<int> BookLists::RowOf(const core::Client& client) const {
+    const core::Rows& names = names_->Items();
+    const core::Rows& ids = ids_->Items();
+    const size_t rows = std::max(names.size(), ids.size());
+    for (size_t row = 0; row < rows; ++row) {
+        if ((row < names.size() ? names[row] : std::string_view()) == client.name &&
+            (row < ids.size() ? ids[row] : std::string_view()) == client.id) {
+            return static_cast<int>(row);
+        }
+    }
+    return std::nullopt;
 }
 
 bool BookLists::Edit(int row, core::Client now) {
@@ -412,14 +605,30 @@ void BookLists::Reapply() {
     reapplying_ = true;
     const std::vector<int>* shown = filter_.Apply(filterText_, names_->Items(), ids_->Items());
     filtered_ = shown != nullptr;
-    if (Sorted()) {
+    if (Sorted() || (favouritesFirst_ && !favourites_.empty())) {
         if (shown) {
             arranged_ = *shown;
         } else {
             arranged_.resize(static_cast<size_t>(Count()));
             std::iota(arranged_.begin(), arranged_.end(), 0);
         }
-        SortRows(arranged_);
+        if (Sorted()) {
+            SortRows(arranged_);
+        }
+        if (favouritesFirst_ && !favourites_.empty()) {
+            // The rest of the order stays within each part.
+            std::set<std::pair<std::string_view, std::string_view>> stars;
+            for (const core::Client& client : favourites_) {
+                stars.emplace(client.name, client.id);
+            }
+            const core::Rows& names = names_->Items();
+            const core::Rows& ids = ids_->Items();
+            std::stable_partition(arranged_.begin(), arranged_.end(), [&](int row) {
+                const auto at = static_cast<size_t>(row);
+                return stars.count({at < names.size() ? names[at] : std::string_view(),
+                                    at < ids.size() ? ids[at] : std::string_view()}) > 0;
+            });
+        }
         Arrange(&arranged_);
     } else if (shown || table_.Model().Arranged()) {
         // Without a filter the table holds every row already, unless it was on a moment ago.
@@ -483,6 +692,9 @@ QString BookLists::WhyNoMove() const {
     if (Sorted()) {
         return QStringLiteral("Show the book's own order to move clients: click the sorted "
                               "column's header until it shows no arrow");
+    }
+    if (favouritesFirst_ && !favourites_.empty()) {
+        return QStringLiteral("Turn Favourites first off to move clients in the list");
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "app/BookFilter.h"
 #include "app/BookStore.h"
 #include "core/Book.h"
+#include "core/ClientNotes.h"
 
 #include <QObject>
 #include <QUndoStack>
@@ -102,6 +103,30 @@ public:
     core::Book Clients(bool shownOnly) const;
     // The first client whose ID is exactly this one.
     std::optional<int> RowOfId(const std::string& id) const;
+    // The first row of this very client (name and ID).
+    std::optional<int> RowOf(const core::Client& client) const;
+
+    // Each client's tags and note.
+    const core::ClientNotes& Notes() const { return notes_; }
+    // All of them anew (read from the files, another copy's merged in, the server's): no step.
+    void SetNotes(core::ClientNotes notes);
+    // The tags and note of the client at a row; nullptr when it has none.
+    const core::ClientExtra* ExtraAt(int row) const;
+    // The client at a row given these tags and this note, as one step of the undo stack (a
+    // note typed on is one step); false when they are what they were.
+    bool EditExtra(int row, core::ClientExtra now);
+    // A client's tags and note as its store made them: at once for this computer's book, as
+    // the server tells it for a shared one.
+    void FollowExtra(const core::Client& client, core::ClientExtra extra);
+
+    // The favourites: this technician's own, never the book's.
+    bool Favourite(int row) const;
+    void SetFavourite(int row, bool on);
+    void SetFavourites(std::vector<core::Client> favourites);
+    const std::vector<core::Client>& Favourites() const { return favourites_; }
+    // Whether favourites come first, whatever the order.
+    void SetFavouritesFirst(bool on);
+    bool FavouritesFirst() const { return favouritesFirst_; }
 
 signals:
     // What an edit did, in one line for the user ("Removed Baker & Sons (204518) · Ctrl+Z
@@ -110,6 +135,9 @@ signals:
     // The clients shown changed: how many of how many, and whether a filter is on.
     void ShownChanged(int shown, int total, bool filtered);
     void OrderChanged(const BookLists::Order& order);
+    // A client's tags, note or star changed, or all of them did.
+    void ExtrasChanged();
+    void FavouritesChanged();
 
 private:
     friend class BookEdit;
@@ -122,6 +150,9 @@ private:
     // Each list's row selected; -1 leaves that list as it is.
     void SelectEach(int nameRow, int idRow);
     void Watch(ListBox* list, BookFilter::List which);
+    // A client renamed takes its tags, note and star along (where the new name has none);
+    // whether it took any.
+    bool Carry(const core::Client& from, const core::Client& to);
 
     ClientTable& table_;
     ListBox* names_;
@@ -135,4 +166,7 @@ private:
     bool reapplying_ = false;
     BookStore* home_ = nullptr;
     BookStore* store_ = nullptr;
+    core::ClientNotes notes_;
+    std::vector<core::Client> favourites_;
+    bool favouritesFirst_ = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Book.h"
+#include "core/ClientNotes.h"
 
 #include <QDateTime>
 #include <QString>
@@ -49,6 +50,13 @@ public:
     // The client at a row changed from what it was to what it is now (edited in place, or such
     // an edit undone); each list changes only where it has the row.
     virtual void Change(int row, const core::Client& was, const core::Client& now) = 0;
+
+    // A client's tags and note changed from what they were; true when done here at once (the
+    // lists' owner then holds them), false when they show once the server has them.
+    virtual bool ChangeExtra(const core::Client&, const core::ClientExtra&,
+                             const core::ClientExtra&) {
+        return true;
+    }
 
     // Why the book takes no edits now (a shared book that is offline, or only to be read), for a
     // tooltip; empty when it does.

@@ -19,7 +19,7 @@ int BookTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int BookTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : (changed_ ? 3 : 2);
+    return parent.isValid() ? 0 : Columns;
 }
 
 int BookTableModel::Count() const {
@@ -38,13 +38,35 @@ QVariant BookTableModel::data(const QModelIndex& index, int role) const {
     if (index.column() == Changed) {
         return changed_ && role == Qt::DisplayRole ? changed_(static_cast<int>(row)) : QVariant();
     }
+    const auto noteTip = [&] {
+        const QString note = extra_.note ? extra_.note(static_cast<int>(row)) : QString();
+        return note.isEmpty() ? QString() : QStringLiteral("\n\n") + note;
+    };
+    if (index.column() == Tags) {
+        switch (role) {
+        case Qt::DisplayRole:
+            return extra_.tags ? extra_.tags(static_cast<int>(row)) : QString();
+        case Qt::ToolTipRole: {
+            const QString tags = extra_.tags ? extra_.tags(static_cast<int>(row)) : QString();
+            const QString tip = tags + noteTip();
+            return tip.trimmed().isEmpty() ? QVariant() : QVariant(tip.trimmed());
+        }
+        default:
+            return {};
+        }
+    }
+    const bool star =
+        index.column() == Names && extra_.favourite && extra_.favourite(static_cast<int>(row));
     switch (role) {
     case Qt::DisplayRole:
+        // A favourite's star before its name.
+        return star ? QStringLiteral("\u2605 ") + cell(Names, core::MaxShownCharacters)
+                    : cell(index.column(), core::MaxShownCharacters);
     case Qt::EditRole:
         return cell(index.column(), core::MaxShownCharacters);
     case Qt::ToolTipRole:
-        // The whole name, which the column may show shortened in its middle.
-        return index.column() == Names ? cell(Names, MaxTipCharacters) : QVariant();
+        // The whole name, which the column may show shortened in its middle, and the note.
+        return index.column() == Names ? cell(Names, MaxTipCharacters) + noteTip() : QVariant();
     case Qt::AccessibleTextRole:
         // Whichever cell has the focus, a screen reader says whose row it is.
         return cell(Names, core::MaxShownCharacters) + QStringLiteral(", ID ") +
@@ -65,28 +87,20 @@ QVariant BookTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
-    return section == Names ? QStringLiteral("Client")
-           : section == Ids ? QStringLiteral("ID")
-                            : QStringLiteral("Changed");
+    return section == Names  ? QStringLiteral("Client")
+           : section == Ids  ? QStringLiteral("ID")
+           : section == Tags ? QStringLiteral("Tags")
+                             : QStringLiteral("Changed");
 }
 
 void BookTableModel::ShowChanged(std::function<QString(int row)> changed) {
-    if (!changed_ && !changed) {
-        return;
-    }
-    const bool had = static_cast<bool>(changed_);
-    if (had && changed) {
-        changed_ = std::move(changed);
-        return;
-    }
-    if (changed) {
-        beginInsertColumns({}, Changed, Changed);
-        changed_ = std::move(changed);
-        endInsertColumns();
-    } else {
-        beginRemoveColumns({}, Changed, Changed);
-        changed_ = nullptr;
-        endRemoveColumns();
+    changed_ = std::move(changed);
+    ExtraChanged();
+}
+
+void BookTableModel::ExtraChanged() {
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, Tags), index(rowCount() - 1, Changed));
     }
 }
 
@@ -94,15 +108,15 @@ Qt::ItemFlags BookTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    // Who changed a client is the server's record, not the user's to type.
-    return index.column() == Changed
-               ? Qt::ItemIsSelectable | Qt::ItemIsEnabled
-               : Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+    // Who changed a client is the server's record, not the user's to type; tags are edited in
+    // the notes pane.
+    return index.column() >= Tags ? Qt::ItemIsSelectable | Qt::ItemIsEnabled
+                                  : Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 
 bool BookTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole || index.row() >= rowCount() ||
-        index.column() == Changed) {
+        index.column() >= Tags) {
         return false;
     }
     emit EditRequested(RowAt(index.row()), index.column(), value.toString());

@@ -21,10 +21,18 @@
 //
 // A filter or a sort arranges the rows: the view then shows some of the book's rows, in an
 // order of their own. Positions in the columns are always the book's.
+// What the Tags cell starts with when the filter found a word only in the client's note.
+inline QString NoteFindMark() {
+    return QStringLiteral("\u270E in note");
+}
+
 class BookTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Names = 0, Ids = 1, Changed = 2 };
+    enum Column { Names = 0, Ids = 1, Tags = 2, Changed = 3 };
+    // Every column is always there; the view hides those a book does not use (no tags, no
+    // server to say who changed what).
+    static constexpr int Columns = 4;
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -47,10 +55,21 @@ public:
     // The same rows, read from the bytes of the file they were just written to.
     void Rebase(int column, const core::Rows::Bytes& bytes) { columns_[column].Rebase(bytes); }
 
-    // A third column, "Changed": who changed each book row last and when, as this tells
-    // (nullptr: none, the table's two columns).
+    // The "Changed" column: who changed each book row last and when, as this tells (nullptr:
+    // nobody says).
     void ShowChanged(std::function<QString(int row)> changed);
     bool ShowsChanged() const { return static_cast<bool>(changed_); }
+    // What a book row shows of its client beyond the name and ID, and its note for the tool tip.
+    struct Extra {
+        // Tags, or where the filter found a word in the note only, that and the tags.
+        std::function<QString(int row)> tags;
+        std::function<QString(int row)> note;
+        // Whether the client is a favourite (a star before its name).
+        std::function<bool(int row)> favourite;
+    };
+    void ShowExtra(Extra extra) { extra_ = std::move(extra); }
+    // The cells of these book rows changed (their tags, note or star): drawn anew.
+    void ExtraChanged();
 
     // Shows only these rows, in this order, or every row in the book's order for none.
     void SetShown(const std::vector<int>* shown);
@@ -76,6 +95,7 @@ private:
 
     core::Rows columns_[2];
     std::function<QString(int)> changed_;
+    Extra extra_;
     bool arranged_ = false;
     // The book's rows shown, place by place, while arranged.
     std::vector<int> shown_;

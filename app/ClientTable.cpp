@@ -24,17 +24,29 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        const int columns = table_.model_.columnCount();
-        for (int column = 0; column < columns; ++column) {
+        // The columns shown; a hidden one (no tags, no server) is not drawn.
+        int last = 0;
+        for (int column = 0; column < BookTableModel::Columns; ++column) {
+            last = table_.header_->isSectionHidden(column) ? last : column;
+        }
+        for (int column = 0; column <= last; ++column) {
+            if (table_.header_->isSectionHidden(column)) {
+                continue;
+            }
             QStyleOptionViewItem cell = option;
             const QModelIndex at = index.siblingAtColumn(column);
             initStyleOption(&cell, at);
             cell.rect = CellIn(option.rect, column);
             // A long name loses its middle, never its end nor its start.
             cell.textElideMode = Qt::ElideMiddle;
-            cell.viewItemPosition = column == 0             ? QStyleOptionViewItem::Beginning
-                                    : column == columns - 1 ? QStyleOptionViewItem::End
-                                                            : QStyleOptionViewItem::Middle;
+            cell.viewItemPosition = column == 0      ? QStyleOptionViewItem::Beginning
+                                    : column == last ? QStyleOptionViewItem::End
+                                                     : QStyleOptionViewItem::Middle;
+            if (column == BookTableModel::Tags) {
+                // Tags read from their start; a note's find is in italics.
+                cell.textElideMode = Qt::ElideRight;
+                cell.font.setItalic(cell.text.startsWith(NoteFindMark()));
+            }
             // The focus frame goes round the row, once.
             cell.state &= ~QStyle::State_HasFocus;
             Style(option).drawControl(QStyle::CE_ItemViewItem, &cell, painter, option.widget);
@@ -123,6 +135,8 @@ ClientTable::ClientTable(QWidget* parent)
     header_->setMinimumSectionSize(1);
     header_->setSectionResizeMode(BookTableModel::Names, QHeaderView::Stretch);
     header_->setSectionResizeMode(BookTableModel::Ids, QHeaderView::Fixed);
+    header_->setSectionHidden(BookTableModel::Tags, true);
+    header_->setSectionHidden(BookTableModel::Changed, true);
     header_->setFocusPolicy(Qt::NoFocus);
     header_->setFont(font());
     connect(header_, &QHeaderView::sectionClicked, this, &ClientTable::HeaderClicked);
@@ -157,6 +171,35 @@ bool ClientTable::viewportEvent(QEvent* event) {
     return QListView::viewportEvent(event);
 }
 
+bool ClientTable::ShowsTags() const {
+    return !header_->isSectionHidden(BookTableModel::Tags);
+}
+
+void ClientTable::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    if (event->button() != Qt::LeftButton || !index.isValid() ||
+        header_->logicalIndexAt(at.x()) != BookTableModel::Tags) {
+        return;
+    }
+    // The tag under the pointer, measured as the cell draws its text.
+    const QString text = index.siblingAtColumn(BookTableModel::Tags).data().toString();
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    int x = header_->sectionViewportPosition(BookTableModel::Tags) + margin;
+    const QStringList parts = text.split(QStringLiteral(", "));
+    for (const QString& part : parts) {
+        const int width = fontMetrics().horizontalAdvance(part + QStringLiteral(", "));
+        if (at.x() < x + width) {
+            if (!part.startsWith(NoteFindMark())) {
+                emit TagClicked(part);
+            }
+            return;
+        }
+        x += width;
+    }
+}
+
 int ClientTable::SelectedRow() const {
     const QModelIndexList rows = selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : model_.RowAt(rows.first().row());
@@ -179,9 +222,24 @@ void ClientTable::ClearSelection() {
     FromCode([&] { selectionModel()->clear(); });
 }
 
+void ClientTable::ShowTags(bool on) {
+    if (on == !header_->isSectionHidden(BookTableModel::Tags)) {
+        return;
+    }
+    header_->setSectionHidden(BookTableModel::Tags, !on);
+    if (on) {
+        // A few tags' room; the names keep the rest.
+        header_->setSectionResizeMode(BookTableModel::Tags, QHeaderView::Fixed);
+        header_->resizeSection(BookTableModel::Tags,
+                               fontMetrics().horizontalAdvance(QStringLiteral("key-account, vip")));
+    }
+    viewport()->update();
+}
+
 void ClientTable::ShowChanged(std::function<QString(int row)> changed) {
     const bool on = static_cast<bool>(changed);
     model_.ShowChanged(std::move(changed));
+    header_->setSectionHidden(BookTableModel::Changed, !on);
     if (on) {
         // Wide enough for a user's name and a date and time as this computer writes them.
         const QString widest = QStringLiteral("technician \u00B7 ") +
@@ -236,7 +294,7 @@ bool ClientTable::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
         const int column =
             header_->logicalIndexAt(static_cast<QMouseEvent*>(event)->position().toPoint().x());
         editColumn_ = column < 0 ? BookTableModel::Names : column;
-        if (editColumn_ == BookTableModel::Changed) {
+        if (editColumn_ >= BookTableModel::Tags) {
             return false;
         }
     }

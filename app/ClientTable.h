@@ -37,6 +37,9 @@ public:
     void ClearSelection();
     // The column of who changed each client last and when, from this (nullptr: none).
     void ShowChanged(std::function<QString(int row)> changed);
+    // The Tags column, shown while any client has tags.
+    void ShowTags(bool on);
+    bool ShowsTags() const;
     // The ID column's width; the names take the rest.
     void SetIdWidth(int width);
     int ColumnWidth(int column) const;
@@ -71,6 +74,8 @@ public:
 
 signals:
     void UserSelectionChanged();
+    // A click on a tag in the Tags column.
+    void TagClicked(const QString& tag);
     // A click on a column's header.
     void HeaderClicked(int column);
 
@@ -80,6 +85,7 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void updateGeometries() override;
     bool viewportEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     friend class ClientCells;

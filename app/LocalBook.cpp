@@ -79,7 +79,37 @@ const std::vector<std::string>& LocalBook::Load() {
         }
     }
     SetBin(base_.BinEntries());
+    book_.SetNotes(core::ClientNotes::FromBytes(core::BytesOf(base_.notes)));
     return base_.settings;
+}
+
+std::vector<std::string> LocalBook::NotesToCommit() const {
+    // Notes of clients no longer in the book go, unless the client waits in the bin to come
+    // back with them.
+    core::ClientNotes notes = book_.Notes();
+    if (notes.Empty()) {
+        return {};
+    }
+    std::set<std::pair<std::string_view, std::string_view>> kept;
+    const core::Rows& names = names_.Items();
+    const core::Rows& ids = ids_.Items();
+    for (size_t row = 0; row < std::max(names.size(), ids.size()); ++row) {
+        kept.emplace(row < names.size() ? names[row] : std::string_view(),
+                     row < ids.size() ? ids[row] : std::string_view());
+    }
+    std::vector<core::Client> binned;
+    for (const std::string& line : bin_) {
+        if (const auto entry = core::ParseBinLine(line)) {
+            binned.push_back(entry->client);
+        }
+    }
+    for (const core::Client& client : binned) {
+        kept.emplace(client.name, client.id);
+    }
+    notes.KeepOnly([&](const core::Client& client) {
+        return kept.count({client.name, client.id}) > 0;
+    });
+    return notes.Lines();
 }
 
 void LocalLists::Append(core::Book clients) {
@@ -248,9 +278,10 @@ void LocalBook::TakeTheirs() {
     if (!theirs) {
         return;
     }
+    const std::vector<std::string> notes = NotesToCommit();
     const core::MergeOutcome merged =
         core::ProgramFiles::Merge(base_, *theirs, core::RowsOf(names_.Items(), ids_.Items()),
-                                  settings_.Values().List(), &bin_);
+                                  settings_.Values().List(), &bin_, &notes);
     // The merged rows are views into both books: owned before either changes.
     core::Book book = merged.bookChanged ? core::Owned(merged.book) : core::Book();
     base_ = std::move(*theirs);
@@ -261,6 +292,9 @@ void LocalBook::TakeTheirs() {
     settings_.Load(merged.settings);
     if (merged.bin) {
         SetBin(*merged.bin);
+    }
+    if (merged.notes) {
+        book_.SetNotes(core::ClientNotes::FromLines(*merged.notes));
     }
     if (!merged.summary.empty()) {
         ShowNotice(merged.summary);
@@ -304,12 +338,15 @@ core::SaveOutcome LocalBook::Save(const core::SettingsValues& values) {
     // edits waiting for the server.
     if (mirror_) {
         const std::vector<std::string> queue = QueueToCommit(files);
+        const std::vector<std::string> notes = NotesToCommit();
         TakeAsBase(files);
-        return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(), nullptr,
-                              &queue);
+        return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(),
+                              {nullptr, &queue, &notes});
     }
     SetBin(std::move(bin_));
-    return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(), &bin_);
+    const std::vector<std::string> notes = NotesToCommit();
+    return files.SaveBook(base_, names_.Items(), ids_.Items(), values, TakeInMerged(),
+                          {&bin_, nullptr, &notes});
 }
 
 void LocalBook::TakeAsBase(const core::ProgramFiles& files) {
@@ -326,9 +363,10 @@ void LocalBook::CommitCopy() {
         // is written over, never merged in; the settings stay as the files hold them. The
         // edits waiting for the server are merged: none is lost.
         const std::vector<std::string> queue = QueueToCommit(files);
+        const std::vector<std::string> notes = NotesToCommit();
         TakeAsBase(files);
         files.SaveBook(base_, names_.Items(), ids_.Items(), core::SettingsValues(base_.settings),
-                       {}, nullptr, &queue);
+                       {}, {nullptr, &queue, &notes});
         ShareBase();
     } catch (const core::ESaveError& error) {
         emit Said(QStringLiteral("The copy on this computer could not be written: ") +
@@ -346,11 +384,12 @@ void LocalBook::ShareBase() {
 
 core::ProgramFiles::TookIn LocalBook::TakeInMerged() {
     return [this](core::Rows names, core::Rows ids, const std::vector<std::string>& settings,
-                  const std::vector<std::string>& bin) {
+                  const std::vector<std::string>& bin, const std::vector<std::string>& notes) {
         book_.Replace(std::move(names), std::move(ids));
         settings_.Load(settings);
         if (!mirror_) {
             SetBin(bin);
+            book_.SetNotes(core::ClientNotes::FromLines(notes));
         }
     };
 }

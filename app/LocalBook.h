@@ -101,6 +101,8 @@ private:
     // The waiting edits to commit: this copy's, and those another copy committed, which that
     // copy sends: kept until its own commit leaves them out.
     std::vector<std::string> QueueToCommit(const core::ProgramFiles& files);
+    // The clients' tags and notes to commit: those of the book and of its bin.
+    std::vector<std::string> NotesToCommit() const;
 
     BookLists& book_;
     SettingsBinder& settings_;

@@ -1,5 +1,6 @@
 #include "core/ProgramFiles.h"
 
+#include "core/ClientNotes.h"
 #include "core/Commit.h"
 #include "core/DisplayText.h"
 #include "core/NativeViewer.h"
@@ -147,11 +148,15 @@ std::vector<std::string> BookOnDisk::QueuedEdits() const {
     return QueueLines(BytesOf(queue));
 }
 
+std::vector<std::string> BookOnDisk::NoteLines() const {
+    return ClientNotes::FromBytes(BytesOf(notes)).Lines();
+}
+
 ProgramFiles::ProgramFiles(std::string folder)
     : folder_(std::move(folder)), names_(Separated(folder_, NamesFile)),
       ids_(Separated(folder_, IdsFile)), settings_(folder_ + SettingsFile),
       batch_(Separated(folder_, "vncviewer.bat")), bin_(folder_ + BinFile),
-      queue_(folder_ + QueueFile) {}
+      queue_(folder_ + QueueFile), notes_(folder_ + NotesFile) {}
 
 ProgramFiles ProgramFiles::OfThisProgram() {
     // A test points the program at a folder of its own through its executable's path.
@@ -167,7 +172,7 @@ ProgramFiles ProgramFiles::OfThisProgram() {
 }
 
 std::vector<std::string> ProgramFiles::OwnNames() {
-    return {NamesFile, IdsFile, SettingsFile, BinFile, QueueFile};
+    return {NamesFile, IdsFile, SettingsFile, BinFile, QueueFile, NotesFile};
 }
 
 std::string ProgramFiles::CleanUpAtStart() const {
@@ -194,6 +199,7 @@ BookOnDisk ProgramFiles::LoadBook() const {
     book.settings = SettingsReader(settings_).Values();
     book.bin = LoadListFile(bin_);
     book.queue = LoadListFile(queue_);
+    book.notes = LoadListFile(notes_);
     return book;
 }
 
@@ -203,7 +209,7 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     };
     const bool settingsChanged = platform::StampOf(settings_) != base.settingsStamp;
     if (!listChanged(base.names) && !listChanged(base.ids) && !listChanged(base.bin) &&
-        !listChanged(base.queue) && !settingsChanged) {
+        !listChanged(base.queue) && !listChanged(base.notes) && !settingsChanged) {
         return std::nullopt;
     }
     BookOnDisk now;
@@ -234,6 +240,7 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
     reread(now.ids, base.ids);
     reread(now.bin, base.bin);
     reread(now.queue, base.queue);
+    reread(now.notes, base.notes);
     if (settingsChanged) {
         now.settingsStamp = platform::StampOf(settings_);
         now.settings = SettingsReader(settings_).Values();
@@ -243,10 +250,14 @@ std::optional<BookOnDisk> ProgramFiles::ChangedSince(const BookOnDisk& base) con
 
 MergeOutcome ProgramFiles::Merge(const BookOnDisk& base, const BookOnDisk& theirs,
                                  const BookRows& mine, const std::vector<std::string>& mySettings,
-                                 const std::vector<std::string>* myBin) {
+                                 const std::vector<std::string>* myBin,
+                                 const std::vector<std::string>* myNotes) {
     MergeOutcome outcome;
     if (myBin && BytesOf(theirs.bin) != BytesOf(base.bin)) {
         outcome.bin = MergeBins(base.BinEntries(), *myBin, theirs.BinEntries());
+    }
+    if (myNotes && BytesOf(theirs.notes) != BytesOf(base.notes)) {
+        outcome.notes = MergeNoteLines(base.NoteLines(), *myNotes, theirs.NoteLines());
     }
     BookMerge book;
     if (!theirs.SameLists(base)) {
@@ -372,8 +383,7 @@ void ProgramFiles::RemoveBatchFile() const {
 
 SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
                                    const SettingsValues& settings, const TookIn& tookIn,
-                                   const std::vector<std::string>* bin,
-                                   const std::vector<std::string>* queue) const {
+                                   const BookExtras& extras) const {
     // A commit of this user's that an earlier close could not finish goes first, so what
     // another copy changed is told from it.
     RecoverCommits(folder_, OwnNames());
@@ -381,21 +391,34 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
     SettingsValues values = settings;
     std::string nameBytes;
     std::string idBytes;
-    std::optional<std::vector<std::string>> binLines;
-    if (bin) {
-        binLines = *bin;
-    }
     std::optional<BookOnDisk> theirs = ChangedSince(base);
-    if (theirs && binLines && BytesOf(theirs->bin) != BytesOf(base.bin)) {
-        binLines = MergeBins(base.BinEntries(), *binLines, theirs->BinEntries());
-    }
-    std::optional<std::vector<std::string>> queueLines;
-    if (queue) {
-        queueLines = *queue;
-        if (theirs && BytesOf(theirs->queue) != BytesOf(base.queue)) {
-            queueLines = MergeLines(base.QueuedEdits(), *queueLines, theirs->QueuedEdits());
+    // Each of the other files: this copy's lines, merged with another copy's when it changed
+    // the file since base.
+    const auto mergedLines = [&](const std::vector<std::string>* mine, ListFile BookOnDisk::*part,
+                                 const auto& merge) {
+        std::optional<std::vector<std::string>> lines;
+        if (mine) {
+            lines = *mine;
+            if (theirs && BytesOf((*theirs).*part) != BytesOf(base.*part)) {
+                lines = merge(base, *mine, *theirs);
+            }
         }
-    }
+        return lines;
+    };
+    const std::optional<std::vector<std::string>> binLines = mergedLines(
+        extras.bin, &BookOnDisk::bin, [](const BookOnDisk& b, const auto& m, const BookOnDisk& t) {
+            return MergeBins(b.BinEntries(), m, t.BinEntries());
+        });
+    const std::optional<std::vector<std::string>> queueLines =
+        mergedLines(extras.queue, &BookOnDisk::queue,
+                    [](const BookOnDisk& b, const auto& m, const BookOnDisk& t) {
+                        return MergeLines(b.QueuedEdits(), m, t.QueuedEdits());
+                    });
+    const std::optional<std::vector<std::string>> noteLines =
+        mergedLines(extras.notes, &BookOnDisk::notes,
+                    [](const BookOnDisk& b, const auto& m, const BookOnDisk& t) {
+                        return MergeNoteLines(b.NoteLines(), m, t.NoteLines());
+                    });
     if (theirs) {
         // Straight from the files' bytes: a few changes merged into a large book cost little
         // more than writing it.
@@ -444,7 +467,8 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
         bool written = false;
     };
     LinesFile linesFiles[] = {{base.bin, bin_, binLines, &BookOnDisk::bin},
-                              {base.queue, queue_, queueLines, &BookOnDisk::queue}};
+                              {base.queue, queue_, queueLines, &BookOnDisk::queue},
+                              {base.notes, notes_, noteLines, &BookOnDisk::notes}};
     for (LinesFile& lines : linesFiles) {
         lines.written = lines.lines && lines.file.state != ListFile::Unreadable &&
                         (!lines.lines->empty() || !BytesOf(lines.file).empty() ||
@@ -487,7 +511,8 @@ SaveOutcome ProgramFiles::SaveBook(BookOnDisk& base, const Rows& names, const Ro
                 Rows mergedIds = merged(base.ids, ids);
                 base = std::move(*theirs);
                 tookIn(std::move(mergedNames), std::move(mergedIds), values.List(),
-                       binLines ? *binLines : std::vector<std::string>());
+                       binLines ? *binLines : std::vector<std::string>(),
+                       noteLines ? *noteLines : std::vector<std::string>());
             }
             throw;
         }

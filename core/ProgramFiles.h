@@ -64,6 +64,8 @@ struct BookOnDisk {
     ListFile bin;
     // A shared book's edits waiting for its server (SharedQueue.h); missing until one waits.
     ListFile queue;
+    // The clients' tags and notes (ClientNotes.h); missing until a client has any.
+    ListFile notes;
 
     // Views into the bytes.
     BookRows Views() const;
@@ -72,6 +74,7 @@ struct BookOnDisk {
     // The bin's entries and the waiting edits as read.
     std::vector<std::string> BinEntries() const;
     std::vector<std::string> QueuedEdits() const;
+    std::vector<std::string> NoteLines() const;
 };
 
 // What a save or a live merge took from another copy.
@@ -81,8 +84,9 @@ struct MergeOutcome {
     std::vector<std::string> settings;
     // Whether the book differs from this copy's.
     bool bookChanged = false;
-    // The recycle bin merged likewise, when the other copy changed it.
+    // The recycle bin and the notes merged likewise, when the other copy changed them.
     std::optional<std::vector<std::string>> bin;
+    std::optional<std::vector<std::string>> notes;
     // One line for the user; empty when nothing was taken.
     std::string summary;
 };
@@ -93,6 +97,14 @@ struct SaveOutcome {
     std::vector<std::string> leftAlone;
     // What was kept of another copy's changes; empty when nobody else changed the book.
     std::string merged;
+};
+
+// The lines of the book's other files a close commits with the lists: the recycle bin's
+// entries, a shared book's waiting edits and the clients' notes; nullptr leaves a file as it is.
+struct BookExtras {
+    const std::vector<std::string>* bin = nullptr;
+    const std::vector<std::string>* queue = nullptr;
+    const std::vector<std::string>* notes = nullptr;
 };
 
 // The files the program keeps in its folder. The list and batch files' names are made with a
@@ -112,6 +124,7 @@ public:
     const std::string& Batch() const { return batch_; }
     const std::string& Bin() const { return bin_; }
     const std::string& Queue() const { return queue_; }
+    const std::string& Notes() const { return notes_; }
     // The book's own files, by their names in the folder.
     static std::vector<std::string> OwnNames();
 
@@ -127,10 +140,12 @@ public:
     // list that vanished or cannot be read stays as it was.
     std::optional<BookOnDisk> ChangedSince(const BookOnDisk& base) const;
     // This copy's book and settings merged with another copy's changes (theirs) since base.
-    // mine's bin is merged when given (nullptr: this copy keeps none, as a shared book's).
+    // mine's bin and notes are merged when given (nullptr: this copy keeps none, as a shared
+    // book's bin).
     static MergeOutcome Merge(const BookOnDisk& base, const BookOnDisk& theirs,
                               const BookRows& mine, const std::vector<std::string>& mySettings,
-                              const std::vector<std::string>* myBin = nullptr);
+                              const std::vector<std::string>* myBin = nullptr,
+                              const std::vector<std::string>* myNotes = nullptr);
 
     // The folder whose Bin holds the viewer the line names: the book's folder as always, unless
     // others may change what is in it; then the user's data folder or the program's own, when
@@ -165,16 +180,15 @@ public:
     // A save that merged another copy's changes and then failed hands the merged book to
     // tookIn, with base then the other copy's files: whoever saves again next starts from
     // there, and what was merged is not dropped.
-    // The recycle bin's entries (bin) and a shared book's waiting edits (queue) go in the same
-    // commit, merged likewise; nullptr leaves a file as it is. Neither file is made before it
-    // has something to hold.
-    using TookIn =
-        std::function<void(Rows names, Rows ids, const std::vector<std::string>& settings,
-                           const std::vector<std::string>& bin)>;
+    // The recycle bin's entries, a shared book's waiting edits and the clients' notes go in the
+    // same commit, merged likewise; nullptr leaves a file as it is. No such file is made before
+    // it has something to hold.
+    using TookIn = std::function<void(
+        Rows names, Rows ids, const std::vector<std::string>& settings,
+        const std::vector<std::string>& bin, const std::vector<std::string>& notes)>;
     SaveOutcome SaveBook(BookOnDisk& base, const Rows& names, const Rows& ids,
                          const SettingsValues& settings, const TookIn& tookIn = {},
-                         const std::vector<std::string>* bin = nullptr,
-                         const std::vector<std::string>* queue = nullptr) const;
+                         const BookExtras& extras = {}) const;
 
 private:
     std::string folder_;
@@ -184,6 +198,7 @@ private:
     std::string batch_;
     std::string bin_;
     std::string queue_;
+    std::string notes_;
     std::string privateFolder_;
 };
 

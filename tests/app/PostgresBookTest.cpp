@@ -602,8 +602,8 @@ TEST_F(TeamBook, EditsMadeOfflineWaitThroughARestartAndReachTheTeamOnceInOrder) 
     model.setData(model.index(2, 0), QStringLiteral("Oscar Mine"), Qt::EditRole);
     const Names offline{"Kilo", "Mike Two", "Oscar Mine", "Lima"};
     EXPECT_EQ(Shown(*form), offline);
-    EXPECT_EQ(ShownCell(*form, 3, 2), QStringLiteral("waiting to be sent"));
-    EXPECT_EQ(ShownCell(*form, 0, 2), QString());
+    EXPECT_EQ(ShownCell(*form, 3, BookTableModel::Changed), QStringLiteral("waiting to be sent"));
+    EXPECT_EQ(ShownCell(*form, 0, BookTableModel::Changed), QString());
     EXPECT_TRUE(Status(*form).endsWith(QStringLiteral(" \u00B7 4 changes wait to be sent")))
         << Status(*form).toStdString();
     // Connecting to a client needs no server.
@@ -1123,13 +1123,15 @@ TEST_F(TeamBook, TheWindowShowsWhoChangedWhatAndExportsTheWholeHistory) {
     ASSERT_TRUE(e.exec(QStringLiteral("UPDATE mbv_clients SET name = 'Alpha Two', changed_by = "
                                       "'mallory' WHERE name = 'Alpha'")));
     ASSERT_TRUE(WaitFor([&] { return Shown(*form).front() == "Alpha Two"; }));
-    EXPECT_TRUE(ShownCell(*form, 0, 2).startsWith(editor + QStringLiteral(" \u00B7 ")))
-        << ShownCell(*form, 0, 2).toStdString();
-    EXPECT_TRUE(ShownCell(*form, 1, 2).startsWith(server_.user + QStringLiteral(" \u00B7 ")));
+    EXPECT_TRUE(ShownCell(*form, 0, BookTableModel::Changed)
+                    .startsWith(editor + QStringLiteral(" \u00B7 ")))
+        << ShownCell(*form, 0, BookTableModel::Changed).toStdString();
+    EXPECT_TRUE(ShownCell(*form, 1, BookTableModel::Changed)
+                    .startsWith(server_.user + QStringLiteral(" \u00B7 ")));
     // A usual name and this computer's date and time fit the column whole.
     const auto* book = Find<ClientTable>(*form, "BookTable");
-    EXPECT_LE(book->fontMetrics().horizontalAdvance(ShownCell(*form, 1, 2)),
-              book->ColumnWidth(2) - 4);
+    EXPECT_LE(book->fontMetrics().horizontalAdvance(ShownCell(*form, 1, BookTableModel::Changed)),
+              book->ColumnWidth(BookTableModel::Changed) - 4);
 
     Find<ListBox>(*form, "ListBox1")->SetItemIndex(0);
     form->ShowHistory();

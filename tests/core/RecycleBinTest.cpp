@@ -1,6 +1,7 @@
 // The recycle bin of a book on this computer: its lines, what it keeps, two copies' bins merged,
 // and its file in the close's commit under a kill.
 #include "core/RecycleBin.h"
+#include "core/ClientNotes.h"
 #include "core/Commit.h"
 #include "core/ProgramFiles.h"
 #include "core/Settings.h"
@@ -99,11 +100,11 @@ TEST(RecycleBin, TwoCopiesBinsMergeAsTheirBooksDo) {
     }
 }
 
-// The bin's file and the shared book's waiting edits go with the lists in the close's one
-// commit: a kill at any step leaves them all old or all new once the next start cleaned up, and
-// nothing behind. A book nobody removed anything from gets no bin file, nor one without waiting
-// edits a queue file.
-TEST(RecycleBin, AKilledCloseLeavesListsBinAndWaitingEditsAllOldOrAllNew) {
+// The bin's file, the shared book's waiting edits and the clients' notes go with the lists in the
+// close's one commit: a kill at any step leaves them all old or all new once the next start
+// cleaned up, and nothing behind. A book nobody removed anything from gets no bin file, nor one
+// without waiting edits a queue file, nor one without notes a notes file.
+TEST(RecycleBin, AKilledCloseLeavesListsBinWaitingEditsAndNotesAllOldOrAllNew) {
     TempFolder dir("mbv-bin");
     const core::ProgramFiles files(dir.Folder());
     dir.Write("clientlist.txt", "Alpha\r\nBaker & Sons\r\n");
@@ -112,10 +113,15 @@ TEST(RecycleBin, AKilledCloseLeavesListsBinAndWaitingEditsAllOldOrAllNew) {
         core::BookOnDisk base = files.LoadBook();
         const Lines none;
         files.SaveBook(base, {"Alpha", "Baker & Sons"}, {"101", "204518"},
-                       core::SettingsValues(base.settings), {}, &none, &none);
+                       core::SettingsValues(base.settings), {}, {&none, &none, &none});
         EXPECT_FALSE(std::filesystem::exists(dir.File(core::BinFile)));
         EXPECT_FALSE(std::filesystem::exists(dir.File(core::QueueFile)));
+        EXPECT_FALSE(std::filesystem::exists(dir.File(core::NotesFile)));
     }
+    const std::string oldNote = core::NotesLine({"Alpha", "101"}, {{"vip"}, "Gate code 4711"});
+    const std::string newNote =
+        core::NotesLine({"Alpha", "101"}, {{"vip"}, "Gate code 4711\nAsk for Dana"});
+    dir.Write(core::NotesFile, oldNote + "\r\n");
     const std::string old = At(1, "Old");
     dir.Write(core::BinFile, old + "\r\n");
     const std::string waiting =
@@ -123,11 +129,14 @@ TEST(RecycleBin, AKilledCloseLeavesListsBinAndWaitingEditsAllOldOrAllNew) {
     const auto state = [&] {
         const std::string names = dir.Read("clientlist.txt");
         const std::string bin = dir.Read(core::BinFile);
+        const std::string notes = dir.Read(core::NotesFile);
         const bool isOld = names == "Alpha\r\nBaker & Sons\r\n" && bin == old + "\r\n" &&
-                           !std::filesystem::exists(dir.File(core::QueueFile));
+                           !std::filesystem::exists(dir.File(core::QueueFile)) &&
+                           notes == oldNote + "\r\n";
         const bool isNew = names == "Alpha\r\n" && dir.Read("clientIDlist.txt") == "101\r\n" &&
                            bin == old + "\r\n" + At(2, "Baker & Sons") + "\r\n" &&
-                           dir.Read(core::QueueFile) == waiting + "\r\n";
+                           dir.Read(core::QueueFile) == waiting + "\r\n" &&
+                           notes == newNote + "\r\n";
         return isOld ? "old" : isNew ? "new" : "mixed";
     };
     int seen = 0;
@@ -144,8 +153,9 @@ TEST(RecycleBin, AKilledCloseLeavesListsBinAndWaitingEditsAllOldOrAllNew) {
             core::BookOnDisk base = files.LoadBook();
             const Lines bin{old, At(2, "Baker & Sons")};
             const Lines queue{waiting};
-            files.SaveBook(base, {"Alpha"}, {"101"}, core::SettingsValues(base.settings), {}, &bin,
-                           &queue);
+            const Lines notes{newNote};
+            files.SaveBook(base, {"Alpha"}, {"101"}, core::SettingsValues(base.settings), {},
+                           {&bin, &queue, &notes});
             ::_exit(0);
         }
         int status = 0;
@@ -166,7 +176,9 @@ TEST(RecycleBin, AKilledCloseLeavesListsBinAndWaitingEditsAllOldOrAllNew) {
                            {dir.File("clientIDlist.txt"), "101\r\n204518\r\n",
                             platform::NewFileMode::Shared, platform::ExistingFileMode::Keep, "i"},
                            {dir.File(core::BinFile), old + "\r\n", platform::NewFileMode::Shared,
-                            platform::ExistingFileMode::Keep, "b"}});
+                            platform::ExistingFileMode::Keep, "b"},
+                           {dir.File(core::NotesFile), oldNote + "\r\n",
+                            platform::NewFileMode::Shared, platform::ExistingFileMode::Keep, "o"}});
         std::filesystem::remove(dir.File(core::QueueFile));
     }
     // Some kills came after the commit point and were rolled forward.
