@@ -361,7 +361,7 @@ bool BookLists::Carry(const core::Client& from, const core::Client& to) {
 void BookLists::SetNotes(core::ClientNotes notes) {
     notes_ = std::move(notes);
     filter_.ExtraChanged({}, -1);
-    table_.ShowTags(!notes_.TagsInUse().empty());
+    table_.ShowTags(AnyTags());
     table_.Model().ExtraChanged();
     Reapply();
     emit ExtrasChanged();
@@ -396,11 +396,28 @@ void BookLists::FollowExtra(const core::Client& client, core::ClientExtra extra)
     notes_.Set(client, std::move(extra));
     filter_.ExtraChanged(client, RowOf(client).value_or(-1));
     if (hadTags != hasTags) {
-        table_.ShowTags(!notes_.TagsInUse().empty());
+        table_.ShowTags(AnyTags());
     }
     table_.Model().ExtraChanged();
     Reapply();
     emit ExtrasChanged();
+}
+
+bool BookLists::AnyTags() const {
+    // Tags kept for a client in the recycle bin show nowhere.
+    bool any = false;
+    notes_.ForEach([&any](const core::Client&, const core::ClientExtra& extra) {
+        any = any || !extra.tags.empty();
+    });
+    if (!any) {
+        return false;
+    }
+    for (int row = 0; row < Count(); ++row) {
+        if (const core::ClientExtra* extra = ExtraAt(row); extra && !extra->tags.empty()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool BookLists::Favourite(int row) const {
@@ -440,6 +457,7 @@ void BookLists::SetFavouritesFirst(bool on) {
     if (favouritesFirst_ != on) {
         favouritesFirst_ = on;
         Reapply();
+        emit FavouritesChanged();
     }
 }
 

@@ -153,6 +153,8 @@ private:
     // A client renamed takes its tags, note and star along (where the new name has none);
     // whether it took any.
     bool Carry(const core::Client& from, const core::Client& to);
+    // Whether any client of the book has tags.
+    bool AnyTags() const;
 
     ClientTable& table_;
     ListBox* names_;

@@ -97,7 +97,9 @@ void ClientConnection::ConnectNow(const std::string& id, const QString& name) {
         request.binFolder = files.Folder() + "Bin";
         request.reconnect = !launch.autoreconnect.empty();
         viewers_->Start(std::move(request));
+        emit Launched();
         return;
     }
     files.StartBatchFile(files.WriteBatchFile({core::LaunchLine(launch)}));
+    emit Launched();
 }

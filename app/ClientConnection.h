@@ -31,6 +31,8 @@ public:
 signals:
     // For the window's status line.
     void Said(const QString& what);
+    // A viewer was started for the client.
+    void Launched();
 
 private:
     void ConnectNow(const std::string& id, const QString& name);

@@ -54,6 +54,15 @@ void ClientMenu::Open(QPoint at) {
         noClient.isEmpty() ? noEdit : noClient);
     add(QStringLiteral("Remove"), QKeySequence(QKeySequence::Delete), actions_.remove,
         noClient.isEmpty() ? noEdit : noClient);
+    add(QStringLiteral("Tags and note\u2026"), QKeySequence(Qt::Key_F4), actions_.notes, noClient);
+    QAction* star = add(QStringLiteral("Favourite"), QKeySequence(Qt::CTRL | Qt::Key_D),
+                        actions_.favourite, noClient);
+    star->setCheckable(true);
+    star->setChecked(selected && book_.Favourite(table_.SelectedRow()));
+    QAction* first = add(QStringLiteral("Favourites first"), {},
+                         [this] { book_.SetFavouritesFirst(!book_.FavouritesFirst()); }, {});
+    first->setCheckable(true);
+    first->setChecked(book_.FavouritesFirst());
     menu.addSeparator();
     // What undo and redo would do, shortened to a menu's width: a long name stays whole in
     // the status line once it is done.

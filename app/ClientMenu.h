@@ -21,6 +21,8 @@ public:
         std::function<void()> recentlyRemoved;
         std::function<void()> history;
         std::function<void()> exportHistory;
+        std::function<void()> notes;
+        std::function<void()> favourite;
     };
 
     ClientMenu(ClientTable& table, BookLists& book, BookTransfer& transfer, Actions actions);

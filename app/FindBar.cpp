@@ -2,19 +2,34 @@
 
 #include "app/QtText.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QStringListModel>
 #include <QToolButton>
 
 #include <algorithm>
 
 FindBar::FindBar(QLineEdit* field, QLabel* count, QObject* parent)
-    : QObject(parent), field_(field), count_(count) {
+    : QObject(parent), field_(field), count_(count), completer_(new QCompleter(this)),
+      tags_(new QStringListModel(this)) {
     field_->installEventFilter(this);
     connect(field_, &QLineEdit::textChanged, this, &FindBar::Changed);
+    completer_->setModel(tags_);
+    completer_->setCaseSensitivity(Qt::CaseInsensitive);
+    completer_->setWidget(field_);
+    connect(field_, &QLineEdit::textEdited, this, &FindBar::CompleteTag);
+    connect(completer_, qOverload<const QString&>(&QCompleter::activated), this,
+            [this](const QString& tag) {
+                // The word being typed becomes the tag chosen.
+                const QString text = field_->text();
+                const qsizetype space = text.lastIndexOf(u' ');
+                field_->setText(text.left(space + 1) + tag);
+            });
     // The field's clear button says what it does, to a screen reader and as a tool tip.
     for (QToolButton* button : field_->findChildren<QToolButton*>()) {
         button->setAccessibleName(QStringLiteral("Clear the filter"));
@@ -26,8 +41,39 @@ QString FindBar::Text() const {
     return field_->text();
 }
 
+void FindBar::SetText(const QString& text) {
+    field_->setText(text);
+}
+
 void FindBar::Clear() {
     field_->clear();
+}
+
+void FindBar::OfferTags(const QStringList& tags) {
+    QStringList offered;
+    offered.reserve(tags.size());
+    for (const QString& tag : tags) {
+        offered.push_back(u'#' + tag);
+    }
+    tags_->setStringList(offered);
+}
+
+void FindBar::CompleteTag() {
+    const QString text = field_->text();
+    QString word = text.mid(text.lastIndexOf(u' ') + 1);
+    if (word.startsWith(u'#')) {
+        word.remove(0, 1);
+    }
+    if (word.isEmpty() || tags_->rowCount() == 0) {
+        completer_->popup()->hide();
+        return;
+    }
+    completer_->setCompletionPrefix(u'#' + word);
+    if (completer_->completionCount() == 0) {
+        completer_->popup()->hide();
+        return;
+    }
+    completer_->complete();
 }
 
 void FindBar::Focus() {

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 
+class QCompleter;
 class QLabel;
 class QLineEdit;
+class QStringListModel;
 class QWidget;
 
 // The filter field and the count beside it, with their keys: typing filters, Enter acts on the
@@ -17,7 +19,11 @@ public:
     FindBar(QLineEdit* field, QLabel* count, QObject* parent = nullptr);
 
     QString Text() const;
+    void SetText(const QString& text);
     void Clear();
+    // The tags in use, offered as "#vip" while a word that starts one is typed: nobody has to
+    // know that # finds a tag.
+    void OfferTags(const QStringList& tags);
     void Focus();
     // "300 clients" without a filter, "8 of 300" with one, in the locale's digits.
     void SetCount(int shown, int total, bool filtered);
@@ -37,6 +43,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CompleteTag();
+
     QLineEdit* field_;
     QLabel* count_;
+    QCompleter* completer_;
+    QStringListModel* tags_;
 };

@@ -7,6 +7,7 @@
 #include "app/ClientMenu.h"
 #include "app/ClientTable.h"
 #include "app/EditingControls.h"
+#include "app/Favourites.h"
 #include "app/FindBar.h"
 #include "app/HistoryDialog.h"
 #include "app/Keyring.h"
@@ -14,6 +15,7 @@
 #include "app/LocalBook.h"
 #include "app/Looks.h"
 #include "app/Messages.h"
+#include "app/NotesPane.h"
 #include "app/PasswordKeeper.h"
 #include "app/QtText.h"
 #include "app/RecycleBinDialog.h"
@@ -31,11 +33,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QShortcut>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -87,7 +95,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     find_ = new FindBar(ui->FilterEdit, ui->FilterCount, this);
     transfer_ = new BookTransfer(*book_, *this, ui->NumEdit1->maxLength());
     move(StartPosition);
+    notes_ = new NotesPane(*book_, ui->TabSheet1);
+    favourites_ = new Favourites(*this, *book_, *find_, *ui->RecentButton);
     place_ = std::make_unique<WindowPlace>(*this, *ui, drawnMargin);
+    place_->SetPane(notes_);
     place_->Restore();
     place_->FitIds();
     keys_ = new WindowKeys(*this, *ui, *find_, *book_, *connection_);
@@ -96,7 +107,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
                    {[this] { Button2Click(); }, [this] { EditSelected(); },
                     [this] { Button3Click(); }, [this] { CopySelectedId(); },
                     [this] { ShowRecentlyRemoved(); }, [this] { ShowHistory(); },
-                    [this] { AskExportHistory(); }});
+                    [this] { AskExportHistory(); }, [this] { ShowNotes(); },
+                    [this] { favourites_->ToggleSelected(); }});
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -167,6 +179,23 @@ void TForm1::ConnectHandlers() {
     connect(shared_, &SharedBookPage::BookChanged, local_, &LocalBook::CommitCopySoon);
     connect(local_, &LocalBook::Said, this, &TForm1::Say);
     connect(book_, &BookLists::Done, this, &TForm1::Say);
+    // The pane follows the selection, however it changed.
+    connect(ui->BookTable->selectionModel(), &QItemSelectionModel::selectionChanged, notes_,
+            [this] { notes_->ShowRow(book_->Selected()); });
+    connect(ui->BookTable, &ClientTable::TagClicked, this,
+            [this](const QString& tag) { find_->SetText(u'#' + tag); });
+    connect(book_, &BookLists::ExtrasChanged, this, [this] {
+        QStringList tags;
+        for (const auto& [tag, count] : book_->Notes().TagsInUse()) {
+            tags.push_back(QString::fromStdString(tag));
+        }
+        find_->OfferTags(tags);
+    });
+    connect(favourites_, &Favourites::Said, this, &TForm1::Say);
+    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
+            [this] { Guarded([this] { ShowNotes(); }); });
+    connect(connection_, &ClientConnection::Launched, this,
+            [this] { favourites_->Connected(connecting_); });
 }
 
 void TForm1::FormCreate() {
@@ -201,6 +230,7 @@ void TForm1::FormCreate() {
         ReportError(error.what());
     }
     const std::vector<std::string>& settings = local_->Load();
+    favourites_->Load();
     settings_->Load(settings);
     keeper_->Start(settings);
     local_->Watch();
@@ -231,6 +261,7 @@ void TForm1::ShowFirstRunLine() {
 }
 
 void TForm1::FormClose() {
+    notes_->Flush();
     shared_->EndPreview();
     core::SettingsValues values = settings_->Values();
     keeper_->Save(values);
@@ -316,6 +347,7 @@ void TForm1::Button2Click() {
     if (book_->Selected() >= 0) {
         const ListBox& names = ui->BookTable->Names();
         const ListBox& ids = ui->BookTable->Ids();
+        connecting_ = book_->At(book_->Selected());
         connection_->Connect(ids.Item(ids.ItemIndex()),
                              DisplayText(names.Item(names.ItemIndex()), 80));
         return;
@@ -388,6 +420,33 @@ void TForm1::UpdateEditing() {
     const QString noEdit = book_->WhyNoEdit();
     editing_->Update(noEdit, book_->WhyNoMove());
     ui->BookTable->SetEditable(noEdit.isEmpty());
+    notes_->SetEditable(noEdit);
+}
+
+void TForm1::ShowNotes() {
+    const int row = book_->Selected();
+    if (row < 0) {
+        Say(QStringLiteral("Select a client first: F4 shows its tags and note"));
+        return;
+    }
+    if (notes_->isVisible()) {
+        notes_->NoteField().setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Tags and note"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* pane = new NotesPane(*book_, &dialog);
+    pane->SetEditable(book_->WhyNoEdit());
+    pane->ShowRow(row);
+    layout->addWidget(pane);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(360, 260);
+    pane->NoteField().setFocus(Qt::OtherFocusReason);
+    dialog.exec();
+    pane->Flush();
 }
 
 void TForm1::EditSelected() {

@@ -16,8 +16,10 @@ class BookTransfer;
 class ClientConnection;
 class PasswordKeeper;
 class EditingControls;
+class Favourites;
 class FindBar;
 class LocalBook;
+class NotesPane;
 class QCloseEvent;
 class QLabel;
 class SettingsBinder;
@@ -87,6 +89,11 @@ public:
     // Every change of a shared book as CSV: the file asked for, or this one.
     void AskExportHistory();
     void ExportHistory(const QString& path);
+    // The selected client's tags and note in a dialog of their own (F4): the pane beside the
+    // table needs a wider window.
+    void ShowNotes();
+    NotesPane& Notes() { return *notes_; }
+    Favourites& Favourite() { return *favourites_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -123,6 +130,10 @@ private:
     SharedBookPage* shared_ = nullptr;
     ClientConnection* connection_ = nullptr;
     WindowKeys* keys_ = nullptr;
+    NotesPane* notes_ = nullptr;
+    Favourites* favourites_ = nullptr;
+    // The client Connect was last pressed for, into the recent list once its viewer starts.
+    core::Client connecting_;
     std::unique_ptr<EditingControls> editing_;
     bool keyringWait_ = false;
     bool askingKeyring_ = false;

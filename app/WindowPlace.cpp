@@ -19,8 +19,8 @@ WindowPlace::WindowPlace(QWidget& window, const Ui::TForm1& ui, int drawnMargin)
       slack_(std::max(0, TableMargin(ui) - drawnMargin)) {
     window_.setMinimumSize(layoutSize_);
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ui.PageControl1, ui.FilterEdit, ui.FilterCount, ui.BookTable, ui.ListStatus,
-             ui.Button2, ui.Button3, ui.Button4, ui.Button5}) {
+             ui.PageControl1, ui.FilterEdit, ui.RecentButton, ui.FilterCount, ui.BookTable,
+             ui.ListStatus, ui.Button2, ui.Button3, ui.Button4, ui.Button5}) {
         places_.emplace_back(w, w->geometry());
     }
     // The ID column follows the IDs themselves, not what a filter shows of them.
@@ -68,7 +68,7 @@ void WindowPlace::LayOut() {
             r.setSize(place.size() + QSize(grown, taller));
         } else if (w == ui_.FilterEdit) {
             r.setWidth(place.width() + wider);
-        } else if (w == ui_.FilterCount) {
+        } else if (w == ui_.FilterCount || w == ui_.RecentButton) {
             r.moveRight(place.right() + wider);
         } else if (w == ui_.BookTable) {
             r.setSize(place.size() + QSize(wider, taller));
@@ -79,6 +79,22 @@ void WindowPlace::LayOut() {
             }
         }
         w->setGeometry(r);
+    }
+    // A window wider than its layout by a pane's room shows the pane beside the table: the
+    // table keeps at least its drawn width, the pane takes the rest up to its own width.
+    if (pane_) {
+        constexpr int PaneMin = 200;
+        constexpr int PaneMax = 340;
+        constexpr int Gap = 6;
+        const bool room = wider >= PaneMin + Gap;
+        if (room) {
+            const int paneWidth = std::min(PaneMax, wider - Gap);
+            QRect table = ui_.BookTable->geometry();
+            table.setWidth(table.width() - paneWidth - Gap);
+            ui_.BookTable->setGeometry(table);
+            pane_->setGeometry(table.right() + 1 + Gap, table.top(), paneWidth, table.height());
+        }
+        pane_->setVisible(room);
     }
     // The IDs take what they need; the names the rest, at least half.
     ui_.BookTable->SetIdWidth(std::min(idsWidth_, ui_.BookTable->width() / 2));

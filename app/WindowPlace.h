@@ -26,6 +26,8 @@ public:
 
     // Lays the growing controls out for the window's size.
     void LayOut();
+    // The pane beside the table, shown once the window is wide enough for it.
+    void SetPane(QWidget* pane) { pane_ = pane; }
     // The ID list's width follows its longest ID.
     void FitIds();
     void Restore();
@@ -39,4 +41,5 @@ private:
     int slack_ = 0;
     std::vector<std::pair<QWidget*, QRect>> places_;
     int idsWidth_ = 0;
+    QWidget* pane_ = nullptr;
 };

@@ -204,13 +204,25 @@ TEST_F(Finding, TheListsGrowWithTheWindowAndItsPlaceIsRemembered) {
     const int idWidth = table->ColumnWidth(1);
     const QRect connect = Find<QPushButton>(*form, "Button2")->geometry();
     const QRect label = Find<QLabel>(*form, "Label1")->geometry();
-    form->resize(form->width() + 200, form->height() + 100);
+    form->resize(form->width() + 150, form->height() + 100);
     QApplication::processEvents();
     // The IDs keep the width their longest needs; the names take the rest.
-    EXPECT_EQ(table->geometry(), tablePlace.adjusted(0, 0, 200, 100));
+    EXPECT_EQ(table->geometry(), tablePlace.adjusted(0, 0, 150, 100));
     EXPECT_EQ(table->ColumnWidth(1), idWidth);
     EXPECT_EQ(Find<QPushButton>(*form, "Button2")->geometry(), connect.translated(0, 100));
     EXPECT_EQ(Find<QLabel>(*form, "Label1")->geometry(), label);
+    auto* pane = Find<QWidget>(*form, "NotesPane");
+    EXPECT_FALSE(pane->isVisible());
+    // Wider still: the tags and note pane stands beside the table, which keeps at least the
+    // width it had.
+    form->resize(form->width() + 450, form->height());
+    QApplication::processEvents();
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(pane->geometry().top(), table->geometry().top());
+    EXPECT_EQ(pane->geometry().height(), table->geometry().height());
+    EXPECT_EQ(pane->geometry().left(), table->geometry().right() + 7);
+    EXPECT_EQ(pane->geometry().right(), tablePlace.right() + 600);
+    EXPECT_GE(table->width(), tablePlace.width());
     const QSize grown = form->size();
     EXPECT_TRUE(CloseWindow(*form));
 

@@ -7,11 +7,13 @@
 // end the window closes as the user would. Messages go to standard output, one a line.
 // For a shared book: "share:URL" (the URL's colons as %3A; connected once the step is done),
 // "move:NAME:STEP" (-1 up, 1 down), "shows:NAME" and "lacks:NAME" (run the event loop until the
-// list shows NAME, or no longer does); the password comes from PGPASSWORD.
+// list shows NAME, or no longer does); the password comes from PGPASSWORD. "note:NAME:TEXT"
+// types TEXT as the note of the client NAME in its tags and note pane.
 #include "app/ClientTable.h"
 #include "app/Keyring.h"
 #include "app/ListBox.h"
 #include "app/Messages.h"
+#include "app/NotesPane.h"
 #include "app/Unit1.h"
 #include "platform/Files.h"
 
@@ -20,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -102,6 +105,16 @@ int main(int argc, char* argv[]) {
                 const int row = static_cast<int>(at - items.begin());
                 model.setData(model.index(model.PlaceOf(row), BookTableModel::Names),
                               parts.value(2), Qt::EditRole);
+            }
+        } else if (verb == QStringLiteral("note")) {
+            auto* names = Find<ListBox>(*form, "ListBox1");
+            const auto& items = names->Items();
+            const auto at = std::find(items.begin(), items.end(), parts.value(1).toStdString());
+            if (at != items.end()) {
+                names->SetItemIndex(static_cast<int>(at - items.begin()));
+                auto* note = Find<QPlainTextEdit>(*form, "NoteEdit");
+                note->setPlainText(parts.mid(2).join(u':'));
+                form->Notes().Flush();
             }
         } else if (verb == QStringLiteral("undo") || verb == QStringLiteral("redo")) {
             QTest::keyClick(form.get(), Qt::Key_Z,
