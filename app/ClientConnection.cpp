@@ -1,5 +1,6 @@
 #include "app/ClientConnection.h"
 
+#include "app/ConnectionLog.h"
 #include "app/Messages.h"
 #include "app/PasswordKeeper.h"
 #include "app/QtText.h"
@@ -10,8 +11,11 @@
 #include "core/ProgramFiles.h"
 #include "ui_Unit1.h"
 
+#include <QTimer>
+
 ClientConnection::ClientConnection(Ui::TForm1& ui, PasswordKeeper& keeper, QObject* parent)
-    : QObject(parent), ui_(ui), keeper_(keeper), viewers_(new ViewerSessions(this)) {
+    : QObject(parent), ui_(ui), keeper_(keeper), viewers_(new ViewerSessions(this)),
+      log_(new ConnectionLog(this)) {
     // Remembered once the technician picks one, never before.
     connect(ui_.ViewerBinButton, &QRadioButton::clicked, this,
             [] { UserSettings().setValue(ViewerSessions::ChoiceKey(), QStringLiteral("bin")); });
@@ -20,6 +24,12 @@ ClientConnection::ClientConnection(Ui::TForm1& ui, PasswordKeeper& keeper, QObje
     connect(viewers_, &ViewerSessions::Said, this, &ClientConnection::Said);
     connect(viewers_, &ViewerSessions::Failed, this,
             [](const QString& what) { Messages().ShowNotice(what); });
+    connect(viewers_, &ViewerSessions::Over, this,
+            [this](const std::string& session, bool ok, const QString& why) {
+                log_->Ended(session, ok ? core::Session::Ended::Ok : core::Session::Ended::Error,
+                            why);
+            });
+    connect(log_, &ConnectionLog::Said, this, &ClientConnection::Said);
 }
 
 void ClientConnection::ChooseViewer(const core::ProgramFiles& files) {
@@ -30,16 +40,19 @@ void ClientConnection::ChooseViewer(const core::ProgramFiles& files) {
     (system ? ui_.ViewerSystemButton : ui_.ViewerBinButton)->setChecked(true);
 }
 
-void ClientConnection::Connect(const std::string& id, const QString& name) {
+void ClientConnection::Connect(const std::string& id, const QString& name, core::Client client) {
     // A password kept in the keyring is on its way from the start's read: the connection is
     // made once it is here. A press while it is on its way asks for nothing more.
     if (waiting_) {
         return;
     }
     waiting_ = true;
-    keeper_.WhenRead(this, [this, id, name] {
+    if (client.name.empty() && client.id.empty()) {
+        client.id = id;
+    }
+    keeper_.WhenRead(this, [this, id, name, client] {
         waiting_ = false;
-        Guarded([&] { ConnectNow(id, name); });
+        Guarded([&] { ConnectNow(id, name, client); });
     });
 }
 
@@ -54,7 +67,8 @@ void ClientConnection::ShowAt(QWidget& field, const std::string& missing) {
     ReportError(missing);
 }
 
-void ClientConnection::ConnectNow(const std::string& id, const QString& name) {
+void ClientConnection::ConnectNow(const std::string& id, const QString& name,
+                                  const core::Client& client) {
     // Without it the line would carry a bare switch and the viewer a wrong password.
     if (ui_.CheckBox3->isChecked() && !keeper_.Known()) {
         ShowMessage(StoredText(keeper_.WhyUnknown()));
@@ -96,10 +110,52 @@ void ClientConnection::ConnectNow(const std::string& id, const QString& name) {
         request.launch = core::NativeViewerLaunch(launch);
         request.binFolder = files.Folder() + "Bin";
         request.reconnect = !launch.autoreconnect.empty();
-        viewers_->Start(std::move(request));
-        emit Launched();
+        request.session = log_->Started(client);
+        try {
+            viewers_->Start(request);
+        } catch (const std::exception& error) {
+            log_->Ended(request.session, core::Session::Ended::Error,
+                        QString::fromUtf8(error.what()));
+            throw;
+        }
+        emit Launched(client);
         return;
     }
-    files.StartBatchFile(files.WriteBatchFile({core::LaunchLine(launch)}));
-    emit Launched();
+    const std::string written = files.WriteBatchFile({core::LaunchLine(launch)});
+    // Logged once the viewer is there to start: a connect refused before it is no session.
+    std::unique_ptr<platform::StartedProgram> started = files.StartBatchFile(written);
+    const std::string session = log_->Started(client);
+    if (!started) {
+        log_->Ended(session, core::Session::Ended::Error,
+                    QStringLiteral("The viewer could not be started"));
+    } else {
+        Watch(std::move(started), session);
+    }
+    emit Launched(client);
+}
+
+void ClientConnection::Watch(std::unique_ptr<platform::StartedProgram> started,
+                             const std::string& session) {
+    // Asked every half second: the log's times are whole seconds, and nothing waits.
+    auto* poll = new QTimer(this);
+    poll->setInterval(500);
+    std::shared_ptr<platform::StartedProgram> program(std::move(started));
+    connect(poll, &QTimer::timeout, this, [this, poll, program, session] {
+        const std::optional<platform::ProcessEnd> end = program->Ended();
+        if (!end) {
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        if (end->exitedNormally && end->exitCode == 0) {
+            log_->Ended(session, core::Session::Ended::Ok, {});
+        } else {
+            log_->Ended(
+                session, core::Session::Ended::Error,
+                end->exitedNormally
+                    ? QStringLiteral("The viewer ended with code %1").arg(end->exitCode)
+                    : QStringLiteral("The viewer was ended by signal %1").arg(end->exitCode));
+        }
+    });
+    poll->start();
 }

@@ -82,6 +82,7 @@ void ClientMenu::Open(QPoint at) {
     add(QStringLiteral("History\u2026"), {}, actions_.history,
         noClient.isEmpty() ? noHistory : noClient);
     add(QStringLiteral("Recently removed\u2026"), {}, actions_.recentlyRemoved, {});
+    add(QStringLiteral("Session log\u2026"), {}, actions_.sessions, {});
     menu.addSeparator();
     add(QStringLiteral("Copy ID"), QKeySequence(QKeySequence::Copy), actions_.copyId, noClient);
     menu.addSeparator();

@@ -23,6 +23,7 @@ public:
         std::function<void()> exportHistory;
         std::function<void()> notes;
         std::function<void()> favourite;
+        std::function<void()> sessions;
     };
 
     ClientMenu(ClientTable& table, BookLists& book, BookTransfer& transfer, Actions actions);

@@ -27,15 +27,6 @@ std::string StampNow() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
 }
 
-// Who removed it: this computer's user, as the system names the account.
-std::string ThisUser() {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty()) {
-        user = qEnvironmentVariable("USERNAME");
-    }
-    return BookRow(user.left(64));
-}
-
 // This copy's own commit of the book is no news from another copy.
 auto OwnCommit(BookWatch* watch) {
     if (watch) {
@@ -147,7 +138,7 @@ void LocalLists::Remove(int nameRow, int idRow) {
     const core::Client client{nameRow >= 0 ? names_.Item(nameRow) : std::string(),
                               idRow >= 0 ? ids_.Item(idRow) : std::string()};
     const int count = std::max(names_.Count(), ids_.Count());
-    bin_.push_back(core::BinLine({StampNow(), ThisUser(), client, at(row - 1),
+    bin_.push_back(core::BinLine({StampNow(), ThisUserName(), client, at(row - 1),
                                   row + 1 < count ? at(row + 1) : core::Client()}));
     if (nameRow >= 0) {
         names_.Delete(nameRow);

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include "app/BookTransfer.h"
+#include "app/ConnectionLog.h"
 #include "app/Messages.h"
 #include "app/Unit1.h"
 #include "app/UserSettings.h"
@@ -40,6 +41,11 @@ struct Options {
         QStringLiteral("export"),
         QStringLiteral("Write the client book to this CSV file and exit. Needs no display."),
         QStringLiteral("file")};
+    QCommandLineOption exportSessions{
+        QStringLiteral("export-sessions"),
+        QStringLiteral("Write every session of the session log to this CSV file and exit. Needs "
+                       "no display."),
+        QStringLiteral("file")};
     QCommandLineOption sharedBook{
         QStringLiteral("shared-book"),
         QStringLiteral("Share the client book with a team through this PostgreSQL server."),
@@ -50,8 +56,8 @@ struct Options {
                                          QStringLiteral(": a book of clients to connect to."));
         // The window system's options are single words after one dash (-platform, -style).
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        for (const QCommandLineOption* option :
-             {&help, &version, &bookFolder, &importFile, &exportFile, &sharedBook}) {
+        for (const QCommandLineOption* option : {&help, &version, &bookFolder, &importFile,
+                                                 &exportFile, &exportSessions, &sharedBook}) {
             parser.addOption(*option);
         }
         for (const char* name :
@@ -108,14 +114,20 @@ int Export(const Options& options, bool installedCopy) {
             throw Exception(error);
         }
         const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
-        core::BookOnDisk book = files.LoadBook();
-        for (const core::ListFile* list : {&book.names, &book.ids}) {
-            if (list->state == core::ListFile::Unreadable) {
-                throw Exception(list->reason);
+        if (options.parser.isSet(options.exportFile)) {
+            core::BookOnDisk book = files.LoadBook();
+            for (const core::ListFile* list : {&book.names, &book.ids}) {
+                if (list->state == core::ListFile::Unreadable) {
+                    throw Exception(list->reason);
+                }
             }
+            BookTransfer::WriteCsv(options.parser.value(options.exportFile),
+                                   {book.names.rows.Strings(), book.ids.rows.Strings()});
         }
-        BookTransfer::WriteCsv(options.parser.value(options.exportFile),
-                               {book.names.rows.Strings(), book.ids.rows.Strings()});
+        if (options.parser.isSet(options.exportSessions)) {
+            ConnectionLog::WriteCsv(options.parser.value(options.exportSessions),
+                                    ConnectionLog::ReadAllAt(files.Folder()));
+        }
         return 0;
     } catch (const Exception& e) {
         std::fprintf(stderr, "MyBrindleViewer: %s\n", e.what());
@@ -135,7 +147,7 @@ bool NeedsNoWindow(int argc, char* argv[]) {
     }
     return !options.parser.parse(arguments) || !options.parser.positionalArguments().isEmpty() ||
            options.parser.isSet(options.help) || options.parser.isSet(options.version) ||
-           options.parser.isSet(options.exportFile);
+           options.parser.isSet(options.exportFile) || options.parser.isSet(options.exportSessions);
 }
 
 // The command line without a window: the usage, the version or the export.

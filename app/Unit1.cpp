@@ -19,6 +19,7 @@
 #include "app/PasswordKeeper.h"
 #include "app/QtText.h"
 #include "app/RecycleBinDialog.h"
+#include "app/SessionLogDialog.h"
 #include "app/SettingsBinder.h"
 #include "app/TextRoom.h"
 #include "app/TypedText.h"
@@ -108,7 +109,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
                     [this] { Button3Click(); }, [this] { CopySelectedId(); },
                     [this] { ShowRecentlyRemoved(); }, [this] { ShowHistory(); },
                     [this] { AskExportHistory(); }, [this] { ShowNotes(); },
-                    [this] { favourites_->ToggleSelected(); }});
+                    [this] { favourites_->ToggleSelected(); }, [this] { ShowSessionLog(); }});
     // Start states come from the layout before any handler is attached: building the window
     // runs none of them.
     ConnectHandlers();
@@ -194,8 +195,7 @@ void TForm1::ConnectHandlers() {
     connect(favourites_, &Favourites::Said, this, &TForm1::Say);
     connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
             [this] { Guarded([this] { ShowNotes(); }); });
-    connect(connection_, &ClientConnection::Launched, this,
-            [this] { favourites_->Connected(connecting_); });
+    connect(connection_, &ClientConnection::Launched, favourites_, &Favourites::Connected);
 }
 
 void TForm1::FormCreate() {
@@ -347,9 +347,9 @@ void TForm1::Button2Click() {
     if (book_->Selected() >= 0) {
         const ListBox& names = ui->BookTable->Names();
         const ListBox& ids = ui->BookTable->Ids();
-        connecting_ = book_->At(book_->Selected());
         connection_->Connect(ids.Item(ids.ItemIndex()),
-                             DisplayText(names.Item(names.ItemIndex()), 80));
+                             DisplayText(names.Item(names.ItemIndex()), 80),
+                             book_->At(book_->Selected()));
         return;
     }
     // With a filter on, the message says what the filter found.
@@ -421,6 +421,13 @@ void TForm1::UpdateEditing() {
     editing_->Update(noEdit, book_->WhyNoMove());
     ui->BookTable->SetEditable(noEdit.isEmpty());
     notes_->SetEditable(noEdit);
+}
+
+void TForm1::ShowSessionLog() {
+    const int row = book_->Selected();
+    SessionLogDialog dialog(connection_->Log(),
+                            row >= 0 ? std::optional(book_->At(row)) : std::nullopt, this);
+    dialog.exec();
 }
 
 void TForm1::ShowNotes() {

@@ -92,6 +92,8 @@ public:
     // The selected client's tags and note in a dialog of their own (F4): the pane beside the
     // table needs a wider window.
     void ShowNotes();
+    // "Session log…": the connections made, for the selected client or all.
+    void ShowSessionLog();
     NotesPane& Notes() { return *notes_; }
     Favourites& Favourite() { return *favourites_; }
 
@@ -132,8 +134,6 @@ private:
     WindowKeys* keys_ = nullptr;
     NotesPane* notes_ = nullptr;
     Favourites* favourites_ = nullptr;
-    // The client Connect was last pressed for, into the recent list once its viewer starts.
-    core::Client connecting_;
     std::unique_ptr<EditingControls> editing_;
     bool keyringWait_ = false;
     bool askingKeyring_ = false;

@@ -87,6 +87,7 @@ void ViewerSessions::Start(Request request) {
             Launch(*session);
         } catch (const std::exception& error) {
             Failed(QString::fromUtf8(error.what()));
+            emit Over(session->request.session, false, QString::fromUtf8(error.what()));
             Forget(session);
         }
     });
@@ -196,12 +197,18 @@ void ViewerSessions::Finish(Session& session) {
     const QString said = Text(core::LastWords(session.lines));
     const QString because = said.isEmpty() ? QString() : QStringLiteral(": ") + said;
     bool over = true;
+    // What the log says of an end that was no technician's close.
+    QString failure;
+    const auto fail = [&](const QString& what) {
+        failure = what;
+        Failed(what);
+    };
     if (session.timedOut) {
-        Failed(QStringLiteral("No answer from %1 through the repeater at %2 within %3 seconds: "
-                              "the client's computer may be off or not connected to the "
-                              "repeater.")
-                   .arg(client, Text(core::DisplayUtf8(session.request.launch.repeater, 200)),
-                        QString::number(WaitSeconds())));
+        fail(QStringLiteral("No answer from %1 through the repeater at %2 within %3 seconds: "
+                            "the client's computer may be off or not connected to the "
+                            "repeater.")
+                 .arg(client, Text(core::DisplayUtf8(session.request.launch.repeater, 200)),
+                      QString::number(WaitSeconds())));
     } else {
         switch (core::JudgeEnd(end->exitedNormally, end->exitCode, session.shown,
                                session.serverClosed)) {
@@ -216,23 +223,25 @@ void ViewerSessions::Finish(Session& session) {
                               QString::number(Reconnects)));
                 over = false;
             } else {
-                Failed(QStringLiteral("The connection to %1 dropped%2").arg(client, because));
+                fail(QStringLiteral("The connection to %1 dropped%2").arg(client, because));
             }
             break;
         case core::ViewerEnd::Failed:
-            Failed(
-                QStringLiteral("Could not connect to %1%2")
-                    .arg(client,
-                         !said.isEmpty() ? because
-                         : end->exitedNormally
-                             ? QStringLiteral(": the viewer ended with code %1").arg(end->exitCode)
-                             : QStringLiteral(": the viewer was ended by signal %1")
-                                   .arg(end->exitCode)));
+            fail(QStringLiteral("Could not connect to %1%2")
+                     .arg(client,
+                          !said.isEmpty() ? because
+                          : end->exitedNormally
+                              ? QStringLiteral(": the viewer ended with code %1").arg(end->exitCode)
+                              : QStringLiteral(": the viewer was ended by signal %1")
+                                    .arg(end->exitCode)));
             break;
         }
     }
 
     if (over) {
+        // The viewer's own words where it said any.
+        emit Over(session.request.session, failure.isEmpty(),
+                  failure.isEmpty() || said.isEmpty() ? failure : said);
         Forget(&session);
     } else {
         session.again.start();

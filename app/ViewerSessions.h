@@ -21,6 +21,8 @@ public:
         std::string binFolder; // named, with the package, when no viewer is installed
         // A connection that drops after its desktop was shown is made again, a few times.
         bool reconnect = false;
+        // The session log's ID for the connection.
+        std::string session;
     };
 
     explicit ViewerSessions(QObject* parent = nullptr);
@@ -43,6 +45,8 @@ signals:
     void Said(const QString& what);
     // A connection that failed or dropped for good: the window tells the technician.
     void Failed(const QString& what);
+    // The connection is over: closed by the technician (ok), or failed with the reason.
+    void Over(const std::string& session, bool ok, const QString& why);
 
 private:
     struct Session;

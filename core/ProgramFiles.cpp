@@ -344,7 +344,8 @@ std::string ProgramFiles::WriteBatchFile(const std::vector<std::string>& lines) 
     return bytes;
 }
 
-void ProgramFiles::StartBatchFile(const std::string& written) const {
+std::unique_ptr<platform::StartedProgram>
+ProgramFiles::StartBatchFile(const std::string& written) const {
     const std::string folder = ViewerFolder();
     const std::string bin = folder + "Bin";
     platform::ViewerProblem problem = platform::ViewerStartProblem(ViewerIn(folder));
@@ -374,7 +375,7 @@ void ProgramFiles::StartBatchFile(const std::string& written) const {
     case platform::ViewerProblem::None:
         break;
     }
-    platform::StartBatchFileHidden(batch_, written);
+    return platform::StartBatchFileHidden(batch_, written);
 }
 
 void ProgramFiles::RemoveBatchFile() const {

@@ -2,6 +2,7 @@
 
 #include "core/ListFile.h"
 #include "core/Merge.h"
+#include "platform/StartHidden.h"
 
 #include <functional>
 #include <memory>
@@ -169,7 +170,8 @@ public:
     // itself, the file; elsewhere the bytes, never the file read again); an error naming the
     // folder when there is no viewer in Bin, or when it cannot be started (a Windows program
     // and nothing here to run it). The batch file, which holds the password, is removed then.
-    void StartBatchFile(const std::string& written) const;
+    // The program started, to be watched for its end; nothing when it did not start.
+    std::unique_ptr<platform::StartedProgram> StartBatchFile(const std::string& written) const;
     void RemoveBatchFile() const;
 
     // The close: any changes another copy made since base are merged in first; then the two

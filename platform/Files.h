@@ -48,12 +48,15 @@ struct FileBytes {
     std::string reason;
     // The state of the file whose bytes these are.
     FileStamp stamp;
+    // Only its last bytes were read: it was longer than asked for.
+    bool cut = false;
 };
 
 // Reads a regular file whole. Anything else (a folder, a FIFO, a device) is refused without
 // being opened for reading, so nothing ever blocks on it; so is a link that belongs to another
 // user, which is not followed.
-FileBytes ReadBytes(const std::string& path);
+// most: a file longer than that is read from that many bytes before its end.
+FileBytes ReadBytes(const std::string& path, size_t most = std::string::npos);
 
 // The bytes alone, or nothing when the file cannot be read.
 inline std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -140,6 +143,18 @@ bool CreateOwnerOnlyFolder(const std::string& path);
 
 // Takes group and other permissions off an existing file; true when there was nothing to do.
 bool RestrictToOwner(const std::string& path);
+
+// Adds the bytes (whole lines) at the end of a file in one write and flushes them to the disk;
+// the file is made (the usual permissions) when missing. A file whose last line was cut (a kill
+// while it was written) gets a line end first, so the new lines stand on their own. Only a
+// regular file of this user's with no other name and no set-ID bit is written: never through a
+// link, never a FIFO or a device.
+enum class AppendOutcome {
+    Appended,
+    NotOurs, // something stands there that is not this user's plain file: left as it is
+    Failed,  // errno (or the last error) says why
+};
+AppendOutcome AppendToOwnFile(const std::string& path, std::string_view bytes);
 
 // Deletes a file; false when it was not there or could not be deleted.
 bool RemoveFile(const std::string& path);

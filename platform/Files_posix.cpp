@@ -154,7 +154,7 @@ std::string ModuleFileName() {
     return buffer;
 }
 
-FileBytes ReadBytes(const std::string& path) {
+FileBytes ReadBytes(const std::string& path, size_t most) {
     FileBytes result;
     const std::optional<std::string> real = FollowOwnLinks(path);
     if (!real) {
@@ -179,6 +179,28 @@ FileBytes ReadBytes(const std::string& path) {
     }
     result.stamp = StampFrom(st);
     std::string content;
+    if (static_cast<size_t>(st.st_size) > most) {
+        // The last bytes only: a file that grows while it is read ends where it was measured.
+        content.resize(most);
+        const off_t from = st.st_size - static_cast<off_t>(most);
+        size_t got = 0;
+        while (got < most) {
+            const ssize_t n =
+                ::pread(fd, content.data() + got, most - got, from + static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        ::close(fd);
+        content.resize(got);
+        result.cut = true;
+        result.bytes = std::move(content);
+        return result;
+    }
     // One byte more than its size, so the read that finds the end needs no second buffer.
     content.resize(static_cast<size_t>(st.st_size) + 1);
     size_t filled = 0;
@@ -205,6 +227,46 @@ FileBytes ReadBytes(const std::string& path) {
     content.resize(filled);
     result.bytes = std::move(content);
     return result;
+}
+
+AppendOutcome AppendToOwnFile(const std::string& path, std::string_view bytes) {
+    // Not through a link, not blocking on a FIFO; made for this user when missing.
+    const int fd =
+        ::open(path.c_str(),
+               O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
+    if (fd < 0) {
+        return errno == ELOOP ? AppendOutcome::NotOurs : AppendOutcome::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        st.st_nlink != 1 || (st.st_mode & (S_ISUID | S_ISGID)) != 0) {
+        ::close(fd);
+        return AppendOutcome::NotOurs;
+    }
+    std::string whole;
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
+        whole = "\r\n";
+    }
+    whole.append(bytes);
+    size_t done = 0;
+    while (done < whole.size()) {
+        const ssize_t n = ::write(fd, whole.data() + done, whole.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            CloseKeepingErrno(fd);
+            return AppendOutcome::Failed;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        CloseKeepingErrno(fd);
+        return AppendOutcome::Failed;
+    }
+    ::close(fd);
+    return AppendOutcome::Appended;
 }
 
 std::unique_ptr<TempFile> TempFile::Create(const std::string& folder, std::string_view prefix) {

@@ -168,7 +168,7 @@ FileStamp StampOf(const std::string& path) {
     return stamp;
 }
 
-FileBytes ReadBytes(const std::string& path) {
+FileBytes ReadBytes(const std::string& path, size_t most) {
     FileBytes result;
     const std::optional<std::string> real = FollowOwnLinks(path);
     if (!real) {
@@ -196,6 +196,14 @@ FileBytes ReadBytes(const std::string& path) {
     }
     result.stamp = StampOfHandle(file);
     std::string content;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) > most) {
+        // The last bytes only.
+        LARGE_INTEGER from{};
+        from.QuadPart = size.QuadPart - static_cast<LONGLONG>(most);
+        SetFilePointerEx(file, from, nullptr, FILE_BEGIN);
+        result.cut = true;
+    }
     char chunk[65536];
     for (;;) {
         DWORD read = 0;
@@ -207,7 +215,10 @@ FileBytes ReadBytes(const std::string& path) {
         if (read == 0) {
             break;
         }
-        content.append(chunk, read);
+        content.append(chunk, std::min<size_t>(read, most - std::min(most, content.size())));
+        if (content.size() >= most) {
+            break;
+        }
     }
     CloseHandle(file);
     result.bytes = std::move(content);
@@ -374,6 +385,40 @@ private:
 };
 
 } // namespace
+
+AppendOutcome AppendToOwnFile(const std::string& path, std::string_view bytes) {
+    // A link or junction is opened as itself, and then refused; others may read meanwhile.
+    const HANDLE file =
+        CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE | READ_CONTROL,
+                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return AppendOutcome::Failed;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1) {
+        CloseHandle(file);
+        return AppendOutcome::NotOurs;
+    }
+    std::string whole;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xffffffff);
+        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        char last = '\n';
+        DWORD read = 0;
+        if (ReadFile(file, &last, 1, &read, &at) && read == 1 && last != '\n') {
+            whole = "\r\n";
+        }
+    }
+    whole.append(bytes);
+    const bool written = WriteAll(file, whole) && FlushFileBuffers(file);
+    CloseHandle(file);
+    return written ? AppendOutcome::Appended : AppendOutcome::Failed;
+}
 
 std::unique_ptr<HeldLock> TakeLock(const std::string& path, LockOutcome& outcome) {
     outcome = LockOutcome::NotALock;

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,11 +44,44 @@ std::string FindOnPath(const std::string& name) {
     return {};
 }
 
+// The program, our child until it ends, watched through a descriptor of its process.
+class PosixStartedProgram final : public StartedProgram {
+public:
+    PosixStartedProgram(pid_t pid, int endFd) : pid_(pid), endFd_(endFd) {}
+    ~PosixStartedProgram() override {
+        if (endFd_ >= 0) {
+            ::close(endFd_);
+        }
+    }
+    intptr_t EndHandle() const override { return endFd_; }
+    std::optional<ProcessEnd> Ended() override {
+        if (end_) {
+            return end_;
+        }
+        int status = 0;
+        pid_t got = 0;
+        while ((got = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (got != pid_) {
+            return std::nullopt;
+        }
+        ProcessEnd end;
+        end.exitedNormally = WIFEXITED(status);
+        end.exitCode = end.exitedNormally ? WEXITSTATUS(status) : WTERMSIG(status);
+        end_ = end;
+        return end_;
+    }
+
+private:
+    pid_t pid_;
+    int endFd_;
+    std::optional<ProcessEnd> end_;
+};
+
 // Starts the program in a session of its own, with no terminal, its standard streams on
-// /dev/null and the signals at their defaults. A child in between starts it and ends at once:
-// the program is then the system's to reap, and never lingers as a zombie of ours, with no
-// thread left waiting for it.
-void SpawnDetached(std::vector<std::string> args) {
+// /dev/null and the signals at their defaults. It stays our child, so its end can be told; the
+// end is read from its process descriptor by whoever watches, so no thread waits for it.
+std::unique_ptr<StartedProgram> Spawn(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& arg : args) {
         argv.push_back(arg.data());
@@ -57,36 +91,35 @@ void SpawnDetached(std::vector<std::string> args) {
     // process.
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     if (null < 0) {
-        return;
+        return nullptr;
     }
-    const pid_t between = ::fork();
-    if (between == 0) {
-        if (::fork() == 0) {
-            ::setsid();
-            struct sigaction fallback {};
-            fallback.sa_handler = SIG_DFL;
-            for (int signal = 1; signal < NSIG; ++signal) {
-                if (signal != SIGKILL && signal != SIGSTOP) {
-                    ::sigaction(signal, &fallback, nullptr);
-                }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal) {
+            if (signal != SIGKILL && signal != SIGSTOP) {
+                ::sigaction(signal, &fallback, nullptr);
             }
-            sigset_t none;
-            sigemptyset(&none);
-            ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            for (const int fd : {0, 1, 2}) {
-                ::dup2(null, fd);
-            }
-            ::close_range(3, ~0U, 0);
-            ::execve(argv[0], argv.data(), environ);
         }
-        ::_exit(0);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (const int fd : {0, 1, 2}) {
+            ::dup2(null, fd);
+        }
+        ::close_range(3, ~0U, 0);
+        ::execve(argv[0], argv.data(), environ);
+        ::_exit(127);
     }
     ::close(null);
-    if (between > 0) {
-        int status = 0;
-        while (::waitpid(between, &status, 0) < 0 && errno == EINTR) {
-        }
+    if (pid < 0) {
+        return nullptr;
     }
+    // Without process descriptors (a kernel before 5.3) the watcher asks now and then.
+    const int endFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    return std::make_unique<PosixStartedProgram>(pid, endFd);
 }
 
 } // namespace
@@ -102,11 +135,12 @@ ViewerProblem ViewerStartProblem(const std::string& viewerPath) {
     return ViewerProblem::None;
 }
 
-void StartBatchFileHidden(const std::string&, const std::string& written) {
+std::unique_ptr<StartedProgram> StartBatchFileHidden(const std::string&,
+                                                     const std::string& written) {
     const std::string line = written.substr(0, written.find_first_of("\r\n"));
     std::vector<std::string> args = SplitCommandLine(UnescapeBatchLine(line));
     if (args.empty() || args.front().empty()) {
-        return;
+        return nullptr;
     }
     std::replace(args.front().begin(), args.front().end(), '\\', '/');
     if (IsWindowsExecutable(args.front())) {
@@ -115,7 +149,7 @@ void StartBatchFileHidden(const std::string&, const std::string& written) {
             args.insert(args.begin(), wine);
         }
     }
-    SpawnDetached(std::move(args));
+    return Spawn(std::move(args));
 }
 
 } // namespace platform

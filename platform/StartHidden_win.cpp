@@ -11,7 +11,35 @@ ViewerProblem ViewerStartProblem(const std::string& viewerPath) {
                : ViewerProblem::None;
 }
 
-void StartBatchFileHidden(const std::string& batchPath, const std::string&) {
+namespace {
+
+// The command interpreter running the batch file: it ends when the viewer it runs does. Its
+// handle is kept for that.
+class WinStartedProgram final : public StartedProgram {
+public:
+    explicit WinStartedProgram(HANDLE process) : process_(process) {}
+    ~WinStartedProgram() override { CloseHandle(process_); }
+    intptr_t EndHandle() const override { return reinterpret_cast<intptr_t>(process_); }
+    std::optional<ProcessEnd> Ended() override {
+        if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+            return std::nullopt;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(process_, &code);
+        ProcessEnd end;
+        end.exitedNormally = true;
+        end.exitCode = static_cast<int>(code);
+        return end;
+    }
+
+private:
+    HANDLE process_;
+};
+
+} // namespace
+
+std::unique_ptr<StartedProgram> StartBatchFileHidden(const std::string& batchPath,
+                                                     const std::string&) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -21,11 +49,12 @@ void StartBatchFileHidden(const std::string& batchPath, const std::string&) {
     ZeroMemory(&process, sizeof process);
     // The command interpreter runs the batch file with its console hidden; whether it started
     // is not examined.
-    if (CreateProcessA(batchPath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+    if (!CreateProcessA(batchPath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return nullptr;
     }
+    CloseHandle(process.hThread);
+    return std::make_unique<WinStartedProgram>(process.hProcess);
 }
 
 } // namespace platform

@@ -399,15 +399,16 @@ TEST_F(Editing, TheContextMenuOffersWhatARowTakesWithItsKeys) {
         emit table->customContextMenuRequested(table->CellRect(place, 0).center());
     };
     openAndChoose(QStringLiteral("Copy ID"), 1);
-    EXPECT_EQ(entries,
-              (QStringList{
-                  QStringLiteral("Connect\tReturn"), QStringLiteral("Edit\tF2"),
-                  QStringLiteral("Remove\tDel"), QStringLiteral("Tags and note\u2026\tF4"),
-                  QStringLiteral("Favourite\tCtrl+D"), QStringLiteral("Favourites first"),
-                  QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Redo\tCtrl+Shift+Z"),
-                  QStringLiteral("History\u2026"), QStringLiteral("Recently removed\u2026"),
-                  QStringLiteral("Copy ID\tCtrl+C"), QStringLiteral("Import\u2026\tCtrl+I"),
-                  QStringLiteral("Export\u2026\tCtrl+E"), QStringLiteral("Export history\u2026")}));
+    EXPECT_EQ(
+        entries,
+        (QStringList{QStringLiteral("Connect\tReturn"), QStringLiteral("Edit\tF2"),
+                     QStringLiteral("Remove\tDel"), QStringLiteral("Tags and note\u2026\tF4"),
+                     QStringLiteral("Favourite\tCtrl+D"), QStringLiteral("Favourites first"),
+                     QStringLiteral("Undo\tCtrl+Z"), QStringLiteral("Redo\tCtrl+Shift+Z"),
+                     QStringLiteral("History\u2026"), QStringLiteral("Recently removed\u2026"),
+                     QStringLiteral("Session log\u2026"), QStringLiteral("Copy ID\tCtrl+C"),
+                     QStringLiteral("Import\u2026\tCtrl+I"), QStringLiteral("Export\u2026\tCtrl+E"),
+                     QStringLiteral("Export history\u2026")}));
     // The right click selected the row it was on.
     EXPECT_EQ(names->ItemIndex(), 1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("42"));

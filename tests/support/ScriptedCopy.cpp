@@ -8,7 +8,8 @@
 // For a shared book: "share:URL" (the URL's colons as %3A; connected once the step is done),
 // "move:NAME:STEP" (-1 up, 1 down), "shows:NAME" and "lacks:NAME" (run the event loop until the
 // list shows NAME, or no longer does); the password comes from PGPASSWORD. "note:NAME:TEXT"
-// types TEXT as the note of the client NAME in its tags and note pane.
+// types TEXT as the note of the client NAME in its tags and note pane; "connect:NAME" connects
+// to the client NAME.
 #include "app/ClientTable.h"
 #include "app/Keyring.h"
 #include "app/ListBox.h"
@@ -115,6 +116,14 @@ int main(int argc, char* argv[]) {
                 auto* note = Find<QPlainTextEdit>(*form, "NoteEdit");
                 note->setPlainText(parts.mid(2).join(u':'));
                 form->Notes().Flush();
+            }
+        } else if (verb == QStringLiteral("connect")) {
+            auto* names = Find<ListBox>(*form, "ListBox1");
+            const auto& items = names->Items();
+            const auto at = std::find(items.begin(), items.end(), parts.value(1).toStdString());
+            if (at != items.end()) {
+                names->SetItemIndex(static_cast<int>(at - items.begin()));
+                form->Button2Click();
             }
         } else if (verb == QStringLiteral("undo") || verb == QStringLiteral("redo")) {
             QTest::keyClick(form.get(), Qt::Key_Z,

@@ -1,9 +1,13 @@
 // Stands in for the VNC viewer: records the arguments it was started with, each ended by a NUL
 // byte, in "viewer-args" in the program folder above its own Bin folder. Where processes have
 // sessions, it also records in "viewer-detached" whether it runs in a session of its own with
-// its standard streams on /dev/null.
+// its standard streams on /dev/null. While "viewer-hold" is in that folder it keeps running, as
+// a viewer showing a desktop; it ends with the number "viewer-exit" holds (0 without one).
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -56,5 +60,22 @@ int main(int argc, char** argv) {
     WriteWhole(folder + "/viewer-detached", Detached());
 #endif
     WriteWhole(folder + "/viewer-args", record);
-    return 0;
+    const auto exists = [](const std::string& path) {
+        FILE* in = std::fopen(path.c_str(), "rb");
+        if (in) {
+            std::fclose(in);
+        }
+        return in != nullptr;
+    };
+    while (exists(folder + "/viewer-hold")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    int code = 0;
+    if (FILE* in = std::fopen((folder + "/viewer-exit").c_str(), "rb")) {
+        if (std::fscanf(in, "%d", &code) != 1) {
+            code = 0;
+        }
+        std::fclose(in);
+    }
+    return code;
 }

@@ -1,0 +1,195 @@
+#include "app/ConnectionLog.h"
+
+#include "app/QtText.h"
+#include "app/UserSettings.h"
+#include "base/Exception.h"
+#include "core/DisplayText.h"
+#include "core/Import.h"
+#include "core/ProgramFiles.h"
+#include "platform/Files.h"
+
+#include <QDateTime>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+std::string NowInLog() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+}
+
+// A time of the log in this computer's time, with its offset from UTC.
+QString WithOffset(const std::string& utc) {
+    if (utc.empty()) {
+        return {};
+    }
+    QDateTime when = QDateTime::fromString(QString::fromStdString(utc), Qt::ISODate);
+    when.setTimeSpec(Qt::UTC);
+    const QDateTime local = when.toLocalTime();
+    // The offset written out, "+00:00" too: a spreadsheet reads one form.
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// The log's first line in bytes read from its middle is cut: it starts after the first line end.
+std::string_view WholeLines(const platform::FileBytes& read) {
+    std::string_view bytes = read.bytes ? std::string_view(*read.bytes) : std::string_view();
+    if (read.cut) {
+        const size_t end = bytes.find('\n');
+        bytes = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
+    }
+    return bytes;
+}
+
+// A note's lines as one row's cell: a spreadsheet reads one line a row.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+    return text;
+}
+
+} // namespace
+
+ConnectionLog::ConnectionLog(QObject* parent) : QObject(parent) {}
+
+std::string ConnectionLog::Path() const {
+    return core::ProgramFiles::OfThisProgram().Folder() + core::SessionsFile;
+}
+
+bool ConnectionLog::Append(const std::string& line) {
+    const std::string path = Path();
+    const std::string bytes = line + "\r\n";
+    platform::AppendOutcome outcome = platform::AppendToOwnFile(path, bytes);
+    if (outcome == platform::AppendOutcome::NotOurs) {
+        // Another account's log (a folder a team shares) or something planted in its place: the
+        // log is carried on in a file of this user's, its old lines kept where they can be
+        // read.
+        const platform::FileBytes old = platform::ReadBytes(path, core::MaxSessionLogBytes);
+        const std::string kept(WholeLines(old));
+        outcome = platform::WriteFileAtomically(path, kept + bytes, platform::NewFileMode::Shared,
+                                                platform::ExistingFileMode::Replace)
+                      ? platform::AppendOutcome::Appended
+                      : platform::AppendOutcome::Failed;
+    }
+    if (outcome != platform::AppendOutcome::Appended) {
+        emit Said(QStringLiteral("The session log could not be written: ") +
+                  DisplayText(core::ShownPath(path)));
+        return false;
+    }
+    emit Changed();
+    return true;
+}
+
+std::string ConnectionLog::Started(const core::Client& client) {
+    core::Session session;
+    session.id = core::NewSessionId();
+    session.start = NowInLog();
+    session.technician = ThisUserName();
+    session.client = client;
+    if (!Append(core::SessionStartLine(session))) {
+        return {};
+    }
+    running_.insert(session.id);
+    return session.id;
+}
+
+void ConnectionLog::Ended(const std::string& id, core::Session::Ended how, const QString& line) {
+    if (id.empty() || running_.erase(id) == 0) {
+        return;
+    }
+    Append(core::SessionEndLine(id, NowInLog(), how, line.toStdString()));
+}
+
+void ConnectionLog::Note(const std::string& id, const QString& note) {
+    Append(core::SessionNoteLine(id, NowInLog(), note.toStdString()));
+}
+
+void ConnectionLog::MarkRunning(std::vector<core::Session>& sessions) const {
+    for (core::Session& session : sessions) {
+        if (session.end.empty() && running_.count(session.id)) {
+            session.how = core::Session::Ended::Running;
+        }
+    }
+}
+
+std::vector<core::Session> ConnectionLog::Read(int64_t from, int64_t to) const {
+    // The log is in the order sessions started: its end is read, more of it each time, until
+    // what was read starts before the range (or is the whole log).
+    std::vector<core::Session> sessions;
+    cut_ = false;
+    for (size_t most = size_t{4} << 20;; most *= 4) {
+        most = std::min(most, core::MaxSessionLogBytes);
+        const platform::FileBytes read = platform::ReadBytes(Path(), most);
+        sessions = core::ReadSessions(WholeLines(read));
+        const bool before = !sessions.empty() && core::LogSeconds(sessions.front().start) < from;
+        if (!read.cut || before || most == core::MaxSessionLogBytes) {
+            cut_ = read.cut && !before;
+            break;
+        }
+    }
+    std::erase_if(sessions, [&](const core::Session& session) {
+        const int64_t start = core::LogSeconds(session.start);
+        return start < from || start >= to;
+    });
+    std::reverse(sessions.begin(), sessions.end());
+    MarkRunning(sessions);
+    return sessions;
+}
+
+std::vector<core::Session> ConnectionLog::ReadAll() const {
+    const platform::FileBytes read = platform::ReadBytes(Path(), core::MaxSessionLogBytes);
+    cut_ = read.cut;
+    std::vector<core::Session> sessions = core::ReadSessions(WholeLines(read));
+    MarkRunning(sessions);
+    return sessions;
+}
+
+std::vector<core::Session> ConnectionLog::ReadAllAt(const std::string& folder) {
+    const platform::FileBytes read =
+        platform::ReadBytes(folder + core::SessionsFile, core::MaxSessionLogBytes);
+    if (!read.bytes && !read.missing) {
+        throw Exception("Cannot read " + folder + core::SessionsFile + ": " + read.reason);
+    }
+    return core::ReadSessions(WholeLines(read));
+}
+
+std::string ConnectionLog::Csv(const std::vector<core::Session>& sessions) {
+    std::string csv = "start,end,client,id,technician,duration_seconds,ended,note\r\n";
+    for (const core::Session& session : sessions) {
+        const int64_t seconds = core::DurationSeconds(session);
+        std::string ended(core::EndedWord(session.how));
+        if (session.how == core::Session::Ended::Error && !session.line.empty()) {
+            ended += ": " + session.line;
+        }
+        for (const std::string& cell :
+             {WithOffset(session.start).toStdString(), WithOffset(session.end).toStdString(),
+              DisplayText(session.client.name).toStdString(),
+              DisplayText(session.client.id).toStdString(),
+              DisplayText(session.technician).toStdString(),
+              seconds < 0 ? std::string() : std::to_string(seconds), ended,
+              OneLine(session.note)}) {
+            csv += core::CsvCell(cell);
+            csv += ',';
+        }
+        csv.back() = '\r';
+        csv += '\n';
+    }
+    return csv;
+}
+
+void ConnectionLog::WriteCsv(const QString& path, const std::vector<core::Session>& sessions) {
+    QSaveFile file(path);
+    const std::string csv = Csv(sessions);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
+            static_cast<qint64>(csv.size()) ||
+        !file.commit()) {
+        throw Exception("Cannot write " + StoredText(path));
+    }
+}

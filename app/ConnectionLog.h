@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/SessionLog.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+// The log of the connections made from this computer's book: a line when a viewer starts, one
+// when it ends and one for each note, appended to the book folder's session log at once (a
+// session that was running when the program or the computer stopped keeps its start, and its
+// end reads unknown). Reading asks only for the part of the log a time range stands in.
+class ConnectionLog final : public QObject {
+    Q_OBJECT
+public:
+    explicit ConnectionLog(QObject* parent = nullptr);
+
+    // A viewer started for the client: its session's ID, empty when the log could not be
+    // written (said).
+    std::string Started(const core::Client& client);
+    // The session's viewer ended: ok, or with an error and its line.
+    void Ended(const std::string& id, core::Session::Ended how, const QString& line);
+    // A note about a session, written after it (for billing); the last one stands.
+    void Note(const std::string& id, const QString& note);
+
+    // The sessions that started from `from` up to before `to` (seconds since 1970, UTC), newest
+    // first; only the end of the log they stand in is read.
+    std::vector<core::Session> Read(int64_t from, int64_t to) const;
+    // Every session, oldest first, as the export writes them.
+    std::vector<core::Session> ReadAll() const;
+    // Whether the log has been cut: the oldest part was not read (a log beyond its limit).
+    bool Cut() const { return cut_; }
+
+    // The sessions as CSV: a header, then one row each: start and end in ISO 8601 with this
+    // computer's UTC offset, client name, ID, technician, duration in seconds, how it ended
+    // ("error: " and the viewer's line for an error), note.
+    static std::string Csv(const std::vector<core::Session>& sessions);
+    // Written whole or not at all; an error naming the file when it cannot be.
+    static void WriteCsv(const QString& path, const std::vector<core::Session>& sessions);
+    // Every session of the log at the folder (which ends in its separator): the program's
+    // --export-sessions.
+    static std::vector<core::Session> ReadAllAt(const std::string& folder);
+
+signals:
+    // For the window's status line.
+    void Said(const QString& what);
+    // A line was added: a session started, ended or got a note.
+    void Changed();
+
+private:
+    std::string Path() const;
+    bool Append(const std::string& line);
+    void MarkRunning(std::vector<core::Session>& sessions) const;
+
+    std::set<std::string> running_;
+    mutable bool cut_ = false;
+};

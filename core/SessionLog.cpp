@@ -1,0 +1,245 @@
+#include "core/SessionLog.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <unordered_map>
+
+namespace core {
+
+namespace {
+
+constexpr char Tab = '\t';
+constexpr std::string_view Kinds[] = {"start", "end", "note"};
+constexpr std::string_view EndWords[] = {"running", "ok", "error", "unknown"};
+
+bool Clean(std::string_view field) {
+    return std::none_of(field.begin(), field.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
+}
+
+bool IsId(std::string_view id) {
+    return id.size() == 16 && std::all_of(id.begin(), id.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+std::string Escape(std::string_view text) {
+    std::string escaped;
+    for (const char c : text.substr(0, MaxSessionTextBytes)) {
+        switch (c) {
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        default:
+            // Other control characters are no part of a line.
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
+                escaped += c;
+            }
+        }
+    }
+    return escaped;
+}
+
+bool Unescape(std::string_view field, std::string& to) {
+    to.clear();
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            to += field[i];
+            continue;
+        }
+        if (++i == field.size()) {
+            return false;
+        }
+        switch (field[i]) {
+        case '\\':
+            to += '\\';
+            break;
+        case 't':
+            to += '\t';
+            break;
+        case 'n':
+            to += '\n';
+            break;
+        default:
+            return false;
+        }
+    }
+    return to.size() <= MaxSessionTextBytes;
+}
+
+// The fields of a line, at most `most`; one more means too many.
+size_t Split(std::string_view line, std::string_view* fields, size_t most) {
+    size_t count = 0;
+    for (size_t start = 0;;) {
+        const size_t tab = line.find(Tab, start);
+        if (count == most) {
+            return most + 1;
+        }
+        fields[count++] = line.substr(start, tab == std::string_view::npos ? tab : tab - start);
+        if (tab == std::string_view::npos) {
+            return count;
+        }
+        start = tab + 1;
+    }
+}
+
+} // namespace
+
+std::string NewSessionId() {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::random_device random;
+    std::string id;
+    for (int i = 0; i < 16; ++i) {
+        id += Digits[random() % 16];
+    }
+    return id;
+}
+
+std::string SessionStartLine(const Session& session) {
+    std::string line(Kinds[0]);
+    for (const std::string* field : {&session.id, &session.start, &session.technician,
+                                     &session.client.name, &session.client.id}) {
+        line += Tab;
+        line += *field;
+    }
+    return line;
+}
+
+std::string SessionEndLine(std::string_view id, std::string_view end, Session::Ended how,
+                           std::string_view text) {
+    std::string line(Kinds[1]);
+    line += Tab;
+    line += id;
+    line += Tab;
+    line += end;
+    line += Tab;
+    line += EndedWord(how);
+    line += Tab;
+    line += Escape(text);
+    return line;
+}
+
+std::string SessionNoteLine(std::string_view id, std::string_view written, std::string_view note) {
+    std::string line(Kinds[2]);
+    line += Tab;
+    line += id;
+    line += Tab;
+    line += written;
+    line += Tab;
+    line += Escape(note);
+    return line;
+}
+
+int64_t LogSeconds(std::string_view time) {
+    static constexpr std::string_view Form = "dddd-dd-ddTdd:dd:ddZ";
+    if (time.size() != Form.size()) {
+        return -1;
+    }
+    for (size_t i = 0; i < Form.size(); ++i) {
+        if (Form[i] == 'd' ? (time[i] < '0' || time[i] > '9') : time[i] != Form[i]) {
+            return -1;
+        }
+    }
+    const auto number = [&](size_t at, size_t digits) {
+        int value = 0;
+        for (size_t i = 0; i < digits; ++i) {
+            value = value * 10 + (time[at + i] - '0');
+        }
+        return value;
+    };
+    using namespace std::chrono;
+    const year_month_day day{year(number(0, 4)), month(static_cast<unsigned>(number(5, 2))),
+                             std::chrono::day(static_cast<unsigned>(number(8, 2)))};
+    const int hours = number(11, 2);
+    const int minutes = number(14, 2);
+    const int seconds = number(17, 2);
+    if (!day.ok() || hours > 23 || minutes > 59 || seconds > 60) {
+        return -1;
+    }
+    return sys_days(day).time_since_epoch().count() * 86400 + hours * 3600 + minutes * 60 + seconds;
+}
+
+std::string_view EndedWord(Session::Ended how) {
+    return EndWords[static_cast<size_t>(how)];
+}
+
+std::vector<Session> ReadSessions(std::string_view bytes) {
+    std::vector<Session> sessions;
+    std::unordered_map<std::string_view, size_t> byId;
+    std::vector<bool> ended;
+    std::string text;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const size_t lineEnd = bytes.find('\n', at);
+        // A last line without its end was cut by a kill: it is no line.
+        if (lineEnd == std::string_view::npos) {
+            break;
+        }
+        std::string_view line = bytes.substr(at, lineEnd - at);
+        at = lineEnd + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        std::string_view fields[6];
+        const size_t count = Split(line, fields, 6);
+        if (count < 4 || count > 6 || !IsId(fields[1]) || LogSeconds(fields[2]) < 0) {
+            continue;
+        }
+        if (fields[0] == Kinds[0]) {
+            if (count != 6 || !std::all_of(fields, fields + 6, Clean) || byId.count(fields[1])) {
+                continue;
+            }
+            Session session;
+            session.id = std::string(fields[1]);
+            session.start = std::string(fields[2]);
+            session.technician = std::string(fields[3]);
+            session.client = {std::string(fields[4]), std::string(fields[5])};
+            byId.emplace(fields[1], sessions.size());
+            sessions.push_back(std::move(session));
+            ended.push_back(false);
+            continue;
+        }
+        const auto known = byId.find(fields[1]);
+        if (known == byId.end() || !std::all_of(fields, fields + count, Clean)) {
+            continue;
+        }
+        Session& session = sessions[known->second];
+        if (fields[0] == Kinds[1]) {
+            const auto word = std::find(std::begin(EndWords), std::end(EndWords), fields[3]);
+            const auto how = static_cast<Session::Ended>(word - std::begin(EndWords));
+            if (count != 5 || ended[known->second] || word == std::end(EndWords) ||
+                (how != Session::Ended::Ok && how != Session::Ended::Error) ||
+                fields[2] < std::string_view(session.start) || !Unescape(fields[4], text)) {
+                continue;
+            }
+            ended[known->second] = true;
+            session.end = std::string(fields[2]);
+            session.how = how;
+            session.line = text;
+        } else if (fields[0] == Kinds[2]) {
+            if (count != 4 || !Unescape(fields[3], text)) {
+                continue;
+            }
+            session.note = text;
+        }
+    }
+    return sessions;
+}
+
+int64_t DurationSeconds(const Session& session) {
+    if (session.end.empty()) {
+        return -1;
+    }
+    return LogSeconds(session.end) - LogSeconds(session.start);
+}
+
+} // namespace core
