@@ -317,13 +317,29 @@ void BookLists::Add(core::Client client) {
     Push(new AddClients(*this, text, std::move(clients)), text);
 }
 
-void BookLists::AddMany(core::Book clients) {
+void BookLists::AddMany(core::Book clients, std::vector<core::ClientExtra> extras) {
     if (clients.names.empty()) {
         return;
+    }
+    // Their tags and notes come with them, for clients that have none yet; an import undone
+    // leaves them to no client, and the close keeps none such.
+    core::ClientNotes notes = notes_;
+    bool any = false;
+    if (!store_->KeepsOwnSteps()) {
+        for (size_t row = 0; row < extras.size() && row < clients.Count(); ++row) {
+            const core::Client client = clients.At(row);
+            if (!extras[row].Empty() && !notes.Find(client)) {
+                notes.Set(client, std::move(extras[row]));
+                any = true;
+            }
+        }
     }
     const QString text = QStringLiteral("Imported ") + ClientCount(clients.Count());
     Push(new AddClients(*this, text, std::move(clients)),
          text + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
+    if (any) {
+        SetNotes(std::move(notes));
+    }
 }
 
 void BookLists::RemoveSelected() {

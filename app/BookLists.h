@@ -38,8 +38,9 @@ public:
 
     // Edits, each one step of the undo stack.
     void Add(core::Client client);
-    // Clients brought in at the end of the book, as one step.
-    void AddMany(core::Book clients);
+    // Clients brought in at the end of the book, as one step, with their tags and notes where
+    // the file had any (one a client, or none).
+    void AddMany(core::Book clients, std::vector<core::ClientExtra> extras = {});
     // Removes each list's selected row; nothing without a selection.
     void RemoveSelected();
     // Moves the selected client a place up (-1) or down (+1); false, changing nothing, when it

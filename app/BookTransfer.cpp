@@ -249,7 +249,7 @@ void BookTransfer::Preview(const QString& from, ReadResult& result) {
     dialog.setObjectName(QStringLiteral("ImportDialog"));
     QMetaObject::invokeMethod(this, &BookTransfer::PreviewOpened, Qt::QueuedConnection);
     if (dialog.exec() == QDialog::Accepted) {
-        book_.AddMany(dialog.Ticked());
+        book_.AddMany(dialog.Ticked(), dialog.TickedExtras());
     }
 }
 
@@ -263,7 +263,7 @@ void BookTransfer::Export(bool shownOnly) {
     }
     const core::Book clients = book_.Clients(shownOnly);
     try {
-        WriteCsv(path, clients);
+        WriteCsv(path, clients, &book_.Notes());
         emit Said(QStringLiteral("Exported ") + ClientCount(clients.Count()) +
                   QStringLiteral(" to ") + QDir::toNativeSeparators(path));
     } catch (const Exception& e) {
@@ -271,6 +271,7 @@ void BookTransfer::Export(bool shownOnly) {
     }
 }
 
-void BookTransfer::WriteCsv(const QString& path, const core::Book& clients) {
-    core::WriteExportCsv(QDir::toNativeSeparators(path).toStdString(), clients);
+void BookTransfer::WriteCsv(const QString& path, const core::Book& clients,
+                            const core::ClientNotes* notes) {
+    core::WriteExportCsv(QDir::toNativeSeparators(path).toStdString(), clients, notes);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ClientNotes.h"
+
 #include "core/Book.h"
 
 #include <QObject>
@@ -35,7 +37,8 @@ public:
     void Export(bool shownOnly);
 
     // The CSV of a whole book, written in one step; an exception names what failed.
-    static void WriteCsv(const QString& path, const core::Book& clients);
+    static void WriteCsv(const QString& path, const core::Book& clients,
+                         const core::ClientNotes* notes = nullptr);
 
     // Runs on the reading thread once a file's bytes are read, before they are parsed: a test's
     // allocation failure or slowness.

@@ -191,6 +191,21 @@ QString ImportDialog::Counts() const {
     return Utf8(core::PreviewCounts(rows_->Preview()));
 }
 
+std::vector<core::ClientExtra> ImportDialog::TickedExtras() const {
+    const core::ImportPreview& preview = rows_->Preview();
+    std::vector<core::ClientExtra> extras;
+    if (preview.source->notes.empty() && preview.source->tags.empty()) {
+        return extras;
+    }
+    for (size_t i = 0; i < preview.entries.size(); ++i) {
+        if (rows_->Ticked(i)) {
+            extras.push_back({core::CleanTags(preview.source->Tags(i)),
+                              core::CleanNote(preview.source->Note(i))});
+        }
+    }
+    return extras;
+}
+
 core::Book ImportDialog::Ticked() const {
     core::Book ticked;
     const core::ImportPreview& preview = rows_->Preview();

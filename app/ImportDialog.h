@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ClientNotes.h"
+
 #include "core/Import.h"
 
 #include <QDialog>
@@ -27,6 +29,8 @@ public:
 
     // The ticked rows' names and IDs, in the file's order.
     core::Book Ticked() const;
+    // The ticked rows' tags and notes, one a row of Ticked(), where the file has any.
+    std::vector<core::ClientExtra> TickedExtras() const;
     // The line of counts shown above the buttons.
     QString Counts() const;
 

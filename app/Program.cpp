@@ -121,8 +121,9 @@ int Export(const Options& options, bool installedCopy) {
                     throw Exception(list->reason);
                 }
             }
+            const core::ClientNotes notes = core::ClientNotes::FromBytes(core::BytesOf(book.notes));
             BookTransfer::WriteCsv(options.parser.value(options.exportFile),
-                                   {book.names.rows.Strings(), book.ids.rows.Strings()});
+                                   {book.names.rows.Strings(), book.ids.rows.Strings()}, &notes);
         }
         if (options.parser.isSet(options.exportSessions)) {
             ConnectionLog::WriteCsv(options.parser.value(options.exportSessions),

@@ -55,6 +55,18 @@ void Append(ImportSource& to, ImportSource&& more) {
         to.values.push_back(span);
     }
     to.unusable.insert(to.unusable.end(), more.unusable.begin(), more.unusable.end());
+    // Notes and tags stay one a row: rows of a file without them get empty ones.
+    for (auto part : {&ImportSource::notes, &ImportSource::tags}) {
+        if ((to.*part).empty() && (more.*part).empty()) {
+            continue;
+        }
+        (to.*part).resize(to.names.size() - more.names.size(), TextSpan{});
+        for (TextSpan span : more.*part) {
+            span.at += shift;
+            (to.*part).push_back(span);
+        }
+        (to.*part).resize(to.names.size(), TextSpan{});
+    }
 }
 
 } // namespace core

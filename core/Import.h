@@ -10,6 +10,8 @@
 
 namespace core {
 
+class ClientNotes;
+
 // The files a book can be brought in from, told apart by their content.
 enum class ImportFormat {
     Csv,            // ours or a spreadsheet's: a name and an ID a row
@@ -47,7 +49,18 @@ struct ImportSource {
     size_t defaultNameField = 0;
     std::vector<TextSpan> nameValues;
 
+    // Each row's note and tags (separated by commas) where the file has them: one a row, or
+    // none at all for a file without.
+    std::vector<TextSpan> notes;
+    std::vector<TextSpan> tags;
+
     size_t Rows() const { return names.size(); }
+    std::string_view Note(size_t row) const {
+        return row < notes.size() ? Piece(notes[row]) : std::string_view();
+    }
+    std::string_view Tags(size_t row) const {
+        return row < tags.size() ? Piece(tags[row]) : std::string_view();
+    }
     std::string_view Name(size_t row) const { return Piece(names[row]); }
     // The row's name from a field, where the user picks it; its one name otherwise.
     std::string_view NameIn(size_t row, size_t field) const {
@@ -144,12 +157,14 @@ std::string PreviewCounts(const ImportPreview& preview);
 
 // Our CSV of the rows: a header "name,id", UTF-8, CR LF, fields quoted where they must be.
 // Names from the files are shown as the window shows them (Windows-1252 where not UTF-8).
-std::string ExportCsv(const Book& book);
+// Where any client has tags or a note (notes given), two more columns: "tags" (separated by
+// commas) and "note"; a book without them keeps the two.
+std::string ExportCsv(const Book& book, const ClientNotes* notes = nullptr);
 // One cell of an exported CSV: quoted where it must be, without control characters, and kept
 // from running as a spreadsheet's formula.
 std::string CsvCell(std::string_view text);
 // That CSV written to the file in one step (never half written); throws Exception "Cannot write
 // <file>".
-void WriteExportCsv(const std::string& file, const Book& book);
+void WriteExportCsv(const std::string& file, const Book& book, const ClientNotes* notes = nullptr);
 
 } // namespace core

@@ -77,6 +77,7 @@ ImportSource ReadConnectionsCsv(std::string_view bytes) {
             rows.Name(JoinedPath(containers, std::string(Field(record, name))));
         const TextSpan hostValue = rows.Value(Field(record, host));
         rows.Row(rowName, {hostValue, rows.Value(Field(record, description))});
+        source.notes.push_back(rows.Text(Field(record, description)));
     }
     source.defaultField = FirstFieldWithIds(source);
     return source;

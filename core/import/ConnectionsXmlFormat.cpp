@@ -67,6 +67,8 @@ ImportSource ReadConnectionsXml(std::string_view bytes) {
             for (const std::string& field : XmlIdFields) {
                 source.values.push_back(rows.Value(attribute(field)));
             }
+            // The connection's description is what the technician wrote about it.
+            source.notes.push_back(rows.Text(attribute("Descr")));
             source.names.push_back(name);
             source.unusable.push_back(Unusable::No);
         }

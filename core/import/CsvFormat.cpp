@@ -1,6 +1,7 @@
 #include "core/Import.h"
 
 #include "base/Exception.h"
+#include "core/ClientNotes.h"
 #include "core/DisplayText.h"
 #include "core/import/CsvScanner.h"
 #include "core/import/ImportText.h"
@@ -105,6 +106,9 @@ ImportSource ReadCsv(std::string_view bytes) {
     RowWriter rows(source);
     std::optional<size_t> nameColumn;
     std::optional<size_t> idColumn;
+    // Our export's extra columns, and any list's that names them so.
+    std::optional<size_t> tagsColumn;
+    std::optional<size_t> noteColumn;
     bool first = true;
     // A file whose first row names no "name" and "id" columns leaves both to the user: every
     // column may hold either, each row keeps all of them.
@@ -132,6 +136,8 @@ ImportSource ReadCsv(std::string_view bytes) {
             nameColumn = Column(record, "name");
             idColumn = Column(record, "id");
             if (nameColumn && idColumn) {
+                tagsColumn = Column(record, "tags");
+                noteColumn = Column(record, "note");
                 return;
             }
             columns = std::clamp<size_t>(record.size(), 1, MaxChosenColumns);
@@ -153,6 +159,12 @@ ImportSource ReadCsv(std::string_view bytes) {
         }
         const TextSpan name = rows.Name(Undefused(Field(record, nameColumn)));
         rows.Row(name, {rows.Value(Undefused(Field(record, idColumn)))});
+        if (tagsColumn) {
+            source.tags.push_back(rows.Text(Undefused(Field(record, tagsColumn))));
+        }
+        if (noteColumn) {
+            source.notes.push_back(rows.Text(Undefused(Field(record, noteColumn))));
+        }
     });
     if (source.nameChoice) {
         // The ID from a column titled so, else the first that holds IDs; the name from the
@@ -177,16 +189,39 @@ std::string CsvCell(std::string_view text) {
     return CsvField(WithoutControlCharacters(text));
 }
 
-std::string ExportCsv(const Book& book) {
+std::string ExportCsv(const Book& book, const ClientNotes* notes) {
     const std::vector<std::string>& names = book.names;
     const std::vector<std::string>& ids = book.ids;
-    std::string out = "name,id\r\n";
     const size_t rows = std::min(names.size(), ids.size());
+    const auto extra = [&](size_t row) {
+        return notes ? notes->Find(names[row], ids[row]) : nullptr;
+    };
+    bool extras = false;
+    for (size_t i = 0; i < rows && notes && !notes->Empty() && !extras; ++i) {
+        extras = extra(i) != nullptr;
+    }
+    std::string out = extras ? "name,id,tags,note\r\n" : "name,id\r\n";
     for (size_t i = 0; i < rows; ++i) {
         // As the window shows them, without the control characters no typed row holds: a
         // file that holds them would read as binary.
         out += CsvField(WithoutControlCharacters(DisplayUtf8(names[i]))) + ',' +
-               CsvField(WithoutControlCharacters(DisplayUtf8(ids[i]))) + "\r\n";
+               CsvField(WithoutControlCharacters(DisplayUtf8(ids[i])));
+        if (extras) {
+            const ClientExtra* found = extra(i);
+            std::string tags;
+            std::string note;
+            if (found) {
+                for (const std::string& tag : found->tags) {
+                    tags += (tags.empty() ? "" : ",") + tag;
+                }
+                // A note's lines as one cell's: a spreadsheet reads one line a row.
+                note = found->note;
+                std::replace_if(
+                    note.begin(), note.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+            }
+            out += ',' + CsvCell(tags) + ',' + CsvCell(note);
+        }
+        out += "\r\n";
     }
     return out;
 }

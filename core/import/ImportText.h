@@ -2,6 +2,7 @@
 
 #include "base/Exception.h"
 #include "core/DisplayText.h"
+#include "core/ClientNotes.h"
 #include "core/Import.h"
 
 #include <optional>
@@ -57,6 +58,14 @@ public:
         source_.text.append(trimmed);
         Bound();
         return {at, static_cast<uint32_t>(trimmed.size())};
+    }
+    // A note or tags as the file has them, cut at a note's limit.
+    TextSpan Text(std::string_view text) {
+        const std::string_view kept = TrimmedView(text).substr(0, MaxNoteBytes);
+        const auto at = static_cast<uint32_t>(source_.text.size());
+        source_.text.append(kept);
+        Bound();
+        return {at, static_cast<uint32_t>(kept.size())};
     }
     void Row(TextSpan name, std::initializer_list<TextSpan> values, Unusable unusable = {}) {
         source_.names.push_back(name);

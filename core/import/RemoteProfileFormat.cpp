@@ -63,6 +63,8 @@ ImportSource ReadRemoteProfile(std::string_view bytes) {
     const TextSpan name =
         rows.Name(keys["group"].empty() ? keys["name"] : keys["group"] + " / " + keys["name"]);
     rows.Row(name, {rows.Value(server)}, unusable);
+    // The profile's group is what it was filed under: a tag.
+    source.tags.push_back(rows.Text(keys["group"]));
     return source;
 }
 

@@ -1,5 +1,6 @@
 #include "app/BookTransfer.h"
 #include "app/ListBox.h"
+#include "core/ClientNotes.h"
 #include "support/FormAccess.h"
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
@@ -348,4 +349,34 @@ TEST(Transfer, ACsvThatNamesNoColumnsIsImportedOnlyAsTheUserChooses) {
     EXPECT_EQ(Find<ListBox>(*form, "ListBox1")->Items(),
               (Rows{"Z\xC3\xBCrich Uhren Atelier", "Acme", longName}));
     EXPECT_EQ(Find<ListBox>(*form, "ListBox2")->Items(), (Rows{"778899", "42", "300300"}));
+}
+
+// A file's tags and notes come in with its clients and go out with them again.
+TEST(Transfer, TagsAndNotesComeInWithTheClientsAndLeaveWithThem) {
+    ProgramFolder folder;
+    RecordingSink sink;
+    folder.Write("clientlist.txt", "Acme\r\n");
+    folder.Write("clientIDlist.txt", "42\r\n");
+    folder.Write("team.csv", "name,id,tags,note\r\nNew One,100,\"vip, berlin\",Gate 4711\r\n"
+                             "New Two,200,,\r\n");
+    std::unique_ptr<TForm1> form = folder.Start();
+    Preview(*form, {QString::fromStdString(folder.File("team.csv"))},
+            [](QDialog& dialog) { dialog.accept(); });
+    EXPECT_EQ(ShownCell(*form, 1, BookTableModel::Tags), QStringLiteral("vip, berlin"));
+    Find<QLineEdit>(*form, "FilterEdit")->setText(QStringLiteral("4711"));
+    EXPECT_EQ(ShownCell(*form, 0, 0), QStringLiteral("New One"));
+    Find<QLineEdit>(*form, "FilterEdit")->clear();
+    EXPECT_TRUE(CloseWindow(*form));
+    EXPECT_EQ(folder.Read("clientlist.txt"), "Acme\r\nNew One\r\nNew Two\r\n");
+    EXPECT_EQ(folder.Read(core::NotesFile), "New One\t100\tvip,berlin\tGate 4711\r\n");
+
+    // The export without a window writes them as two more columns.
+    QProcess program;
+    program.start(QStringLiteral(PROGRAM),
+                  {QStringLiteral("--book-folder"), QString::fromStdString(folder.Path()),
+                   QStringLiteral("--export"), QString::fromStdString(folder.File("out.csv"))});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(folder.Read("out.csv"), "name,id,tags,note\r\nAcme,42,,\r\n"
+                                      "New One,100,\"vip,berlin\",Gate 4711\r\nNew Two,200,,\r\n");
 }

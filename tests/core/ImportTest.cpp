@@ -1,5 +1,6 @@
 #include "core/Import.h"
 #include "base/Exception.h"
+#include "core/ClientNotes.h"
 #include "core/DisplayText.h"
 
 #include <gtest/gtest.h>
@@ -299,4 +300,46 @@ TEST(Import, AConnectionManagersCsvPutsItsFoldersInFrontOfTheName) {
                        "export.csv"),
               (std::vector<Row>{{"Customers / North / Baker", "204518", New, ""},
                                 {"Acme", "42", New, ""}}));
+}
+
+// Tags and notes come in where the source has them (a connection manager's description, a
+// profile's group, our own export's columns) and leave as two more columns; a book without any
+// exports the two columns it always had.
+TEST(Import, NotesAndTagsComeInWhereTheSourceHasThemAndLeaveAsTwoMoreColumns) {
+    const core::ImportSource xml = core::ReadImport(
+        "<Connections><Node Name=\"A\" Type=\"Connection\" Hostname=\"5\" Descr=\"Gate "
+        "4711\"/><Node Name=\"B\" Type=\"Connection\" Hostname=\"6\"/></Connections>");
+    EXPECT_EQ(xml.Note(0), "Gate 4711");
+    EXPECT_EQ(xml.Note(1), "");
+    EXPECT_EQ(xml.Tags(0), "");
+    const core::ImportSource managerCsv =
+        core::ReadImport("Name;Folder;Hostname;Protocol;Description\nA;Shop;5;VNC;Back door\n");
+    EXPECT_EQ(managerCsv.Note(0), "Back door");
+    // Profiles of a folder: the group of each, and rows of a file without one keep theirs.
+    core::ImportSource profiles = core::ReadImport(
+        "[remmina]\nname=One\ngroup=Berlin\nprotocol=VNC\nserver=ID:1\nproxy=r:1\n", "1.remmina");
+    core::Append(profiles,
+                 core::ReadImport("[remmina]\nname=Two\nprotocol=VNC\nserver=ID:2\nproxy=r:1\n",
+                                  "2.remmina"));
+    ASSERT_EQ(profiles.tags.size(), 2u);
+    EXPECT_EQ(profiles.Tags(0), "Berlin");
+    EXPECT_EQ(profiles.Tags(1), "");
+
+    // Our export and back.
+    core::ClientNotes notes;
+    notes.Set({"Baker", "1"}, {{"vip", "key-account"}, "Gate 4711\nask for Dana"});
+    notes.Set({"Gone", "9"}, {{"old"}, "not in the book"});
+    const core::Book book{{"Baker", "Carol"}, {"1", "2"}};
+    const std::string csv = core::ExportCsv(book, &notes);
+    EXPECT_EQ(csv, "name,id,tags,note\r\n"
+                   "Baker,1,\"vip,key-account\",Gate 4711 ask for Dana\r\n"
+                   "Carol,2,,\r\n");
+    const core::ImportSource back = core::ReadImport(csv);
+    EXPECT_EQ(back.Tags(0), "vip,key-account");
+    EXPECT_EQ(back.Note(0), "Gate 4711 ask for Dana");
+    EXPECT_EQ(back.Note(1), "");
+    EXPECT_EQ(core::ExportCsv(book, nullptr), "name,id\r\nBaker,1\r\nCarol,2\r\n");
+    core::ClientNotes others;
+    others.Set({"Gone", "9"}, {{"old"}, ""});
+    EXPECT_EQ(core::ExportCsv(book, &others), "name,id\r\nBaker,1\r\nCarol,2\r\n");
 }
