@@ -58,6 +58,9 @@ public:
         return true;
     }
 
+    // Why the clients' tags and notes take no edits now; empty when they do.
+    virtual QString WhyNoExtraEdit() const { return WhyNoEdit(); }
+
     // Why the book takes no edits now (a shared book that is offline, or only to be read), for a
     // tooltip; empty when it does.
     virtual QString WhyNoEdit() const = 0;

@@ -36,6 +36,9 @@ QString What(const HistoryItem& item) {
     if (item.action == QLatin1String("restore")) {
         return QStringLiteral("Restored from the recycle bin");
     }
+    if (item.action == QLatin1String("note")) {
+        return QStringLiteral("Changed the tags or note");
+    }
     return DisplayText(item.action.toStdString(), 16);
 }
 

@@ -169,9 +169,15 @@ void NotesPane::Keep() {
     core::ClientExtra extra;
     extra.tags = core::CleanTags(tags_->text().toStdString());
     extra.note = core::CleanNote(note_->toPlainText().toStdString());
+    // Shown as cleaned ("key account" reads "key-account"), not read back: a shared book shows
+    // them once its server has them.
+    const QString tags = QString::fromStdString(core::JoinTags(extra.tags));
     book_.EditExtra(*row, std::move(extra));
-    // Shown as cleaned: "key account" reads "key-account".
-    Refresh(true);
+    if (tags_->text() != tags && !tags_->hasFocus()) {
+        filling_ = true;
+        tags_->setText(tags);
+        filling_ = false;
+    }
 }
 
 void NotesPane::Flush() {

@@ -420,7 +420,7 @@ void TForm1::UpdateEditing() {
     const QString noEdit = book_->WhyNoEdit();
     editing_->Update(noEdit, book_->WhyNoMove());
     ui->BookTable->SetEditable(noEdit.isEmpty());
-    notes_->SetEditable(noEdit);
+    notes_->SetEditable(book_->Store().WhyNoExtraEdit());
 }
 
 void TForm1::ShowSessionLog() {

@@ -9,9 +9,10 @@ BEGIN;
 
 -- The version of these tables: the program brings older ones up to date by itself.
 CREATE TABLE mbv_schema (version integer NOT NULL);
-INSERT INTO mbv_schema VALUES (5);
+INSERT INTO mbv_schema VALUES (6);
 
--- One row per client, in the book's order by position (then row_id).
+-- One row per client, in the book's order by position (then row_id), with its tags (separated
+-- by commas) and note.
 CREATE TABLE mbv_clients (
     row_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     name text NOT NULL CHECK (name !~ '[[:cntrl:]]'),
@@ -19,7 +20,9 @@ CREATE TABLE mbv_clients (
     position double precision NOT NULL,
     version bigint NOT NULL DEFAULT 1,
     changed_by text NOT NULL DEFAULT current_user,
-    changed_at timestamptz NOT NULL DEFAULT now()
+    changed_at timestamptz NOT NULL DEFAULT now(),
+    tags text NOT NULL DEFAULT '' CHECK (tags !~ '[[:cntrl:]]' AND octet_length(tags) <= 4224),
+    note text NOT NULL DEFAULT '' CHECK (octet_length(note) <= 1048576)
 );
 CREATE INDEX mbv_clients_order ON mbv_clients (position, row_id);
 
@@ -67,7 +70,8 @@ CREATE TRIGGER mbv_clients_stamp BEFORE INSERT OR UPDATE
 
 -- The recycle bin: a removed client is kept with the clients it stood between, for as many days
 -- as mbv_options says (UPDATE mbv_options SET bin_days = 90; as the owner). Every copy sees the
--- same bin; only an editor may put a client back, through mbv_restore.
+-- same bin; only an editor may put a client back, through mbv_restore. A client's tags and note
+-- go to the bin with it and come back with it.
 CREATE TABLE mbv_bin (
     entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     row_id bigint NOT NULL,
@@ -75,7 +79,8 @@ CREATE TABLE mbv_bin (
     position double precision NOT NULL, version bigint NOT NULL,
     after_row bigint, before_row bigint,
     removed_by text NOT NULL, removed_at timestamptz NOT NULL,
-    restoring boolean NOT NULL DEFAULT false
+    restoring boolean NOT NULL DEFAULT false,
+    tags text NOT NULL DEFAULT '', note text NOT NULL DEFAULT ''
 );
 CREATE INDEX mbv_bin_removed ON mbv_bin (removed_at);
 CREATE INDEX mbv_bin_row ON mbv_bin (row_id);
@@ -87,8 +92,8 @@ DECLARE days integer;
 BEGIN
 EXECUTE format('SELECT bin_days FROM %I.mbv_options', TG_TABLE_SCHEMA) INTO days;
 EXECUTE format('DELETE FROM %I.mbv_bin WHERE removed_at < now() - make_interval(days => $1)', TG_TABLE_SCHEMA) USING coalesce(days, 30);
-EXECUTE format('INSERT INTO %1$I.mbv_bin (row_id, name, repeater_id, position, version, after_row, before_row, removed_by, removed_at) VALUES ($1, $2, $3, $4, $5, (SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < ($4, $1) ORDER BY c.position DESC, c.row_id DESC LIMIT 1), (SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > ($4, $1) ORDER BY c.position, c.row_id LIMIT 1), session_user, now())', TG_TABLE_SCHEMA)
-USING OLD.row_id, OLD.name, OLD.repeater_id, OLD.position, OLD.version;
+EXECUTE format('INSERT INTO %1$I.mbv_bin (row_id, name, repeater_id, position, version, after_row, before_row, removed_by, removed_at, tags, note) VALUES ($1, $2, $3, $4, $5, (SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < ($4, $1) ORDER BY c.position DESC, c.row_id DESC LIMIT 1), (SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > ($4, $1) ORDER BY c.position, c.row_id LIMIT 1), session_user, now(), $6, $7)', TG_TABLE_SCHEMA)
+USING OLD.row_id, OLD.name, OLD.repeater_id, OLD.position, OLD.version, OLD.tags, OLD.note;
 RETURN NULL;
 END $$;
 CREATE TRIGGER mbv_clients_binned AFTER DELETE ON mbv_clients
@@ -105,7 +110,7 @@ CREATE TABLE mbv_history (
     entry_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     row_id bigint NOT NULL,
     action text NOT NULL CONSTRAINT mbv_history_action_check
-        CHECK (action IN ('add', 'edit', 'move', 'remove', 'restore')),
+        CHECK (action IN ('add', 'edit', 'move', 'remove', 'restore', 'note')),
     old_name text, old_repeater_id text, old_position double precision,
     new_name text, new_repeater_id text, new_position double precision,
     changed_by text NOT NULL,
@@ -123,6 +128,7 @@ ELSIF TG_OP = 'DELETE' THEN action := 'remove';
 ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id)
 THEN action := 'edit';
 ELSIF OLD.position IS DISTINCT FROM NEW.position THEN action := 'move';
+ELSIF (OLD.tags, OLD.note) IS DISTINCT FROM (NEW.tags, NEW.note) THEN action := 'note';
 ELSE RETURN NULL;
 END IF;
 EXECUTE format('INSERT INTO %I.mbv_history (row_id, action, old_name, old_repeater_id, old_position, new_name, new_repeater_id, new_position, changed_by, changed_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, session_user, now())', TG_TABLE_SCHEMA)
@@ -171,7 +177,7 @@ tries := tries + 1;
 UPDATE %1$I.mbv_clients m SET position = n.place FROM (SELECT c.row_id, row_number() OVER (ORDER BY c.position, c.row_id) AS place FROM %1$I.mbv_clients c) n WHERE m.row_id = n.row_id;
 END LOOP;
 UPDATE %1$I.mbv_bin SET restoring = true WHERE entry_id = entry;
-INSERT INTO %1$I.mbv_clients AS c (row_id, name, repeater_id, position) OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, b.repeater_id, p) RETURNING c.row_id, c.name, c.repeater_id, c.position, c.version INTO r_row, r_name, r_id, r_position, r_version;
+INSERT INTO %1$I.mbv_clients AS c (row_id, name, repeater_id, position, tags, note) OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, b.repeater_id, p, b.tags, b.note) RETURNING c.row_id, c.name, c.repeater_id, c.position, c.version INTO r_row, r_name, r_id, r_position, r_version;
 DELETE FROM %1$I.mbv_bin WHERE entry_id = entry;
 RETURN NEXT;
 END $$$f$, current_schema(), format('%I.mbv_clients', current_schema())); END $do$;

@@ -323,6 +323,17 @@ void SharedBook::OnChanged(int connection, const SharedRows& rows, const QList<q
     if (connection != connection_ || state_ != State::Online) {
         return;
     }
+    FollowRows(rows, removed);
+    // Tags and notes follow the rows they came with.
+    for (const SharedRow& row : rows) {
+        const core::ClientExtra* had = book_->Notes().Find(row.client);
+        if (had ? *had != row.extra : !row.extra.Empty()) {
+            book_->FollowExtra(row.client, row.extra);
+        }
+    }
+}
+
+void SharedBook::FollowRows(const SharedRows& rows, const QList<qint64>& removed) {
     const auto most = static_cast<size_t>(SharedBookServer::MaxClients());
     // This copy's own edit comes back from the server twice (its answer and its note): the
     // second time it changes nothing, and nothing is hashed, sorted or shown.
@@ -504,11 +515,14 @@ void SharedBook::Show() {
     book.ids.reserve(rows_.size());
     shownIds_.clear();
     shownIds_.reserve(rows_.size());
+    core::ClientNotes notes;
     for (const SharedRow& row : rows_) {
         book.Add(row.client);
         shownIds_.push_back(row.rowId);
+        notes.Set(row.client, row.extra);
     }
     book_->Replace(std::move(book));
+    book_->SetNotes(std::move(notes));
     emit BookChanged();
 }
 
@@ -610,6 +624,35 @@ void SharedBook::Change(int row, const core::Client&, const core::Client& now) {
               ticket = Send(Purpose::Do, std::move(sent))](SharedBookServer& server) {
         server.Edit(id, version, now, ticket);
     });
+}
+
+QString SharedBook::WhyNoExtraEdit() const {
+    if (state_ == State::Offline && QueuesEdits()) {
+        return QStringLiteral("The shared book cannot be reached: tags and notes can be "
+                              "changed again once it is back");
+    }
+    return WhyNot(false);
+}
+
+bool SharedBook::ChangeExtra(const core::Client& client, const core::ClientExtra& was,
+                             const core::ClientExtra& now) {
+    if (!CanEdit()) {
+        emit Said(QStringLiteral("Note not saved: ") + WhyNot(true));
+        return false;
+    }
+    const auto row = std::find_if(rows_.begin(), rows_.end(),
+                                  [&](const SharedRow& r) { return r.client == client; });
+    if (row == rows_.end()) {
+        return false;
+    }
+    // What the tags and note were at the version sent: undo puts them back.
+    Entry sent;
+    sent.step.rows.push_back({.was = client, .wasExtra = was});
+    OnServer([id = row->rowId, version = row->version, now,
+              ticket = Send(Purpose::Do, std::move(sent))](SharedBookServer& server) {
+        server.SetExtra(id, version, now, ticket);
+    });
+    return false;
 }
 
 std::vector<std::string> SharedBook::QueueLines() const {
@@ -850,6 +893,10 @@ QString SharedBook::TextOf(const SharedStep& step) {
     case SharedStep::Kind::Edit:
         return QStringLiteral("Changed ") + Named(row.was) + QStringLiteral(" to ") +
                Named(row.now);
+    case SharedStep::Kind::Note:
+        return (row.wasExtra.tags != row.nowExtra.tags ? QStringLiteral("Changed the tags of ")
+                                                       : QStringLiteral("Changed the note of ")) +
+               Named(row.now);
     }
     return {};
 }
@@ -933,6 +980,9 @@ void SharedBook::OnAnswered(int connection, int ticket, const SharedStep& step,
             Entry done{step, pending.entry.text};
             if (step.kind == SharedStep::Kind::Edit && !pending.entry.step.rows.empty()) {
                 done.step.rows.front().was = pending.entry.step.rows.front().was;
+            }
+            if (step.kind == SharedStep::Kind::Note && !pending.entry.step.rows.empty()) {
+                done.step.rows.front().wasExtra = pending.entry.step.rows.front().wasExtra;
             }
             if (done.text.isEmpty()) {
                 done.text = TextOf(done.step);

@@ -61,6 +61,11 @@ public:
     void Remove(int nameRow, int idRow) override;
     bool Move(int nameRow, int idRow, int step) override;
     void Change(int row, const core::Client& was, const core::Client& now) override;
+    // Sent to the server; shown once it has them. Only while the server is reached: they are
+    // not among the edits that wait for it.
+    bool ChangeExtra(const core::Client& client, const core::ClientExtra& was,
+                     const core::ClientExtra& now) override;
+    QString WhyNoExtraEdit() const override;
     // Undo and redo of this technician's own edits, each as a new change on the server that
     // stands only where nobody has changed the client since.
     bool KeepsOwnSteps() const override { return true; }
@@ -96,6 +101,8 @@ private:
     void OnPreviewed(int connection, const SharedRows& rows, bool whole);
     void OnOpened(int connection, const SharedRows& rows, bool canEdit, bool whole);
     void OnChanged(int connection, const SharedRows& rows, const QList<qint64>& removed);
+    // The lists follow the rows changed and gone.
+    void FollowRows(const SharedRows& rows, const QList<qint64>& removed);
     void OnLost(int connection, const QString& why, bool retrying);
     void OnAnswered(int connection, int ticket, const SharedStep& step, SharedOutcome outcome,
                     const QString& why);

@@ -10,6 +10,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <QTimer>
 #include <QVariant>
@@ -32,8 +33,8 @@ constexpr qint64 SchemaLock = 0x6d62765f73636865;
 constexpr qsizetype MaxChangedRows = 10000;
 
 // What is read of a row, in SharedRow's order.
-const QString RowColumns =
-    QStringLiteral("row_id, name, repeater_id, position, version, changed_by, changed_at");
+const QString RowColumns = QStringLiteral(
+    "row_id, name, repeater_id, position, version, changed_by, changed_at, tags, note");
 
 // The most digits of an ID, as typed.
 constexpr qsizetype MaxIdDigits = 6;
@@ -71,12 +72,28 @@ std::optional<SharedRow> RowOf(const QSqlQuery& q, QSet<QString>& names) {
     if (!SharedBookServer::IsId(id) || !std::isfinite(position)) {
         return std::nullopt;
     }
+    // Tags and a note as anybody may have written them to the server: cleaned as typed ones.
+    core::ClientExtra extra;
+    if (q.record().count() > 8) {
+        extra.tags = core::CleanTags(q.value(7).toString().toStdString());
+        extra.note = core::CleanNote(q.value(8).toString().toStdString());
+    }
     return SharedRow{q.value(0).toLongLong(),
                      {FromServer(q.value(1)), std::move(id)},
                      position,
                      q.value(4).toLongLong(),
                      Interned(q.value(5).toString(), names),
-                     q.value(6).toDateTime().toMSecsSinceEpoch()};
+                     q.value(6).toDateTime().toMSecsSinceEpoch(),
+                     std::move(extra)};
+}
+
+// Tags as the server keeps them: separated by commas, as the notes file has them.
+std::string TagsText(const std::vector<std::string>& tags) {
+    std::string text;
+    for (const std::string& tag : tags) {
+        text += (text.empty() ? "" : ",") + tag;
+    }
+    return text;
 }
 
 QString Named(const std::string& name, const std::string& id) {
@@ -218,6 +235,143 @@ void SharedBookServer::Cut() {
     }
 }
 
+namespace {
+
+// The functions of the server's triggers and of a restore from the bin; with notes, they carry a
+// client's tags and note too (the book's sixth step).
+QString BinnedFunction(bool notes) {
+    QString text = QStringLiteral(
+        "CREATE FUNCTION mbv_clients_binned() RETURNS trigger LANGUAGE plpgsql "
+        "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+        "DECLARE days integer; "
+        "BEGIN "
+        "EXECUTE format('SELECT bin_days FROM %I.mbv_options', TG_TABLE_SCHEMA) INTO days; "
+        "EXECUTE format('DELETE FROM %I.mbv_bin WHERE removed_at < now() - "
+        "make_interval(days => $1)', TG_TABLE_SCHEMA) USING coalesce(days, 30); "
+        "EXECUTE format('INSERT INTO %1$I.mbv_bin (row_id, name, repeater_id, position, "
+        "version, after_row, before_row, removed_by, removed_at) VALUES ($1, $2, $3, $4, $5, "
+        "(SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < ($4, $1) "
+        "ORDER BY c.position DESC, c.row_id DESC LIMIT 1), "
+        "(SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > ($4, $1) "
+        "ORDER BY c.position, c.row_id LIMIT 1), session_user, now())', TG_TABLE_SCHEMA) "
+        "USING OLD.row_id, OLD.name, OLD.repeater_id, OLD.position, OLD.version; "
+        "RETURN NULL; "
+        "END $$");
+    if (notes) {
+        text.replace(QStringLiteral("CREATE FUNCTION"),
+                     QStringLiteral("CREATE OR REPLACE FUNCTION"));
+        text.replace(QStringLiteral("removed_by, removed_at) VALUES ($1, $2, $3, $4, $5, "),
+                     QStringLiteral("removed_by, removed_at, tags, note) VALUES ($1, $2, $3, $4, "
+                                    "$5, "));
+        text.replace(QStringLiteral("LIMIT 1), session_user, now())'"),
+                     QStringLiteral("LIMIT 1), session_user, now(), $6, $7)'"));
+        text.replace(QStringLiteral("OLD.position, OLD.version; "),
+                     QStringLiteral("OLD.position, OLD.version, OLD.tags, OLD.note; "));
+    }
+    return text;
+}
+
+QString HistoryFunction(bool notes) {
+    QString text = QStringLiteral(
+        "CREATE OR REPLACE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql "
+        "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+        "DECLARE action text; restoring boolean; "
+        "BEGIN "
+        "IF TG_OP = 'INSERT' THEN "
+        "EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I.mbv_bin WHERE row_id = $1 AND "
+        "restoring)', TG_TABLE_SCHEMA) INTO restoring USING NEW.row_id; "
+        "action := CASE WHEN restoring THEN 'restore' ELSE 'add' END; "
+        "ELSIF TG_OP = 'DELETE' THEN action := 'remove'; "
+        "ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id) "
+        "THEN action := 'edit'; "
+        "ELSIF OLD.position IS DISTINCT FROM NEW.position THEN action := 'move'; "
+        "ELSE RETURN NULL; "
+        "END IF; "
+        "EXECUTE format('INSERT INTO %I.mbv_history (row_id, action, old_name, "
+        "old_repeater_id, old_position, new_name, new_repeater_id, new_position, "
+        "changed_by, changed_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, session_user, "
+        "now())', TG_TABLE_SCHEMA) "
+        "USING coalesce(NEW.row_id, OLD.row_id), action, "
+        "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.name END, "
+        "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.repeater_id END, "
+        "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.position END, "
+        "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.name END, "
+        "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.repeater_id END, "
+        "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.position END; "
+        "RETURN NULL; "
+        "END $$");
+    if (notes) {
+        text.replace(QStringLiteral("THEN action := 'move'; "),
+                     QStringLiteral("THEN action := 'move'; "
+                                    "ELSIF (OLD.tags, OLD.note) IS DISTINCT FROM (NEW.tags, "
+                                    "NEW.note) THEN action := 'note'; "));
+    }
+    return text;
+}
+
+QString RestoreFunction(bool notes) {
+    QString text = QStringLiteral(
+        "DO $do$ BEGIN EXECUTE format($f$"
+        "CREATE FUNCTION %1$I.mbv_restore(entry bigint) RETURNS TABLE (r_row bigint, "
+        "r_name text, r_id text, r_position double precision, r_version bigint) "
+        "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
+        "DECLARE b record; lo double precision; hi double precision; p double precision; "
+        "tries integer := 0; "
+        "BEGIN "
+        "IF NOT has_table_privilege(session_user, %2$L, 'INSERT') THEN "
+        "RAISE EXCEPTION 'only an editor may restore a client' USING ERRCODE = '42501'; "
+        "END IF; "
+        "PERFORM 1 FROM %1$I.mbv_place FOR UPDATE; "
+        "SELECT * INTO b FROM %1$I.mbv_bin WHERE entry_id = entry AND removed_at >= now() "
+        "- make_interval(days => (SELECT bin_days FROM %1$I.mbv_options)) FOR UPDATE; "
+        "IF NOT FOUND THEN RETURN; END IF; "
+        "LOOP "
+        "lo := NULL; hi := NULL; "
+        "SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE c.row_id = b.after_row; "
+        "IF lo IS NOT NULL THEN "
+        "SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > "
+        "(lo, b.after_row) ORDER BY c.position, c.row_id LIMIT 1; "
+        "p := CASE WHEN hi IS NULL THEN lo + 1 ELSE (lo + hi) / 2 END; "
+        "ELSE "
+        "SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE c.row_id = b.before_row; "
+        "IF hi IS NOT NULL THEN "
+        "SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < "
+        "(hi, b.before_row) ORDER BY c.position DESC, c.row_id DESC LIMIT 1; "
+        "p := CASE WHEN lo IS NULL THEN hi - 1 ELSE (lo + hi) / 2 END; "
+        "ELSE "
+        "SELECT coalesce(max(c.position), 0) + 1 INTO p FROM %1$I.mbv_clients c; "
+        "END IF; "
+        "END IF; "
+        "EXIT WHEN tries > 0 OR lo IS NULL OR hi IS NULL OR (p <> lo AND p <> hi); "
+        "tries := tries + 1; "
+        "UPDATE %1$I.mbv_clients m SET position = n.place FROM (SELECT c.row_id, "
+        "row_number() OVER (ORDER BY c.position, c.row_id) AS place FROM %1$I.mbv_clients "
+        "c) n WHERE m.row_id = n.row_id; "
+        "END LOOP; "
+        "UPDATE %1$I.mbv_bin SET restoring = true WHERE entry_id = entry; "
+        "INSERT INTO %1$I.mbv_clients AS c (row_id, name, repeater_id, position) "
+        "OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, b.repeater_id, p) "
+        "RETURNING c.row_id, c.name, c.repeater_id, c.position, c.version "
+        "INTO r_row, r_name, r_id, r_position, r_version; "
+        "DELETE FROM %1$I.mbv_bin WHERE entry_id = entry; "
+        "RETURN NEXT; "
+        "END $$"
+        "$f$, current_schema(), format('%I.mbv_clients', current_schema())); END $do$");
+    if (notes) {
+        text.replace(QStringLiteral("CREATE FUNCTION"),
+                     QStringLiteral("CREATE OR REPLACE FUNCTION"));
+        text.replace(QStringLiteral("(row_id, name, repeater_id, position) "
+                                    "OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, "
+                                    "b.repeater_id, p) "),
+                     QStringLiteral("(row_id, name, repeater_id, position, tags, note) "
+                                    "OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, "
+                                    "b.repeater_id, p, b.tags, b.note) "));
+    }
+    return text;
+}
+
+} // namespace
+
 const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
     static const std::vector<std::vector<QString>> steps = {
         // 1: the clients, one row each.
@@ -342,24 +496,7 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
          QStringLiteral("CREATE TABLE mbv_options (one boolean PRIMARY KEY DEFAULT true CHECK "
                         "(one), bin_days integer NOT NULL DEFAULT 30 CHECK (bin_days BETWEEN 1 "
                         "AND 3650))"),
-         QStringLiteral("INSERT INTO mbv_options DEFAULT VALUES"),
-         QStringLiteral(
-             "CREATE FUNCTION mbv_clients_binned() RETURNS trigger LANGUAGE plpgsql "
-             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
-             "DECLARE days integer; "
-             "BEGIN "
-             "EXECUTE format('SELECT bin_days FROM %I.mbv_options', TG_TABLE_SCHEMA) INTO days; "
-             "EXECUTE format('DELETE FROM %I.mbv_bin WHERE removed_at < now() - "
-             "make_interval(days => $1)', TG_TABLE_SCHEMA) USING coalesce(days, 30); "
-             "EXECUTE format('INSERT INTO %1$I.mbv_bin (row_id, name, repeater_id, position, "
-             "version, after_row, before_row, removed_by, removed_at) VALUES ($1, $2, $3, $4, $5, "
-             "(SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < ($4, $1) "
-             "ORDER BY c.position DESC, c.row_id DESC LIMIT 1), "
-             "(SELECT c.row_id FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > ($4, $1) "
-             "ORDER BY c.position, c.row_id LIMIT 1), session_user, now())', TG_TABLE_SCHEMA) "
-             "USING OLD.row_id, OLD.name, OLD.repeater_id, OLD.position, OLD.version; "
-             "RETURN NULL; "
-             "END $$"),
+         QStringLiteral("INSERT INTO mbv_options DEFAULT VALUES"), BinnedFunction(false),
          QStringLiteral("CREATE TRIGGER mbv_clients_binned AFTER DELETE ON mbv_clients "
                         "FOR EACH ROW EXECUTE FUNCTION mbv_clients_binned()"),
          QStringLiteral(
@@ -388,90 +525,30 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
          QStringLiteral("ALTER TABLE mbv_history DROP CONSTRAINT mbv_history_action_check"),
          QStringLiteral("ALTER TABLE mbv_history ADD CONSTRAINT mbv_history_action_check CHECK "
                         "(action IN ('add', 'edit', 'move', 'remove', 'restore'))"),
-         QStringLiteral(
-             "CREATE OR REPLACE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql "
-             "SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
-             "DECLARE action text; restoring boolean; "
-             "BEGIN "
-             "IF TG_OP = 'INSERT' THEN "
-             "EXECUTE format('SELECT EXISTS (SELECT 1 FROM %I.mbv_bin WHERE row_id = $1 AND "
-             "restoring)', TG_TABLE_SCHEMA) INTO restoring USING NEW.row_id; "
-             "action := CASE WHEN restoring THEN 'restore' ELSE 'add' END; "
-             "ELSIF TG_OP = 'DELETE' THEN action := 'remove'; "
-             "ELSIF (OLD.name, OLD.repeater_id) IS DISTINCT FROM (NEW.name, NEW.repeater_id) "
-             "THEN action := 'edit'; "
-             "ELSIF OLD.position IS DISTINCT FROM NEW.position THEN action := 'move'; "
-             "ELSE RETURN NULL; "
-             "END IF; "
-             "EXECUTE format('INSERT INTO %I.mbv_history (row_id, action, old_name, "
-             "old_repeater_id, old_position, new_name, new_repeater_id, new_position, "
-             "changed_by, changed_at) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, session_user, "
-             "now())', TG_TABLE_SCHEMA) "
-             "USING coalesce(NEW.row_id, OLD.row_id), action, "
-             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.name END, "
-             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.repeater_id END, "
-             "CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.position END, "
-             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.name END, "
-             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.repeater_id END, "
-             "CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE NEW.position END; "
-             "RETURN NULL; "
-             "END $$"),
+         HistoryFunction(false),
          // The function names its tables with the schema it is made in: it trusts no search
          // path, as it runs with the owner's rights.
-         QStringLiteral(
-             "DO $do$ BEGIN EXECUTE format($f$"
-             "CREATE FUNCTION %1$I.mbv_restore(entry bigint) RETURNS TABLE (r_row bigint, "
-             "r_name text, r_id text, r_position double precision, r_version bigint) "
-             "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$ "
-             "DECLARE b record; lo double precision; hi double precision; p double precision; "
-             "tries integer := 0; "
-             "BEGIN "
-             "IF NOT has_table_privilege(session_user, %2$L, 'INSERT') THEN "
-             "RAISE EXCEPTION 'only an editor may restore a client' USING ERRCODE = '42501'; "
-             "END IF; "
-             "PERFORM 1 FROM %1$I.mbv_place FOR UPDATE; "
-             "SELECT * INTO b FROM %1$I.mbv_bin WHERE entry_id = entry AND removed_at >= now() "
-             "- make_interval(days => (SELECT bin_days FROM %1$I.mbv_options)) FOR UPDATE; "
-             "IF NOT FOUND THEN RETURN; END IF; "
-             "LOOP "
-             "lo := NULL; hi := NULL; "
-             "SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE c.row_id = b.after_row; "
-             "IF lo IS NOT NULL THEN "
-             "SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) > "
-             "(lo, b.after_row) ORDER BY c.position, c.row_id LIMIT 1; "
-             "p := CASE WHEN hi IS NULL THEN lo + 1 ELSE (lo + hi) / 2 END; "
-             "ELSE "
-             "SELECT c.position INTO hi FROM %1$I.mbv_clients c WHERE c.row_id = b.before_row; "
-             "IF hi IS NOT NULL THEN "
-             "SELECT c.position INTO lo FROM %1$I.mbv_clients c WHERE (c.position, c.row_id) < "
-             "(hi, b.before_row) ORDER BY c.position DESC, c.row_id DESC LIMIT 1; "
-             "p := CASE WHEN lo IS NULL THEN hi - 1 ELSE (lo + hi) / 2 END; "
-             "ELSE "
-             "SELECT coalesce(max(c.position), 0) + 1 INTO p FROM %1$I.mbv_clients c; "
-             "END IF; "
-             "END IF; "
-             "EXIT WHEN tries > 0 OR lo IS NULL OR hi IS NULL OR (p <> lo AND p <> hi); "
-             "tries := tries + 1; "
-             "UPDATE %1$I.mbv_clients m SET position = n.place FROM (SELECT c.row_id, "
-             "row_number() OVER (ORDER BY c.position, c.row_id) AS place FROM %1$I.mbv_clients "
-             "c) n WHERE m.row_id = n.row_id; "
-             "END LOOP; "
-             "UPDATE %1$I.mbv_bin SET restoring = true WHERE entry_id = entry; "
-             "INSERT INTO %1$I.mbv_clients AS c (row_id, name, repeater_id, position) "
-             "OVERRIDING SYSTEM VALUE VALUES (b.row_id, b.name, b.repeater_id, p) "
-             "RETURNING c.row_id, c.name, c.repeater_id, c.position, c.version "
-             "INTO r_row, r_name, r_id, r_position, r_version; "
-             "DELETE FROM %1$I.mbv_bin WHERE entry_id = entry; "
-             "RETURN NEXT; "
-             "END $$"
-             "$f$, current_schema(), format('%I.mbv_clients', current_schema())); END $do$"),
-         QStringLiteral("REVOKE ALL ON mbv_bin, mbv_options FROM PUBLIC"),
+         RestoreFunction(false), QStringLiteral("REVOKE ALL ON mbv_bin, mbv_options FROM PUBLIC"),
          QStringLiteral("REVOKE ALL ON FUNCTION mbv_restore(bigint) FROM PUBLIC"),
          QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
                         "'mbv_editor') THEN GRANT SELECT ON mbv_bin, mbv_options TO mbv_editor; "
                         "GRANT EXECUTE ON FUNCTION mbv_restore(bigint) TO mbv_editor; END IF; "
                         "IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'mbv_reader') THEN "
                         "GRANT SELECT ON mbv_bin, mbv_options TO mbv_reader; END IF; END $$")},
+        // 6: each client's tags (separated by commas) and note, changed by editors as the rest
+        // of a client, noted in the history as a change of the note, kept in the recycle bin
+        // with the client and brought back with it.
+        {QStringLiteral("ALTER TABLE mbv_clients ADD COLUMN tags text NOT NULL DEFAULT '' "
+                        "CHECK (tags !~ '[[:cntrl:]]' AND octet_length(tags) <= 4224)"),
+         QStringLiteral("ALTER TABLE mbv_clients ADD COLUMN note text NOT NULL DEFAULT '' "
+                        "CHECK (octet_length(note) <= 1048576)"),
+         QStringLiteral("ALTER TABLE mbv_bin ADD COLUMN tags text NOT NULL DEFAULT '', "
+                        "ADD COLUMN note text NOT NULL DEFAULT ''"),
+         BinnedFunction(true),
+         QStringLiteral("ALTER TABLE mbv_history DROP CONSTRAINT mbv_history_action_check"),
+         QStringLiteral("ALTER TABLE mbv_history ADD CONSTRAINT mbv_history_action_check CHECK "
+                        "(action IN ('add', 'edit', 'move', 'remove', 'restore', 'note'))"),
+         HistoryFunction(true), RestoreFunction(true)},
     };
     return steps;
 }
@@ -1179,6 +1256,63 @@ void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& no
         QStringLiteral("Not changed: the server refused (%1)").arg(ErrorText(q.lastError())));
 }
 
+void SharedBookServer::SetExtra(qint64 rowId, qint64 version, const core::ClientExtra& now,
+                                int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    Answer answer(*this, ticket, SharedStep::Kind::Note);
+    if (!Reachable()) {
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    bool ok = q.prepare(QStringLiteral("UPDATE mbv_clients SET tags = :tags, note = :note "
+                                       "WHERE row_id = :row AND version = :v RETURNING ") +
+                        RowColumns);
+    q.bindValue(QStringLiteral(":tags"), QString::fromStdString(TagsText(now.tags)));
+    q.bindValue(QStringLiteral(":note"), QString::fromStdString(now.note));
+    q.bindValue(QStringLiteral(":row"), rowId);
+    q.bindValue(QStringLiteral(":v"), version);
+    ok = ok && q.exec();
+    if (ok && q.next()) {
+        if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
+            answer.step.rows.push_back({.rowId = rowId,
+                                        .before = version,
+                                        .version = row->version,
+                                        .was = row->client,
+                                        .now = row->client,
+                                        .nowExtra = row->extra});
+            answer.outcome = SharedOutcome::Done;
+            emit Changed(connection_, {std::move(*row)}, {});
+        }
+        return;
+    }
+    // Lost a race: the client is gone, or somebody changed it first and their change stands.
+    if (ok) {
+        q.prepare(QStringLiteral("SELECT ") + RowColumns +
+                  QStringLiteral(" FROM mbv_clients WHERE row_id = :row"));
+        q.bindValue(QStringLiteral(":row"), rowId);
+        ok = q.exec();
+    }
+    if (ok && !q.next()) {
+        emit Changed(connection_, {}, {rowId});
+        emit Said(connection_, QStringLiteral("Note not saved: another technician has removed "
+                                              "this client"));
+        return;
+    }
+    if (ok) {
+        if (std::optional<SharedRow> row = RowOf(q, whoNames_)) {
+            const QString who = row->changedBy;
+            emit Changed(connection_, {std::move(*row)}, {});
+            emit Said(connection_, QStringLiteral("Note not saved: %1 changed this client "
+                                                  "meanwhile; theirs is shown")
+                                       .arg(who));
+            return;
+        }
+    }
+    SayFailure(
+        ErrorText(q.lastError()),
+        QStringLiteral("Note not saved: the server refused (%1)").arg(ErrorText(q.lastError())));
+}
+
 void SharedBookServer::Move(qint64 rowId, qint64 version, int step, int ticket) {
     const auto waiting = Waiting(EditAllowance);
     Answer answer(*this, ticket, SharedStep::Kind::Move);
@@ -1286,10 +1420,21 @@ std::optional<SharedRow> SharedBookServer::RestoreRow(QSqlQuery& q, qint64 binEn
                                   "session_user, now() FROM mbv_restore(:entry)"));
     q.bindValue(QStringLiteral(":entry"), binEntry);
     ok = ok && q.exec();
-    if (ok && q.next()) {
-        return RowOf(q, whoNames_);
+    if (!ok || !q.next()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    std::optional<SharedRow> row = RowOf(q, whoNames_);
+    // Its tags and note came back with it from the bin.
+    if (row) {
+        ok = q.prepare(QStringLiteral("SELECT tags, note FROM mbv_clients WHERE row_id = :row"));
+        q.bindValue(QStringLiteral(":row"), row->rowId);
+        ok = ok && q.exec();
+        if (ok && q.next()) {
+            row->extra.tags = core::CleanTags(q.value(0).toString().toStdString());
+            row->extra.note = core::CleanNote(q.value(1).toString().toStdString());
+        }
+    }
+    return row;
 }
 
 void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
@@ -1371,15 +1516,22 @@ void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
                 changed.push_back(*back);
             }
         } else {
-            // A move puts the client back at its place; an edit puts back its name and ID.
+            // A move puts the client back at its place; an edit puts back its name and ID; a
+            // change of the note its tags and note.
             const bool move = step.kind == Kind::Move;
+            const bool note = step.kind == Kind::Note;
             q.prepare(QStringLiteral("UPDATE mbv_clients SET ") +
-                      (move ? QStringLiteral("position = :from")
-                            : QStringLiteral("name = :name, repeater_id = :id")) +
+                      (move   ? QStringLiteral("position = :from")
+                       : note ? QStringLiteral("tags = :tags, note = :note")
+                              : QStringLiteral("name = :name, repeater_id = :id")) +
                       QStringLiteral(" WHERE row_id = :row AND version = :v RETURNING ") +
                       RowColumns);
             if (move) {
                 q.bindValue(QStringLiteral(":from"), row.from);
+            } else if (note) {
+                q.bindValue(QStringLiteral(":tags"),
+                            QString::fromStdString(TagsText(row.wasExtra.tags)));
+                q.bindValue(QStringLiteral(":note"), QString::fromStdString(row.wasExtra.note));
             } else {
                 q.bindValue(QStringLiteral(":name"), ToServer(row.was.name));
                 q.bindValue(QStringLiteral(":id"), ToServer(row.was.id));
@@ -1400,10 +1552,12 @@ void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
                 done = {.rowId = row.rowId,
                         .before = row.version,
                         .version = now->version,
-                        .was = move ? now->client : row.now,
+                        .was = move || note ? now->client : row.now,
                         .now = now->client,
                         .from = row.to,
-                        .to = row.from};
+                        .to = row.from,
+                        .wasExtra = row.nowExtra,
+                        .nowExtra = now->extra};
                 changed.push_back(*now);
             }
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Book.h"
+#include "core/ClientNotes.h"
 #include "store/SharedBookAddress.h"
 
 #include <QDateTime>
@@ -33,13 +34,15 @@ struct SharedRow {
     // Who changed it last, and when (milliseconds since 1970, UTC), as the server noted it.
     QString changedBy;
     qint64 changedAt = 0;
+    // Its tags and note, checked as a file's are.
+    core::ClientExtra extra;
 };
 using SharedRows = std::vector<SharedRow>;
 Q_DECLARE_METATYPE(SharedRows)
 
 // One edit of this copy's as the server did it: as much as taking it back needs.
 struct SharedStep {
-    enum class Kind { Add, Remove, Move, Edit };
+    enum class Kind { Add, Remove, Move, Edit, Note };
     struct Row {
         qint64 rowId = 0;
         // The row's version before the edit (0: it was not there) and once it was done (0: it
@@ -55,6 +58,9 @@ struct SharedStep {
         // A move: the place before and after.
         double from = 0;
         double to = 0;
+        // A change of tags and note: them before and after.
+        core::ClientExtra wasExtra{};
+        core::ClientExtra nowExtra{};
     };
     Kind kind = Kind::Add;
     std::vector<Row> rows;
@@ -129,6 +135,8 @@ public:
     // A client's name and ID changed, when its row is still at this version: an edit made
     // since by somebody else is never overwritten.
     void Edit(qint64 rowId, qint64 version, const core::Client& now, int ticket = 0);
+    // A client's tags and note changed, on the same terms.
+    void SetExtra(qint64 rowId, qint64 version, const core::ClientExtra& now, int ticket = 0);
     // The step undone, all of it or nothing, each row only where nobody has changed it since:
     // an add is removed, a removal restored from the recycle bin, a move and an edit put back.
     // Answered carries the step that undoes this one in turn.

@@ -3,6 +3,7 @@
 #include "app/ClientTable.h"
 #include "app/Keyring.h"
 #include "app/ListBox.h"
+#include "app/NotesPane.h"
 #include "app/UserSettings.h"
 #include "core/ProgramFiles.h"
 #include "core/Settings.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -275,8 +277,8 @@ QStringList Schema(QSqlQuery q) {
           "SELECT string_agg(pg_get_constraintdef(oid), ', ' ORDER BY conname) FROM pg_constraint "
           "WHERE conrelid = 'mbv_history'::regclass",
           "SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, ', ' ORDER BY "
-          "ordinal_position) FROM information_schema.columns WHERE table_name IN ('mbv_bin', "
-          "'mbv_options')",
+          "table_name, ordinal_position) FROM information_schema.columns WHERE table_name IN "
+          "('mbv_bin', 'mbv_options')",
           "SELECT string_agg(prosrc || ' ' || prosecdef || ' ' || coalesce(array_to_string("
           "proconfig, ','), ''), ' | ' ORDER BY proname) FROM pg_proc WHERE proname IN "
           "('mbv_clients_stamp', 'mbv_clients_binned', 'mbv_restore')",
@@ -321,7 +323,7 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(form->ShareBook(url_));
     ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
     const QStringList made = Schema(Admin(Database(), QStringLiteral("SELECT 1")));
-    EXPECT_EQ(made.last(), QStringLiteral("5"));
+    EXPECT_EQ(made.last(), QStringLiteral("6"));
     ASSERT_TRUE(CloseWindow(*form));
 
     // An older book, made by the first step alone, with a client in it: brought up to date
@@ -1441,4 +1443,89 @@ TEST_F(TeamBook, TheServersFirstRowsShowBeforeTheRestAndAreNoBookOfTheirOwn) {
     EXPECT_EQ(Shown(*next), (Names{"Copy 0", "Copy 1", "Copy 2"}));
     ASSERT_TRUE(CloseWindow(*next));
     EXPECT_EQ(folder.Read("clientlist.txt"), copy);
+}
+
+// Tags and notes on a shared book: typed in one program, they show live in another; the history
+// says who changed a note; Ctrl+Z takes this window's own change back; the bin keeps a removed
+// client's note; a reader's pane takes no typing and the reader's own session cannot write one.
+TEST_F(TeamBook, ANoteTypedInOneWindowShowsInAnotherAndAReaderCannotChangeIt) {
+    ProgramFolder folder;
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Baker & Sons", "204518"}});
+    ASSERT_NE(form, nullptr);
+    auto& book = Find<ClientTable>(*form, "BookTable")->Model();
+    const auto tagsShown = [&](int place) {
+        return book.index(place, BookTableModel::Tags).data().toString();
+    };
+    // Another program process types a note; this window shows it, and its filter finds it.
+    ProgramFolder theirFolder(QStringLiteral("theirs"));
+    const QString done = QString::fromStdString(theirFolder.File("done"));
+    auto copy = Copy(theirFolder, {QStringLiteral("note:Baker & Sons:Gate code 4711"),
+                                   QStringLiteral("tell:") + done});
+    ASSERT_TRUE(copy->waitForFinished(30000));
+    EXPECT_EQ(copy->exitCode(), 0);
+    ASSERT_TRUE(WaitFor([&] {
+        return book.index(1, BookTableModel::Names)
+            .data(Qt::ToolTipRole)
+            .toString()
+            .endsWith(QStringLiteral("Gate code 4711"));
+    }));
+    Find<QLineEdit>(*form, "FilterEdit")->setText(QStringLiteral("4711"));
+    EXPECT_EQ(book.rowCount(), 1);
+    EXPECT_EQ(ShownCell(*form, 0, 0), QStringLiteral("Baker & Sons"));
+    Find<QLineEdit>(*form, "FilterEdit")->clear();
+
+    // This window tags it; the server has the tags, the history says who; Ctrl+Z takes them
+    // back.
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
+    auto* tags = Find<QLineEdit>(*form, "TagsEdit");
+    tags->setFocus();
+    QTest::keyClicks(tags, QStringLiteral("vip"));
+    form->Notes().Flush();
+    ASSERT_TRUE(WaitFor([&] { return tagsShown(1) == QStringLiteral("vip"); }));
+    QSqlQuery q = Admin(Database(), QStringLiteral("SELECT tags, note FROM mbv_clients WHERE "
+                                                   "repeater_id = '204518'"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString() + u'|' + q.value(1).toString(),
+              QStringLiteral("vip|Gate code 4711"));
+    q = Admin(Database(), QStringLiteral("SELECT string_agg(action || ' ' || changed_by, ', ' "
+                                         "ORDER BY entry_id) FROM mbv_history WHERE action = "
+                                         "'note'"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("note %1, note %1").arg(server_.user));
+    QApplication::setActiveWindow(form.get());
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return tagsShown(1).isEmpty(); }));
+    EXPECT_EQ(StatusLine(*form),
+              QStringLiteral("Undone: Changed the tags of Baker & Sons (204518)"));
+
+    // Removed, the client's note waits in the bin, and comes back with it.
+    sink_.answer = true;
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
+    form->Button3Click();
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form) == Names{"Alpha"}; }));
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return Shown(*form).size() == 2; }));
+    EXPECT_TRUE(WaitFor([&] {
+        return book.index(1, BookTableModel::Names)
+            .data(Qt::ToolTipRole)
+            .toString()
+            .endsWith(QStringLiteral("Gate code 4711"));
+    }));
+
+    // A reader sees the note and cannot change it.
+    const QString reader = Role("r", "mbv_reader", Database());
+    Find<QPushButton>(*form, "SharedConnectButton")->click(); // Disconnect
+    SharedBookAddress address = *SharedBookAddress::Parse(url_);
+    address.user = reader;
+    ASSERT_TRUE(form->ShareBook(address.Url()));
+    ASSERT_TRUE(Shared(*form));
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
+    auto* note = Find<QPlainTextEdit>(*form, "NoteEdit");
+    EXPECT_EQ(note->toPlainText(), QStringLiteral("Gate code 4711"));
+    EXPECT_TRUE(note->isReadOnly());
+    EXPECT_TRUE(note->toolTip().contains(QStringLiteral("may only read")))
+        << note->toolTip().toStdString();
+    QSqlQuery session = Session(reader, Database());
+    EXPECT_FALSE(session.exec(QStringLiteral("UPDATE mbv_clients SET note = 'forged'")));
+    ASSERT_TRUE(CloseWindow(*form));
 }
