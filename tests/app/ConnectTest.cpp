@@ -5,6 +5,7 @@
 #include "app/UserSettings.h"
 #include "app/ViewerSessions.h"
 #include "controls/Numedit.h"
+#include "core/SessionLog.h"
 #include "support/ChildProcesses.h"
 #include "support/FormAccess.h"
 #include "support/PrivateDisplay.h"
@@ -184,6 +185,8 @@ TEST_F(Connect, AViewerTheTechnicianClosesIsNotStartedAgain) {
     StorePassword(QStringLiteral("pw"));
     ConnectToCustomer();
     ASSERT_TRUE(WaitFor([&] { return DesktopShown(); }, 30000));
+    // The customer's desktop stays on screen a few seconds.
+    QTest::qWait(3000);
     technician.CloseWindows();
     EXPECT_TRUE(WaitFor([&] {
         return Status() == u"The connection to Customer (ID 271828) ended";
@@ -192,6 +195,13 @@ TEST_F(Connect, AViewerTheTechnicianClosesIsNotStartedAgain) {
     QTest::qWait(2500);
     EXPECT_EQ(repeater.ViewerIds().size(), 1U);
     EXPECT_TRUE(sink.notices.isEmpty()) << sink.notices.join(u'\n').toStdString();
+    // The session log has it: the client, ended ok, as long as the viewer ran.
+    const std::vector<core::Session> logged = core::ReadSessions(folder.Read(core::SessionsFile));
+    ASSERT_EQ(logged.size(), 1U);
+    EXPECT_EQ(logged[0].client, (core::Client{"Customer", id}));
+    EXPECT_EQ(logged[0].how, core::Session::Ended::Ok);
+    EXPECT_GE(core::DurationSeconds(logged[0]), 3);
+    EXPECT_LE(core::DurationSeconds(logged[0]), 30);
 }
 
 TEST_F(Connect, AWrongPasswordOrAnUnreachableRepeaterIsToldInTheViewersOwnWords) {
@@ -205,6 +215,11 @@ TEST_F(Connect, AWrongPasswordOrAnUnreachableRepeaterIsToldInTheViewersOwnWords)
     EXPECT_TRUE(sink.notices.last().contains(u"password check failed"))
         << sink.notices.last().toStdString();
     EXPECT_FALSE(DesktopShown());
+    // Logged as an error with the viewer's line.
+    const std::vector<core::Session> logged = core::ReadSessions(folder.Read(core::SessionsFile));
+    ASSERT_EQ(logged.size(), 1U);
+    EXPECT_EQ(logged[0].how, core::Session::Ended::Error);
+    EXPECT_NE(logged[0].line.find("password check failed"), std::string::npos) << logged[0].line;
 
     // A repeater nobody listens for: the viewer's own words again.
     Find<TNumEdit>(*form, "NumEdit2")->setText(QStringLiteral("1"));
