@@ -1,6 +1,7 @@
 #include "app/ConnectionLog.h"
 
 #include "app/QtText.h"
+#include "app/SessionStore.h"
 #include "app/UserSettings.h"
 #include "base/Exception.h"
 #include "core/DisplayText.h"
@@ -9,6 +10,7 @@
 #include "platform/Files.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -87,6 +89,37 @@ bool ConnectionLog::Append(const std::string& line) {
 }
 
 std::string ConnectionLog::Started(const core::Client& client) {
+    if (server_ && server_->TakesSessions()) {
+        const std::string token = "server-" + std::to_string(++remoteCount_);
+        remote_[token].server = server_;
+        running_.insert(token);
+        server_->StartSession(
+            client, [this, token, self = QPointer<ConnectionLog>(this)](const std::string& id) {
+                if (!self) {
+                    return;
+                }
+                const auto found = remote_.find(token);
+                if (found == remote_.end()) {
+                    return;
+                }
+                Remote& session = found->second;
+                session.id = id;
+                session.answered = true;
+                if (id.empty()) {
+                    emit Said(QStringLiteral("The session was not logged: the shared book's server "
+                                             "did not take it"));
+                    remote_.erase(found);
+                    running_.erase(token);
+                    return;
+                }
+                if (session.ended) {
+                    session.server->EndSession(id, session.ok, session.line);
+                    remote_.erase(found);
+                }
+                emit Changed();
+            });
+        return token;
+    }
     core::Session session;
     session.id = core::NewSessionId();
     session.start = NowInLog();
@@ -103,10 +136,34 @@ void ConnectionLog::Ended(const std::string& id, core::Session::Ended how, const
     if (id.empty() || running_.erase(id) == 0) {
         return;
     }
+    if (const auto found = remote_.find(id); found != remote_.end()) {
+        Remote& session = found->second;
+        if (!session.answered) {
+            // Told to the server once it has numbered the session.
+            session.ended = true;
+            session.ok = how == core::Session::Ended::Ok;
+            session.line = line;
+            return;
+        }
+        session.server->EndSession(session.id, how == core::Session::Ended::Ok, line);
+        remote_.erase(found);
+        emit Changed();
+        return;
+    }
     Append(core::SessionEndLine(id, NowInLog(), how, line.toStdString()));
 }
 
 void ConnectionLog::Note(const std::string& id, const QString& note) {
+    // The server numbers its sessions; this computer's log names them by 16 hex digits.
+    const bool server = !id.empty() && std::all_of(id.begin(), id.end(),
+                                                   [](char c) { return c >= '0' && c <= '9'; });
+    if (server) {
+        if (server_) {
+            server_->NoteSession(id, note);
+            emit Changed();
+        }
+        return;
+    }
     Append(core::SessionNoteLine(id, NowInLog(), note.toStdString()));
 }
 
@@ -116,6 +173,17 @@ void ConnectionLog::MarkRunning(std::vector<core::Session>& sessions) const {
             session.how = core::Session::Ended::Running;
         }
     }
+}
+
+void ConnectionLog::Read(int64_t from, int64_t to, const Done& done) const {
+    if (server_ && server_->TakesSessions()) {
+        server_->ReadSessions(from, to,
+                              [done](std::vector<core::Session> sessions, const QString& why) {
+                                  done(std::move(sessions), why);
+                              });
+        return;
+    }
+    done(Read(from, to), {});
 }
 
 std::vector<core::Session> ConnectionLog::Read(int64_t from, int64_t to) const {

@@ -6,18 +6,27 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+class SessionStore;
 
 // The log of the connections made from this computer's book: a line when a viewer starts, one
 // when it ends and one for each note, appended to the book folder's session log at once (a
 // session that was running when the program or the computer stopped keeps its start, and its
 // end reads unknown). Reading asks only for the part of the log a time range stands in.
+// While a shared book is on and its server reached, sessions go to the team's log there
+// instead (SessionStore).
 class ConnectionLog final : public QObject {
     Q_OBJECT
 public:
     explicit ConnectionLog(QObject* parent = nullptr);
+
+    // The shared book's log, used while it takes sessions (nullptr: this computer's file only).
+    void UseServer(SessionStore* server) { server_ = server; }
 
     // A viewer started for the client: its session's ID, empty when the log could not be
     // written (said).
@@ -28,7 +37,10 @@ public:
     void Note(const std::string& id, const QString& note);
 
     // The sessions that started from `from` up to before `to` (seconds since 1970, UTC), newest
-    // first; only the end of the log they stand in is read.
+    // first; only the end of the log they stand in is read. done is told them (at once from
+    // the file, once the server answers from a shared book's), or why none.
+    using Done = std::function<void(std::vector<core::Session> sessions, const QString& why)>;
+    void Read(int64_t from, int64_t to, const Done& done) const;
     std::vector<core::Session> Read(int64_t from, int64_t to) const;
     // Every session, oldest first, as the export writes them.
     std::vector<core::Session> ReadAll() const;
@@ -58,4 +70,17 @@ private:
 
     std::set<std::string> running_;
     mutable bool cut_ = false;
+    SessionStore* server_ = nullptr;
+    // Sessions logged on a server, by this window's own name for them: the server's number once
+    // it has answered, and an end that came before the answer.
+    struct Remote {
+        SessionStore* server = nullptr;
+        std::string id;
+        bool answered = false;
+        bool ended = false;
+        bool ok = false;
+        QString line;
+    };
+    std::map<std::string, Remote> remote_;
+    int64_t remoteCount_ = 0;
 };

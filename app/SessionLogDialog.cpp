@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimeZone>
@@ -211,9 +212,17 @@ void SessionLogDialog::Reload() {
     // Whole days of this computer's time.
     const QDateTime from(from_->date(), QTime(0, 0));
     const QDateTime to(to_->date().addDays(1), QTime(0, 0));
-    std::vector<core::Session> sessions =
-        log_.Read(from.toSecsSinceEpoch(), std::max(from, to).toSecsSinceEpoch());
     const bool one = client_ && who_->currentIndex() == 0;
+    log_.Read(from.toSecsSinceEpoch(), std::max(from, to).toSecsSinceEpoch(),
+              [self = QPointer<SessionLogDialog>(this), one](std::vector<core::Session> sessions,
+                                                             const QString& why) {
+                  if (self) {
+                      self->Show(std::move(sessions), why, one);
+                  }
+              });
+}
+
+void SessionLogDialog::Show(std::vector<core::Session> sessions, const QString& why, bool one) {
     if (one) {
         std::erase_if(sessions, [&](const core::Session& s) { return s.client != *client_; });
     }
@@ -225,7 +234,8 @@ void SessionLogDialog::Reload() {
     view_->resizeColumnsToContents();
     const size_t count = Shown().size();
     QString text =
-        count == 0 ? QStringLiteral("No session in these days")
+        !why.isEmpty() ? why
+        : count == 0   ? QStringLiteral("No session in these days")
         : count == 1
             ? QStringLiteral("1 session")
             : QStringLiteral("%1 sessions").arg(QLocale().toString(static_cast<qulonglong>(count)));

@@ -32,6 +32,7 @@ public:
 
 private:
     void Reload();
+    void Show(std::vector<core::Session> sessions, const QString& why, bool one);
 
     ConnectionLog& log_;
     std::optional<core::Client> client_;

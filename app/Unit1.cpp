@@ -6,6 +6,7 @@
 #include "app/ClientConnection.h"
 #include "app/ClientMenu.h"
 #include "app/ClientTable.h"
+#include "app/ConnectionLog.h"
 #include "app/EditingControls.h"
 #include "app/Favourites.h"
 #include "app/FindBar.h"
@@ -175,6 +176,8 @@ void TForm1::ConnectHandlers() {
     // A shared book's changes come from its server; the files are this computer's copy of it.
     connect(shared_, &SharedBookPage::StateChanged, this, [this] {
         local_->Mirror(shared_->On());
+        // The team's session log while the book is shared.
+        connection_->Log().UseServer(shared_->On() ? shared_->Sessions() : nullptr);
         UpdateEditing();
     });
     connect(shared_, &SharedBookPage::BookChanged, local_, &LocalBook::CommitCopySoon);

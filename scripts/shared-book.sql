@@ -9,7 +9,7 @@ BEGIN;
 
 -- The version of these tables: the program brings older ones up to date by itself.
 CREATE TABLE mbv_schema (version integer NOT NULL);
-INSERT INTO mbv_schema VALUES (6);
+INSERT INTO mbv_schema VALUES (7);
 
 -- One row per client, in the book's order by position (then row_id), with its tags (separated
 -- by commas) and note.
@@ -184,6 +184,45 @@ END $$$f$, current_schema(), format('%I.mbv_clients', current_schema())); END $d
 REVOKE ALL ON mbv_bin, mbv_options FROM PUBLIC;
 REVOKE ALL ON FUNCTION mbv_restore(bigint) FROM PUBLIC;
 
+-- The session log, append-only: a trigger writes who connected and when from the session's own
+-- user and clock, and lets the technician who connected end a session once and write its note;
+-- nobody changes the rest or removes a row. Readers connect too, and log their sessions.
+CREATE TABLE mbv_sessions (
+    session_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    name text NOT NULL CHECK (name !~ '[[:cntrl:]]' AND char_length(name) <= 4096),
+    repeater_id text NOT NULL CHECK (repeater_id ~ '^[0-9]{1,6}$'),
+    technician text NOT NULL,
+    started_at timestamptz NOT NULL,
+    ended_at timestamptz,
+    ended text CHECK (ended IN ('ok', 'error')),
+    line text NOT NULL DEFAULT '' CHECK (octet_length(line) <= 4096),
+    note text NOT NULL DEFAULT '' CHECK (octet_length(note) <= 4096)
+);
+CREATE INDEX mbv_sessions_started ON mbv_sessions (started_at);
+CREATE FUNCTION mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql
+SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+IF TG_OP = 'INSERT' THEN
+NEW.technician := session_user; NEW.started_at := now(); NEW.ended_at := NULL;
+NEW.ended := NULL; NEW.line := ''; NEW.note := '';
+RETURN NEW;
+END IF;
+IF session_user <> OLD.technician THEN
+RAISE EXCEPTION 'only the technician who connected may end or note a session' USING ERRCODE = '42501';
+END IF;
+NEW.session_id := OLD.session_id; NEW.name := OLD.name;
+NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician;
+NEW.started_at := OLD.started_at;
+IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN
+NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; NEW.line := OLD.line;
+ELSE NEW.ended_at := now();
+END IF;
+RETURN NEW;
+END $$;
+CREATE TRIGGER mbv_sessions_stamp BEFORE INSERT OR UPDATE ON mbv_sessions
+    FOR EACH ROW EXECUTE FUNCTION mbv_sessions_stamp();
+REVOKE ALL ON mbv_sessions FROM PUBLIC;
+
 -- Who may do what: the program asks the server, and greys out what a reader may not do.
 -- The roles are the server's, not the database's: a second book on the same server shares them.
 DO $$ BEGIN CREATE ROLE mbv_editor NOLOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END $$;
@@ -195,5 +234,7 @@ GRANT SELECT, UPDATE ON mbv_place TO mbv_editor;
 GRANT SELECT ON mbv_history TO mbv_editor, mbv_reader;
 GRANT SELECT ON mbv_bin, mbv_options TO mbv_editor, mbv_reader;
 GRANT EXECUTE ON FUNCTION mbv_restore(bigint) TO mbv_editor;
+GRANT SELECT, INSERT (name, repeater_id), UPDATE (ended, line, note) ON mbv_sessions
+    TO mbv_editor, mbv_reader;
 
 COMMIT;

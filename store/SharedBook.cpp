@@ -69,6 +69,20 @@ void SharedBook::StartServer() {
                 done(connection == connection_ ? std::move(items) : std::vector<HistoryItem>(),
                      connection == connection_ ? why : WhyNot(false));
             });
+    connect(server_, &SharedBookServer::SessionStarted, this,
+            [this](int connection, int ticket, qint64 session) {
+                if (const Started done = sessionStarts_.take(ticket)) {
+                    done(connection == connection_ && session > 0 ? std::to_string(session)
+                                                                  : std::string());
+                }
+            });
+    connect(server_, &SharedBookServer::SessionsRead, this,
+            [this](int connection, int ticket, const SharedSessions& sessions, const QString& why) {
+                if (const Read done = sessionReads_.take(ticket)) {
+                    done(connection == connection_ ? sessions : SharedSessions(),
+                         connection == connection_ ? why : WhyNot(false));
+                }
+            });
     connect(server_, &SharedBookServer::HistoryExported, this,
             [this](int, int ticket, qint64 rows, const QString& why) {
                 if (const HistoryExported done = historyExports_.take(ticket)) {
@@ -165,6 +179,13 @@ void SharedBook::Forget() {
     deferred_.clear();
     binReads_.clear();
     historyReads_.clear();
+    // A connection started or a read asked for on the connection given up is told so.
+    for (const Started& done : std::exchange(sessionStarts_, {})) {
+        done({});
+    }
+    for (const Read& done : std::exchange(sessionReads_, {})) {
+        done({}, QStringLiteral("The shared book's connection was given up"));
+    }
     syncing_ = false;
     historyExports_.clear();
 }
@@ -842,6 +863,37 @@ void SharedBook::ReadHistory(int row, const HistoryRead& done) {
     OnServer([id = rows_[static_cast<size_t>(row)].rowId, ticket](SharedBookServer& server) {
         server.ReadHistory(id, ticket);
     });
+}
+
+void SharedBook::StartSession(const core::Client& client, Started done) {
+    const int ticket = ++nextTicket_;
+    sessionStarts_.insert(ticket, std::move(done));
+    OnServer([client = AsShared(client), ticket](SharedBookServer& server) {
+        server.StartSession(client, ticket);
+    });
+}
+
+void SharedBook::EndSession(const std::string& id, bool ok, const QString& line) {
+    OnServer([session = std::stoll(id), ok, line](SharedBookServer& server) {
+        server.EndSession(session, ok, line);
+    });
+}
+
+void SharedBook::NoteSession(const std::string& id, const QString& note) {
+    OnServer([session = std::stoll(id), note](SharedBookServer& server) {
+        server.NoteSession(session, note);
+    });
+}
+
+void SharedBook::ReadSessions(int64_t from, int64_t to, Read done) {
+    if (state_ != State::Online) {
+        done({}, WhyNot(false));
+        return;
+    }
+    const int ticket = ++nextTicket_;
+    sessionReads_.insert(ticket, std::move(done));
+    OnServer(
+        [from, to, ticket](SharedBookServer& server) { server.ReadSessions(from, to, ticket); });
 }
 
 void SharedBook::ExportHistory(const QString& path, const HistoryExported& done) {

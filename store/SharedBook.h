@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BookLists.h"
+#include "app/SessionStore.h"
 #include "core/SharedQueue.h"
 #include "store/SharedBookAddress.h"
 #include "store/SharedBookServer.h"
@@ -20,7 +21,7 @@
 // book's order, handed to the lists whenever anybody changes them. While it is on, the lists'
 // edits go to the server and show once the server has them: an edit is never shown and then
 // lost. Without the server the lists keep the last book received, and editing waits for it.
-class SharedBook final : public QObject, public BookStore {
+class SharedBook final : public QObject, public BookStore, public SessionStore {
     Q_OBJECT
 public:
     enum class State { Off, Connecting, Online, Offline, Refused };
@@ -66,6 +67,13 @@ public:
     bool ChangeExtra(const core::Client& client, const core::ClientExtra& was,
                      const core::ClientExtra& now) override;
     QString WhyNoExtraEdit() const override;
+
+    // The team's session log on the server.
+    bool TakesSessions() const override { return state_ == State::Online; }
+    void StartSession(const core::Client& client, Started done) override;
+    void EndSession(const std::string& id, bool ok, const QString& line) override;
+    void NoteSession(const std::string& id, const QString& note) override;
+    void ReadSessions(int64_t from, int64_t to, Read done) override;
     // Undo and redo of this technician's own edits, each as a new change on the server that
     // stands only where nobody has changed the client since.
     bool KeepsOwnSteps() const override { return true; }
@@ -187,5 +195,7 @@ private:
     // Reads of the bin and the history awaited, by ticket.
     QHash<int, BinRead> binReads_;
     QHash<int, HistoryRead> historyReads_;
+    QHash<int, Started> sessionStarts_;
+    QHash<int, Read> sessionReads_;
     QHash<int, HistoryExported> historyExports_;
 };

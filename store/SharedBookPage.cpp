@@ -37,6 +37,10 @@ bool SharedBookPage::On() const {
     return book_->On();
 }
 
+SessionStore* SharedBookPage::Sessions() const {
+    return book_;
+}
+
 void SharedBookPage::EndPreview() {
     book_->EndPreview();
 }

@@ -9,6 +9,7 @@
 
 class BookLists;
 class QTabWidget;
+class SessionStore;
 class SharedBook;
 struct SharedBookAddress;
 
@@ -37,6 +38,8 @@ public:
     // The edits waiting for the server (see SharedBook::QueueLines), and taken up.
     std::vector<std::string> QueueLines() const;
     void SetQueue(const std::vector<std::string>& lines);
+    // The team's session log while the book is shared (nullptr where none can be).
+    SessionStore* Sessions() const;
     // The server's first rows, shown while the rest was awaited, give way to what the lists
     // held before: the close keeps no half book.
     void EndPreview();

@@ -17,6 +17,10 @@ bool SharedBookPage::ConnectTo(const QString&) {
     return false;
 }
 
+SessionStore* SharedBookPage::Sessions() const {
+    return nullptr;
+}
+
 bool SharedBookPage::On() const {
     return false;
 }

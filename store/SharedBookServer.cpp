@@ -87,6 +87,11 @@ std::optional<SharedRow> RowOf(const QSqlQuery& q, QSet<QString>& names) {
                      std::move(extra)};
 }
 
+// Text for a column that holds no NULL: an empty text is still a text.
+QString NotNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 // Tags as the server keeps them: separated by commas, as the notes file has them.
 std::string TagsText(const std::vector<std::string>& tags) {
     std::string text;
@@ -191,6 +196,7 @@ SharedBookServer::SharedBookServer(QObject* parent)
     qRegisterMetaType<SharedStep>();
     qRegisterMetaType<SharedBinRows>();
     qRegisterMetaType<SharedHistory>();
+    qRegisterMetaType<SharedSessions>();
     qRegisterMetaType<SharedOutcome>();
     qRegisterMetaType<QList<qint64>>();
     retry_->setInterval(3000);
@@ -549,6 +555,52 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
          QStringLiteral("ALTER TABLE mbv_history ADD CONSTRAINT mbv_history_action_check CHECK "
                         "(action IN ('add', 'edit', 'move', 'remove', 'restore', 'note'))"),
          HistoryFunction(true), RestoreFunction(true)},
+        // 7: the session log, append-only: a trigger writes who connected and when from the
+        // session's own user and clock, and lets the technician who connected end a session
+        // once and write its note; nobody changes the rest or removes a row.
+        {QStringLiteral("CREATE TABLE mbv_sessions ("
+                        " session_id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+                        " name text NOT NULL CHECK (name !~ '[[:cntrl:]]' AND "
+                        "char_length(name) <= 4096),"
+                        " repeater_id text NOT NULL CHECK (repeater_id ~ '^[0-9]{1,6}$'),"
+                        " technician text NOT NULL,"
+                        " started_at timestamptz NOT NULL,"
+                        " ended_at timestamptz,"
+                        " ended text CHECK (ended IN ('ok', 'error')),"
+                        " line text NOT NULL DEFAULT '' CHECK (octet_length(line) <= 4096),"
+                        " note text NOT NULL DEFAULT '' CHECK (octet_length(note) <= 4096))"),
+         QStringLiteral("CREATE INDEX mbv_sessions_started ON mbv_sessions (started_at)"),
+         QStringLiteral(
+             "CREATE FUNCTION mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql "
+             "SET search_path = pg_catalog, pg_temp AS $$ "
+             "BEGIN "
+             "IF TG_OP = 'INSERT' THEN "
+             "NEW.technician := session_user; NEW.started_at := now(); NEW.ended_at := NULL; "
+             "NEW.ended := NULL; NEW.line := ''; NEW.note := ''; "
+             "RETURN NEW; "
+             "END IF; "
+             "IF session_user <> OLD.technician THEN "
+             "RAISE EXCEPTION 'only the technician who connected may end or note a session' "
+             "USING ERRCODE = '42501'; "
+             "END IF; "
+             "NEW.session_id := OLD.session_id; NEW.name := OLD.name; "
+             "NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician; "
+             "NEW.started_at := OLD.started_at; "
+             "IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN "
+             "NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; NEW.line := OLD.line; "
+             "ELSE NEW.ended_at := now(); "
+             "END IF; "
+             "RETURN NEW; "
+             "END $$"),
+         QStringLiteral("CREATE TRIGGER mbv_sessions_stamp BEFORE INSERT OR UPDATE ON "
+                        "mbv_sessions FOR EACH ROW EXECUTE FUNCTION mbv_sessions_stamp()"),
+         QStringLiteral("REVOKE ALL ON mbv_sessions FROM PUBLIC"),
+         QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                        "'mbv_editor') THEN GRANT SELECT, INSERT (name, repeater_id), UPDATE "
+                        "(ended, line, note) ON mbv_sessions TO mbv_editor; END IF; "
+                        "IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'mbv_reader') THEN "
+                        "GRANT SELECT, INSERT (name, repeater_id), UPDATE (ended, line, note) ON "
+                        "mbv_sessions TO mbv_reader; END IF; END $$")},
     };
     return steps;
 }
@@ -1256,6 +1308,105 @@ void SharedBookServer::Edit(qint64 rowId, qint64 version, const core::Client& no
         QStringLiteral("Not changed: the server refused (%1)").arg(ErrorText(q.lastError())));
 }
 
+void SharedBookServer::StartSession(const core::Client& client, int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    qint64 session = 0;
+    if (open_) {
+        QSqlQuery q(QSqlDatabase::database(name_, false));
+        // Who and when are the server's to write.
+        if (q.prepare(QStringLiteral("INSERT INTO mbv_sessions (name, repeater_id) VALUES "
+                                     "(:name, :id) RETURNING session_id")) &&
+            (q.bindValue(QStringLiteral(":name"), ToServer(client.name)),
+             q.bindValue(QStringLiteral(":id"), ToServer(client.id)), q.exec()) &&
+            q.next()) {
+            session = q.value(0).toLongLong();
+        }
+    }
+    emit SessionStarted(connection_, ticket, session);
+}
+
+void SharedBookServer::EndSession(qint64 session, bool ok, const QString& line) {
+    const auto waiting = Waiting(EditAllowance);
+    if (!open_) {
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.prepare(QStringLiteral("UPDATE mbv_sessions SET ended = :ended, line = :line WHERE "
+                             "session_id = :session"));
+    q.bindValue(QStringLiteral(":ended"), ok ? QStringLiteral("ok") : QStringLiteral("error"));
+    q.bindValue(QStringLiteral(":line"), NotNull(line.left(1000)));
+    q.bindValue(QStringLiteral(":session"), session);
+    q.exec();
+}
+
+void SharedBookServer::NoteSession(qint64 session, const QString& note) {
+    const auto waiting = Waiting(EditAllowance);
+    if (!Reachable()) {
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.prepare(QStringLiteral("UPDATE mbv_sessions SET note = :note WHERE session_id = :session"));
+    q.bindValue(QStringLiteral(":note"), NotNull(note.left(1000)));
+    q.bindValue(QStringLiteral(":session"), session);
+    if (!q.exec()) {
+        emit Said(connection_, QStringLiteral("The note was not saved: the server refused (%1)")
+                                   .arg(ErrorText(q.lastError())));
+    }
+}
+
+void SharedBookServer::ReadSessions(qint64 from, qint64 to, int ticket) {
+    const auto waiting = Waiting(StatementTimeout + 3000);
+    SharedSessions sessions;
+    if (!open_) {
+        emit SessionsRead(connection_, ticket, {}, Unreachable());
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.setForwardOnly(true);
+    bool ok = q.prepare(QStringLiteral(
+        "SELECT session_id, name, repeater_id, technician, started_at, ended_at, ended, line, "
+        "note FROM mbv_sessions WHERE started_at >= to_timestamp(:from) AND started_at < "
+        "to_timestamp(:to) ORDER BY started_at DESC, session_id DESC LIMIT :most"));
+    q.bindValue(QStringLiteral(":from"), from);
+    q.bindValue(QStringLiteral(":to"), to);
+    q.bindValue(QStringLiteral(":most"), MaxSessionRows);
+    ok = ok && q.exec();
+    const auto stamp = [](const QVariant& value) {
+        return value.isNull() ? std::string()
+                              : value.toDateTime().toUTC().toString(Qt::ISODate).toStdString();
+    };
+    while (ok && q.next()) {
+        // Rows as anybody may have written them: checked as the file's are.
+        std::string id = q.value(2).toString().toStdString();
+        if (!IsId(id)) {
+            continue;
+        }
+        core::Session session;
+        session.id = std::to_string(q.value(0).toLongLong());
+        session.client = {FromServer(q.value(1)), std::move(id)};
+        session.technician = DisplayText(FromServer(q.value(3)), 64).toStdString();
+        session.start = stamp(q.value(4));
+        session.end = stamp(q.value(5));
+        const QString ended = q.value(6).toString();
+        session.how = ended == QLatin1String("ok")      ? core::Session::Ended::Ok
+                      : ended == QLatin1String("error") ? core::Session::Ended::Error
+                                                        : core::Session::Ended::Unknown;
+        if (session.how == core::Session::Ended::Unknown) {
+            session.end.clear();
+        }
+        session.line = core::CleanNote(q.value(7).toString().left(1000).toStdString());
+        session.note = core::CleanNote(q.value(8).toString().left(1000).toStdString());
+        sessions.push_back(std::move(session));
+        if (sessions.size() % 1000 == 0) {
+            Alive();
+        }
+    }
+    emit SessionsRead(connection_, ticket, sessions,
+                      ok ? QString()
+                         : QStringLiteral("The session log could not be read: ") +
+                               ErrorText(q.lastError()));
+}
+
 void SharedBookServer::SetExtra(qint64 rowId, qint64 version, const core::ClientExtra& now,
                                 int ticket) {
     const auto waiting = Waiting(EditAllowance);
@@ -1267,8 +1418,8 @@ void SharedBookServer::SetExtra(qint64 rowId, qint64 version, const core::Client
     bool ok = q.prepare(QStringLiteral("UPDATE mbv_clients SET tags = :tags, note = :note "
                                        "WHERE row_id = :row AND version = :v RETURNING ") +
                         RowColumns);
-    q.bindValue(QStringLiteral(":tags"), QString::fromStdString(TagsText(now.tags)));
-    q.bindValue(QStringLiteral(":note"), QString::fromStdString(now.note));
+    q.bindValue(QStringLiteral(":tags"), NotNull(QString::fromStdString(TagsText(now.tags))));
+    q.bindValue(QStringLiteral(":note"), NotNull(QString::fromStdString(now.note)));
     q.bindValue(QStringLiteral(":row"), rowId);
     q.bindValue(QStringLiteral(":v"), version);
     ok = ok && q.exec();
@@ -1530,8 +1681,9 @@ void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
                 q.bindValue(QStringLiteral(":from"), row.from);
             } else if (note) {
                 q.bindValue(QStringLiteral(":tags"),
-                            QString::fromStdString(TagsText(row.wasExtra.tags)));
-                q.bindValue(QStringLiteral(":note"), QString::fromStdString(row.wasExtra.note));
+                            NotNull(QString::fromStdString(TagsText(row.wasExtra.tags))));
+                q.bindValue(QStringLiteral(":note"),
+                            NotNull(QString::fromStdString(row.wasExtra.note)));
             } else {
                 q.bindValue(QStringLiteral(":name"), ToServer(row.was.name));
                 q.bindValue(QStringLiteral(":id"), ToServer(row.was.id));

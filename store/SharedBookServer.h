@@ -2,6 +2,7 @@
 
 #include "core/Book.h"
 #include "core/ClientNotes.h"
+#include "core/SessionLog.h"
 #include "store/SharedBookAddress.h"
 
 #include <QDateTime>
@@ -88,6 +89,9 @@ struct SharedHistoryRow {
 using SharedHistory = std::vector<SharedHistoryRow>;
 Q_DECLARE_METATYPE(SharedHistory)
 
+using SharedSessions = std::vector<core::Session>;
+Q_DECLARE_METATYPE(SharedSessions)
+
 // How an edit sent with a ticket ended.
 enum class SharedOutcome {
     Done,
@@ -152,6 +156,15 @@ public:
     // The whole book's history, every row, as CSV to a file (written whole or not at all);
     // answered by HistoryExported.
     void ExportHistory(const QString& path, int ticket);
+    // The session log: a connection started (answered by SessionStarted with its number, 0
+    // when it was not logged), ended, and noted afterwards.
+    void StartSession(const core::Client& client, int ticket);
+    void EndSession(qint64 session, bool ok, const QString& line);
+    void NoteSession(qint64 session, const QString& note);
+    // The sessions started from `from` up to before `to` (seconds since 1970), newest first, at
+    // most MaxSessionRows; answered by SessionsRead.
+    void ReadSessions(qint64 from, qint64 to, int ticket);
+    static constexpr int MaxSessionRows = 200000;
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,
@@ -201,6 +214,9 @@ signals:
     void HistoryRead(int connection, int ticket, const SharedHistory& rows, const QString& why);
     // How many changes were written, or why none were.
     void HistoryExported(int connection, int ticket, qint64 rows, const QString& why);
+    void SessionStarted(int connection, int ticket, qint64 session);
+    void SessionsRead(int connection, int ticket, const SharedSessions& sessions,
+                      const QString& why);
     // The bin as ReadBin read it, or why it could not be read.
     void BinRead(int connection, int ticket, const SharedBinRows& rows, const QString& why);
     // An edit sent with a ticket is done (the step as the server did it) or has failed; why

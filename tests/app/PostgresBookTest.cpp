@@ -4,8 +4,10 @@
 #include "app/Keyring.h"
 #include "app/ListBox.h"
 #include "app/NotesPane.h"
+#include "app/SessionLogDialog.h"
 #include "app/UserSettings.h"
 #include "core/ProgramFiles.h"
+#include "core/SessionLog.h"
 #include "core/Settings.h"
 #include "store/SharedBookAddress.h"
 #include "store/SharedBookPage.h"
@@ -29,10 +31,12 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -283,6 +287,16 @@ QStringList Schema(QSqlQuery q) {
           "proconfig, ','), ''), ' | ' ORDER BY proname) FROM pg_proc WHERE proname IN "
           "('mbv_clients_stamp', 'mbv_clients_binned', 'mbv_restore')",
           "SELECT array_to_string(proacl, ',') FROM pg_proc WHERE proname = 'mbv_restore'",
+          "SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable || ' ' || "
+          "coalesce(column_default, ''), ', ' ORDER BY ordinal_position) FROM "
+          "information_schema.columns WHERE table_name = 'mbv_sessions'",
+          "SELECT string_agg(pg_get_constraintdef(oid), ', ' ORDER BY conname) FROM pg_constraint "
+          "WHERE conrelid = 'mbv_sessions'::regclass",
+          "SELECT prosrc || ' ' || coalesce(array_to_string(proconfig, ','), '') FROM pg_proc "
+          "WHERE proname = 'mbv_sessions_stamp'",
+          "SELECT string_agg(grantee || ' ' || privilege_type || ' ' || column_name, ', ' ORDER BY "
+          "grantee, privilege_type, column_name) FROM information_schema.column_privileges WHERE "
+          "table_name = 'mbv_sessions' AND grantee LIKE 'mbv_%'",
           "SELECT max(version) FROM mbv_schema"}) {
         q.exec(QString::fromLatin1(statement));
         parts.append(q.next() ? q.value(0).toString().simplified() : QStringLiteral("(none)"));
@@ -323,7 +337,7 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(form->ShareBook(url_));
     ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
     const QStringList made = Schema(Admin(Database(), QStringLiteral("SELECT 1")));
-    EXPECT_EQ(made.last(), QStringLiteral("6"));
+    EXPECT_EQ(made.last(), QStringLiteral("7"));
     ASSERT_TRUE(CloseWindow(*form));
 
     // An older book, made by the first step alone, with a client in it: brought up to date
@@ -1527,5 +1541,70 @@ TEST_F(TeamBook, ANoteTypedInOneWindowShowsInAnotherAndAReaderCannotChangeIt) {
         << note->toolTip().toStdString();
     QSqlQuery session = Session(reader, Database());
     EXPECT_FALSE(session.exec(QStringLiteral("UPDATE mbv_clients SET note = 'forged'")));
+    ASSERT_TRUE(CloseWindow(*form));
+}
+
+// A shared book's connections go to the team's session log on the server: who and when as the
+// server knows them, the end once the viewer ends, a note afterwards by the technician who
+// connected; nobody else ends, notes or removes a session, and a forged technician is not taken.
+TEST_F(TeamBook, SessionsGoToTheTeamsLogWhichOnlyGrows) {
+    ProgramFolder folder;
+    folder.InstallViewer();
+    folder.Write("viewer-hold", "");
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Baker & Sons", "204518"}});
+    ASSERT_NE(form, nullptr);
+    Find<ListBox>(*form, "ListBox1")->SetItemIndex(1);
+    form->Button2Click();
+    const auto row = [&] {
+        QSqlQuery q = Admin(
+            Database(),
+            QStringLiteral(
+                "SELECT name, repeater_id, technician, coalesce(ended, "
+                "'-'), coalesce((ended_at >= started_at)::text, ''), note FROM mbv_sessions"));
+        return q.next() ? QStringList{q.value(0).toString(), q.value(1).toString(),
+                                      q.value(2).toString(), q.value(3).toString(),
+                                      q.value(4).toString(), q.value(5).toString()}
+                              .join(u'|')
+                        : QString();
+    };
+    ASSERT_TRUE(WaitFor([&] { return !row().isEmpty(); })) << row().toStdString();
+    EXPECT_EQ(row(), QStringLiteral("Baker & Sons|204518|%1|-||").arg(server_.user));
+    std::remove(folder.File("viewer-hold").c_str());
+    ASSERT_TRUE(WaitFor([&] { return row().contains(u"|ok|"); })) << row().toStdString();
+    EXPECT_EQ(row(), QStringLiteral("Baker & Sons|204518|%1|ok|true|").arg(server_.user));
+    // Nothing of it went to this computer's file.
+    EXPECT_FALSE(folder.Exists(core::SessionsFile));
+
+    // The dialog reads it from the server; a note typed there goes to the server.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = form->findChild<SessionLogDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return dialog->Shown().size() == 1; }));
+        EXPECT_EQ(dialog->Shown()[0].how, core::Session::Ended::Ok);
+        auto* view = dialog->findChild<QTableView*>(QStringLiteral("SessionTable"));
+        view->model()->setData(view->model()->index(0, 7), QStringLiteral("Billed: 15 min"));
+        dialog->reject();
+    });
+    form->ShowSessionLog();
+    EXPECT_TRUE(WaitFor([&] { return row().endsWith(u"|Billed: 15 min"); })) << row().toStdString();
+
+    // Another technician may not end, note or remove it; a forged technician is not taken.
+    const QString editor = Role("e", "mbv_editor", Database());
+    QSqlQuery other = Session(editor, Database());
+    EXPECT_FALSE(other.exec(QStringLiteral("UPDATE mbv_sessions SET note = 'mine'")));
+    EXPECT_FALSE(other.exec(QStringLiteral("DELETE FROM mbv_sessions")));
+    ASSERT_TRUE(other.exec(QStringLiteral("INSERT INTO mbv_sessions (name, repeater_id) VALUES "
+                                          "('Carol', '3') RETURNING technician, ended")));
+    ASSERT_TRUE(other.next());
+    EXPECT_EQ(other.value(0).toString(), editor);
+    EXPECT_TRUE(other.value(1).isNull());
+    EXPECT_FALSE(other.exec(QStringLiteral("INSERT INTO mbv_sessions (name, repeater_id, "
+                                           "technician) VALUES ('Carol', '3', 'mallory')")));
+    // A reader connects too, and logs it.
+    const QString reader = Role("r", "mbv_reader", Database());
+    QSqlQuery readerSession = Session(reader, Database());
+    EXPECT_TRUE(readerSession.exec(
+        QStringLiteral("INSERT INTO mbv_sessions (name, repeater_id) VALUES ('Carol', '3')")))
+        << readerSession.lastError().text().toStdString();
     ASSERT_TRUE(CloseWindow(*form));
 }

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "core/SessionLog.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Where a shared book logs its connections: its server's session log, the team's. The window's
+// log (ConnectionLog) hands sessions here while the book is shared and the server reached, and
+// keeps them in this computer's file otherwise.
+class SessionStore {
+public:
+    virtual ~SessionStore() = default;
+
+    // Whether sessions go to the server now.
+    virtual bool TakesSessions() const = 0;
+    // A connection started: done is told its session's number (empty when it was not logged).
+    using Started = std::function<void(const std::string& id)>;
+    virtual void StartSession(const core::Client& client, Started done) = 0;
+    virtual void EndSession(const std::string& id, bool ok, const QString& line) = 0;
+    virtual void NoteSession(const std::string& id, const QString& note) = 0;
+    // The sessions started in the range (seconds since 1970), newest first, or why none.
+    using Read = std::function<void(std::vector<core::Session> sessions, const QString& why)>;
+    virtual void ReadSessions(int64_t from, int64_t to, Read done) = 0;
+};
