@@ -323,6 +323,7 @@ void BookLists::AddMany(core::Book clients, std::vector<core::ClientExtra> extra
     }
     // Their tags and notes come with them, for clients that have none yet; an import undone
     // leaves them to no client, and the close keeps none such.
+    AwaitNotes();
     core::ClientNotes notes = notes_;
     bool any = false;
     if (!store_->KeepsOwnSteps()) {
@@ -358,7 +359,15 @@ void BookLists::RemoveSelected() {
     Push(edit, edit->text() + QStringLiteral(" \u00B7 Ctrl+Z undoes"));
 }
 
+void BookLists::AwaitNotes() {
+    if (notesComing_) {
+        // Called once: it sets the notes, which must not call it again.
+        std::exchange(notesComing_, nullptr)();
+    }
+}
+
 bool BookLists::Carry(const core::Client& from, const core::Client& to) {
+    AwaitNotes();
     bool carried = false;
     if (const core::ClientExtra* extra = notes_.Find(from); extra && !notes_.Find(to)) {
         FollowExtra(to, *extra);
@@ -374,8 +383,17 @@ bool BookLists::Carry(const core::Client& from, const core::Client& to) {
     return carried;
 }
 
+const std::vector<std::pair<std::string, size_t>>& BookLists::TagsInUse() const {
+    if (!tagsInUse_) {
+        tagsInUse_ = notes_.TagsInUse();
+    }
+    return *tagsInUse_;
+}
+
 void BookLists::SetNotes(core::ClientNotes notes) {
     notes_ = std::move(notes);
+    ++notesGeneration_;
+    tagsInUse_.reset();
     filter_.ExtraChanged({}, -1);
     table_.ShowTags(AnyTags());
     table_.Model().ExtraChanged();
@@ -395,6 +413,7 @@ const core::ClientExtra* BookLists::ExtraAt(int row) const {
 }
 
 bool BookLists::EditExtra(int row, core::ClientExtra now) {
+    AwaitNotes();
     const core::Client client = At(row);
     const core::ClientExtra* had = ExtraAt(row);
     core::ClientExtra was = had ? *had : core::ClientExtra();
@@ -410,6 +429,8 @@ void BookLists::FollowExtra(const core::Client& client, core::ClientExtra extra)
     const bool hadTags = notes_.Find(client) && !notes_.Find(client)->tags.empty();
     const bool hasTags = !extra.tags.empty();
     notes_.Set(client, std::move(extra));
+    ++notesGeneration_;
+    tagsInUse_.reset();
     filter_.ExtraChanged(client, RowOf(client).value_or(-1));
     if (hadTags != hasTags) {
         table_.ShowTags(AnyTags());

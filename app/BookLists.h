@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QUndoStack>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,8 +110,15 @@ public:
 
     // Each client's tags and note.
     const core::ClientNotes& Notes() const { return notes_; }
+    // The tags in use, most used first, worked out once until they change.
+    const std::vector<std::pair<std::string, size_t>>& TagsInUse() const;
     // All of them anew (read from the files, another copy's merged in, the server's): no step.
     void SetNotes(core::ClientNotes notes);
+    // Counts the times the notes were set anew or changed: what was read of them before is
+    // stale once it moved on.
+    uint64_t NotesGeneration() const { return notesGeneration_; }
+    // Notes still being read: every edit of them waits for this first (nullptr: none).
+    void NotesComing(std::function<void()> wait) { notesComing_ = std::move(wait); }
     // The tags and note of the client at a row; nullptr when it has none.
     const core::ClientExtra* ExtraAt(int row) const;
     // The client at a row given these tags and this note, as one step of the undo stack (a
@@ -151,6 +159,8 @@ private:
     // Each list's row selected; -1 leaves that list as it is.
     void SelectEach(int nameRow, int idRow);
     void Watch(ListBox* list, BookFilter::List which);
+    // The notes read at start are here before anything edits them.
+    void AwaitNotes();
     // A client renamed takes its tags, note and star along (where the new name has none);
     // whether it took any.
     bool Carry(const core::Client& from, const core::Client& to);
@@ -170,6 +180,9 @@ private:
     BookStore* home_ = nullptr;
     BookStore* store_ = nullptr;
     core::ClientNotes notes_;
+    mutable std::optional<std::vector<std::pair<std::string, size_t>>> tagsInUse_;
+    uint64_t notesGeneration_ = 0;
+    std::function<void()> notesComing_;
     std::vector<core::Client> favourites_;
     bool favouritesFirst_ = false;
 };

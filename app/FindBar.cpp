@@ -49,24 +49,22 @@ void FindBar::Clear() {
     field_->clear();
 }
 
-void FindBar::OfferTags(const QStringList& tags) {
-    QStringList offered;
-    offered.reserve(tags.size());
-    for (const QString& tag : tags) {
-        offered.push_back(u'#' + tag);
-    }
-    tags_->setStringList(offered);
-}
-
 void FindBar::CompleteTag() {
     const QString text = field_->text();
     QString word = text.mid(text.lastIndexOf(u' ') + 1);
     if (word.startsWith(u'#')) {
         word.remove(0, 1);
     }
-    if (word.isEmpty() || tags_->rowCount() == 0) {
+    if (word.isEmpty() || !tagSource_) {
         completer_->popup()->hide();
         return;
+    }
+    QStringList offered;
+    for (const QString& tag : tagSource_()) {
+        offered.push_back(u'#' + tag);
+    }
+    if (offered != tags_->stringList()) {
+        tags_->setStringList(offered);
     }
     completer_->setCompletionPrefix(u'#' + word);
     if (completer_->completionCount() == 0) {

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QCompleter;
 class QLabel;
 class QLineEdit;
@@ -22,8 +24,8 @@ public:
     void SetText(const QString& text);
     void Clear();
     // The tags in use, offered as "#vip" while a word that starts one is typed: nobody has to
-    // know that # finds a tag.
-    void OfferTags(const QStringList& tags);
+    // know that # finds a tag. Asked for when a word is typed.
+    void OfferTags(std::function<QStringList()> tags) { tagSource_ = std::move(tags); }
     void Focus();
     // "300 clients" without a filter, "8 of 300" with one, in the locale's digits.
     void SetCount(int shown, int total, bool filtered);
@@ -49,4 +51,5 @@ private:
     QLabel* count_;
     QCompleter* completer_;
     QStringListModel* tags_;
+    std::function<QStringList()> tagSource_;
 };

@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 #include <QScopeGuard>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,6 +52,13 @@ LocalBook::LocalBook(ListBox& names, ListBox& ids, BookLists& book, SettingsBind
     connect(commitCopy_, &QTimer::timeout, this, [this] { Guarded([this] { CommitCopy(); }); });
 }
 
+LocalBook::~LocalBook() {
+    if (notesReader_) {
+        notesReader_->wait();
+        delete notesReader_;
+    }
+}
+
 void LocalBook::CommitCopySoon() {
     commitCopy_->start();
 }
@@ -70,11 +78,37 @@ const std::vector<std::string>& LocalBook::Load() {
         }
     }
     SetBin(base_.BinEntries());
-    book_.SetNotes(core::ClientNotes::FromBytes(core::BytesOf(base_.notes)));
+    ReadNotesAside();
     return base_.settings;
 }
 
-std::vector<std::string> LocalBook::NotesToCommit() const {
+void LocalBook::ReadNotesAside() {
+    if (core::BytesOf(base_.notes).empty()) {
+        return;
+    }
+    notesReadFrom_ = book_.NotesGeneration();
+    notesReader_ = QThread::create(
+        [this, bytes = base_.notes.bytes] { notesRead_ = core::ClientNotes::FromBytes(*bytes); });
+    connect(notesReader_, &QThread::finished, this, [this] { TakeNotesRead(); });
+    book_.NotesComing([this] { TakeNotesRead(); });
+    notesReader_->start();
+}
+
+void LocalBook::TakeNotesRead() {
+    if (!notesReader_) {
+        return;
+    }
+    notesReader_->wait();
+    delete std::exchange(notesReader_, nullptr);
+    book_.NotesComing(nullptr);
+    if (book_.NotesGeneration() == notesReadFrom_) {
+        book_.SetNotes(std::move(notesRead_));
+    }
+    notesRead_ = {};
+}
+
+std::vector<std::string> LocalBook::NotesToCommit() {
+    TakeNotesRead();
     // Notes of clients no longer in the book go, unless the client waits in the bin to come
     // back with them.
     core::ClientNotes notes = book_.Notes();

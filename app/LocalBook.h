@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BookStore.h"
+#include "core/ClientNotes.h"
 #include "core/ProgramFiles.h"
 
 #include <QObject>
@@ -13,6 +14,7 @@
 class BookLists;
 class BookWatch;
 class ListBox;
+class QThread;
 class QTimer;
 class SettingsBinder;
 
@@ -55,6 +57,7 @@ class LocalBook final : public QObject, public LocalLists {
 public:
     LocalBook(ListBox& names, ListBox& ids, BookLists& book, SettingsBinder& settings,
               QObject* parent = nullptr);
+    ~LocalBook() override;
 
     // The lists from their files, each with its notice (a first run, a file that could not be
     // read); returns the settings as the file holds them.
@@ -102,7 +105,11 @@ private:
     // copy sends: kept until its own commit leaves them out.
     std::vector<std::string> QueueToCommit(const core::ProgramFiles& files);
     // The clients' tags and notes to commit: those of the book and of its bin.
-    std::vector<std::string> NotesToCommit() const;
+    std::vector<std::string> NotesToCommit();
+    // The notes file read at start is taken apart off the window's thread, so the window shows
+    // the book without waiting for it; whatever needs the notes before they came waits here.
+    void ReadNotesAside();
+    void TakeNotesRead();
 
     BookLists& book_;
     SettingsBinder& settings_;
@@ -115,4 +122,8 @@ private:
     QueueSource queueSource_;
     // Another running copy's waiting edits, kept in the file until that copy has sent them.
     std::vector<std::string> carried_;
+    QThread* notesReader_ = nullptr;
+    core::ClientNotes notesRead_;
+    // The book's notes when the reading began: a change since (the server's, an edit) stands.
+    uint64_t notesReadFrom_ = 0;
 };

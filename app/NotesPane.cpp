@@ -87,23 +87,25 @@ NotesPane::NotesPane(BookLists& book, QWidget* parent)
         }
     });
     note_->installEventFilter(this);
+    tags_->installEventFilter(this);
     connect(star_, &QToolButton::clicked, this, [this](bool on) {
         if (const std::optional<int> row = book_.RowOf(client_)) {
             book_.SetFavourite(*row, on);
         }
     });
-    connect(&book_, &BookLists::ExtrasChanged, this, [this] {
-        FillCompletion();
-        Refresh(false);
-    });
+    connect(&book_, &BookLists::ExtrasChanged, this, [this] { Refresh(false); });
     connect(&book_, &BookLists::FavouritesChanged, this, [this] { Refresh(false); });
-    FillCompletion();
     ShowRow(-1);
 }
 
 bool NotesPane::eventFilter(QObject* watched, QEvent* event) {
     if (watched == note_ && event->type() == QEvent::FocusOut) {
         Keep();
+    }
+    // The tags in use are offered from when the field is entered: worked out then, not at
+    // every change of the book.
+    if (watched == tags_ && event->type() == QEvent::FocusIn) {
+        FillCompletion();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -201,7 +203,7 @@ void NotesPane::CompleteTag() {
 
 void NotesPane::FillCompletion() {
     QStringList tags;
-    for (const auto& [tag, count] : book_.Notes().TagsInUse()) {
+    for (const auto& [tag, count] : book_.TagsInUse()) {
         tags.push_back(QString::fromStdString(tag));
     }
     tagsInUse_->setStringList(tags);

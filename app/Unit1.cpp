@@ -188,12 +188,12 @@ void TForm1::ConnectHandlers() {
             [this] { notes_->ShowRow(book_->Selected()); });
     connect(ui->BookTable, &ClientTable::TagClicked, this,
             [this](const QString& tag) { find_->SetText(u'#' + tag); });
-    connect(book_, &BookLists::ExtrasChanged, this, [this] {
+    find_->OfferTags([this] {
         QStringList tags;
-        for (const auto& [tag, count] : book_->Notes().TagsInUse()) {
+        for (const auto& [tag, count] : book_->TagsInUse()) {
             tags.push_back(QString::fromStdString(tag));
         }
-        find_->OfferTags(tags);
+        return tags;
     });
     connect(favourites_, &Favourites::Said, this, &TForm1::Say);
     connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,

@@ -176,6 +176,9 @@ std::vector<Session> ReadSessions(std::string_view bytes) {
     std::vector<Session> sessions;
     std::unordered_map<std::string_view, size_t> byId;
     std::vector<bool> ended;
+    // About a hundred bytes a session's lines: no table grows step by step over a large log.
+    sessions.reserve(bytes.size() / 100);
+    byId.reserve(bytes.size() / 100);
     std::string text;
     size_t at = 0;
     while (at < bytes.size()) {

@@ -1,6 +1,7 @@
 // What a technician knows of each client: tags and a note through the window's pane, kept
 // through a close, found by the filter, undone as steps; favourites and the recent connections,
 // the technician's own.
+#include "app/BookLists.h"
 #include "app/Favourites.h"
 #include "app/ListBox.h"
 #include "app/NotesPane.h"
@@ -149,6 +150,36 @@ TEST_F(Notes, TagsAndANoteAreKeptFoundByTheFilterAndUndoneStepByStep) {
     EXPECT_NE(folder.Read(core::NotesFile).find("Gate code 4711"), std::string::npos);
     Start();
     EXPECT_TRUE(table->Header().isSectionHidden(BookTableModel::Tags));
+}
+
+// The notes file is read beside the window's start; an edit made before it was taken apart
+// waits for it, and no other client's note is lost.
+TEST_F(Notes, AnEditBeforeTheNotesWereReadKeepsEveryOtherNote) {
+    std::string names;
+    std::string ids;
+    std::string notes;
+    for (int i = 0; i < 20000; ++i) {
+        names += "Client " + std::to_string(i) + "\r\n";
+        ids += std::to_string(100000 + i) + "\r\n";
+        notes += core::NotesLine({"Client " + std::to_string(i), std::to_string(100000 + i)},
+                                 {{"vip"}, std::string(200, 'n')}) +
+                 "\r\n";
+    }
+    folder.Write("clientlist.txt", names);
+    folder.Write("clientIDlist.txt", ids);
+    folder.Write(core::NotesFile, notes);
+    form = folder.Start();
+    auto* book = form->findChild<BookLists*>();
+    ASSERT_NE(book, nullptr);
+    // At once, before the event loop has run.
+    ASSERT_TRUE(book->EditExtra(2, {{"new"}, "Typed at once"}));
+    EXPECT_TRUE(CloseWindow(*form));
+    const core::ClientNotes kept = core::ClientNotes::FromBytes(folder.Read(core::NotesFile));
+    EXPECT_EQ(kept.Count(), 20000u);
+    ASSERT_NE(kept.Find({"Client 2", "100002"}), nullptr);
+    EXPECT_EQ(kept.Find({"Client 2", "100002"})->note, "Typed at once");
+    ASSERT_NE(kept.Find({"Client 3", "100003"}), nullptr);
+    EXPECT_EQ(kept.Find({"Client 3", "100003"})->tags, std::vector<std::string>{"vip"});
 }
 
 TEST_F(Notes, ABookWithoutNotesGetsNoFileAndHostileLinesAreLeftOut) {
