@@ -64,7 +64,8 @@ void LocalBook::CommitCopySoon() {
 }
 
 const std::vector<std::string>& LocalBook::Load() {
-    base_ = core::ProgramFiles::OfThisProgram().LoadBook();
+    // The notes file is read aside: the window shows the book without waiting for it.
+    base_ = core::ProgramFiles::OfThisProgram().LoadBook(false);
     // A book carried over from the program's folder is no first run.
     const bool firstRunNotices = core::CurrentStorage().carriedFrom.empty();
     for (auto [list, file] : {std::pair{&names_, &base_.names}, {&ids_, &base_.ids}}) {
@@ -83,12 +84,11 @@ const std::vector<std::string>& LocalBook::Load() {
 }
 
 void LocalBook::ReadNotesAside() {
-    if (core::BytesOf(base_.notes).empty()) {
-        return;
-    }
     notesReadFrom_ = book_.NotesGeneration();
-    notesReader_ = QThread::create(
-        [this, bytes = base_.notes.bytes] { notesRead_ = core::ClientNotes::FromBytes(*bytes); });
+    notesReader_ = QThread::create([this, files = core::ProgramFiles::OfThisProgram()] {
+        notesFile_ = files.LoadNotes();
+        notesRead_ = core::ClientNotes::FromBytes(core::BytesOf(notesFile_));
+    });
     connect(notesReader_, &QThread::finished, this, [this] { TakeNotesRead(); });
     book_.NotesComing([this] { TakeNotesRead(); });
     notesReader_->start();
@@ -101,6 +101,9 @@ void LocalBook::TakeNotesRead() {
     notesReader_->wait();
     delete std::exchange(notesReader_, nullptr);
     book_.NotesComing(nullptr);
+    // What the file held is where the next merge of notes starts from.
+    base_.notes = std::move(notesFile_);
+    notesFile_ = {};
     if (book_.NotesGeneration() == notesReadFrom_) {
         book_.SetNotes(std::move(notesRead_));
     }
@@ -298,6 +301,7 @@ void LocalBook::Watch() {
 }
 
 void LocalBook::TakeTheirs() {
+    TakeNotesRead();
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     std::optional<core::BookOnDisk> theirs = files.ChangedSince(base_);
     if (!theirs) {
@@ -357,6 +361,7 @@ std::vector<std::string> LocalBook::QueueToCommit(const core::ProgramFiles& file
 }
 
 core::SaveOutcome LocalBook::Save(const core::SettingsValues& values) {
+    TakeNotesRead();
     const auto own = OwnCommit(watch_);
     const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();
     // A shared book's copy keeps no bin of its own (the server's is the team's), and keeps the
@@ -381,6 +386,7 @@ void LocalBook::TakeAsBase(const core::ProgramFiles& files) {
 }
 
 void LocalBook::CommitCopy() {
+    TakeNotesRead();
     const auto own = OwnCommit(watch_);
     try {
         const core::ProgramFiles files = core::ProgramFiles::OfThisProgram();

@@ -123,6 +123,7 @@ private:
     // Another running copy's waiting edits, kept in the file until that copy has sent them.
     std::vector<std::string> carried_;
     QThread* notesReader_ = nullptr;
+    core::ListFile notesFile_;
     core::ClientNotes notesRead_;
     // The book's notes when the reading began: a change since (the server's, an edit) stands.
     uint64_t notesReadFrom_ = 0;

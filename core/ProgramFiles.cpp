@@ -191,7 +191,11 @@ std::string ProgramFiles::CleanUpAtStart() const {
     return leftAlone.empty() ? std::string() : LeftAloneRecordNotice(leftAlone);
 }
 
-BookOnDisk ProgramFiles::LoadBook() const {
+ListFile ProgramFiles::LoadNotes() const {
+    return LoadListFile(notes_);
+}
+
+BookOnDisk ProgramFiles::LoadBook(bool withNotes) const {
     BookOnDisk book;
     book.names = LoadListFile(names_);
     book.ids = LoadListFile(ids_);
@@ -199,7 +203,11 @@ BookOnDisk ProgramFiles::LoadBook() const {
     book.settings = SettingsReader(settings_).Values();
     book.bin = LoadListFile(bin_);
     book.queue = LoadListFile(queue_);
-    book.notes = LoadListFile(notes_);
+    if (withNotes) {
+        book.notes = LoadListFile(notes_);
+    } else {
+        book.notes.path = notes_;
+    }
     return book;
 }
 

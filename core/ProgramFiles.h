@@ -135,8 +135,10 @@ public:
     // folder that were not the program's to act on; empty when there were none.
     std::string CleanUpAtStart() const;
 
-    // Reads the two lists and the settings.
-    BookOnDisk LoadBook() const;
+    // Reads the two lists and the settings, and the other files of the book (the notes file
+    // only withNotes: the window reads it aside, LoadNotes).
+    BookOnDisk LoadBook(bool withNotes = true) const;
+    ListFile LoadNotes() const;
     // The files as they are now when another copy changed any of them since base was read; a
     // list that vanished or cannot be read stays as it was.
     std::optional<BookOnDisk> ChangedSince(const BookOnDisk& base) const;
