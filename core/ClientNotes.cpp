@@ -1,5 +1,6 @@
 #include "core/ClientNotes.h"
 
+#include "core/EscapedText.h"
 #include "platform/TextLines.h"
 
 #include <algorithm>
@@ -39,55 +40,6 @@ std::string Lower(std::string_view text) {
         return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     });
     return lower;
-}
-
-std::string EscapeNote(std::string_view note) {
-    std::string escaped;
-    escaped.reserve(note.size());
-    for (const char c : note) {
-        switch (c) {
-        case '\\':
-            escaped += "\\\\";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        case '\n':
-            escaped += "\\n";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
-std::optional<std::string> UnescapeNote(std::string_view field) {
-    std::string note;
-    note.reserve(field.size());
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') {
-            note += field[i];
-            continue;
-        }
-        if (++i == field.size()) {
-            return std::nullopt;
-        }
-        switch (field[i]) {
-        case '\\':
-            note += '\\';
-            break;
-        case 't':
-            note += '\t';
-            break;
-        case 'n':
-            note += '\n';
-            break;
-        default:
-            return std::nullopt;
-        }
-    }
-    return note;
 }
 
 } // namespace
@@ -164,7 +116,7 @@ std::string NotesLine(const Client& client, const ClientExtra& extra) {
         }
         tags += tag;
     }
-    return client.name + Tab + client.id + Tab + tags + Tab + EscapeNote(extra.note);
+    return client.name + Tab + client.id + Tab + tags + Tab + EscapeField(extra.note);
 }
 
 std::optional<std::pair<Client, ClientExtra>> ParseNotesLine(std::string_view line) {
@@ -185,7 +137,7 @@ std::optional<std::pair<Client, ClientExtra>> ParseNotesLine(std::string_view li
     if (count != Fields || !std::all_of(std::begin(fields), std::end(fields), Clean)) {
         return std::nullopt;
     }
-    std::optional<std::string> note = UnescapeNote(fields[3]);
+    std::optional<std::string> note = UnescapeField(fields[3]);
     if (!note || note->size() > MaxNoteBytes || fields[2].size() > MaxTags * (MaxTagBytes + 1)) {
         return std::nullopt;
     }

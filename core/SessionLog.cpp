@@ -1,5 +1,7 @@
 #include "core/SessionLog.h"
 
+#include "core/EscapedText.h"
+
 #include <algorithm>
 #include <chrono>
 #include <random>
@@ -27,53 +29,16 @@ bool IsId(std::string_view id) {
 }
 
 std::string Escape(std::string_view text) {
-    std::string escaped;
-    for (const char c : text.substr(0, MaxSessionTextBytes)) {
-        switch (c) {
-        case '\\':
-            escaped += "\\\\";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        case '\n':
-            escaped += "\\n";
-            break;
-        default:
-            // Other control characters are no part of a line.
-            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
-                escaped += c;
-            }
-        }
-    }
-    return escaped;
+    return EscapeField(text.substr(0, MaxSessionTextBytes));
 }
 
 bool Unescape(std::string_view field, std::string& to) {
-    to.clear();
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') {
-            to += field[i];
-            continue;
-        }
-        if (++i == field.size()) {
-            return false;
-        }
-        switch (field[i]) {
-        case '\\':
-            to += '\\';
-            break;
-        case 't':
-            to += '\t';
-            break;
-        case 'n':
-            to += '\n';
-            break;
-        default:
-            return false;
-        }
+    std::optional<std::string> text = UnescapeField(field);
+    if (!text || text->size() > MaxSessionTextBytes) {
+        return false;
     }
-    return to.size() <= MaxSessionTextBytes;
+    to = std::move(*text);
+    return true;
 }
 
 // The fields of a line, at most `most`; one more means too many.
