@@ -84,6 +84,10 @@ const std::vector<std::string>& LocalBook::Load() {
 }
 
 void LocalBook::ReadNotesAside() {
+    // A book without notes (most) has no file, and nothing to wait for.
+    if (!core::ProgramFiles::OfThisProgram().HasNotes()) {
+        return;
+    }
     notesReadFrom_ = book_.NotesGeneration();
     notesReader_ = QThread::create([this, files = core::ProgramFiles::OfThisProgram()] {
         notesFile_ = files.LoadNotes();
@@ -104,7 +108,8 @@ void LocalBook::TakeNotesRead() {
     // What the file held is where the next merge of notes starts from.
     base_.notes = std::move(notesFile_);
     notesFile_ = {};
-    if (book_.NotesGeneration() == notesReadFrom_) {
+    if (book_.NotesGeneration() == notesReadFrom_ &&
+        !(notesRead_.Empty() && book_.Notes().Empty())) {
         book_.SetNotes(std::move(notesRead_));
     }
     notesRead_ = {};

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/QtText.h"
 #include "app/TypedText.h"
+#include "core/SessionLog.h"
 
 #include <QSettings>
 
@@ -22,6 +24,10 @@ inline std::string ThisUserName() {
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty()) {
         user = qEnvironmentVariable("USERNAME");
+    }
+    if (user.isEmpty()) {
+        // A session started without them (a service, a container): the account itself.
+        user = DisplayText(core::ThisAccount());
     }
     return BookRow(user.left(64));
 }

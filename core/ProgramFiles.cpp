@@ -191,6 +191,10 @@ std::string ProgramFiles::CleanUpAtStart() const {
     return leftAlone.empty() ? std::string() : LeftAloneRecordNotice(leftAlone);
 }
 
+bool ProgramFiles::HasNotes() const {
+    return platform::StampOf(notes_).exists;
+}
+
 ListFile ProgramFiles::LoadNotes() const {
     return LoadListFile(notes_);
 }

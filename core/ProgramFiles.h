@@ -139,6 +139,8 @@ public:
     // only withNotes: the window reads it aside, LoadNotes).
     BookOnDisk LoadBook(bool withNotes = true) const;
     ListFile LoadNotes() const;
+    // Whether the book has a notes file at all.
+    bool HasNotes() const;
     // The files as they are now when another copy changed any of them since base was read; a
     // list that vanished or cannot be read stays as it was.
     std::optional<BookOnDisk> ChangedSince(const BookOnDisk& base) const;

@@ -1,6 +1,7 @@
 #include "core/SessionLog.h"
 
 #include "core/EscapedText.h"
+#include "platform/Account.h"
 
 #include <algorithm>
 #include <chrono>
@@ -58,6 +59,10 @@ size_t Split(std::string_view line, std::string_view* fields, size_t most) {
 }
 
 } // namespace
+
+std::string ThisAccount() {
+    return platform::AccountName();
+}
 
 std::string NewSessionId() {
     static constexpr char Digits[] = "0123456789abcdef";

@@ -41,6 +41,9 @@ struct Session {
     bool operator==(const Session&) const = default;
 };
 
+// Who connects: the account this program runs as, as the system names it.
+std::string ThisAccount();
+
 // A new session's ID: random, so two copies on one folder never share one.
 std::string NewSessionId();
 

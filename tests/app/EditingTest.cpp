@@ -1,5 +1,6 @@
 #include "app/ClientTable.h"
 #include "app/ListBox.h"
+#include "app/UserSettings.h"
 #include "controls/Numedit.h"
 #include "support/FormAccess.h"
 #include "support/ProgramFolder.h"
@@ -538,7 +539,7 @@ TEST_F(Editing, ARemovedClientWaitsInTheBinAndGoesBackWhereItStood) {
     ASSERT_EQ(list->rowCount(), 1);
     EXPECT_EQ(list->item(0, 0)->text(), QStringLiteral("Baker & Sons"));
     EXPECT_EQ(list->item(0, 1)->text(), QStringLiteral("204518"));
-    EXPECT_EQ(list->item(0, 2)->text(), qEnvironmentVariable("USER"));
+    EXPECT_EQ(list->item(0, 2)->text(), QString::fromStdString(ThisUserName()));
     EXPECT_FALSE(list->item(0, 3)->text().isEmpty());
 
     // Back where it stood, then (undone) into the bin again.
