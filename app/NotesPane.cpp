@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QStringListModel>
 #include <QTimer>
 #include <QToolButton>
@@ -131,11 +132,10 @@ void NotesPane::Refresh(bool force) {
     tags_->setReadOnly(!editable);
     note_->setReadOnly(!editable);
     star_->setEnabled(shown_);
-    title_->setText(shown_ ? title_->fontMetrics().elidedText(
-                                 DisplayText(client_.name, 200) + QStringLiteral(" (") +
-                                     DisplayText(client_.id, 20) + u')',
-                                 Qt::ElideMiddle, std::max(40, width() - star_->width() - 8))
-                           : QStringLiteral("No client selected"));
+    title_->setToolTip(shown_ ? DisplayText(client_.name, 2000) + QStringLiteral(" (") +
+                                    DisplayText(client_.id, 20) + u')'
+                              : QString());
+    FitTitle();
     const std::optional<int> row = shown_ ? book_.RowOf(client_) : std::nullopt;
     const bool favourite = row && book_.Favourite(*row);
     star_->setChecked(favourite);
@@ -156,6 +156,20 @@ void NotesPane::Refresh(bool force) {
     }
     filling_ = false;
     dirty_ = false;
+}
+
+void NotesPane::FitTitle() {
+    // The client's name shortened in its middle to the room the pane has now.
+    const QString whole = title_->toolTip();
+    title_->setText(whole.isEmpty()
+                        ? QStringLiteral("No client selected")
+                        : title_->fontMetrics().elidedText(
+                              whole, Qt::ElideMiddle, std::max(40, width() - star_->width() - 8)));
+}
+
+void NotesPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitTitle();
 }
 
 void NotesPane::Keep() {

@@ -35,11 +35,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The client's tags and note from the book, unless the user is typing over them.
     void Refresh(bool force);
     void Keep();
+    void FitTitle();
     void CompleteTag();
     void FillCompletion();
 

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -177,9 +178,10 @@ SessionLogDialog::SessionLogDialog(ConnectionLog& log, std::optional<core::Clien
     exportButton->setObjectName(QStringLiteral("SessionExport"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(exportButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("Export the sessions"), QStringLiteral("sessions.csv"),
-            QStringLiteral("CSV files (*.csv)"));
+        const QString path =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Export the sessions"),
+                                         QDir::home().filePath(QStringLiteral("sessions.csv")),
+                                         QStringLiteral("CSV files (*.csv)"));
         if (!path.isEmpty()) {
             ExportTo(path);
         }
