@@ -29,14 +29,7 @@ QString WithOffset(const std::string& utc) {
     }
     QDateTime when = QDateTime::fromString(QString::fromStdString(utc), Qt::ISODate);
     when.setTimeSpec(Qt::UTC);
-    const QDateTime local = when.toLocalTime();
-    // The offset written out, "+00:00" too: a spreadsheet reads one form.
-    const int offset = local.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return IsoWithOffset(when);
 }
 
 // The log's first line in bytes read from its middle is cut: it starts after the first line end.
@@ -47,13 +40,6 @@ std::string_view WholeLines(const platform::FileBytes& read) {
         bytes = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
     }
     return bytes;
-}
-
-// A note's lines as one row's cell: a spreadsheet reads one line a row.
-std::string OneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
-    return text;
 }
 
 } // namespace
@@ -210,6 +196,25 @@ std::vector<core::Session> ConnectionLog::Read(int64_t from, int64_t to) const {
     return sessions;
 }
 
+void ConnectionLog::Export(const QString& path, int64_t from, int64_t to,
+                           const std::optional<core::Client>& client, const Exported& done) const {
+    if (server_ && server_->TakesSessions()) {
+        server_->ExportSessions(path, from, to, client, done);
+        return;
+    }
+    std::vector<core::Session> sessions = Read(from, to);
+    if (client) {
+        std::erase_if(sessions, [&](const core::Session& s) { return s.client != *client; });
+    }
+    try {
+        WriteCsv(path, sessions);
+    } catch (const Exception& error) {
+        done(0, QString::fromUtf8(error.what()));
+        return;
+    }
+    done(static_cast<int64_t>(sessions.size()), {});
+}
+
 std::vector<core::Session> ConnectionLog::ReadAll() const {
     const platform::FileBytes read = platform::ReadBytes(Path(), core::MaxSessionLogBytes);
     cut_ = read.cut;
@@ -228,25 +233,10 @@ std::vector<core::Session> ConnectionLog::ReadAllAt(const std::string& folder) {
 }
 
 std::string ConnectionLog::Csv(const std::vector<core::Session>& sessions) {
-    std::string csv = "start,end,client,id,technician,duration_seconds,ended,note\r\n";
+    std::string csv = core::SessionsCsvHeader();
     for (const core::Session& session : sessions) {
-        const int64_t seconds = core::DurationSeconds(session);
-        std::string ended(core::EndedWord(session.how));
-        if (session.how == core::Session::Ended::Error && !session.line.empty()) {
-            ended += ": " + session.line;
-        }
-        for (const std::string& cell :
-             {WithOffset(session.start).toStdString(), WithOffset(session.end).toStdString(),
-              DisplayText(session.client.name).toStdString(),
-              DisplayText(session.client.id).toStdString(),
-              DisplayText(session.technician).toStdString(),
-              seconds < 0 ? std::string() : std::to_string(seconds), ended,
-              OneLine(session.note)}) {
-            csv += core::CsvCell(cell);
-            csv += ',';
-        }
-        csv.back() = '\r';
-        csv += '\n';
+        csv += core::SessionCsvRow(session, WithOffset(session.start).toStdString(),
+                                   WithOffset(session.end).toStdString());
     }
     return csv;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,6 +45,12 @@ public:
     std::vector<core::Session> Read(int64_t from, int64_t to) const;
     // Every session, oldest first, as the export writes them.
     std::vector<core::Session> ReadAll() const;
+    // Every session of the range (of one client when given) as CSV to the file, however many:
+    // from the shared book's server while it is on, streamed there; done is told how many, or
+    // why none.
+    using Exported = std::function<void(int64_t rows, const QString& why)>;
+    void Export(const QString& path, int64_t from, int64_t to,
+                const std::optional<core::Client>& client, const Exported& done) const;
     // Whether the log has been cut: the oldest part was not read (a log beyond its limit).
     bool Cut() const { return cut_; }
 

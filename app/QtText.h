@@ -2,8 +2,11 @@
 
 #include "core/DisplayText.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
+
+#include <cstdlib>
 
 #include <string>
 #include <string_view>
@@ -24,4 +27,16 @@ inline QString ClientCount(qulonglong count) {
 // Text typed by the user is kept in the locale's encoding, UTF-8.
 inline std::string StoredText(const QString& text) {
     return text.toStdString();
+}
+
+// A moment in this computer's time in ISO 8601 with its offset from UTC written out, "+00:00"
+// too ("2026-12-10T10:30:00+01:00"): a spreadsheet reads one form.
+inline QString IsoWithOffset(const QDateTime& when) {
+    const QDateTime local = when.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }

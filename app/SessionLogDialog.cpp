@@ -22,6 +22,8 @@
 #include <QTimeZone>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace {
 
 QString Named(const core::Client& client) {
@@ -251,13 +253,32 @@ void SessionLogDialog::Show(std::vector<core::Session> sessions, const QString& 
 }
 
 bool SessionLogDialog::ExportTo(const QString& path) {
-    try {
-        ConnectionLog::WriteCsv(path, Shown());
-    } catch (const Exception& error) {
-        ShowMessage(error.what());
-        return false;
+    // Every session of the days and client shown, however many: a shared book's are written
+    // from its server as they are read.
+    const QDateTime from(from_->date(), QTime(0, 0));
+    const QDateTime to(to_->date().addDays(1), QTime(0, 0));
+    const bool one = client_ && who_->currentIndex() == 0;
+    // Told at once for this computer's log, later for a shared book's: held by both.
+    const auto written = std::make_shared<std::optional<bool>>();
+    log_.Export(
+        path, from.toSecsSinceEpoch(), std::max(from, to).toSecsSinceEpoch(),
+        one ? client_ : std::nullopt,
+        [self = QPointer<SessionLogDialog>(this), path, written](int64_t rows, const QString& why) {
+            if (!self) {
+                return;
+            }
+            *written = why.isEmpty();
+            if (!why.isEmpty()) {
+                ShowMessage(StoredText(QStringLiteral("The sessions were not exported: ") + why));
+                return;
+            }
+            self->status_->setText(
+                QStringLiteral("Exported %1 sessions to %2")
+                    .arg(QLocale().toString(static_cast<qulonglong>(rows)), path));
+        });
+    // A shared book answers once its server has written the file.
+    if (!*written) {
+        status_->setText(QStringLiteral("Exporting the sessions\u2026"));
     }
-    status_->setText(QStringLiteral("Exported %1 sessions to %2")
-                         .arg(QLocale().toString(static_cast<qulonglong>(Shown().size())), path));
-    return true;
+    return written->value_or(true);
 }

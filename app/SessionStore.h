@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,4 +27,9 @@ public:
     // The sessions started in the range (seconds since 1970), newest first, or why none.
     using Read = std::function<void(std::vector<core::Session> sessions, const QString& why)>;
     virtual void ReadSessions(int64_t from, int64_t to, Read done) = 0;
+    // Every session of the range (of one client when given), however many, as CSV to a file:
+    // done is told how many, or why none.
+    using Exported = std::function<void(int64_t rows, const QString& why)>;
+    virtual void ExportSessions(const QString& path, int64_t from, int64_t to,
+                                const std::optional<core::Client>& client, Exported done) = 0;
 };

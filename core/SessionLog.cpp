@@ -1,6 +1,8 @@
 #include "core/SessionLog.h"
 
+#include "core/DisplayText.h"
 #include "core/EscapedText.h"
+#include "core/Import.h"
 #include "platform/Account.h"
 
 #include <algorithm>
@@ -206,6 +208,34 @@ std::vector<Session> ReadSessions(std::string_view bytes) {
         }
     }
     return sessions;
+}
+
+std::string SessionsCsvHeader() {
+    return "start,end,client,id,technician,duration_seconds,ended,note\r\n";
+}
+
+std::string SessionCsvRow(const Session& session, std::string_view start, std::string_view end) {
+    const int64_t seconds = DurationSeconds(session);
+    std::string ended(EndedWord(session.how));
+    if (session.how == Session::Ended::Error && !session.line.empty()) {
+        ended += ": " + session.line;
+    }
+    std::string note = session.note;
+    std::replace_if(
+        note.begin(), note.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+    // As the window shows them (Windows-1252 where not UTF-8).
+    const std::string name = DisplayUtf8(session.client.name);
+    const std::string id = DisplayUtf8(session.client.id);
+    const std::string technician = DisplayUtf8(session.technician);
+    std::string row;
+    for (const std::string_view cell :
+         {start, end, std::string_view(name), std::string_view(id), std::string_view(technician)}) {
+        row += CsvCell(cell);
+        row += ',';
+    }
+    row += seconds < 0 ? std::string() : std::to_string(seconds);
+    row += ',' + CsvCell(ended) + ',' + CsvCell(note) + "\r\n";
+    return row;
 }
 
 int64_t DurationSeconds(const Session& session) {

@@ -67,6 +67,13 @@ int64_t DurationSeconds(const Session& session);
 // "ok", "error", "unknown" ("running" while it runs).
 std::string_view EndedWord(Session::Ended how);
 
+// The sessions' CSV: its header, and a session's row with its start and end as the caller
+// writes them (this computer's time with its offset): client name, ID, technician, duration in
+// seconds, how it ended ("error: " and the viewer's line for an error), note; a note's lines as
+// one.
+std::string SessionsCsvHeader();
+std::string SessionCsvRow(const Session& session, std::string_view start, std::string_view end);
+
 // Seconds since 1970 of a time in the log's form; -1 for one that is not.
 int64_t LogSeconds(std::string_view time);
 

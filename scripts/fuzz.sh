@@ -19,7 +19,7 @@ for target in csv:ReadCsv profile:ReadRemoteProfile xml:ReadConnectionsXml \
     clang++ -std=c++20 -O1 -g -I. -DREADER="$reader" \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
         "$source" core/Book.cpp core/Rows.cpp core/Import.cpp core/import/*.cpp core/DisplayText.cpp \
-        core/ClientNotes.cpp core/EscapedText.cpp core/SessionLog.cpp platform/TextLines.cpp -o "$OUT/fuzz-$name"
+        core/ClientNotes.cpp core/EscapedText.cpp core/SessionLog.cpp platform/TextLines.cpp platform/Account_posix.cpp -o "$OUT/fuzz-$name"
     # New inputs go to a corpus of the run's own; the seeds stay as they are.
     rm -rf "$OUT/corpus-$name"
     mkdir -p "$OUT/corpus-$name"

@@ -83,6 +83,12 @@ void SharedBook::StartServer() {
                          connection == connection_ ? why : WhyNot(false));
                 }
             });
+    connect(server_, &SharedBookServer::SessionsExported, this,
+            [this](int, int ticket, qint64 rows, const QString& why) {
+                if (const Exported done = sessionExports_.take(ticket)) {
+                    done(rows, why);
+                }
+            });
     connect(server_, &SharedBookServer::HistoryExported, this,
             [this](int, int ticket, qint64 rows, const QString& why) {
                 if (const HistoryExported done = historyExports_.take(ticket)) {
@@ -185,6 +191,9 @@ void SharedBook::Forget() {
     }
     for (const Read& done : std::exchange(sessionReads_, {})) {
         done({}, QStringLiteral("The shared book's connection was given up"));
+    }
+    for (const Exported& done : std::exchange(sessionExports_, {})) {
+        done(0, QStringLiteral("The shared book's connection was given up"));
     }
     syncing_ = false;
     historyExports_.clear();
@@ -894,6 +903,19 @@ void SharedBook::ReadSessions(int64_t from, int64_t to, Read done) {
     sessionReads_.insert(ticket, std::move(done));
     OnServer(
         [from, to, ticket](SharedBookServer& server) { server.ReadSessions(from, to, ticket); });
+}
+
+void SharedBook::ExportSessions(const QString& path, int64_t from, int64_t to,
+                                const std::optional<core::Client>& client, Exported done) {
+    if (state_ != State::Online) {
+        done(0, WhyNot(false));
+        return;
+    }
+    const int ticket = ++nextTicket_;
+    sessionExports_.insert(ticket, std::move(done));
+    OnServer([path, from, to, client, ticket](SharedBookServer& server) {
+        server.ExportSessions(path, from, to, client, ticket);
+    });
 }
 
 void SharedBook::ExportHistory(const QString& path, const HistoryExported& done) {

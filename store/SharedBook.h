@@ -74,6 +74,8 @@ public:
     void EndSession(const std::string& id, bool ok, const QString& line) override;
     void NoteSession(const std::string& id, const QString& note) override;
     void ReadSessions(int64_t from, int64_t to, Read done) override;
+    void ExportSessions(const QString& path, int64_t from, int64_t to,
+                        const std::optional<core::Client>& client, Exported done) override;
     // Undo and redo of this technician's own edits, each as a new change on the server that
     // stands only where nobody has changed the client since.
     bool KeepsOwnSteps() const override { return true; }
@@ -197,5 +199,6 @@ private:
     QHash<int, HistoryRead> historyReads_;
     QHash<int, Started> sessionStarts_;
     QHash<int, Read> sessionReads_;
+    QHash<int, Exported> sessionExports_;
     QHash<int, HistoryExported> historyExports_;
 };

@@ -1,5 +1,6 @@
 #include "store/SharedBookServer.h"
 
+#include "app/QtText.h"
 #include "app/TypedText.h"
 #include "core/Import.h"
 #include "platform/DatabaseSocket.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -90,6 +92,45 @@ std::optional<SharedRow> RowOf(const QSqlQuery& q, QSet<QString>& names) {
 // Text for a column that holds no NULL: an empty text is still a text.
 QString NotNull(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
+}
+
+// A session as the server's row has it (session_id, name, repeater_id, technician, started_at,
+// ended_at, ended, line, note), checked as the file's are: nothing for one whose ID is no ID.
+std::optional<core::Session> SessionOf(const QSqlQuery& q) {
+    std::string id = q.value(2).toString().toStdString();
+    if (!SharedBookServer::IsId(id)) {
+        return std::nullopt;
+    }
+    const auto stamp = [](const QVariant& value) {
+        return value.isNull() ? std::string()
+                              : value.toDateTime().toUTC().toString(Qt::ISODate).toStdString();
+    };
+    core::Session session;
+    session.id = std::to_string(q.value(0).toLongLong());
+    session.client = {FromServer(q.value(1)), std::move(id)};
+    session.technician = DisplayText(FromServer(q.value(3)), 64).toStdString();
+    session.start = stamp(q.value(4));
+    session.end = stamp(q.value(5));
+    const QString ended = q.value(6).toString();
+    session.how = ended == QLatin1String("ok")      ? core::Session::Ended::Ok
+                  : ended == QLatin1String("error") ? core::Session::Ended::Error
+                                                    : core::Session::Ended::Unknown;
+    if (session.how == core::Session::Ended::Unknown) {
+        session.end.clear();
+    }
+    session.line = core::CleanNote(q.value(7).toString().left(1000).toStdString());
+    session.note = core::CleanNote(q.value(8).toString().left(1000).toStdString());
+    return session;
+}
+
+// A session's time for the CSV: this computer's, with its offset.
+std::string CsvTime(const std::string& utc) {
+    if (utc.empty()) {
+        return {};
+    }
+    QDateTime when = QDateTime::fromString(QString::fromStdString(utc), Qt::ISODate);
+    when.setTimeSpec(Qt::UTC);
+    return IsoWithOffset(when).toStdString();
 }
 
 // Tags as the server keeps them: separated by commas, as the notes file has them.
@@ -1371,32 +1412,10 @@ void SharedBookServer::ReadSessions(qint64 from, qint64 to, int ticket) {
     q.bindValue(QStringLiteral(":to"), to);
     q.bindValue(QStringLiteral(":most"), MaxSessionRows);
     ok = ok && q.exec();
-    const auto stamp = [](const QVariant& value) {
-        return value.isNull() ? std::string()
-                              : value.toDateTime().toUTC().toString(Qt::ISODate).toStdString();
-    };
     while (ok && q.next()) {
-        // Rows as anybody may have written them: checked as the file's are.
-        std::string id = q.value(2).toString().toStdString();
-        if (!IsId(id)) {
-            continue;
+        if (std::optional<core::Session> session = SessionOf(q)) {
+            sessions.push_back(std::move(*session));
         }
-        core::Session session;
-        session.id = std::to_string(q.value(0).toLongLong());
-        session.client = {FromServer(q.value(1)), std::move(id)};
-        session.technician = DisplayText(FromServer(q.value(3)), 64).toStdString();
-        session.start = stamp(q.value(4));
-        session.end = stamp(q.value(5));
-        const QString ended = q.value(6).toString();
-        session.how = ended == QLatin1String("ok")      ? core::Session::Ended::Ok
-                      : ended == QLatin1String("error") ? core::Session::Ended::Error
-                                                        : core::Session::Ended::Unknown;
-        if (session.how == core::Session::Ended::Unknown) {
-            session.end.clear();
-        }
-        session.line = core::CleanNote(q.value(7).toString().left(1000).toStdString());
-        session.note = core::CleanNote(q.value(8).toString().left(1000).toStdString());
-        sessions.push_back(std::move(session));
         if (sessions.size() % 1000 == 0) {
             Alive();
         }
@@ -1405,6 +1424,78 @@ void SharedBookServer::ReadSessions(qint64 from, qint64 to, int ticket) {
                       ok ? QString()
                          : QStringLiteral("The session log could not be read: ") +
                                ErrorText(q.lastError()));
+}
+
+void SharedBookServer::ExportSessions(const QString& path, qint64 from, qint64 to,
+                                      const std::optional<core::Client>& client, int ticket) {
+    // Every row, however many: read a thousand at a time, each read going on from the last row
+    // of the one before, and written as they come.
+    qint64 written = 0;
+    QString why;
+    const auto said =
+        qScopeGuard([&] { emit SessionsExported(connection_, ticket, written, why); });
+    if (!open_) {
+        why = Unreachable();
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        why = file.errorString();
+        return;
+    }
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral(
+            "SELECT session_id, name, repeater_id, technician, started_at, ended_at, ended, line, "
+            "note FROM mbv_sessions WHERE started_at >= to_timestamp(:from) AND started_at < "
+            "to_timestamp(:to) AND (:any OR (name = :name AND repeater_id = :id)) AND "
+            "session_id < :after ORDER BY session_id DESC LIMIT 1000"))) {
+        why = ErrorText(q.lastError());
+        file.cancelWriting();
+        return;
+    }
+    const std::string header = core::SessionsCsvHeader();
+    file.write(header.data(), static_cast<qint64>(header.size()));
+    // Sessions are numbered as they start: newest first, each read goes on below the last.
+    qint64 after = std::numeric_limits<qint64>::max();
+    for (;;) {
+        const auto alive = Waiting(EditAllowance);
+        q.bindValue(QStringLiteral(":from"), from);
+        q.bindValue(QStringLiteral(":to"), to);
+        q.bindValue(QStringLiteral(":any"), !client.has_value());
+        q.bindValue(QStringLiteral(":name"), client ? ToServer(client->name) : QStringLiteral(""));
+        q.bindValue(QStringLiteral(":id"), client ? ToServer(client->id) : QStringLiteral(""));
+        q.bindValue(QStringLiteral(":after"), after);
+        if (!q.exec()) {
+            why = ErrorText(q.lastError());
+            file.cancelWriting();
+            return;
+        }
+        qint64 fetched = 0;
+        std::string out;
+        while (q.next()) {
+            ++fetched;
+            after = q.value(0).toLongLong();
+            if (const std::optional<core::Session> session = SessionOf(q)) {
+                out +=
+                    core::SessionCsvRow(*session, CsvTime(session->start), CsvTime(session->end));
+                ++written;
+            }
+        }
+        if (file.write(out.data(), static_cast<qint64>(out.size())) !=
+            static_cast<qint64>(out.size())) {
+            why = file.errorString();
+            file.cancelWriting();
+            return;
+        }
+        if (fetched < 1000) {
+            break;
+        }
+    }
+    if (!file.commit()) {
+        why = file.errorString();
+        written = 0;
+    }
 }
 
 void SharedBookServer::SetExtra(qint64 rowId, qint64 version, const core::ClientExtra& now,

@@ -165,6 +165,10 @@ public:
     // most MaxSessionRows; answered by SessionsRead.
     void ReadSessions(qint64 from, qint64 to, int ticket);
     static constexpr int MaxSessionRows = 200000;
+    // Every session of the range (of one client when given), however many, as CSV to a file
+    // (written whole or not at all); answered by SessionsExported.
+    void ExportSessions(const QString& path, qint64 from, qint64 to,
+                        const std::optional<core::Client>& client, int ticket);
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,
@@ -215,6 +219,7 @@ signals:
     // How many changes were written, or why none were.
     void HistoryExported(int connection, int ticket, qint64 rows, const QString& why);
     void SessionStarted(int connection, int ticket, qint64 session);
+    void SessionsExported(int connection, int ticket, qint64 rows, const QString& why);
     void SessionsRead(int connection, int ticket, const SharedSessions& sessions,
                       const QString& why);
     // The bin as ReadBin read it, or why it could not be read.

@@ -16,6 +16,7 @@
 #include "support/ProgramFolder.h"
 #include "support/RecordingSink.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
@@ -1583,9 +1584,33 @@ TEST_F(TeamBook, SessionsGoToTheTeamsLogWhichOnlyGrows) {
         EXPECT_EQ(dialog->Shown()[0].how, core::Session::Ended::Ok);
         auto* view = dialog->findChild<QTableView*>(QStringLiteral("SessionTable"));
         view->model()->setData(view->model()->index(0, 7), QStringLiteral("Billed: 15 min"));
+        // The export is the server's every row of the days shown, written as it is read.
+        EXPECT_TRUE(dialog->ExportTo(QString::fromStdString(folder.File("team.csv"))));
+        EXPECT_TRUE(WaitFor([&] { return folder.Exists("team.csv"); }));
         dialog->reject();
     });
     form->ShowSessionLog();
+    const std::string csv = folder.Read("team.csv");
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+              "start,end,client,id,technician,duration_seconds,ended,note");
+    EXPECT_NE(csv.find(",Baker & Sons,204518," + server_.user.toStdString() + ","),
+              std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find(",ok,Billed: 15 min\r\n"), std::string::npos) << csv;
+    // Many more, all started at the same moment: every one of them is exported, once.
+    Admin(Database(), QStringLiteral("INSERT INTO mbv_sessions (name, repeater_id) SELECT 'Bulk', "
+                                     "'7' FROM generate_series(1, 2500)"));
+    QTimer::singleShot(0, [&] {
+        auto* dialog = form->findChild<SessionLogDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>(QStringLiteral("SessionClient"))->setCurrentIndex(1);
+        EXPECT_TRUE(dialog->ExportTo(QString::fromStdString(folder.File("all.csv"))));
+        EXPECT_TRUE(WaitFor([&] { return folder.Exists("all.csv"); }));
+        dialog->reject();
+    });
+    form->ShowSessionLog();
+    const std::string all = folder.Read("all.csv");
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1 + 1 + 2500);
     EXPECT_TRUE(WaitFor([&] { return row().endsWith(u"|Billed: 15 min"); })) << row().toStdString();
 
     // Another technician may not end, note or remove it; a forged technician is not taken.
