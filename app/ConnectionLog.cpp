@@ -216,9 +216,7 @@ void ConnectionLog::Export(const QString& path, int64_t from, int64_t to,
 }
 
 std::vector<core::Session> ConnectionLog::ReadAll() const {
-    const platform::FileBytes read = platform::ReadBytes(Path(), core::MaxSessionLogBytes);
-    cut_ = read.cut;
-    std::vector<core::Session> sessions = core::ReadSessions(WholeLines(read));
+    std::vector<core::Session> sessions = ReadAllAt(core::ProgramFiles::OfThisProgram().Folder());
     MarkRunning(sessions);
     return sessions;
 }

@@ -90,7 +90,7 @@ NotesPane::NotesPane(BookLists& book, QWidget* parent)
     note_->installEventFilter(this);
     tags_->installEventFilter(this);
     connect(star_, &QToolButton::clicked, this, [this](bool on) {
-        if (const std::optional<int> row = book_.RowOf(client_)) {
+        if (const std::optional<int> row = Row()) {
             book_.SetFavourite(*row, on);
         }
     });
@@ -115,7 +115,17 @@ void NotesPane::ShowRow(int row) {
     Keep();
     shown_ = row >= 0;
     client_ = shown_ ? book_.At(row) : core::Client();
+    row_ = row;
     Refresh(true);
+}
+
+std::optional<int> NotesPane::Row() const {
+    // Where it was selected, unless the book has moved it since: a search of the whole book
+    // only then, not at every step of the selection.
+    if (row_ >= 0 && row_ < book_.Count() && book_.At(row_) == client_) {
+        return row_;
+    }
+    return book_.RowOf(client_);
 }
 
 void NotesPane::SetEditable(const QString& whyNot) {
@@ -136,7 +146,7 @@ void NotesPane::Refresh(bool force) {
                                     DisplayText(client_.id, 20) + u')'
                               : QString());
     FitTitle();
-    const std::optional<int> row = shown_ ? book_.RowOf(client_) : std::nullopt;
+    const std::optional<int> row = shown_ ? Row() : std::nullopt;
     const bool favourite = row && book_.Favourite(*row);
     star_->setChecked(favourite);
     star_->setText(favourite ? QStringLiteral("\u2605") : QStringLiteral("\u2606"));
@@ -178,7 +188,7 @@ void NotesPane::Keep() {
         return;
     }
     dirty_ = false;
-    const std::optional<int> row = book_.RowOf(client_);
+    const std::optional<int> row = Row();
     if (!row) {
         return;
     }

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class BookLists;
 class QCompleter;
 class QLabel;
@@ -42,6 +44,8 @@ private:
     void Refresh(bool force);
     void Keep();
     void FitTitle();
+    // The book's row of the client shown, nothing when it is gone.
+    std::optional<int> Row() const;
     void CompleteTag();
     void FillCompletion();
 
@@ -55,6 +59,7 @@ private:
     QTimer* pause_;
     bool shown_ = false;
     core::Client client_;
+    int row_ = -1;
     // Typed and not yet kept.
     bool dirty_ = false;
     bool filling_ = false;

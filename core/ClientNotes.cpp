@@ -108,15 +108,20 @@ std::string CleanNote(std::string_view typed) {
     return note;
 }
 
-std::string NotesLine(const Client& client, const ClientExtra& extra) {
-    std::string tags;
-    for (const std::string& tag : extra.tags) {
-        if (!tags.empty()) {
-            tags += ',';
+std::string TagsField(const std::vector<std::string>& tags) {
+    std::string field;
+    for (const std::string& tag : tags) {
+        if (!field.empty()) {
+            field += ',';
         }
-        tags += tag;
+        field += tag;
     }
-    return client.name + Tab + client.id + Tab + tags + Tab + EscapeField(extra.note);
+    return field;
+}
+
+std::string NotesLine(const Client& client, const ClientExtra& extra) {
+    return client.name + Tab + client.id + Tab + TagsField(extra.tags) + Tab +
+           EscapeField(extra.note);
 }
 
 std::optional<std::pair<Client, ClientExtra>> ParseNotesLine(std::string_view line) {
@@ -146,11 +151,7 @@ std::optional<std::pair<Client, ClientExtra>> ParseNotesLine(std::string_view li
     if (!fields[2].empty()) {
         extra.tags = CleanTags(fields[2]);
         // Tags are written as they were cleaned: one that is not so was not written by us.
-        std::string written;
-        for (const std::string& tag : extra.tags) {
-            written += (written.empty() ? "" : ",") + tag;
-        }
-        if (written != fields[2]) {
+        if (TagsField(extra.tags) != fields[2]) {
             return std::nullopt;
         }
     }

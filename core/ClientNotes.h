@@ -41,8 +41,10 @@ struct ClientExtra {
 // repeats (without regard to case) dropped; cut at MaxTagBytes (on a character's boundary) and
 // at MaxTags.
 std::vector<std::string> CleanTags(std::string_view typed);
-// Tags for the eye and for the line: "vip, key account".
+// Tags for the eye: "vip, key-account".
 std::string JoinTags(const std::vector<std::string>& tags);
+// Tags as one field of the notes file, the server's column and a CSV cell: "vip,key-account".
+std::string TagsField(const std::vector<std::string>& tags);
 // A note as typed: CR LF and CR become LF, control characters but LF and tab go; cut at
 // MaxNoteBytes on a character's boundary.
 std::string CleanNote(std::string_view typed);

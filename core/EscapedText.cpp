@@ -53,4 +53,11 @@ std::optional<std::string> UnescapeField(std::string_view field) {
     return text;
 }
 
+std::string OnOneLine(std::string text) {
+    for (char& c : text) {
+        c = c == '\n' || c == '\t' ? ' ' : c;
+    }
+    return text;
+}
+
 } // namespace core

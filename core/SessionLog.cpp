@@ -220,9 +220,7 @@ std::string SessionCsvRow(const Session& session, std::string_view start, std::s
     if (session.how == Session::Ended::Error && !session.line.empty()) {
         ended += ": " + session.line;
     }
-    std::string note = session.note;
-    std::replace_if(
-        note.begin(), note.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+    const std::string note = OnOneLine(session.note);
     // As the window shows them (Windows-1252 where not UTF-8).
     const std::string name = DisplayUtf8(session.client.name);
     const std::string id = DisplayUtf8(session.client.id);

@@ -133,15 +133,6 @@ std::string CsvTime(const std::string& utc) {
     return IsoWithOffset(when).toStdString();
 }
 
-// Tags as the server keeps them: separated by commas, as the notes file has them.
-std::string TagsText(const std::vector<std::string>& tags) {
-    std::string text;
-    for (const std::string& tag : tags) {
-        text += (text.empty() ? "" : ",") + tag;
-    }
-    return text;
-}
-
 QString Named(const std::string& name, const std::string& id) {
     return DisplayText(name) + QStringLiteral(" (") + DisplayText(id) + u')';
 }
@@ -1509,7 +1500,8 @@ void SharedBookServer::SetExtra(qint64 rowId, qint64 version, const core::Client
     bool ok = q.prepare(QStringLiteral("UPDATE mbv_clients SET tags = :tags, note = :note "
                                        "WHERE row_id = :row AND version = :v RETURNING ") +
                         RowColumns);
-    q.bindValue(QStringLiteral(":tags"), NotNull(QString::fromStdString(TagsText(now.tags))));
+    q.bindValue(QStringLiteral(":tags"),
+                NotNull(QString::fromStdString(core::TagsField(now.tags))));
     q.bindValue(QStringLiteral(":note"), NotNull(QString::fromStdString(now.note)));
     q.bindValue(QStringLiteral(":row"), rowId);
     q.bindValue(QStringLiteral(":v"), version);
@@ -1772,7 +1764,7 @@ void SharedBookServer::TakeBack(const SharedStep& step, int ticket) {
                 q.bindValue(QStringLiteral(":from"), row.from);
             } else if (note) {
                 q.bindValue(QStringLiteral(":tags"),
-                            NotNull(QString::fromStdString(TagsText(row.wasExtra.tags))));
+                            NotNull(QString::fromStdString(core::TagsField(row.wasExtra.tags))));
                 q.bindValue(QStringLiteral(":note"),
                             NotNull(QString::fromStdString(row.wasExtra.note)));
             } else {

@@ -3,6 +3,7 @@
 #include "base/Exception.h"
 #include "core/ClientNotes.h"
 #include "core/DisplayText.h"
+#include "core/EscapedText.h"
 #include "core/import/CsvScanner.h"
 #include "core/import/ImportText.h"
 
@@ -208,18 +209,8 @@ std::string ExportCsv(const Book& book, const ClientNotes* notes) {
                CsvField(WithoutControlCharacters(DisplayUtf8(ids[i])));
         if (extras) {
             const ClientExtra* found = extra(i);
-            std::string tags;
-            std::string note;
-            if (found) {
-                for (const std::string& tag : found->tags) {
-                    tags += (tags.empty() ? "" : ",") + tag;
-                }
-                // A note's lines as one cell's: a spreadsheet reads one line a row.
-                note = found->note;
-                std::replace_if(
-                    note.begin(), note.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
-            }
-            out += ',' + CsvCell(tags) + ',' + CsvCell(note);
+            out += ',' + CsvCell(found ? TagsField(found->tags) : std::string()) + ',' +
+                   CsvCell(found ? OnOneLine(found->note) : std::string());
         }
         out += "\r\n";
     }
