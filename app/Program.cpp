@@ -9,6 +9,7 @@
 #include "base/Exception.h"
 #include "core/ProgramFiles.h"
 #include "platform/ProcessEnd.h"
+#include "store/SharedBookPage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,8 +44,8 @@ struct Options {
         QStringLiteral("file")};
     QCommandLineOption exportSessions{
         QStringLiteral("export-sessions"),
-        QStringLiteral("Write every session of the session log to this CSV file and exit. Needs "
-                       "no display."),
+        QStringLiteral("Write every session of the session log (a shared book's: the team's, "
+                       "from its server) to this CSV file and exit. Needs no display."),
         QStringLiteral("file")};
     QCommandLineOption sharedBook{
         QStringLiteral("shared-book"),
@@ -126,8 +127,13 @@ int Export(const Options& options, bool installedCopy) {
                                    {book.names.rows.Strings(), book.ids.rows.Strings()}, &notes);
         }
         if (options.parser.isSet(options.exportSessions)) {
-            ConnectionLog::WriteCsv(options.parser.value(options.exportSessions),
-                                    ConnectionLog::ReadAllAt(files.Folder()));
+            // A shared book's sessions are the team's, on its server; those made while it could
+            // not be reached are sent there once it can.
+            const QString path = options.parser.value(options.exportSessions);
+            if (!SharedBookPage::ExportTeamSessions(options.parser.value(options.sharedBook),
+                                                    path)) {
+                ConnectionLog::WriteCsv(path, ConnectionLog::ReadAllAt(files.Folder()));
+            }
         }
         return 0;
     } catch (const Exception& e) {

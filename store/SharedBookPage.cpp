@@ -2,9 +2,11 @@
 
 #include "app/Keyring.h"
 #include "app/UserSettings.h"
+#include "base/Exception.h"
 #include "store/SharedBook.h"
 #include "ui_SharedBookPage.h"
 
+#include <QEventLoop>
 #include <QIntValidator>
 #include <QPointer>
 #include <QTabWidget>
@@ -175,4 +177,37 @@ std::vector<std::string> SharedBookPage::QueueLines() const {
 
 void SharedBookPage::SetQueue(const std::vector<std::string>& lines) {
     book_->SetQueue(lines);
+}
+
+std::optional<qint64> SharedBookPage::ExportTeamSessions(const QString& url, const QString& path) {
+    const QString address = url.isEmpty() ? UserSettings().value(AddressKey()).toString() : url;
+    if (address.isEmpty()) {
+        return std::nullopt;
+    }
+    QString why;
+    const std::optional<SharedBookAddress> parsed = SharedBookAddress::Parse(address, &why);
+    if (!parsed) {
+        throw Exception(why.toStdString());
+    }
+    // The keyring answers through the event loop; without an item the server's own ways
+    // (PGPASSWORD, a password file, a certificate) stand.
+    QString password;
+    QEventLoop wait;
+    bool answered = false;
+    SystemKeyring().Read(parsed->KeyringKey(), [&](Keyring::Answer answer, const QString& text) {
+        if (answer == Keyring::Answer::Found) {
+            password = text;
+        }
+        answered = true;
+        wait.quit();
+    });
+    if (!answered) {
+        wait.exec();
+    }
+    const qint64 rows = SharedBookServer::ExportAllSessions(*parsed, password, path, &why);
+    if (rows < 0) {
+        throw Exception("The shared book's session log could not be exported: " +
+                        why.toStdString());
+    }
+    return rows;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,12 @@ public:
     void EndPreview();
 
     static QString AddressKey() { return QStringLiteral("sharedBook"); }
+
+    // The command line's --export-sessions for a shared book (the address given, else the one
+    // of an earlier start): the team's session log from its server as CSV to path, with the
+    // keyring's password. Nothing when the book is not shared; otherwise how many rows were
+    // written, or an Exception saying why none were.
+    static std::optional<qint64> ExportTeamSessions(const QString& url, const QString& path);
 
 signals:
     void Said(const QString& what);

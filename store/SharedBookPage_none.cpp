@@ -1,4 +1,6 @@
 #include "app/Messages.h"
+#include "app/UserSettings.h"
+#include "base/Exception.h"
 #include "store/SharedBookPage.h"
 
 // This copy was built without PostgreSQL: no page, no book shared, and a command line that asks
@@ -26,3 +28,11 @@ bool SharedBookPage::On() const {
 }
 
 void SharedBookPage::EndPreview() {}
+
+std::optional<qint64> SharedBookPage::ExportTeamSessions(const QString& url, const QString&) {
+    if (url.isEmpty() && UserSettings().value(AddressKey()).toString().isEmpty()) {
+        return std::nullopt;
+    }
+    throw Exception("This copy of the program cannot share a book: it was built without "
+                    "PostgreSQL");
+}

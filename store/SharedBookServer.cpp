@@ -1489,6 +1489,57 @@ void SharedBookServer::ExportSessions(const QString& path, qint64 from, qint64 t
     }
 }
 
+qint64 SharedBookServer::ExportAllSessions(const SharedBookAddress& address,
+                                           const QString& password, const QString& path,
+                                           QString* why) {
+    SharedBookServer server;
+    server.address_ = address;
+    server.password_ = password;
+    qint64 written = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), server.name_);
+        server.SetAddress(db);
+        QSqlQuery q(db);
+        if (!db.isValid()) {
+            *why = QStringLiteral("This copy of the program cannot reach PostgreSQL: its driver "
+                                  "(QPSQL) is missing");
+        } else if (!db.open()) {
+            *why = ErrorText(db.lastError());
+        } else if (!server.Limit(db, why)) {
+        } else if (!q.exec(QStringLiteral("SELECT to_regclass('mbv_sessions') IS NOT NULL")) ||
+                   !q.next()) {
+            *why = ErrorText(q.lastError());
+        } else if (!q.value(0).toBool()) {
+            // A book whose tables predate the log: no session was ever logged there.
+            q.finish();
+            QSaveFile file(path);
+            const std::string header = core::SessionsCsvHeader();
+            if (file.open(QIODevice::WriteOnly) &&
+                file.write(header.data(), static_cast<qint64>(header.size())) ==
+                    static_cast<qint64>(header.size()) &&
+                file.commit()) {
+                written = 0;
+            } else {
+                *why = file.errorString();
+            }
+        } else {
+            q.finish();
+            server.open_ = true;
+            connect(&server, &SharedBookServer::SessionsExported, &server,
+                    [&](int, int, qint64 rows, const QString& said) {
+                        written = said.isEmpty() ? rows : -1;
+                        *why = said;
+                    });
+            // Every start there can be: up to the end of the year 9999.
+            server.ExportSessions(path, 0, qint64{253402300799}, std::nullopt, 0);
+        }
+        server.open_ = false;
+        server.Forget();
+    }
+    QSqlDatabase::removeDatabase(server.name_);
+    return written;
+}
+
 void SharedBookServer::SetExtra(qint64 rowId, qint64 version, const core::ClientExtra& now,
                                 int ticket) {
     const auto waiting = Waiting(EditAllowance);

@@ -169,6 +169,11 @@ public:
     // (written whole or not at all); answered by SessionsExported.
     void ExportSessions(const QString& path, qint64 from, qint64 to,
                         const std::optional<core::Client>& client, int ticket);
+    // Without a window or the book: every session of the log of the book at the address as CSV
+    // to a file, on a connection of its own that changes nothing on the server. How many rows
+    // were written; -1 with why set when none could be.
+    static qint64 ExportAllSessions(const SharedBookAddress& address, const QString& password,
+                                    const QString& path, QString* why);
     // The whole book read again, as far as the program reads it.
     void ReadAll();
     // Runs a call on this thread; running out of memory in it gives the connection up, said,

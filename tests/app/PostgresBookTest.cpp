@@ -1612,6 +1612,32 @@ TEST_F(TeamBook, SessionsGoToTheTeamsLogWhichOnlyGrows) {
     const std::string all = folder.Read("all.csv");
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1 + 1 + 2500);
     EXPECT_TRUE(WaitFor([&] { return row().endsWith(u"|Billed: 15 min"); })) << row().toStdString();
+    // So does the command line, without a window, for the book shared at the last start; with
+    // the server out of reach it fails and writes nothing, never this computer's empty log.
+    const auto exported = [&](const QString& url) {
+        QProcess program;
+        QStringList arguments{
+            QStringLiteral("--book-folder"), QString::fromStdString(folder.Path()),
+            QStringLiteral("--export-sessions"), QString::fromStdString(folder.File("cli.csv"))};
+        if (!url.isEmpty()) {
+            arguments << QStringLiteral("--shared-book") << url;
+        }
+        program.start(QStringLiteral(PROGRAM), arguments);
+        EXPECT_TRUE(program.waitForFinished(30000));
+        return std::pair(program.exitCode(), program.readAllStandardError().toStdString());
+    };
+    const auto [code, error] = exported({});
+    EXPECT_EQ(code, 0) << error;
+    EXPECT_EQ(folder.Read("cli.csv").size(), all.size());
+    std::remove(folder.File("cli.csv").c_str());
+    SharedBookAddress away = server_;
+    away.port = 1; // nothing listens there
+    const auto [awayCode, awayError] = exported(away.Url());
+    EXPECT_EQ(awayCode, 1);
+    EXPECT_NE(awayError.find("The shared book's session log could not be exported: "),
+              std::string::npos)
+        << awayError;
+    EXPECT_FALSE(folder.Exists("cli.csv"));
 
     // Another technician may not end, note or remove it; a forged technician is not taken.
     const QString editor = Role("e", "mbv_editor", Database());
