@@ -46,6 +46,46 @@ std::string_view WholeLines(const platform::FileBytes& read) {
 
 ConnectionLog::ConnectionLog(QObject* parent) : QObject(parent) {}
 
+void ConnectionLog::UseServer(SessionStore* server) {
+    server_ = server;
+    SendWaiting();
+}
+
+void ConnectionLog::SendWaiting() {
+    if (!server_ || !server_->TakesSessions()) {
+        return;
+    }
+    const std::string book = server_->BookKey();
+    // Sessions wait since the server was last reached: the log's end holds them.
+    constexpr size_t WaitingBytes = size_t{4} << 20;
+    const platform::FileBytes read = platform::ReadBytes(Path(), WaitingBytes);
+    // Only this account's own log: the lines of a file planted in a shared folder are never
+    // sent to the team under this technician's name.
+    if (!read.bytes || !read.stamp.ours) {
+        return;
+    }
+    for (const core::Session& session : core::ReadSessions(WholeLines(read))) {
+        if (!session.waits || session.book != book || running_.count(session.id) ||
+            !sending_.insert(session.id).second) {
+            continue;
+        }
+        server_->SendSession(session, [this, self = QPointer<ConnectionLog>(this),
+                                       id = session.id](const std::string& number) {
+            if (!self) {
+                return;
+            }
+            sending_.erase(id);
+            // Not taken: said, and tried again when the server is next reached. Written to
+            // meanwhile: sent again as it is now, before it is marked sent.
+            if (changedWhileSent_.erase(id) > 0) {
+                SendWaiting();
+            } else if (!number.empty()) {
+                Append(core::SessionSentLine(id, NowInLog(), number));
+            }
+        });
+    }
+}
+
 std::string ConnectionLog::Path() const {
     return core::ProgramFiles::OfThisProgram().Folder() + core::SessionsFile;
 }
@@ -59,7 +99,7 @@ bool ConnectionLog::Append(const std::string& line) {
         // log is carried on in a file of this user's, its old lines kept where they can be
         // read.
         const platform::FileBytes old = platform::ReadBytes(path, core::MaxSessionLogBytes);
-        const std::string kept(WholeLines(old));
+        const std::string kept = core::WithoutShareLines(WholeLines(old));
         outcome = platform::WriteFileAtomically(path, kept + bytes, platform::NewFileMode::Shared,
                                                 platform::ExistingFileMode::Replace)
                       ? platform::AppendOutcome::Appended
@@ -111,7 +151,12 @@ std::string ConnectionLog::Started(const core::Client& client) {
     session.start = NowInLog();
     session.technician = ThisUserName();
     session.client = client;
-    if (!Append(core::SessionStartLine(session))) {
+    std::string lines = core::SessionStartLine(session);
+    // A shared book without its server: the session waits for it, marked in the same write.
+    if (const std::string book = server_ ? server_->BookKey() : std::string(); !book.empty()) {
+        lines += "\r\n" + core::SessionShareLine(session.id, session.start, book);
+    }
+    if (!Append(lines)) {
         return {};
     }
     running_.insert(session.id);
@@ -137,6 +182,15 @@ void ConnectionLog::Ended(const std::string& id, core::Session::Ended how, const
         return;
     }
     Append(core::SessionEndLine(id, NowInLog(), how, line.toStdString()));
+    Resend(id);
+}
+
+void ConnectionLog::Resend(const std::string& id) {
+    if (sending_.count(id)) {
+        changedWhileSent_.insert(id);
+    } else {
+        SendWaiting();
+    }
 }
 
 void ConnectionLog::Note(const std::string& id, const QString& note) {
@@ -151,6 +205,7 @@ void ConnectionLog::Note(const std::string& id, const QString& note) {
         return;
     }
     Append(core::SessionNoteLine(id, NowInLog(), note.toStdString()));
+    Resend(id);
 }
 
 void ConnectionLog::MarkRunning(std::vector<core::Session>& sessions) const {

@@ -27,7 +27,9 @@ public:
     explicit ConnectionLog(QObject* parent = nullptr);
 
     // The shared book's log, used while it takes sessions (nullptr: this computer's file only).
-    void UseServer(SessionStore* server) { server_ = server; }
+    // A session made for the book while its server could not be reached is kept in the file,
+    // marked for the book, and sent to the server once it takes sessions again.
+    void UseServer(SessionStore* server);
 
     // A viewer started for the client: its session's ID, empty when the log could not be
     // written (said).
@@ -75,7 +77,15 @@ private:
     bool Append(const std::string& line);
     void MarkRunning(std::vector<core::Session>& sessions) const;
 
+    // The sessions of the file that wait for the shared book, sent if the server takes them.
+    void SendWaiting();
+    // A session of the file was written to: sent again once its sending now has answered.
+    void Resend(const std::string& id);
+
     std::set<std::string> running_;
+    // Sessions on their way to the server, and those written to since they were sent.
+    std::set<std::string> sending_;
+    std::set<std::string> changedWhileSent_;
     mutable bool cut_ = false;
     SessionStore* server_ = nullptr;
     // Sessions logged on a server, by this window's own name for them: the server's number once

@@ -24,6 +24,12 @@ public:
     virtual void StartSession(const core::Client& client, Started done) = 0;
     virtual void EndSession(const std::string& id, bool ok, const QString& line) = 0;
     virtual void NoteSession(const std::string& id, const QString& note) = 0;
+    // The book's address, as a session made for it while the server could not be reached names
+    // it (empty: no book).
+    virtual std::string BookKey() const = 0;
+    // Such a session, sent once the server can be reached, and sent again when an end or a
+    // note was written since: done is told the server's number for it (empty when not taken).
+    virtual void SendSession(const core::Session& session, Started done) = 0;
     // The sessions started in the range (seconds since 1970), newest first, or why none.
     using Read = std::function<void(std::vector<core::Session> sessions, const QString& why)>;
     virtual void ReadSessions(int64_t from, int64_t to, Read done) = 0;

@@ -15,7 +15,7 @@ namespace core {
 namespace {
 
 constexpr char Tab = '\t';
-constexpr std::string_view Kinds[] = {"start", "end", "note"};
+constexpr std::string_view Kinds[] = {"start", "end", "note", "share", "sent"};
 constexpr std::string_view EndWords[] = {"running", "ok", "error", "unknown"};
 
 bool Clean(std::string_view field) {
@@ -58,6 +58,12 @@ size_t Split(std::string_view line, std::string_view* fields, size_t most) {
         }
         start = tab + 1;
     }
+}
+
+// A server's session number: 1 to 18 digits, no leading zero.
+bool IsNumber(std::string_view number) {
+    return !number.empty() && number.size() <= 18 && number[0] != '0' &&
+           std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
@@ -109,6 +115,44 @@ std::string SessionNoteLine(std::string_view id, std::string_view written, std::
     line += Tab;
     line += Escape(note);
     return line;
+}
+
+std::string SessionShareLine(std::string_view id, std::string_view written, std::string_view book) {
+    std::string line(Kinds[3]);
+    line += Tab;
+    line += id;
+    line += Tab;
+    line += written;
+    line += Tab;
+    line += Escape(book);
+    return line;
+}
+
+std::string SessionSentLine(std::string_view id, std::string_view written,
+                            std::string_view number) {
+    std::string line(Kinds[4]);
+    line += Tab;
+    line += id;
+    line += Tab;
+    line += written;
+    line += Tab;
+    line += number;
+    return line;
+}
+
+std::string WithoutShareLines(std::string_view bytes) {
+    constexpr std::string_view ShareStart = "share\t";
+    std::string kept;
+    kept.reserve(bytes.size());
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t end = std::min(bytes.find('\n', at), bytes.size() - 1) + 1;
+        const std::string_view line = bytes.substr(at, end - at);
+        if (!line.starts_with(ShareStart)) {
+            kept += line;
+        }
+        at = end;
+    }
+    return kept;
 }
 
 int64_t LogSeconds(std::string_view time) {
@@ -200,11 +244,27 @@ std::vector<Session> ReadSessions(std::string_view bytes) {
             session.end = std::string(fields[2]);
             session.how = how;
             session.line = text;
+            session.waits = !session.book.empty();
         } else if (fields[0] == Kinds[2]) {
             if (count != 4 || !Unescape(fields[3], text)) {
                 continue;
             }
             session.note = text;
+            session.waits = !session.book.empty();
+        } else if (fields[0] == Kinds[3]) {
+            // Only beside its start: a session is never handed to a book afterwards.
+            if (count != 4 || !session.book.empty() || session.how != Session::Ended::Unknown ||
+                !session.note.empty() || !Unescape(fields[3], text) || text.empty()) {
+                continue;
+            }
+            session.book = text;
+            session.waits = true;
+        } else if (fields[0] == Kinds[4]) {
+            if (count != 4 || session.book.empty() || !IsNumber(fields[3])) {
+                continue;
+            }
+            session.sent = std::string(fields[3]);
+            session.waits = false;
         }
     }
     return sessions;

@@ -38,6 +38,12 @@ struct Session {
     Ended how = Ended::Unknown;
     std::string line;
     std::string note;
+    // Made for a shared book while its server could not be reached: the book's address; the
+    // server's number for it once sent there; and whether it, or an end or a note written
+    // since it was sent, still waits to be sent.
+    std::string book;
+    std::string sent;
+    bool waits = false;
     bool operator==(const Session&) const = default;
 };
 
@@ -54,6 +60,14 @@ std::string SessionStartLine(const Session& session);
 std::string SessionEndLine(std::string_view id, std::string_view end, Session::Ended how,
                            std::string_view line);
 std::string SessionNoteLine(std::string_view id, std::string_view written, std::string_view note);
+// The session waits for the shared book at the address (written with its start line); the
+// server of the book took all of it written so far as its session `number`.
+std::string SessionShareLine(std::string_view id, std::string_view written, std::string_view book);
+std::string SessionSentLine(std::string_view id, std::string_view written, std::string_view number);
+
+// The log's lines without those that hand a session to a shared book: what is kept of a log
+// another account wrote is this computer's to read, never sent to a team in this user's name.
+std::string WithoutShareLines(std::string_view bytes);
 
 // The sessions of the log's bytes, in the order they started. A line that is none (a field too
 // many or too few, a control character, a time that is not one, a kind not known, a cut last

@@ -1,5 +1,6 @@
 #include "core/SharedQueue.h"
 
+#include "core/EscapedText.h"
 #include "platform/TextLines.h"
 
 #include <algorithm>
@@ -12,7 +13,9 @@ namespace {
 
 constexpr char Tab = '\t';
 constexpr size_t Fields = 7;
-constexpr std::string_view Kinds[] = {"add", "remove", "move", "edit"};
+// A change of tags and note has them before and after, too.
+constexpr size_t NoteFields = Fields + 4;
+constexpr std::string_view Kinds[] = {"add", "remove", "move", "edit", "note"};
 
 bool Clean(std::string_view field) {
     return std::none_of(field.begin(), field.end(), [](char c) {
@@ -26,6 +29,24 @@ template <class N> bool Number(std::string_view text, N& value) {
     return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// Tags and a note from their two fields, checked as the notes file's are.
+std::optional<ClientExtra> ExtraOf(const Client& client, std::string_view tags,
+                                   std::string_view note) {
+    if (tags.empty() && note.empty()) {
+        return ClientExtra();
+    }
+    std::string line = client.name;
+    for (const std::string_view field : {std::string_view(client.id), tags, note}) {
+        line += Tab;
+        line += field;
+    }
+    std::optional<std::pair<Client, ClientExtra>> parsed = ParseNotesLine(line);
+    if (!parsed) {
+        return std::nullopt;
+    }
+    return std::move(parsed->second);
+}
+
 } // namespace
 
 std::string QueueLine(const QueuedEdit& edit) {
@@ -35,6 +56,14 @@ std::string QueueLine(const QueuedEdit& edit) {
         line += Tab;
         line += field;
     }
+    if (edit.kind == QueuedEdit::Kind::Note) {
+        for (const ClientExtra* extra : {&edit.wasExtra, &edit.nowExtra}) {
+            line += Tab;
+            line += TagsField(extra->tags);
+            line += Tab;
+            line += EscapeField(extra->note);
+        }
+    }
     return line;
 }
 
@@ -43,23 +72,33 @@ std::optional<QueuedEdit> ParseQueueLine(std::string_view line) {
     for (size_t start = 0;;) {
         const size_t tab = line.find(Tab, start);
         fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-        if (tab == std::string_view::npos || fields.size() > Fields) {
+        if (tab == std::string_view::npos || fields.size() > NoteFields) {
             break;
         }
         start = tab + 1;
     }
-    if (fields.size() != Fields || !std::all_of(fields.begin(), fields.end(), Clean)) {
-        return std::nullopt;
-    }
     QueuedEdit edit;
     const auto kind = std::find(std::begin(Kinds), std::end(Kinds), fields[0]);
-    if (kind == std::end(Kinds) || !Number(fields[1], edit.seen) || !Number(fields[2], edit.step) ||
-        edit.seen < 0 || edit.step < -1 || edit.step > 1) {
+    if (kind == std::end(Kinds)) {
         return std::nullopt;
     }
     edit.kind = static_cast<QueuedEdit::Kind>(kind - std::begin(Kinds));
+    if (fields.size() != (edit.kind == QueuedEdit::Kind::Note ? NoteFields : Fields) ||
+        !std::all_of(fields.begin(), fields.end(), Clean) || !Number(fields[1], edit.seen) ||
+        !Number(fields[2], edit.step) || edit.seen < 0 || edit.step < -1 || edit.step > 1) {
+        return std::nullopt;
+    }
     edit.was = {std::string(fields[3]), std::string(fields[4])};
     edit.now = {std::string(fields[5]), std::string(fields[6])};
+    if (edit.kind == QueuedEdit::Kind::Note) {
+        std::optional<ClientExtra> was = ExtraOf(edit.was, fields[7], fields[8]);
+        std::optional<ClientExtra> now = ExtraOf(edit.was, fields[9], fields[10]);
+        if (!was || !now || *was == *now || edit.now != edit.was) {
+            return std::nullopt;
+        }
+        edit.wasExtra = std::move(*was);
+        edit.nowExtra = std::move(*now);
+    }
     // Each kind names the client it needs: an add the new one, the others the one there was.
     const bool hasWas = !edit.was.name.empty() || !edit.was.id.empty();
     const bool hasNow = !edit.now.name.empty() || !edit.now.id.empty();
@@ -71,6 +110,7 @@ std::optional<QueuedEdit> ParseQueueLine(std::string_view line) {
     case QueuedEdit::Kind::Move:
         return hasWas && edit.step != 0 ? std::optional(edit) : std::nullopt;
     case QueuedEdit::Kind::Edit:
+    case QueuedEdit::Kind::Note:
         return hasWas && hasNow ? std::optional(edit) : std::nullopt;
     }
     return std::nullopt;

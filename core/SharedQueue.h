@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Book.h"
+#include "core/ClientNotes.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,7 @@ inline constexpr const char* QueueFile = "sharedqueue.txt";
 inline constexpr size_t MaxQueuedEdits = 100000;
 
 struct QueuedEdit {
-    enum class Kind { Add, Remove, Move, Edit };
+    enum class Kind { Add, Remove, Move, Edit, Note };
     Kind kind = Kind::Add;
     // An add: the highest row of the server's the copy had seen (one added the same since by
     // somebody else stands once).
@@ -30,11 +31,15 @@ struct QueuedEdit {
     // The client as it was (removed, moved, edited) and as it is now (added, edited).
     Client was{};
     Client now{};
+    // A change of a client's tags and note (was): them before and after. Made only where the
+    // server still has them as they were before.
+    ClientExtra wasExtra{};
+    ClientExtra nowExtra{};
     bool operator==(const QueuedEdit&) const = default;
 };
 
 // An edit's line: its fields separated by tabs (no field of the book holds a tab or another
-// control character).
+// control character; a note's are written as in the notes file).
 std::string QueueLine(const QueuedEdit& edit);
 // An edit from its line; nothing for a line that is not one.
 std::optional<QueuedEdit> ParseQueueLine(std::string_view line);

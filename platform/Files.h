@@ -33,6 +33,9 @@ struct FileStamp {
     uint64_t size = 0;
     int64_t modified = 0; // nanoseconds
     int64_t changed = 0;  // nanoseconds; the status change where the system keeps one
+    // This account's plain file with one name and no set-ID bit, as the program's own appends
+    // are made to (on Windows, where the folder's rights decide: one name).
+    bool ours = false;
     bool operator==(const FileStamp&) const = default;
 };
 

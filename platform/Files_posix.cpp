@@ -126,6 +126,8 @@ FileStamp StampFrom(const struct stat& st) {
     stamp.size = static_cast<uint64_t>(st.st_size);
     stamp.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     stamp.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    stamp.ours = S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1 &&
+                 (st.st_mode & (S_ISUID | S_ISGID)) == 0;
     return stamp;
 }
 

@@ -147,6 +147,9 @@ FileStamp StampOfHandle(HANDLE file) {
     stamp.changed =
         static_cast<int64_t>((static_cast<uint64_t>(info.ftCreationTime.dwHighDateTime) << 32) |
                              info.ftCreationTime.dwLowDateTime);
+    stamp.ours =
+        info.nNumberOfLinks == 1 &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
     return stamp;
 }
 

@@ -9,7 +9,7 @@ BEGIN;
 
 -- The version of these tables: the program brings older ones up to date by itself.
 CREATE TABLE mbv_schema (version integer NOT NULL);
-INSERT INTO mbv_schema VALUES (7);
+INSERT INTO mbv_schema VALUES (8);
 
 -- One row per client, in the book's order by position (then row_id), with its tags (separated
 -- by commas) and note.
@@ -196,15 +196,30 @@ CREATE TABLE mbv_sessions (
     ended_at timestamptz,
     ended text CHECK (ended IN ('ok', 'error')),
     line text NOT NULL DEFAULT '' CHECK (octet_length(line) <= 4096),
-    note text NOT NULL DEFAULT '' CHECK (octet_length(note) <= 4096)
+    note text NOT NULL DEFAULT '' CHECK (octet_length(note) <= 4096),
+    -- A session made while the server could not be reached, sent later: its number on the
+    -- technician's computer, and when the server got it.
+    sent_from text CHECK (sent_from ~ '^[0-9a-f]{16}$'),
+    logged_at timestamptz
 );
 CREATE INDEX mbv_sessions_started ON mbv_sessions (started_at);
+CREATE UNIQUE INDEX mbv_sessions_sent ON mbv_sessions (technician, sent_from);
 CREATE FUNCTION mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql
 SET search_path = pg_catalog, pg_temp AS $$
 BEGIN
 IF TG_OP = 'INSERT' THEN
-NEW.technician := session_user; NEW.started_at := now(); NEW.ended_at := NULL;
+NEW.technician := session_user;
+IF NEW.sent_from IS NULL OR NEW.started_at IS NULL THEN
+NEW.sent_from := NULL; NEW.logged_at := NULL;
+NEW.started_at := now(); NEW.ended_at := NULL;
 NEW.ended := NULL; NEW.line := ''; NEW.note := '';
+ELSE
+NEW.logged_at := now(); NEW.started_at := least(NEW.started_at, now());
+IF NEW.ended IS NULL OR NEW.ended_at IS NULL THEN
+NEW.ended := NULL; NEW.ended_at := NULL; NEW.line := '';
+ELSE NEW.ended_at := least(greatest(NEW.ended_at, NEW.started_at), now());
+END IF;
+END IF;
 RETURN NEW;
 END IF;
 IF session_user <> OLD.technician THEN
@@ -212,9 +227,12 @@ RAISE EXCEPTION 'only the technician who connected may end or note a session' US
 END IF;
 NEW.session_id := OLD.session_id; NEW.name := OLD.name;
 NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician;
-NEW.started_at := OLD.started_at;
+NEW.started_at := OLD.started_at; NEW.sent_from := OLD.sent_from;
+NEW.logged_at := OLD.logged_at;
 IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN
 NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; NEW.line := OLD.line;
+ELSIF OLD.sent_from IS NOT NULL AND NEW.ended_at IS NOT NULL THEN
+NEW.ended_at := least(greatest(NEW.ended_at, OLD.started_at), now());
 ELSE NEW.ended_at := now();
 END IF;
 RETURN NEW;
@@ -234,7 +252,7 @@ GRANT SELECT, UPDATE ON mbv_place TO mbv_editor;
 GRANT SELECT ON mbv_history TO mbv_editor, mbv_reader;
 GRANT SELECT ON mbv_bin, mbv_options TO mbv_editor, mbv_reader;
 GRANT EXECUTE ON FUNCTION mbv_restore(bigint) TO mbv_editor;
-GRANT SELECT, INSERT (name, repeater_id), UPDATE (ended, line, note) ON mbv_sessions
-    TO mbv_editor, mbv_reader;
+GRANT SELECT, INSERT (name, repeater_id, started_at, ended_at, ended, line, note, sent_from),
+    UPDATE (ended, ended_at, line, note) ON mbv_sessions TO mbv_editor, mbv_reader;
 
 COMMIT;

@@ -13,6 +13,25 @@
 namespace {
 
 // A client as the server would hold it: what tells a local client from one already shared.
+// A change of tags and note made without the server, on them as the server has them now: the
+// tags and the note each taken from the change where it changed them, as two copies merge.
+core::ClientExtra NoteEditOn(const core::QueuedEdit& edit, const core::ClientExtra& server) {
+    core::ClientExtra made = server;
+    if (edit.wasExtra.tags != edit.nowExtra.tags) {
+        made.tags = edit.nowExtra.tags;
+    }
+    if (edit.wasExtra.note != edit.nowExtra.note) {
+        made.note = edit.nowExtra.note;
+    }
+    return made;
+}
+
+// Whether nobody changed meanwhile what the change changes.
+bool NoteEditStands(const core::QueuedEdit& edit, const core::ClientExtra& server) {
+    return (edit.wasExtra.tags == edit.nowExtra.tags || server.tags == edit.wasExtra.tags) &&
+           (edit.wasExtra.note == edit.nowExtra.note || server.note == edit.wasExtra.note);
+}
+
 core::Client AsShared(const core::Client& client) {
     return {SharedBookServer::Stored(client.name), SharedBookServer::Stored(client.id)};
 }
@@ -657,15 +676,24 @@ void SharedBook::Change(int row, const core::Client&, const core::Client& now) {
 }
 
 QString SharedBook::WhyNoExtraEdit() const {
-    if (state_ == State::Offline && QueuesEdits()) {
-        return QStringLiteral("The shared book cannot be reached: tags and notes can be "
-                              "changed again once it is back");
-    }
-    return WhyNot(false);
+    return QueuesEdits() ? QString() : WhyNot(false);
 }
 
 bool SharedBook::ChangeExtra(const core::Client& client, const core::ClientExtra& was,
                              const core::ClientExtra& now) {
+    if (QueuesEdits()) {
+        // Shown here at once and sent once the server is back, where it still has them as they
+        // were.
+        if (book_->RowOf(client)) {
+            Queue({.kind = core::QueuedEdit::Kind::Note,
+                   .was = client,
+                   .now = client,
+                   .wasExtra = was,
+                   .nowExtra = now});
+            return true;
+        }
+        return false;
+    }
     if (!CanEdit()) {
         emit Said(QStringLiteral("Note not saved: ") + WhyNot(true));
         return false;
@@ -763,14 +791,22 @@ void SharedBook::SyncNext() {
             // Gone or changed meanwhile: a removal is done already; a move or an edit is not made.
             Synced(edit, edit.kind == Kind::Remove ? SharedOutcome::Done : SharedOutcome::Changed);
             continue;
+        } else if (edit.kind == Kind::Note && !NoteEditStands(edit, found->extra)) {
+            // Somebody changed what this edit changes meanwhile: theirs stands, unless it is
+            // what this edit makes it (another copy of the folder sent it).
+            Synced(edit, found->extra == NoteEditOn(edit, found->extra) ? SharedOutcome::Done
+                                                                        : SharedOutcome::Changed);
+            continue;
         } else {
             const int ticket = Send(Purpose::Sync);
-            OnServer([id = found->rowId, version = found->version, edit,
+            OnServer([id = found->rowId, version = found->version, extra = found->extra, edit,
                       ticket](SharedBookServer& server) {
                 if (edit.kind == Kind::Remove) {
                     server.Remove(id, version, ticket);
                 } else if (edit.kind == Kind::Move) {
                     server.Move(id, version, edit.step, ticket);
+                } else if (edit.kind == Kind::Note) {
+                    server.SetExtra(id, version, NoteEditOn(edit, extra), ticket);
                 } else {
                     server.Edit(id, version, edit.now, ticket);
                 }
@@ -809,7 +845,9 @@ void SharedBook::Synced(const core::QueuedEdit& edit, SharedOutcome outcome) {
         ++synced_;
     } else {
         notMade_.append(
-            edit.kind == Kind::Move   ? QStringLiteral("Not moved: ") + Named(edit.was)
+            edit.kind == Kind::Note
+                ? QStringLiteral("Tags and note not changed: ") + Named(edit.was)
+            : edit.kind == Kind::Move ? QStringLiteral("Not moved: ") + Named(edit.was)
             : edit.kind == Kind::Edit ? QStringLiteral("Not changed: ") + Named(edit.was) +
                                             QStringLiteral(" to ") + Named(edit.now)
             : edit.kind == Kind::Add ? QStringLiteral("Not added: ") + Named(edit.now)
@@ -885,6 +923,24 @@ void SharedBook::StartSession(const core::Client& client, Started done) {
 void SharedBook::EndSession(const std::string& id, bool ok, const QString& line) {
     OnServer([session = std::stoll(id), ok, line](SharedBookServer& server) {
         server.EndSession(session, ok, line);
+    });
+}
+
+std::string SharedBook::BookKey() const {
+    return On() ? address_.Url().toStdString() : std::string();
+}
+
+void SharedBook::SendSession(const core::Session& session, Started done) {
+    if (state_ != State::Online) {
+        done({});
+        return;
+    }
+    const int ticket = ++nextTicket_;
+    sessionStarts_.insert(ticket, std::move(done));
+    core::Session sent = session;
+    sent.client = AsShared(session.client);
+    OnServer([sent = std::move(sent), ticket](SharedBookServer& server) {
+        server.SendSession(sent, ticket);
     });
 }
 

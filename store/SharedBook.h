@@ -73,6 +73,8 @@ public:
     void StartSession(const core::Client& client, Started done) override;
     void EndSession(const std::string& id, bool ok, const QString& line) override;
     void NoteSession(const std::string& id, const QString& note) override;
+    std::string BookKey() const override;
+    void SendSession(const core::Session& session, Started done) override;
     void ReadSessions(int64_t from, int64_t to, Read done) override;
     void ExportSessions(const QString& path, int64_t from, int64_t to,
                         const std::optional<core::Client>& client, Exported done) override;

@@ -633,6 +633,57 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
                         "IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'mbv_reader') THEN "
                         "GRANT SELECT, INSERT (name, repeater_id), UPDATE (ended, line, note) ON "
                         "mbv_sessions TO mbv_reader; END IF; END $$")},
+        // 8: a session made while the server could not be reached, sent once it can be. It
+        // keeps the times of the technician's computer (never later than the server's clock),
+        // the server notes when it came, and the session's number on that computer makes a
+        // second sending of it (another copy on the folder, an end or a note since) change
+        // the same row. Everything else stays the server's, as before.
+        {QStringLiteral("ALTER TABLE mbv_sessions ADD COLUMN sent_from text "
+                        "CHECK (sent_from ~ '^[0-9a-f]{16}$'), ADD COLUMN logged_at timestamptz"),
+         QStringLiteral("CREATE UNIQUE INDEX mbv_sessions_sent ON mbv_sessions "
+                        "(technician, sent_from)"),
+         QStringLiteral(
+             "CREATE OR REPLACE FUNCTION mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql "
+             "SET search_path = pg_catalog, pg_temp AS $$ "
+             "BEGIN "
+             "IF TG_OP = 'INSERT' THEN "
+             "NEW.technician := session_user; "
+             "IF NEW.sent_from IS NULL OR NEW.started_at IS NULL THEN "
+             "NEW.sent_from := NULL; NEW.logged_at := NULL; "
+             "NEW.started_at := now(); NEW.ended_at := NULL; "
+             "NEW.ended := NULL; NEW.line := ''; NEW.note := ''; "
+             "ELSE "
+             "NEW.logged_at := now(); NEW.started_at := least(NEW.started_at, now()); "
+             "IF NEW.ended IS NULL OR NEW.ended_at IS NULL THEN "
+             "NEW.ended := NULL; NEW.ended_at := NULL; NEW.line := ''; "
+             "ELSE NEW.ended_at := least(greatest(NEW.ended_at, NEW.started_at), now()); "
+             "END IF; "
+             "END IF; "
+             "RETURN NEW; "
+             "END IF; "
+             "IF session_user <> OLD.technician THEN "
+             "RAISE EXCEPTION 'only the technician who connected may end or note a session' "
+             "USING ERRCODE = '42501'; "
+             "END IF; "
+             "NEW.session_id := OLD.session_id; NEW.name := OLD.name; "
+             "NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician; "
+             "NEW.started_at := OLD.started_at; NEW.sent_from := OLD.sent_from; "
+             "NEW.logged_at := OLD.logged_at; "
+             "IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN "
+             "NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; NEW.line := OLD.line; "
+             "ELSIF OLD.sent_from IS NOT NULL AND NEW.ended_at IS NOT NULL THEN "
+             "NEW.ended_at := least(greatest(NEW.ended_at, OLD.started_at), now()); "
+             "ELSE NEW.ended_at := now(); "
+             "END IF; "
+             "RETURN NEW; "
+             "END $$"),
+         QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                        "'mbv_editor') THEN GRANT INSERT (started_at, ended_at, ended, line, "
+                        "note, sent_from), UPDATE (ended_at) ON mbv_sessions TO mbv_editor; "
+                        "END IF; IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
+                        "'mbv_reader') THEN GRANT INSERT (started_at, ended_at, ended, line, "
+                        "note, sent_from), UPDATE (ended_at) ON mbv_sessions TO mbv_reader; "
+                        "END IF; END $$")},
     };
     return steps;
 }
@@ -1355,6 +1406,49 @@ void SharedBookServer::StartSession(const core::Client& client, int ticket) {
         }
     }
     emit SessionStarted(connection_, ticket, session);
+}
+
+void SharedBookServer::SendSession(const core::Session& session, int ticket) {
+    const auto waiting = Waiting(EditAllowance);
+    qint64 number = 0;
+    const auto utc = [](const std::string& time) {
+        if (time.empty()) {
+            return QVariant(QMetaType::fromType<QDateTime>());
+        }
+        QDateTime when = QDateTime::fromString(QString::fromStdString(time), Qt::ISODate);
+        when.setTimeSpec(Qt::UTC);
+        return QVariant(when);
+    };
+    const bool ended =
+        session.how == core::Session::Ended::Ok || session.how == core::Session::Ended::Error;
+    if (open_) {
+        QSqlQuery q(QSqlDatabase::database(name_, false));
+        // Sent again (an end or a note since, another copy of the folder), it changes its row.
+        if (q.prepare(QStringLiteral(
+                "INSERT INTO mbv_sessions (name, repeater_id, started_at, ended_at, ended, line, "
+                "note, sent_from) VALUES (:name, :id, :start, :end, :ended, :line, :note, :from) "
+                "ON CONFLICT (technician, sent_from) DO UPDATE SET ended = EXCLUDED.ended, "
+                "ended_at = EXCLUDED.ended_at, line = EXCLUDED.line, note = EXCLUDED.note "
+                "RETURNING session_id")) &&
+            (q.bindValue(QStringLiteral(":name"), ToServer(session.client.name)),
+             q.bindValue(QStringLiteral(":id"), ToServer(session.client.id)),
+             q.bindValue(QStringLiteral(":start"), utc(session.start)),
+             q.bindValue(QStringLiteral(":end"), utc(ended ? session.end : std::string())),
+             q.bindValue(QStringLiteral(":ended"),
+                         ended ? QString::fromUtf8(core::EndedWord(session.how))
+                               : QVariant(QMetaType::fromType<QString>())),
+             q.bindValue(QStringLiteral(":line"), NotNull(ToServer(session.line).left(1000))),
+             q.bindValue(QStringLiteral(":note"), NotNull(ToServer(session.note).left(1000))),
+             q.bindValue(QStringLiteral(":from"), QString::fromStdString(session.id)), q.exec()) &&
+            q.next()) {
+            number = q.value(0).toLongLong();
+        } else {
+            emit Said(connection_,
+                      QStringLiteral("A session made offline was not sent: the server refused (%1)")
+                          .arg(ErrorText(q.lastError())));
+        }
+    }
+    emit SessionStarted(connection_, ticket, number);
 }
 
 void SharedBookServer::EndSession(qint64 session, bool ok, const QString& line) {

@@ -160,6 +160,9 @@ public:
     // when it was not logged), ended, and noted afterwards.
     void StartSession(const core::Client& client, int ticket);
     void EndSession(qint64 session, bool ok, const QString& line);
+    // A session of this computer's log made while the server could not be reached, with its own
+    // times, sent whole; sent again, it changes the same row. Answered by SessionStarted.
+    void SendSession(const core::Session& session, int ticket);
     void NoteSession(qint64 session, const QString& note);
     // The sessions started from `from` up to before `to` (seconds since 1970), newest first, at
     // most MaxSessionRows; answered by SessionsRead.

@@ -44,6 +44,7 @@
 #include <malloc.h>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 #ifdef __SANITIZE_ADDRESS__
 // The sanitizer's own count of live bytes (its interface header does not come with GCC).
@@ -298,6 +299,8 @@ QStringList Schema(QSqlQuery q) {
           "SELECT string_agg(grantee || ' ' || privilege_type || ' ' || column_name, ', ' ORDER BY "
           "grantee, privilege_type, column_name) FROM information_schema.column_privileges WHERE "
           "table_name = 'mbv_sessions' AND grantee LIKE 'mbv_%'",
+          "SELECT string_agg(indexdef, ', ' ORDER BY indexname) FROM pg_indexes WHERE tablename "
+          "= 'mbv_sessions'",
           "SELECT max(version) FROM mbv_schema"}) {
         q.exec(QString::fromLatin1(statement));
         parts.append(q.next() ? q.value(0).toString().simplified() : QStringLiteral("(none)"));
@@ -338,7 +341,7 @@ TEST_F(TeamBook, TablesAreMadeOnAnEmptyBookBroughtUpFromAnOlderOneAndMatchTheAdm
     ASSERT_TRUE(form->ShareBook(url_));
     ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
     const QStringList made = Schema(Admin(Database(), QStringLiteral("SELECT 1")));
-    EXPECT_EQ(made.last(), QStringLiteral("7"));
+    EXPECT_EQ(made.last(), QStringLiteral("8"));
     ASSERT_TRUE(CloseWindow(*form));
 
     // An older book, made by the first step alone, with a client in it: brought up to date
@@ -675,6 +678,104 @@ TEST_F(TeamBook, EditsMadeOfflineWaitThroughARestartAndReachTheTeamOnceInOrder) 
     EXPECT_TRUE(WaitFor([&] { return folder.Read("sharedqueue.txt").empty(); }));
     EXPECT_TRUE(Status(*next).contains(QStringLiteral("waiting changes went through at")));
     ASSERT_TRUE(CloseWindow(*next));
+}
+
+// A session made while the server is away is kept on this computer, marked for the book, and
+// reaches the team's log once the server is back: once, with its own times, noted as sent
+// late. A log that is not this account's own file sends nothing in its name.
+TEST_F(TeamBook, SessionsMadeWhileTheServerIsAwayReachTheTeamsLogOnceWithTheirOwnTimes) {
+    ProgramFolder folder;
+    folder.InstallViewer();
+    auto reopened = qScopeGuard([&] { Network(true); });
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Baker & Sons", "204518"}});
+    ASSERT_NE(form, nullptr);
+    const auto sessionWhileAway = [&](int row) {
+        EXPECT_TRUE(Network(false));
+        EXPECT_TRUE(WaitFor([&] { return Status(*form).startsWith(QStringLiteral("Offline")); }));
+        folder.Write("viewer-hold", "");
+        Find<ListBox>(*form, "ListBox1")->SetItemIndex(row);
+        form->Button2Click();
+        QTest::qWait(1500);
+        std::remove(folder.File("viewer-hold").c_str());
+        return WaitFor([&] {
+            const std::vector<core::Session> sessions =
+                core::ReadSessions(folder.Read(core::SessionsFile));
+            return !sessions.empty() && sessions.back().how == core::Session::Ended::Ok;
+        });
+    };
+    const auto sent = [&] {
+        QSqlQuery q = Admin(Database(), QStringLiteral("SELECT count(*) FROM mbv_sessions"));
+        return q.next() ? q.value(0).toInt() : -1;
+    };
+    ASSERT_TRUE(sessionWhileAway(1));
+    const core::Session local = core::ReadSessions(folder.Read(core::SessionsFile)).back();
+    EXPECT_EQ(local.book,
+              server_.Url()
+                  .replace(QStringLiteral("/book?"), QStringLiteral("/%1?").arg(Database()))
+                  .toStdString());
+    EXPECT_TRUE(local.waits);
+    ASSERT_TRUE(Network(true));
+    reopened.dismiss();
+    ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
+    ASSERT_TRUE(WaitFor([&] { return sent() == 1; }, 20000)) << sent();
+    QSqlQuery q = Admin(
+        Database(),
+        QStringLiteral("SELECT name, repeater_id, technician, ended, sent_from, "
+                       "to_char(started_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), "
+                       "to_char(ended_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), "
+                       "logged_at >= ended_at FROM mbv_sessions"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("Baker & Sons"));
+    EXPECT_EQ(q.value(1).toString(), QStringLiteral("204518"));
+    EXPECT_EQ(q.value(2).toString(), server_.user);
+    EXPECT_EQ(q.value(3).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(q.value(4).toString().toStdString(), local.id);
+    EXPECT_EQ(q.value(5).toString().toStdString(), local.start);
+    EXPECT_EQ(q.value(6).toString().toStdString(), local.end);
+    EXPECT_TRUE(q.value(7).toBool());
+    // Marked sent, with the server's number; sent again (another copy of the folder), it is
+    // still the one row, and its end stays the first.
+    ASSERT_TRUE(
+        WaitFor([&] { return !core::ReadSessions(folder.Read(core::SessionsFile)).back().waits; }));
+    EXPECT_FALSE(core::ReadSessions(folder.Read(core::SessionsFile)).back().sent.empty());
+    QSqlQuery again = Session(server_.user, Database());
+    EXPECT_TRUE(again.exec(
+        QStringLiteral("INSERT INTO mbv_sessions (name, repeater_id, started_at, ended_at, ended, "
+                       "note, sent_from) VALUES ('Baker & Sons', '204518', now(), now(), 'error', "
+                       "'billed', '%1') ON CONFLICT (technician, sent_from) DO UPDATE SET ended = "
+                       "EXCLUDED.ended, note = EXCLUDED.note")
+            .arg(QString::fromStdString(local.id))))
+        << again.lastError().text().toStdString();
+    QSqlQuery once = Admin(Database(), QStringLiteral("SELECT count(*), min(ended), min(note) "
+                                                      "FROM mbv_sessions"));
+    ASSERT_TRUE(once.next());
+    EXPECT_EQ(once.value(0).toInt(), 1);
+    EXPECT_EQ(once.value(1).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(once.value(2).toString(), QStringLiteral("billed"));
+    // A start sent from the future is the server's now; a live one still cannot choose its own.
+    ASSERT_TRUE(again.exec(QStringLiteral(
+        "INSERT INTO mbv_sessions (name, repeater_id, started_at, sent_from) VALUES ('Alpha', "
+        "'1', now() + interval '1 day', '00000000000000aa') RETURNING started_at <= now()")));
+    ASSERT_TRUE(again.next());
+    EXPECT_TRUE(again.value(0).toBool());
+    ASSERT_TRUE(again.exec(QStringLiteral(
+        "INSERT INTO mbv_sessions (name, repeater_id, started_at) VALUES ('Alpha', '1', "
+        "now() - interval '1 day') RETURNING started_at = now(), logged_at IS NULL")));
+    ASSERT_TRUE(again.next());
+    EXPECT_TRUE(again.value(0).toBool());
+    EXPECT_TRUE(again.value(1).toBool());
+    const int before = sent();
+
+    // The log with a second name, as if planted by another account: nothing of it is sent.
+    auto reopenedAgain = qScopeGuard([&] { Network(true); });
+    ASSERT_TRUE(sessionWhileAway(0));
+    ASSERT_EQ(::link(folder.File(core::SessionsFile).c_str(), folder.File("planted").c_str()), 0);
+    ASSERT_TRUE(Network(true));
+    reopenedAgain.dismiss();
+    ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
+    QTest::qWait(2000);
+    EXPECT_EQ(sent(), before);
+    ASSERT_TRUE(CloseWindow(*form));
 }
 
 // Two copies of the program on one folder, both without the server: the file of waiting edits
@@ -1542,6 +1643,76 @@ TEST_F(TeamBook, ANoteTypedInOneWindowShowsInAnotherAndAReaderCannotChangeIt) {
         << note->toolTip().toStdString();
     QSqlQuery session = Session(reader, Database());
     EXPECT_FALSE(session.exec(QStringLiteral("UPDATE mbv_clients SET note = 'forged'")));
+    ASSERT_TRUE(CloseWindow(*form));
+}
+
+// Without the server, tags and notes are typed as ever: shown at once, kept through a restart
+// in the file of waiting edits, and sent once it is back, where nobody changed them meanwhile.
+// A colleague's note written in between stands, and the notice names the client.
+TEST_F(TeamBook, NotesTypedWhileTheServerIsAwayWaitAndNeverOverwriteAColleagues) {
+    ProgramFolder folder;
+    auto reopened = qScopeGuard([&] { Network(true); });
+    auto form = SharedWindow(folder, {{"Alpha", "1"}, {"Baker & Sons", "204518"}});
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(Network(false));
+    ASSERT_TRUE(WaitFor([&] { return Status(*form).startsWith(QStringLiteral("Offline")); }));
+    auto* tags = Find<QLineEdit>(*form, "TagsEdit");
+    auto* note = Find<QPlainTextEdit>(*form, "NoteEdit");
+    for (const int row : {0, 1}) {
+        Find<ListBox>(*form, "ListBox1")->SetItemIndex(row);
+        EXPECT_FALSE(note->isReadOnly()) << note->toolTip().toStdString();
+        note->setFocus();
+        QTest::keyClicks(note, QStringLiteral("Typed offline %1").arg(row));
+        form->Notes().Flush();
+    }
+    tags->setFocus();
+    QTest::keyClicks(tags, QStringLiteral("vip"));
+    form->Notes().Flush();
+    auto& book = Find<ClientTable>(*form, "BookTable")->Model();
+    EXPECT_EQ(book.index(1, BookTableModel::Tags).data().toString(), QStringLiteral("vip"));
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string queue = folder.Read("sharedqueue.txt");
+        return std::count(queue.begin(), queue.end(), '\n') == 3;
+    })) << folder.Read("sharedqueue.txt");
+    // A restart without the server keeps them waiting, and shown.
+    ASSERT_TRUE(CloseWindow(*form));
+    form.reset();
+    form = folder.Start();
+    ASSERT_TRUE(WaitFor([&] { return Status(*form).startsWith(QStringLiteral("Offline")); }));
+    EXPECT_TRUE(Find<ClientTable>(*form, "BookTable")
+                    ->Model()
+                    .index(0, BookTableModel::Names)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(QStringLiteral("Typed offline 0")));
+    // Meanwhile a colleague writes Baker & Sons' note on the server.
+    Admin(Database(), QStringLiteral("UPDATE mbv_clients SET note = 'Theirs' WHERE repeater_id = "
+                                     "'204518'"));
+    ASSERT_TRUE(Network(true));
+    reopened.dismiss();
+    ASSERT_TRUE(Shared(*form)) << Status(*form).toStdString();
+    const auto onServer = [&] {
+        QSqlQuery q = Admin(Database(), QStringLiteral("SELECT string_agg(name || ':' || tags || "
+                                                       "':' || note, '|' ORDER BY position) FROM "
+                                                       "mbv_clients"));
+        return q.next() ? q.value(0).toString() : QString();
+    };
+    EXPECT_TRUE(WaitFor([&] { return folder.Read("sharedqueue.txt").empty(); }, 20000))
+        << folder.Read("sharedqueue.txt");
+    // The tags go through beside the colleague's note: each part stands where nobody changed
+    // it.
+    EXPECT_EQ(onServer(), QStringLiteral("Alpha::Typed offline 0|Baker & Sons:vip:Theirs"));
+    ASSERT_FALSE(sink_.notices.isEmpty());
+    EXPECT_TRUE(sink_.notices.last().contains(
+        QStringLiteral("Tags and note not changed: Baker & Sons (204518)")))
+        << sink_.notices.last().toStdString();
+    EXPECT_EQ(StatusLine(*form),
+              QStringLiteral("2 waiting changes went through; 1 could not be made"));
+    QSqlQuery q = Admin(Database(), QStringLiteral("SELECT count(*) FROM mbv_history WHERE "
+                                                   "action = 'note' AND changed_by = '%1'")
+                                        .arg(server_.user));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
     ASSERT_TRUE(CloseWindow(*form));
 }
 

@@ -103,6 +103,58 @@ TEST(SessionLog, HostileAndCutLinesAreLeftOut) {
     }
 }
 
+// A session made for a shared book without its server waits for it until the server's number
+// is written, and again after an end or a note written since. Nothing else hands it to a book.
+TEST(SessionLog, ASessionWaitsForItsSharedBookUntilSentAndAgainAfterAnEndOrANote) {
+    const std::string book = "postgresql://anna@db.example:5432/desk?sslmode=require";
+    const std::string start =
+        core::SessionStartLine(Started(A, "2026-12-10T09:00:00Z", "X")) + "\n";
+    const std::string share = core::SessionShareLine(A, "2026-12-10T09:00:00Z", book) + "\n";
+    const std::string end =
+        core::SessionEndLine(A, "2026-12-10T09:10:00Z", core::Session::Ended::Ok, "") + "\n";
+    const std::string note = core::SessionNoteLine(A, "2026-12-10T09:20:00Z", "billed") + "\n";
+    const std::string sent = core::SessionSentLine(A, "2026-12-10T09:30:00Z", "42") + "\n";
+    struct Row {
+        const char* name;
+        std::string log;
+        bool forBook;
+        bool waits;
+        const char* number;
+    };
+    for (const Row& row : {
+             Row{"a session of a book kept here", start + end, false, false, ""},
+             Row{"made without the server", start + share, true, true, ""},
+             Row{"ended since", start + share + end, true, true, ""},
+             Row{"sent", start + share + end + sent, true, false, "42"},
+             Row{"a note written after it was sent", start + share + end + sent + note, true, true,
+                 "42"},
+             Row{"sent again", start + share + end + sent + note + sent, true, false, "42"},
+             Row{"handed to a book after its end", start + end + share, false, false, ""},
+             Row{"a second book", start + share + share, true, true, ""},
+             Row{"sent without a book", start + sent, false, false, ""},
+             Row{"not a number", start + share + "sent\t" + A + "\t2026-12-10T09:30:00Z\t04x\n",
+                 true, true, ""},
+             Row{"a book of no name", start + "share\t" + A + "\t2026-12-10T09:00:00Z\t\n", false,
+                 false, ""},
+         }) {
+        const std::vector<core::Session> sessions = core::ReadSessions(row.log);
+        ASSERT_EQ(sessions.size(), 1u) << row.name;
+        EXPECT_EQ(sessions[0].book, row.forBook ? book : "") << row.name;
+        EXPECT_EQ(sessions[0].waits, row.waits) << row.name;
+        EXPECT_EQ(sessions[0].sent, row.number) << row.name;
+    }
+
+    // What is kept of a log another account wrote hands nothing to a book; the rest stays.
+    const std::string planted = start + share + end + sent;
+    const std::string kept = core::WithoutShareLines(planted + "share\t" + B);
+    EXPECT_EQ(kept, start + end + sent);
+    const std::vector<core::Session> read = core::ReadSessions(kept);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].how, core::Session::Ended::Ok);
+    EXPECT_FALSE(read[0].waits);
+    EXPECT_EQ(read[0].book, "");
+}
+
 // A program killed while it appends leaves at most a cut line, which reads as none; the next
 // line appended stands on its own. A link, a FIFO or a second name is never written.
 TEST(SessionLog, AppendsSurviveAKillAndRefuseWhatIsNotThisUsersFile) {
