@@ -7,6 +7,7 @@
 #include "core/NaturalOrder.h"
 
 #include <QHeaderView>
+#include <QTimer>
 #include <QUndoCommand>
 
 #include <algorithm>
@@ -293,20 +294,36 @@ void BookLists::Watch(ListBox* list, BookFilter::List which) {
         filter_.RowInserted(which, static_cast<size_t>(position),
                             list->Items()[static_cast<size_t>(position)]);
         Reapply();
+        TagsColumnDue();
     });
     connect(list, &ListBox::RowTaken, this, [this, which](int position) {
         filter_.RowTaken(which, static_cast<size_t>(position));
         Reapply();
+        TagsColumnDue();
     });
     connect(list, &ListBox::RowChanged, this, [this, list, which](int position) {
         filter_.RowTaken(which, static_cast<size_t>(position));
         filter_.RowInserted(which, static_cast<size_t>(position),
                             list->Items()[static_cast<size_t>(position)]);
         Reapply();
+        TagsColumnDue();
     });
     connect(list, &ListBox::RowsReplaced, this, [this, which] {
         filter_.RowsReplaced(which);
         Reapply();
+        TagsColumnDue();
+    });
+}
+
+void BookLists::TagsColumnDue() {
+    // Once for a run of changes (an import inserts row after row), and only for a book with tags.
+    if (tagsColumnDue_ || notes_.Empty()) {
+        return;
+    }
+    tagsColumnDue_ = true;
+    QTimer::singleShot(0, this, [this] {
+        tagsColumnDue_ = false;
+        table_.ShowTags(AnyTags());
     });
 }
 

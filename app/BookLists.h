@@ -166,6 +166,8 @@ private:
     bool Carry(const core::Client& from, const core::Client& to);
     // Whether any client of the book has tags.
     bool AnyTags() const;
+    // The lists changed: the Tags column shows whether any client still has tags, soon.
+    void TagsColumnDue();
 
     ClientTable& table_;
     ListBox* names_;
@@ -182,6 +184,7 @@ private:
     core::ClientNotes notes_;
     mutable std::optional<std::vector<std::pair<std::string, size_t>>> tagsInUse_;
     uint64_t notesGeneration_ = 0;
+    bool tagsColumnDue_ = false;
     std::function<void()> notesComing_;
     std::vector<core::Client> favourites_;
     bool favouritesFirst_ = false;

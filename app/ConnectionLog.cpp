@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -47,8 +48,14 @@ std::string_view WholeLines(const platform::FileBytes& read) {
 ConnectionLog::ConnectionLog(QObject* parent) : QObject(parent) {}
 
 void ConnectionLog::UseServer(SessionStore* server) {
+    // Told at every change of the book's state: the log is looked through only when the
+    // server has just come to take sessions.
+    const bool taking = server && server->TakesSessions();
+    const bool was = std::exchange(taking_, taking) && server == server_;
     server_ = server;
-    SendWaiting();
+    if (taking && !was) {
+        SendWaiting();
+    }
 }
 
 void ConnectionLog::SendWaiting() {

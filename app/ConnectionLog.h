@@ -88,6 +88,7 @@ private:
     std::set<std::string> changedWhileSent_;
     mutable bool cut_ = false;
     SessionStore* server_ = nullptr;
+    bool taking_ = false;
     // Sessions logged on a server, by this window's own name for them: the server's number once
     // it has answered, and an end that came before the answer.
     struct Remote {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <random>
 #include <unordered_map>
 
@@ -60,6 +61,16 @@ size_t Split(std::string_view line, std::string_view* fields, size_t most) {
     }
 }
 
+// A line of the kind with its fields, each after a tab.
+std::string FieldsLine(std::string_view kind, std::initializer_list<std::string_view> fields) {
+    std::string line(kind);
+    for (const std::string_view field : fields) {
+        line += Tab;
+        line += field;
+    }
+    return line;
+}
+
 // A server's session number: 1 to 18 digits, no leading zero.
 bool IsNumber(std::string_view number) {
     return !number.empty() && number.size() <= 18 && number[0] != '0' &&
@@ -83,61 +94,26 @@ std::string NewSessionId() {
 }
 
 std::string SessionStartLine(const Session& session) {
-    std::string line(Kinds[0]);
-    for (const std::string* field : {&session.id, &session.start, &session.technician,
-                                     &session.client.name, &session.client.id}) {
-        line += Tab;
-        line += *field;
-    }
-    return line;
+    return FieldsLine(Kinds[0], {session.id, session.start, session.technician, session.client.name,
+                                 session.client.id});
 }
 
 std::string SessionEndLine(std::string_view id, std::string_view end, Session::Ended how,
                            std::string_view text) {
-    std::string line(Kinds[1]);
-    line += Tab;
-    line += id;
-    line += Tab;
-    line += end;
-    line += Tab;
-    line += EndedWord(how);
-    line += Tab;
-    line += Escape(text);
-    return line;
+    return FieldsLine(Kinds[1], {id, end, EndedWord(how), Escape(text)});
 }
 
 std::string SessionNoteLine(std::string_view id, std::string_view written, std::string_view note) {
-    std::string line(Kinds[2]);
-    line += Tab;
-    line += id;
-    line += Tab;
-    line += written;
-    line += Tab;
-    line += Escape(note);
-    return line;
+    return FieldsLine(Kinds[2], {id, written, Escape(note)});
 }
 
 std::string SessionShareLine(std::string_view id, std::string_view written, std::string_view book) {
-    std::string line(Kinds[3]);
-    line += Tab;
-    line += id;
-    line += Tab;
-    line += written;
-    line += Tab;
-    line += Escape(book);
-    return line;
+    return FieldsLine(Kinds[3], {id, written, Escape(book)});
 }
 
 std::string SessionSentLine(std::string_view id, std::string_view written,
                             std::string_view number) {
-    std::string line(Kinds[4]);
-    line += Tab;
-    line += id;
-    line += Tab;
-    line += written;
-    line += Tab;
-    line += number;
-    return line;
+    return FieldsLine(Kinds[4], {id, written, number});
 }
 
 std::string WithoutShareLines(std::string_view bytes) {

@@ -309,6 +309,60 @@ QString BinnedFunction(bool notes) {
     return text;
 }
 
+// The session log's trigger: who connected and when are the server's to write, and only the
+// technician who connected ends a session, once, and notes it. From step 8 (sentLater) a session
+// sent after the server was out of reach keeps its own times, held to the server's clock.
+QString SessionsStampFunction(bool sentLater) {
+    const QString inserted =
+        sentLater ? QStringLiteral("NEW.technician := session_user; "
+                                   "IF NEW.sent_from IS NULL OR NEW.started_at IS NULL THEN "
+                                   "NEW.sent_from := NULL; NEW.logged_at := NULL; "
+                                   "NEW.started_at := now(); NEW.ended_at := NULL; "
+                                   "NEW.ended := NULL; NEW.line := ''; NEW.note := ''; "
+                                   "ELSE "
+                                   "NEW.logged_at := now(); "
+                                   "NEW.started_at := least(NEW.started_at, now()); "
+                                   "IF NEW.ended IS NULL OR NEW.ended_at IS NULL THEN "
+                                   "NEW.ended := NULL; NEW.ended_at := NULL; NEW.line := ''; "
+                                   "ELSE NEW.ended_at := "
+                                   "least(greatest(NEW.ended_at, NEW.started_at), now()); "
+                                   "END IF; "
+                                   "END IF; ")
+                  : QStringLiteral("NEW.technician := session_user; NEW.started_at := now(); "
+                                   "NEW.ended_at := NULL; "
+                                   "NEW.ended := NULL; NEW.line := ''; NEW.note := ''; ");
+    return (sentLater ? QStringLiteral("CREATE OR REPLACE FUNCTION")
+                      : QStringLiteral("CREATE FUNCTION")) +
+           QStringLiteral(" mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql "
+                          "SET search_path = pg_catalog, pg_temp AS $$ "
+                          "BEGIN "
+                          "IF TG_OP = 'INSERT' THEN ") +
+           inserted +
+           QStringLiteral("RETURN NEW; "
+                          "END IF; "
+                          "IF session_user <> OLD.technician THEN "
+                          "RAISE EXCEPTION 'only the technician who connected may end or note a "
+                          "session' USING ERRCODE = '42501'; "
+                          "END IF; "
+                          "NEW.session_id := OLD.session_id; NEW.name := OLD.name; "
+                          "NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician; "
+                          "NEW.started_at := OLD.started_at; ") +
+           (sentLater ? QStringLiteral("NEW.sent_from := OLD.sent_from; "
+                                       "NEW.logged_at := OLD.logged_at; ")
+                      : QString()) +
+           QStringLiteral("IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN "
+                          "NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; "
+                          "NEW.line := OLD.line; ") +
+           (sentLater ? QStringLiteral("ELSIF OLD.sent_from IS NOT NULL AND NEW.ended_at IS NOT "
+                                       "NULL THEN NEW.ended_at := "
+                                       "least(greatest(NEW.ended_at, OLD.started_at), now()); ")
+                      : QString()) +
+           QStringLiteral("ELSE NEW.ended_at := now(); "
+                          "END IF; "
+                          "RETURN NEW; "
+                          "END $$");
+}
+
 QString HistoryFunction(bool notes) {
     QString text = QStringLiteral(
         "CREATE OR REPLACE FUNCTION mbv_clients_history() RETURNS trigger LANGUAGE plpgsql "
@@ -602,28 +656,7 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
                         " line text NOT NULL DEFAULT '' CHECK (octet_length(line) <= 4096),"
                         " note text NOT NULL DEFAULT '' CHECK (octet_length(note) <= 4096))"),
          QStringLiteral("CREATE INDEX mbv_sessions_started ON mbv_sessions (started_at)"),
-         QStringLiteral(
-             "CREATE FUNCTION mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql "
-             "SET search_path = pg_catalog, pg_temp AS $$ "
-             "BEGIN "
-             "IF TG_OP = 'INSERT' THEN "
-             "NEW.technician := session_user; NEW.started_at := now(); NEW.ended_at := NULL; "
-             "NEW.ended := NULL; NEW.line := ''; NEW.note := ''; "
-             "RETURN NEW; "
-             "END IF; "
-             "IF session_user <> OLD.technician THEN "
-             "RAISE EXCEPTION 'only the technician who connected may end or note a session' "
-             "USING ERRCODE = '42501'; "
-             "END IF; "
-             "NEW.session_id := OLD.session_id; NEW.name := OLD.name; "
-             "NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician; "
-             "NEW.started_at := OLD.started_at; "
-             "IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN "
-             "NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; NEW.line := OLD.line; "
-             "ELSE NEW.ended_at := now(); "
-             "END IF; "
-             "RETURN NEW; "
-             "END $$"),
+         SessionsStampFunction(false),
          QStringLiteral("CREATE TRIGGER mbv_sessions_stamp BEFORE INSERT OR UPDATE ON "
                         "mbv_sessions FOR EACH ROW EXECUTE FUNCTION mbv_sessions_stamp()"),
          QStringLiteral("REVOKE ALL ON mbv_sessions FROM PUBLIC"),
@@ -642,41 +675,7 @@ const std::vector<std::vector<QString>>& SharedBookServer::Migrations() {
                         "CHECK (sent_from ~ '^[0-9a-f]{16}$'), ADD COLUMN logged_at timestamptz"),
          QStringLiteral("CREATE UNIQUE INDEX mbv_sessions_sent ON mbv_sessions "
                         "(technician, sent_from)"),
-         QStringLiteral(
-             "CREATE OR REPLACE FUNCTION mbv_sessions_stamp() RETURNS trigger LANGUAGE plpgsql "
-             "SET search_path = pg_catalog, pg_temp AS $$ "
-             "BEGIN "
-             "IF TG_OP = 'INSERT' THEN "
-             "NEW.technician := session_user; "
-             "IF NEW.sent_from IS NULL OR NEW.started_at IS NULL THEN "
-             "NEW.sent_from := NULL; NEW.logged_at := NULL; "
-             "NEW.started_at := now(); NEW.ended_at := NULL; "
-             "NEW.ended := NULL; NEW.line := ''; NEW.note := ''; "
-             "ELSE "
-             "NEW.logged_at := now(); NEW.started_at := least(NEW.started_at, now()); "
-             "IF NEW.ended IS NULL OR NEW.ended_at IS NULL THEN "
-             "NEW.ended := NULL; NEW.ended_at := NULL; NEW.line := ''; "
-             "ELSE NEW.ended_at := least(greatest(NEW.ended_at, NEW.started_at), now()); "
-             "END IF; "
-             "END IF; "
-             "RETURN NEW; "
-             "END IF; "
-             "IF session_user <> OLD.technician THEN "
-             "RAISE EXCEPTION 'only the technician who connected may end or note a session' "
-             "USING ERRCODE = '42501'; "
-             "END IF; "
-             "NEW.session_id := OLD.session_id; NEW.name := OLD.name; "
-             "NEW.repeater_id := OLD.repeater_id; NEW.technician := OLD.technician; "
-             "NEW.started_at := OLD.started_at; NEW.sent_from := OLD.sent_from; "
-             "NEW.logged_at := OLD.logged_at; "
-             "IF OLD.ended IS NOT NULL OR NEW.ended IS NULL THEN "
-             "NEW.ended := OLD.ended; NEW.ended_at := OLD.ended_at; NEW.line := OLD.line; "
-             "ELSIF OLD.sent_from IS NOT NULL AND NEW.ended_at IS NOT NULL THEN "
-             "NEW.ended_at := least(greatest(NEW.ended_at, OLD.started_at), now()); "
-             "ELSE NEW.ended_at := now(); "
-             "END IF; "
-             "RETURN NEW; "
-             "END $$"),
+         SessionsStampFunction(true),
          QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = "
                         "'mbv_editor') THEN GRANT INSERT (started_at, ended_at, ended, line, "
                         "note, sent_from), UPDATE (ended_at) ON mbv_sessions TO mbv_editor; "

@@ -145,6 +145,12 @@ TEST_F(Notes, TagsAndANoteAreKeptFoundByTheFilterAndUndoneStepByStep) {
     EXPECT_EQ(Find<QPlainTextEdit>(*form, "NoteEdit")->toPlainText(),
               QStringLiteral("Gate code 4711"));
     Find<QPushButton>(*form, "Button3")->click();
+    // The only tagged client gone, the column goes; back with Ctrl+Z, it comes back.
+    EXPECT_TRUE(WaitFor([&] { return table->Header().isSectionHidden(BookTableModel::Tags); }));
+    QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return !table->Header().isSectionHidden(BookTableModel::Tags); }));
+    Select("Baker Ltd");
+    Find<QPushButton>(*form, "Button3")->click();
     EXPECT_TRUE(CloseWindow(*form));
     EXPECT_EQ(folder.Read("clientlist.txt"), "Alpha\r\nCarol Ltd\r\n");
     EXPECT_NE(folder.Read(core::NotesFile).find("Gate code 4711"), std::string::npos);
