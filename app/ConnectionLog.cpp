@@ -23,16 +23,6 @@ std::string NowInLog() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
 }
 
-// A time of the log in this computer's time, with its offset from UTC.
-QString WithOffset(const std::string& utc) {
-    if (utc.empty()) {
-        return {};
-    }
-    QDateTime when = QDateTime::fromString(QString::fromStdString(utc), Qt::ISODate);
-    when.setTimeSpec(Qt::UTC);
-    return IsoWithOffset(when);
-}
-
 // The log's first line in bytes read from its middle is cut: it starts after the first line end.
 std::string_view WholeLines(const platform::FileBytes& read) {
     std::string_view bytes = read.bytes ? std::string_view(*read.bytes) : std::string_view();
@@ -295,8 +285,8 @@ std::vector<core::Session> ConnectionLog::ReadAllAt(const std::string& folder) {
 std::string ConnectionLog::Csv(const std::vector<core::Session>& sessions) {
     std::string csv = core::SessionsCsvHeader();
     for (const core::Session& session : sessions) {
-        csv += core::SessionCsvRow(session, WithOffset(session.start).toStdString(),
-                                   WithOffset(session.end).toStdString());
+        csv += core::SessionCsvRow(session, LogTimeWithOffset(session.start),
+                                   LogTimeWithOffset(session.end));
     }
     return csv;
 }

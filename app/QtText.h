@@ -40,3 +40,18 @@ inline QString IsoWithOffset(const QDateTime& when) {
                .arg(minutes / 60, 2, 10, QLatin1Char('0'))
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
+
+// A time of the session log (UTC, as 2026-12-10T09:30:00Z); invalid for none.
+inline QDateTime FromLogTime(const std::string& utc) {
+    if (utc.empty()) {
+        return {};
+    }
+    QDateTime when = QDateTime::fromString(QString::fromStdString(utc), Qt::ISODate);
+    when.setTimeSpec(Qt::UTC);
+    return when;
+}
+
+// The same in this computer's time with its offset, as the session CSV writes it; empty for none.
+inline std::string LogTimeWithOffset(const std::string& utc) {
+    return utc.empty() ? std::string() : IsoWithOffset(FromLogTime(utc)).toStdString();
+}

@@ -272,6 +272,18 @@ void ClientNotes::ForEach(
     }
 }
 
+ClientExtra MergeExtra(const ClientExtra& base, const ClientExtra& mine,
+                       const ClientExtra& theirs) {
+    ClientExtra result = mine;
+    if (mine.tags == base.tags) {
+        result.tags = theirs.tags;
+    }
+    if (mine.note == base.note) {
+        result.note = theirs.note;
+    }
+    return result;
+}
+
 ClientNotes MergeNotes(const ClientNotes& base, const ClientNotes& mine,
                        const ClientNotes& theirs) {
     ClientNotes merged = mine;
@@ -283,14 +295,7 @@ ClientNotes MergeNotes(const ClientNotes& base, const ClientNotes& mine,
         const ClientExtra& b = was ? *was : None;
         const ClientExtra& m = here ? *here : None;
         const ClientExtra& t = there ? *there : None;
-        ClientExtra result = m;
-        if (m.tags == b.tags) {
-            result.tags = t.tags;
-        }
-        if (m.note == b.note) {
-            result.note = t.note;
-        }
-        merged.Set(client, std::move(result));
+        merged.Set(client, MergeExtra(b, m, t));
     };
     // Only where they changed anything: a client theirs has now, or had at base.
     theirs.ForEach([&](const Client& client, const ClientExtra&) { take(client); });

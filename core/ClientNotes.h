@@ -91,6 +91,8 @@ private:
 // are each taken from the side that changed them; where both did, this copy's stand (it closes
 // last).
 ClientNotes MergeNotes(const ClientNotes& base, const ClientNotes& mine, const ClientNotes& theirs);
+// One client's: mine where mine changed them from base, theirs elsewhere.
+ClientExtra MergeExtra(const ClientExtra& base, const ClientExtra& mine, const ClientExtra& theirs);
 std::vector<std::string> MergeNoteLines(const std::vector<std::string>& base,
                                         const std::vector<std::string>& mine,
                                         const std::vector<std::string>& theirs);

@@ -12,26 +12,14 @@
 
 namespace {
 
-// A client as the server would hold it: what tells a local client from one already shared.
-// A change of tags and note made without the server, on them as the server has them now: the
-// tags and the note each taken from the change where it changed them, as two copies merge.
-core::ClientExtra NoteEditOn(const core::QueuedEdit& edit, const core::ClientExtra& server) {
-    core::ClientExtra made = server;
-    if (edit.wasExtra.tags != edit.nowExtra.tags) {
-        made.tags = edit.nowExtra.tags;
-    }
-    if (edit.wasExtra.note != edit.nowExtra.note) {
-        made.note = edit.nowExtra.note;
-    }
-    return made;
-}
-
-// Whether nobody changed meanwhile what the change changes.
+// Whether nobody changed meanwhile what a change of tags and note made without the server
+// changes: each part stands where the server still has it as it was.
 bool NoteEditStands(const core::QueuedEdit& edit, const core::ClientExtra& server) {
     return (edit.wasExtra.tags == edit.nowExtra.tags || server.tags == edit.wasExtra.tags) &&
            (edit.wasExtra.note == edit.nowExtra.note || server.note == edit.wasExtra.note);
 }
 
+// A client as the server would hold it: what tells a local client from one already shared.
 core::Client AsShared(const core::Client& client) {
     return {SharedBookServer::Stored(client.name), SharedBookServer::Stored(client.id)};
 }
@@ -794,8 +782,10 @@ void SharedBook::SyncNext() {
         } else if (edit.kind == Kind::Note && !NoteEditStands(edit, found->extra)) {
             // Somebody changed what this edit changes meanwhile: theirs stands, unless it is
             // what this edit makes it (another copy of the folder sent it).
-            Synced(edit, found->extra == NoteEditOn(edit, found->extra) ? SharedOutcome::Done
-                                                                        : SharedOutcome::Changed);
+            Synced(edit,
+                   found->extra == core::MergeExtra(edit.wasExtra, edit.nowExtra, found->extra)
+                       ? SharedOutcome::Done
+                       : SharedOutcome::Changed);
             continue;
         } else {
             const int ticket = Send(Purpose::Sync);
@@ -806,7 +796,8 @@ void SharedBook::SyncNext() {
                 } else if (edit.kind == Kind::Move) {
                     server.Move(id, version, edit.step, ticket);
                 } else if (edit.kind == Kind::Note) {
-                    server.SetExtra(id, version, NoteEditOn(edit, extra), ticket);
+                    server.SetExtra(id, version,
+                                    core::MergeExtra(edit.wasExtra, edit.nowExtra, extra), ticket);
                 } else {
                     server.Edit(id, version, edit.now, ticket);
                 }

@@ -123,16 +123,6 @@ std::optional<core::Session> SessionOf(const QSqlQuery& q) {
     return session;
 }
 
-// A session's time for the CSV: this computer's, with its offset.
-std::string CsvTime(const std::string& utc) {
-    if (utc.empty()) {
-        return {};
-    }
-    QDateTime when = QDateTime::fromString(QString::fromStdString(utc), Qt::ISODate);
-    when.setTimeSpec(Qt::UTC);
-    return IsoWithOffset(when).toStdString();
-}
-
 QString Named(const std::string& name, const std::string& id) {
     return DisplayText(name) + QStringLiteral(" (") + DisplayText(id) + u')';
 }
@@ -1411,12 +1401,8 @@ void SharedBookServer::SendSession(const core::Session& session, int ticket) {
     const auto waiting = Waiting(EditAllowance);
     qint64 number = 0;
     const auto utc = [](const std::string& time) {
-        if (time.empty()) {
-            return QVariant(QMetaType::fromType<QDateTime>());
-        }
-        QDateTime when = QDateTime::fromString(QString::fromStdString(time), Qt::ISODate);
-        when.setTimeSpec(Qt::UTC);
-        return QVariant(when);
+        const QDateTime when = FromLogTime(time);
+        return when.isValid() ? QVariant(when) : QVariant(QMetaType::fromType<QDateTime>());
     };
     const bool ended =
         session.how == core::Session::Ended::Ok || session.how == core::Session::Ended::Error;
@@ -1561,8 +1547,8 @@ void SharedBookServer::ExportSessions(const QString& path, qint64 from, qint64 t
             ++fetched;
             after = q.value(0).toLongLong();
             if (const std::optional<core::Session> session = SessionOf(q)) {
-                out +=
-                    core::SessionCsvRow(*session, CsvTime(session->start), CsvTime(session->end));
+                out += core::SessionCsvRow(*session, LogTimeWithOffset(session->start),
+                                           LogTimeWithOffset(session->end));
                 ++written;
             }
         }
